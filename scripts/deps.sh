@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Pixlane builds and tests with, when any is missing.
+# As root: apt-get update once, then a non-interactive install.
+# Otherwise: prints the exact command to run and fails.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake pkg-config
+  libfreeimage-dev libdevil-dev libjxr-dev libjxr-tools libarchive-dev zlib1g-dev
+  libpng-dev libjpeg-dev libcairo2-dev libpango1.0-dev libfontconfig-dev
+  libwxgtk3.2-dev libgtest-dev
+  fonts-liberation fonts-dejavu-core xvfb xauth
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Missing packages. Run as root:" >&2
+  echo "  apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,27 @@
+#include "pipeline/records.h"
+
+namespace pixlane {
+
+std::int32_t new_random_value() {
+    static thread_local std::mt19937 engine{std::random_device{}()};
+    std::uniform_int_distribution<std::int32_t> dist(1, kRandomValueMax);
+    return dist(engine);
+}
+
+void reset_job_record(JobRecord& job, const std::string& program_folder) {
+    job = JobRecord{};
+    job.program_folder = program_folder;
+    job.list_name = kDefaultListName;
+    job.random_value = new_random_value();
+    job.sequence_number = 1;
+}
+
+void reset_progress_record(ProgressRecord& p) {
+    std::lock_guard guard(p.lock);
+    p.index = 0;
+    p.current_input.clear();
+    p.count = 0;
+    p.running = true;
+}
+
+} // namespace pixlane

@@ -1,0 +1,63 @@
+// The job record and the progress record: how a front end hands a batch to
+// the conversion worker and follows its progress.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <random>
+#include <string>
+
+namespace pixlane {
+
+// Parameters of a batch, the file being converted and the results of the
+// last frame written. One instance lives in the application; tests build
+// their own.
+struct JobRecord {
+    std::string input_path;          // full path of the file to convert
+    std::string relative_subfolder;  // below the input folder, ends with "/", or empty
+    std::string output_path;         // full path the frame is saved to
+    std::string temporary_path;      // ASCII-named file in the output folder
+    std::string output_folder;       // ends with "/"
+    std::int32_t random_value = 1;   // %rnd%
+    std::int32_t sequence_number = 1; // %n%
+    std::int32_t source_depth = 0;   // bits per pixel of the frame as loaded
+    std::int32_t save_type = 0;      // FreeImage format, or DevIL type for psd/dds/pcx
+    std::string output_extension;    // lower case, one of the output extension list
+    std::int32_t output_depth = 0;   // 0: automatic (the job stores its choice)
+    std::int32_t save_flags = 0;     // FreeImage save flags of the output format
+    std::uint8_t automatic_depth = 0;
+    std::uint8_t console_mode = 0;
+    std::string debug_word;          // "DEBUG" turns on per-file lines in console mode
+    std::int32_t width = 0;          // %width% after rotation, resize and icon limit
+    std::int32_t height = 0;         // %height%
+    std::string program_folder;      // ends with "/"
+    std::string list_name;           // file name of the input list
+    std::string input_folder;        // input argument, then the input folder or empty
+    std::string input_type;          // input extension selecting the listing
+};
+
+inline constexpr const char* kDefaultListName = "untitled.pxl";
+inline constexpr std::int32_t kRandomValueMax = 99999;
+
+// A random integer from 1 to 99999 (uniform).
+std::int32_t new_random_value();
+
+// Program folder and list name set, a new random value, sequence number 1,
+// every other field empty or 0. The caller empties its input list.
+void reset_job_record(JobRecord& job, const std::string& program_folder);
+
+// What a worker reports to the thread that waits for it. Read and written
+// under `lock` while a worker runs.
+struct ProgressRecord {
+    std::mutex lock;
+    std::int32_t index = 0;          // 1-based entry being processed
+    std::string current_input;
+    std::int64_t last_duration = 0;  // ms of the previous file; >= 1000 after success, 0 after failure
+    std::int32_t count = 0;          // files added (import) or converted (conversion)
+    bool running = true;             // cleared to stop the worker between files
+};
+
+// Index 0, current input empty, count 0, running on; last duration kept.
+void reset_progress_record(ProgressRecord& p);
+
+} // namespace pixlane

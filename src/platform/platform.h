@@ -1,0 +1,109 @@
+// The platform layer: everything the rest of the program asks of the
+// operating system, behind one small interface. Paths are UTF-8 texts;
+// folders handed out end with the separator.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pixlane::platform {
+
+inline constexpr char kSeparator = '/';
+inline constexpr std::string_view kSeparatorText = "/";
+
+// --- paths ---------------------------------------------------------------
+
+// `folder` with the separator appended when it does not end with one
+// (the empty text stays empty).
+std::string with_separator(std::string folder);
+// `folder` + `name`, with exactly one separator between them.
+std::string join(std::string_view folder, std::string_view name);
+// An absolute path starts at the root.
+bool is_absolute(std::string_view path);
+// The folder part of a path, ending with the separator; empty when none.
+std::string folder_of(std::string_view path);
+// The last component of a path.
+std::string file_name_of(std::string_view path);
+
+// Full path of the running executable.
+std::string program_path();
+// Folder of the running executable, ending with the separator.
+std::string program_folder();
+// The current working folder, ending with the separator.
+std::string current_folder();
+// Base folder for user settings: $XDG_CONFIG_HOME, else ~/.config; ends with
+// the separator; empty when neither can be named.
+std::string settings_base_folder();
+
+// --- files and folders -----------------------------------------------------
+
+// Size in bytes of a regular file; -1 when it does not exist or is a folder.
+std::int64_t file_size(const std::string& path);
+bool is_folder(const std::string& path);
+bool exists(const std::string& path);
+// Creates one folder level; true when it exists afterwards.
+bool make_folder(const std::string& path);
+// Creates every missing level of `path`; true when it exists afterwards.
+bool make_folders(const std::string& path);
+
+struct FolderEntry {
+    std::string name;
+    bool is_folder = false;
+};
+// Entries of a folder ("." and ".." skipped), sorted by name; empty on error.
+std::vector<FolderEntry> list_folder(const std::string& path);
+
+bool remove_file(const std::string& path);
+// Renames over an existing target in one step.
+bool rename_file(const std::string& from, const std::string& to);
+
+// Modification time as a local wall-clock date (seconds since 1970 of the
+// local clock, no time zone).
+std::optional<std::int32_t> modification_time(const std::string& path);
+bool set_modification_time(const std::string& path, std::int32_t local_date);
+
+// --- time ------------------------------------------------------------------
+
+// The current local wall-clock time as a date.
+std::int32_t now_local();
+// Milliseconds from a fixed point, monotonic.
+std::int64_t elapsed_ms();
+
+// --- process ---------------------------------------------------------------
+
+// The single-instance lock: an exclusive flock on a file named by `name` in
+// $XDG_RUNTIME_DIR (else a per-user folder in /tmp). Released when the
+// object dies or the process ends.
+class InstanceLock {
+public:
+    // Empty when another process holds the lock (or it cannot be taken).
+    static std::optional<InstanceLock> acquire(std::string_view name);
+    // Path of the lock file for `name`.
+    static std::string lock_path(std::string_view name);
+
+    InstanceLock(InstanceLock&& other) noexcept;
+    InstanceLock& operator=(InstanceLock&& other) noexcept;
+    InstanceLock(const InstanceLock&) = delete;
+    InstanceLock& operator=(const InstanceLock&) = delete;
+    ~InstanceLock();
+
+private:
+    explicit InstanceLock(int fd) : m_fd(fd) {}
+    int m_fd = -1;
+};
+
+// Hands a file or web address to the desktop (xdg-open, started directly,
+// never through a shell). The result is not examined.
+void shell_open(const std::string& target);
+
+// Console helpers for the command line: the title and the key wait act only
+// when the stream is a terminal.
+bool stdout_is_terminal();
+bool stdin_is_terminal();
+void set_console_title(const std::string& title);
+void wait_for_key();
+
+} // namespace pixlane::platform

@@ -1,0 +1,264 @@
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <thread>
+
+#include "platform/platform.h"
+
+extern char** environ;
+
+namespace pixlane::platform {
+
+namespace fs = std::filesystem;
+
+std::string with_separator(std::string folder) {
+    if (!folder.empty() && folder.back() != kSeparator) {
+        folder.push_back(kSeparator);
+    }
+    return folder;
+}
+
+std::string join(std::string_view folder, std::string_view name) {
+    std::string r(folder);
+    if (!r.empty() && r.back() != kSeparator) {
+        r.push_back(kSeparator);
+    }
+    while (!name.empty() && name.front() == kSeparator && !r.empty()) {
+        name.remove_prefix(1);
+    }
+    r.append(name);
+    return r;
+}
+
+bool is_absolute(std::string_view path) { return !path.empty() && path.front() == kSeparator; }
+
+std::string folder_of(std::string_view path) {
+    const auto pos = path.rfind(kSeparator);
+    return pos == std::string_view::npos ? std::string{} : std::string(path.substr(0, pos + 1));
+}
+
+std::string file_name_of(std::string_view path) {
+    const auto pos = path.rfind(kSeparator);
+    return std::string(pos == std::string_view::npos ? path : path.substr(pos + 1));
+}
+
+std::string program_path() {
+    std::error_code ec;
+    auto p = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string{} : p.string();
+}
+
+std::string program_folder() { return folder_of(program_path()); }
+
+std::string current_folder() {
+    std::error_code ec;
+    auto p = fs::current_path(ec);
+    return ec ? std::string{} : with_separator(p.string());
+}
+
+std::string settings_base_folder() {
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == kSeparator) {
+        return with_separator(xdg);
+    }
+    if (const char* home = std::getenv("HOME"); home && *home) {
+        return with_separator(join(home, ".config"));
+    }
+    return {};
+}
+
+std::int64_t file_size(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+bool is_folder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+bool make_folder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0777) == 0) {
+        return true;
+    }
+    return errno == EEXIST && is_folder(path);
+}
+
+bool make_folders(const std::string& path) {
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    return is_folder(path);
+}
+
+std::vector<FolderEntry> list_folder(const std::string& path) {
+    std::vector<FolderEntry> out;
+    std::error_code ec;
+    for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code ec2;
+        out.push_back({it->path().filename().string(), it->is_directory(ec2)});
+    }
+    std::sort(out.begin(), out.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    return out;
+}
+
+bool remove_file(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool rename_file(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+namespace {
+
+// Seconds east of UTC of the local clock at UTC time t.
+long utc_offset(std::time_t t) {
+    struct tm lt {};
+    localtime_r(&t, &lt);
+    return lt.tm_gmtoff;
+}
+
+std::int32_t to_local_date(std::time_t utc) {
+    return static_cast<std::int32_t>(utc + utc_offset(utc));
+}
+
+std::time_t from_local_date(std::int32_t local) {
+    // The wall-clock fields of the date, read back through the local zone.
+    std::time_t as_utc = local;
+    struct tm fields {};
+    gmtime_r(&as_utc, &fields);
+    fields.tm_isdst = -1;
+    return mktime(&fields);
+}
+
+} // namespace
+
+std::optional<std::int32_t> modification_time(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return to_local_date(st.st_mtim.tv_sec);
+}
+
+bool set_modification_time(const std::string& path, std::int32_t local_date) {
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = from_local_date(local_date);
+    times[1].tv_nsec = 0;
+    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+std::int32_t now_local() { return to_local_date(std::time(nullptr)); }
+
+std::int64_t elapsed_ms() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::string InstanceLock::lock_path(std::string_view name) {
+    std::string folder;
+    if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && *run == kSeparator && is_folder(run)) {
+        folder = run;
+    } else {
+        folder = "/tmp/pixlane-" + std::to_string(::getuid());
+        ::mkdir(folder.c_str(), 0700);
+    }
+    return join(folder, std::string(name) + ".lock");
+}
+
+std::optional<InstanceLock> InstanceLock::acquire(std::string_view name) {
+    const std::string path = lock_path(name);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    return InstanceLock(fd);
+}
+
+InstanceLock::InstanceLock(InstanceLock&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+
+InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+InstanceLock::~InstanceLock() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+void shell_open(const std::string& target) {
+    std::string program = "xdg-open";
+    char* argv[] = {program.data(), const_cast<char*>(target.c_str()), nullptr};
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) == 0) {
+        // Reaped in the background so no zombie is left; the result is not examined.
+        std::thread([pid] {
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+        }).detach();
+    }
+}
+
+bool stdout_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
+bool stdin_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
+
+void set_console_title(const std::string& title) {
+    if (stdout_is_terminal()) {
+        std::printf("\033]0;%s\007", title.c_str());
+        std::fflush(stdout);
+    }
+}
+
+void wait_for_key() {
+    if (!stdin_is_terminal()) {
+        return;
+    }
+    std::fflush(stdout);
+    struct termios old_attr {};
+    if (::tcgetattr(STDIN_FILENO, &old_attr) != 0) {
+        return;
+    }
+    struct termios raw = old_attr;
+    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+    char c = 0;
+    [[maybe_unused]] auto n = ::read(STDIN_FILENO, &c, 1);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &old_attr);
+}
+
+} // namespace pixlane::platform

@@ -1,0 +1,229 @@
+#include "settings/keys.h"
+
+#include <array>
+
+#include "app/strings.h"
+
+namespace pixlane {
+namespace {
+
+// clang-format off
+const SettingKey kSettingKeys[] = {
+    {.group = "General", .key = "CFG", .type = FieldType::Int, .field = &Settings::cfg},
+    {.group = "General", .key = "Language", .type = FieldType::Text, .field = &Settings::language},
+    {.group = "General", .key = "Update Range", .type = FieldType::Int, .field = &Settings::update_range},
+    {.group = "General", .key = "Update Date", .type = FieldType::Date, .field = &Settings::update_date},
+    {.group = "General", .key = "Save Window Position", .type = FieldType::Flag, .field = &Settings::save_window_position},
+    {.group = "Window", .key = "IsMaximized", .type = FieldType::Flag, .field = &Settings::is_maximized, .persist = Persist::WindowPosition},
+    {.group = "Window", .key = "Width", .type = FieldType::Int, .field = &Settings::width, .persist = Persist::WindowPosition},
+    {.group = "Window", .key = "Height", .type = FieldType::Int, .field = &Settings::height, .persist = Persist::WindowPosition},
+    {.group = "Window", .key = "X", .type = FieldType::Int, .field = &Settings::x, .persist = Persist::WindowPosition},
+    {.group = "Window", .key = "Y", .type = FieldType::Int, .field = &Settings::y, .persist = Persist::WindowPosition},
+    {.group = "Window", .key = "Hide Passwords", .type = FieldType::Flag, .field = &Settings::hide_passwords, .persist = Persist::ReadOnly},
+    {.group = "Window", .key = "Show Single Password", .type = FieldType::Flag, .field = &Settings::show_single_password, .persist = Persist::ReadOnly},
+    {.group = "Window", .key = "Show Password List", .type = FieldType::Flag, .field = &Settings::show_password_list, .persist = Persist::ReadOnly},
+    {.group = "Window", .key = "Show Character Set", .type = FieldType::Flag, .field = &Settings::show_character_set, .persist = Persist::ReadOnly},
+    {.group = "Window", .key = "Show Advanced Options", .type = FieldType::Flag, .field = &Settings::show_advanced_options, .persist = Persist::ReadOnly},
+    {.group = "Interface", .key = "UI Theme", .type = FieldType::Text, .field = &Settings::ui_theme},
+    {.group = "Interface", .key = "UI Size", .type = FieldType::Int, .field = &Settings::ui_size},
+    {.group = "Input", .key = "Format", .type = FieldType::Text, .field = &Settings::input_format},
+    {.group = "Input", .key = "DDS Load As", .type = FieldType::Choice, .field = &Settings::dds_load_as, .persist = Persist::InputOption, .format = "dds", .option = "--DDS-LOAD-AS", .option_class = OptionClass::Keyword, .keyword_kind = 0},
+    {.group = "Input", .key = "GIF Frame Loading", .type = FieldType::Choice, .field = &Settings::gif_frame_loading, .persist = Persist::InputOption, .format = "gif", .option = "--GIF-FRAME-LOADING", .option_class = OptionClass::Keyword, .keyword_kind = 2},
+    {.group = "Input", .key = "ICO Frame Loading", .type = FieldType::Choice, .field = &Settings::ico_frame_loading, .persist = Persist::InputOption, .format = "ico", .option = "--ICO-FRAME-LOADING", .option_class = OptionClass::Keyword, .keyword_kind = 2},
+    {.group = "Input", .key = "TIFF Frame Loading", .type = FieldType::Choice, .field = &Settings::tiff_frame_loading, .persist = Persist::InputOption, .format = "tiff", .option = "--TIFF-FRAME-LOADING", .option_class = OptionClass::Keyword, .keyword_kind = 2},
+    {.group = "Input", .key = "PSD Color Mode", .type = FieldType::Choice, .field = &Settings::psd_color_mode, .persist = Persist::InputOption, .format = "psd", .option = "--PSD-COLOR-MODE", .option_class = OptionClass::Keyword, .keyword_kind = 6},
+    {.group = "Input", .key = "RAW Load As", .type = FieldType::Choice, .field = &Settings::raw_load_as, .persist = Persist::InputOption, .format = "raw", .option = "--RAW-LOAD-AS", .option_class = OptionClass::Keyword, .keyword_kind = 1},
+    {.group = "Input", .key = "RAW Header Size", .type = FieldType::Int, .field = &Settings::raw_header_size, .persist = Persist::InputOption, .format = "raw", .option = "--RAW-HEADER-SIZE", .option_class = OptionClass::Integer},
+    {.group = "Input", .key = "RAW Image Width", .type = FieldType::Int, .field = &Settings::raw_image_width, .persist = Persist::InputOption, .format = "raw", .option = "--RAW-WIDTH", .option_class = OptionClass::Integer},
+    {.group = "Input", .key = "RAW Image Height", .type = FieldType::Int, .field = &Settings::raw_image_height, .persist = Persist::InputOption, .format = "raw", .option = "--RAW-HEIGHT", .option_class = OptionClass::Integer},
+    {.group = "Input", .key = "RAW Tone Mapping", .type = FieldType::Choice, .field = &Settings::raw_tone_mapping, .persist = Persist::InputOption, .format = "raw", .option = "--RAW-TONE-MAPPING", .option_class = OptionClass::Keyword, .keyword_kind = 3},
+    {.group = "Output", .key = "Format", .type = FieldType::Text, .field = &Settings::output_format},
+    {.group = "Output", .key = "BMP BPP", .type = FieldType::Int, .field = &Settings::bmp_bpp, .persist = Persist::OutputOption, .format = "bmp", .option = "--BMP-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "BMP Compression", .type = FieldType::Choice, .field = &Settings::bmp_compression, .persist = Persist::OutputOption, .format = "bmp", .option = "--BMP-COMPRESSION", .option_class = OptionClass::Keyword, .keyword_kind = 4},
+    {.group = "Output", .key = "BMP Color Table", .type = FieldType::Choice, .field = &Settings::bmp_color_table, .persist = Persist::OutputOption, .format = "bmp", .option = "--BMP-COLOR-TABLE", .option_class = OptionClass::Keyword, .keyword_kind = 5},
+    {.group = "Output", .key = "DDS BPP", .type = FieldType::Int, .field = &Settings::dds_bpp, .persist = Persist::OutputOption, .format = "dds", .option = "--DDS-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "EXR BPP", .type = FieldType::Int, .field = &Settings::exr_bpp, .persist = Persist::OutputOption, .format = "exr", .option = "--EXR-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "EXR Compression", .type = FieldType::Choice, .field = &Settings::exr_compression, .persist = Persist::OutputOption, .format = "exr", .option = "--EXR-COMPRESSION", .option_class = OptionClass::Keyword, .keyword_kind = 4},
+    {.group = "Output", .key = "GIF BPP", .type = FieldType::Int, .field = &Settings::gif_bpp, .persist = Persist::OutputOption, .format = "gif", .option = "--GIF-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "HDR BPP", .type = FieldType::Int, .field = &Settings::hdr_bpp, .persist = Persist::OutputOption, .format = "hdr", .option = "--HDR-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "ICO BPP", .type = FieldType::Int, .field = &Settings::ico_bpp, .persist = Persist::OutputOption, .format = "ico", .option = "--ICO-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "J2K BPP", .type = FieldType::Int, .field = &Settings::j2k_bpp, .persist = Persist::OutputOption, .format = "j2k", .option = "--J2K-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "JNG BPP", .type = FieldType::Int, .field = &Settings::jng_bpp, .persist = Persist::OutputOption, .format = "jng", .option = "--JNG-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "JP2 BPP", .type = FieldType::Int, .field = &Settings::jp2_bpp, .persist = Persist::OutputOption, .format = "jp2", .option = "--JP2-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "JPG BPP", .type = FieldType::Int, .field = &Settings::jpg_bpp, .persist = Persist::OutputOption, .format = "jpg", .option = "--JPG-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "JPG Quality", .type = FieldType::Int, .field = &Settings::jpg_quality, .persist = Persist::OutputOption, .format = "jpg", .option = "--JPG-QUALITY", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "JPG Chroma", .type = FieldType::Choice, .field = &Settings::jpg_chroma, .persist = Persist::OutputOption, .format = "jpg", .option = "--JPG-CHROMA", .option_class = OptionClass::Keyword, .keyword_kind = 7},
+    {.group = "Output", .key = "JPG Save As", .type = FieldType::Choice, .field = &Settings::jpg_save_as, .persist = Persist::OutputOption, .format = "jpg", .option = "--JPG-SAVE-AS", .option_class = OptionClass::Keyword, .keyword_kind = 8},
+    {.group = "Output", .key = "JXR BPP", .type = FieldType::Int, .field = &Settings::jxr_bpp, .persist = Persist::OutputOption, .format = "jxr", .option = "--JXR-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "PBM BPP", .type = FieldType::Int, .field = &Settings::pbm_bpp, .persist = Persist::OutputOption, .format = "pbm", .option = "--PBM-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "PCX BPP", .type = FieldType::Int, .field = &Settings::pcx_bpp, .persist = Persist::OutputOption, .format = "pcx", .option = "--PCX-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "PFM BPP", .type = FieldType::Int, .field = &Settings::pfm_bpp, .persist = Persist::OutputOption, .format = "pfm", .option = "--PFM-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "PGM BPP", .type = FieldType::Int, .field = &Settings::pgm_bpp, .persist = Persist::OutputOption, .format = "pgm", .option = "--PGM-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "PNG BPP", .type = FieldType::Int, .field = &Settings::png_bpp, .persist = Persist::OutputOption, .format = "png", .option = "--PNG-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "PNG Compression", .type = FieldType::Choice, .field = &Settings::png_compression, .persist = Persist::OutputOption, .format = "png", .option = "--PNG-COMPRESSION", .option_class = OptionClass::Keyword, .keyword_kind = 4},
+    {.group = "Output", .key = "PNG Interlaced", .type = FieldType::Flag, .field = &Settings::png_interlaced, .persist = Persist::OutputOption, .format = "png", .option = "--PNG-INTERLACED", .option_class = OptionClass::Flag},
+    {.group = "Output", .key = "PPM BPP", .type = FieldType::Int, .field = &Settings::ppm_bpp, .persist = Persist::OutputOption, .format = "ppm", .option = "--PPM-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "PSD BPP", .type = FieldType::Int, .field = &Settings::psd_bpp, .persist = Persist::OutputOption, .format = "psd", .option = "--PSD-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "TGA BPP", .type = FieldType::Int, .field = &Settings::tga_bpp, .persist = Persist::OutputOption, .format = "tga", .option = "--TGA-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "TGA Compression", .type = FieldType::Choice, .field = &Settings::tga_compression, .persist = Persist::OutputOption, .format = "tga", .option = "--TGA-COMPRESSION", .option_class = OptionClass::Keyword, .keyword_kind = 4},
+    {.group = "Output", .key = "TIFF BPP", .type = FieldType::Int, .field = &Settings::tiff_bpp, .persist = Persist::OutputOption, .format = "tiff", .option = "--TIFF-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "TIFF Compression", .type = FieldType::Choice, .field = &Settings::tiff_compression, .persist = Persist::OutputOption, .format = "tiff", .option = "--TIFF-COMPRESSION", .option_class = OptionClass::Keyword, .keyword_kind = 4},
+    {.group = "Output", .key = "TIFF Color Mode", .type = FieldType::Choice, .field = &Settings::tiff_color_mode, .persist = Persist::OutputOption, .format = "tiff", .option = "--TIFF-COLOR-MODE", .option_class = OptionClass::Keyword, .keyword_kind = 6},
+    {.group = "Output", .key = "WBMP BPP", .type = FieldType::Int, .field = &Settings::wbmp_bpp, .persist = Persist::OutputOption, .format = "wbmp", .option = "--WBMP-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "WEBP BPP", .type = FieldType::Int, .field = &Settings::webp_bpp, .persist = Persist::OutputOption, .format = "webp", .option = "--WEBP-BPP", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "WEBP Quality", .type = FieldType::Int, .field = &Settings::webp_quality, .persist = Persist::OutputOption, .format = "webp", .option = "--WEBP-QUALITY", .option_class = OptionClass::Integer},
+    {.group = "Output", .key = "XPM BPP", .type = FieldType::Int, .field = &Settings::xpm_bpp, .persist = Persist::OutputOption, .format = "xpm", .option = "--XPM-BPP", .option_class = OptionClass::Integer},
+    {.group = "Transform", .key = "Do Image Rotation", .type = FieldType::Flag, .field = &Settings::do_image_rotation},
+    {.group = "Transform", .key = "Image Rotation Type", .type = FieldType::Choice, .field = &Settings::image_rotation_type, .option = "--ROTATION-TYPE", .option_class = OptionClass::Keyword, .keyword_kind = 9},
+    {.group = "Transform", .key = "Image Rotation", .type = FieldType::Int, .field = &Settings::image_rotation, .option = "--ROTATION", .option_class = OptionClass::Integer, .also_sets = AlsoSets{&Settings::do_image_rotation, 1}},
+    {.group = "Transform", .key = "Image Rotation Back Color", .type = FieldType::Colour, .field = &Settings::image_rotation_back_color, .option = "--ROTATION-BACK-COLOR", .option_class = OptionClass::Text},
+    {.group = "Transform", .key = "Do Image Resize", .type = FieldType::Flag, .field = &Settings::do_image_resize},
+    {.group = "Transform", .key = "Image Width", .type = FieldType::Int, .field = &Settings::image_width, .option = "--WIDTH", .option_class = OptionClass::Integer, .also_sets = AlsoSets{&Settings::do_image_resize, 1}},
+    {.group = "Transform", .key = "Image Width Unit", .type = FieldType::Choice, .field = &Settings::image_width_unit, .option = "--WIDTH-UNIT", .option_class = OptionClass::Keyword, .keyword_kind = 10},
+    {.group = "Transform", .key = "Image Height", .type = FieldType::Int, .field = &Settings::image_height, .option = "--HEIGHT", .option_class = OptionClass::Integer, .also_sets = AlsoSets{&Settings::do_image_resize, 1}},
+    {.group = "Transform", .key = "Image Height Unit", .type = FieldType::Choice, .field = &Settings::image_height_unit, .option = "--HEIGHT-UNIT", .option_class = OptionClass::Keyword, .keyword_kind = 10},
+    {.group = "Transform", .key = "Keep Aspect Ratio", .type = FieldType::Flag, .field = &Settings::keep_aspect_ratio, .option = "--KEEP-ASPECT-RATIO", .option_class = OptionClass::Flag, .cli_default = 0},
+    {.group = "Transform", .key = "Image Resize Type", .type = FieldType::Choice, .field = &Settings::image_resize_type, .option = "--RESIZE-TYPE", .option_class = OptionClass::Keyword, .keyword_kind = 11},
+    {.group = "Transform", .key = "Image Resize Algorithm", .type = FieldType::Choice, .field = &Settings::image_resize_algorithm, .option = "--RESIZE-ALGORITHM", .option_class = OptionClass::Keyword, .keyword_kind = 12},
+    {.group = "Transform", .key = "Do Image Flip Horizontal", .type = FieldType::Flag, .field = &Settings::do_image_flip_horizontal, .option = "--FLIP-HORIZONTAL", .option_class = OptionClass::Flag},
+    {.group = "Transform", .key = "Do Image Flip Vertical", .type = FieldType::Flag, .field = &Settings::do_image_flip_vertical, .option = "--FLIP-VERTICAL", .option_class = OptionClass::Flag},
+    {.group = "Adjustment", .key = "Do Image Color Correction", .type = FieldType::Flag, .field = &Settings::do_image_color_correction},
+    {.group = "Adjustment", .key = "Image Brightness", .type = FieldType::Int, .field = &Settings::image_brightness, .option = "--BRIGHTNESS", .option_class = OptionClass::Integer, .also_sets = AlsoSets{&Settings::do_image_color_correction, 1}},
+    {.group = "Adjustment", .key = "Image Contrast", .type = FieldType::Int, .field = &Settings::image_contrast, .option = "--CONTRAST", .option_class = OptionClass::Integer, .also_sets = AlsoSets{&Settings::do_image_color_correction, 1}},
+    {.group = "Adjustment", .key = "Image Gamma", .type = FieldType::Float, .field = &Settings::image_gamma, .option = "--GAMMA", .option_class = OptionClass::Decimal, .also_sets = AlsoSets{&Settings::do_image_color_correction, 1}},
+    {.group = "Adjustment", .key = "Image Invert", .type = FieldType::Flag, .field = &Settings::image_invert, .option = "--INVERT", .option_class = OptionClass::Flag, .also_sets = AlsoSets{&Settings::do_image_color_correction, 1}},
+    {.group = "Adjustment", .key = "Do Image Greyscale", .type = FieldType::Flag, .field = &Settings::do_image_greyscale, .option = "--GREYSCALE", .option_class = OptionClass::Flag},
+    {.group = "Adjustment", .key = "Do Image Threshold", .type = FieldType::Flag, .field = &Settings::do_image_threshold},
+    {.group = "Adjustment", .key = "Image Threshold", .type = FieldType::Int, .field = &Settings::image_threshold, .option = "--THRESHOLD", .option_class = OptionClass::Integer, .also_sets = AlsoSets{&Settings::do_image_threshold, 1}},
+    {.group = "Adjustment", .key = "Do Image Dither", .type = FieldType::Flag, .field = &Settings::do_image_dither},
+    {.group = "Adjustment", .key = "Image Dither Algorithm", .type = FieldType::Choice, .field = &Settings::image_dither_algorithm, .option = "--DITHER", .option_class = OptionClass::Keyword, .keyword_kind = 13, .also_sets = AlsoSets{&Settings::do_image_dither, 1}},
+    {.group = "Frame", .key = "Do Frame", .type = FieldType::Choice, .field = &Settings::do_frame, .keyword_kind = 14},
+    {.group = "Frame", .key = "Solid Left", .type = FieldType::Int, .field = &Settings::solid_left, .option = "--FR-SOLID-LEFT", .option_class = OptionClass::Integer, .also_sets = AlsoSets{&Settings::do_frame, 1}},
+    {.group = "Frame", .key = "Solid Right", .type = FieldType::Int, .field = &Settings::solid_right, .option = "--FR-SOLID-RIGHT", .option_class = OptionClass::Integer, .also_sets = AlsoSets{&Settings::do_frame, 1}},
+    {.group = "Frame", .key = "Solid Top", .type = FieldType::Int, .field = &Settings::solid_top, .option = "--FR-SOLID-TOP", .option_class = OptionClass::Integer, .also_sets = AlsoSets{&Settings::do_frame, 1}},
+    {.group = "Frame", .key = "Solid Bottom", .type = FieldType::Int, .field = &Settings::solid_bottom, .option = "--FR-SOLID-BOTTOM", .option_class = OptionClass::Integer, .also_sets = AlsoSets{&Settings::do_frame, 1}},
+    {.group = "Frame", .key = "Solid Left Color", .type = FieldType::Colour, .field = &Settings::solid_left_color, .option = "--FR-SOLID-LEFT-COLOR", .option_class = OptionClass::Text},
+    {.group = "Frame", .key = "Solid Right Color", .type = FieldType::Colour, .field = &Settings::solid_right_color, .option = "--FR-SOLID-RIGHT-COLOR", .option_class = OptionClass::Text},
+    {.group = "Frame", .key = "Solid Top Color", .type = FieldType::Colour, .field = &Settings::solid_top_color, .option = "--FR-SOLID-TOP-COLOR", .option_class = OptionClass::Text},
+    {.group = "Frame", .key = "Solid Bottom Color", .type = FieldType::Colour, .field = &Settings::solid_bottom_color, .option = "--FR-SOLID-BOTTOM-COLOR", .option_class = OptionClass::Text},
+    {.group = "Frame", .key = "Solid Opacity", .type = FieldType::Int, .field = &Settings::solid_opacity, .option = "--FR-SOLID-OPACITY", .option_class = OptionClass::Integer, .profile_option = "--WM-SOLID-OPACITY"},
+    {.group = "Watermark", .key = "Do Watermark", .type = FieldType::Choice, .field = &Settings::do_watermark, .keyword_kind = 15},
+    {.group = "Watermark", .key = "Text", .type = FieldType::Text, .field = &Settings::text, .option = "--WM-TEXT", .option_class = OptionClass::Text, .also_sets = AlsoSets{&Settings::do_watermark, 1}},
+    {.group = "Watermark", .key = "Fonts", .type = FieldType::Text, .field = &Settings::fonts},
+    {.group = "Watermark", .key = "Font", .type = FieldType::Text, .field = &Settings::font, .option = "--WM-FONT", .option_class = OptionClass::Text},
+    {.group = "Watermark", .key = "Font Size", .type = FieldType::Int, .field = &Settings::font_size, .option = "--WM-FONT-SIZE", .option_class = OptionClass::Integer},
+    {.group = "Watermark", .key = "Font Leading", .type = FieldType::Int, .field = &Settings::font_leading, .option = "--WM-FONT-LEADING", .option_class = OptionClass::Integer},
+    {.group = "Watermark", .key = "Font Colors", .type = FieldType::ColourList, .field = &Settings::font_colors},
+    {.group = "Watermark", .key = "Font Color", .type = FieldType::Colour, .field = &Settings::font_color, .option = "--WM-FONT-COLOR", .option_class = OptionClass::Text},
+    {.group = "Watermark", .key = "Font Style", .type = FieldType::Choice, .field = &Settings::font_style, .option = "--WM-FONT-STYLE", .option_class = OptionClass::Keyword, .keyword_kind = 16},
+    {.group = "Watermark", .key = "Font Effect", .type = FieldType::Choice, .field = &Settings::font_effect, .option = "--WM-FONT-EFFECT", .option_class = OptionClass::Keyword, .keyword_kind = 17},
+    {.group = "Watermark", .key = "Text Antialiasing", .type = FieldType::Flag, .field = &Settings::text_antialiasing, .option = "--WM-TEXT-ANTIALIASING", .option_class = OptionClass::Flag},
+    {.group = "Watermark", .key = "Text Alignment", .type = FieldType::Choice, .field = &Settings::text_alignment, .option = "--WM-TEXT-ALIGNMENT", .option_class = OptionClass::Keyword, .keyword_kind = 18},
+    {.group = "Watermark", .key = "Text Padding", .type = FieldType::Int, .field = &Settings::text_padding, .option = "--WM-TEXT-PADDING", .option_class = OptionClass::Integer},
+    {.group = "Watermark", .key = "Text Opacity", .type = FieldType::Int, .field = &Settings::text_opacity, .option = "--WM-TEXT-OPACITY", .option_class = OptionClass::Integer},
+    {.group = "Watermark", .key = "Back Colors", .type = FieldType::ColourList, .field = &Settings::back_colors},
+    {.group = "Watermark", .key = "Back Color", .type = FieldType::Colour, .field = &Settings::back_color, .option = "--WM-BACK-COLOR", .option_class = OptionClass::Text},
+    {.group = "Watermark", .key = "Back Opacity", .type = FieldType::Int, .field = &Settings::back_opacity, .option = "--WM-BACK-OPACITY", .option_class = OptionClass::Integer},
+    {.group = "Watermark", .key = "Text Boundary", .type = FieldType::Choice, .field = &Settings::text_boundary, .option = "--WM-TEXT-BOUNDARY", .option_class = OptionClass::Keyword, .keyword_kind = 19},
+    {.group = "Watermark", .key = "Text Position", .type = FieldType::Choice, .field = &Settings::text_position, .option = "--WM-TEXT-POSITION", .option_class = OptionClass::Keyword, .keyword_kind = 20},
+    {.group = "Watermark", .key = "Text X Offset", .type = FieldType::Int, .field = &Settings::text_x_offset, .option = "--WM-TEXT-X-OFFSET", .option_class = OptionClass::Integer},
+    {.group = "Watermark", .key = "Text Y Offset", .type = FieldType::Int, .field = &Settings::text_y_offset, .option = "--WM-TEXT-Y-OFFSET", .option_class = OptionClass::Integer},
+    {.group = "Watermark", .key = "Text Rotation", .type = FieldType::Int, .field = &Settings::text_rotation, .option = "--WM-TEXT-ROTATION", .option_class = OptionClass::Integer},
+    {.group = "Watermark", .key = "Text Size", .type = FieldType::Choice, .field = &Settings::text_size, .option = "--WM-TEXT-SIZE", .option_class = OptionClass::Keyword, .keyword_kind = 21},
+    {.group = "Watermark", .key = "Text Scale", .type = FieldType::Int, .field = &Settings::text_scale},
+    {.group = "Watermark", .key = "Image", .type = FieldType::Text, .field = &Settings::image, .option = "--WM-IMAGE", .option_class = OptionClass::Text, .also_sets = AlsoSets{&Settings::do_watermark, 2}},
+    {.group = "Watermark", .key = "Image Greyscale", .type = FieldType::Flag, .field = &Settings::image_greyscale, .option = "--WM-IMAGE-GREYSCALE", .option_class = OptionClass::Flag},
+    {.group = "Watermark", .key = "Image Opacity", .type = FieldType::Int, .field = &Settings::image_opacity, .option = "--WM-IMAGE-OPACITY", .option_class = OptionClass::Integer},
+    {.group = "Watermark", .key = "Image Boundary", .type = FieldType::Choice, .field = &Settings::image_boundary, .option = "--WM-IMAGE-BOUNDARY", .option_class = OptionClass::Keyword, .keyword_kind = 19},
+    {.group = "Watermark", .key = "Image Position", .type = FieldType::Choice, .field = &Settings::image_position, .option = "--WM-IMAGE-POSITION", .option_class = OptionClass::Keyword, .keyword_kind = 20},
+    {.group = "Watermark", .key = "Image X Offset", .type = FieldType::Int, .field = &Settings::image_x_offset, .option = "--WM-IMAGE-X-OFFSET", .option_class = OptionClass::Integer},
+    {.group = "Watermark", .key = "Image Y Offset", .type = FieldType::Int, .field = &Settings::image_y_offset, .option = "--WM-IMAGE-Y-OFFSET", .option_class = OptionClass::Integer},
+    {.group = "Watermark", .key = "Image Rotation", .type = FieldType::Int, .field = &Settings::wm_image_rotation, .option = "--WM-IMAGE-ROTATION", .option_class = OptionClass::Integer},
+    {.group = "Watermark", .key = "Image Size", .type = FieldType::Choice, .field = &Settings::image_size, .option = "--WM-IMAGE-SIZE", .option_class = OptionClass::Keyword, .keyword_kind = 21},
+    {.group = "Watermark", .key = "Image Scale", .type = FieldType::Int, .field = &Settings::image_scale},
+    {.group = "Advanced", .key = "Filename Mask", .type = FieldType::Text, .field = &Settings::filename_mask, .option = "--FILENAME-MASK", .option_class = OptionClass::Text},
+    {.group = "Advanced", .key = "File Timestamp", .type = FieldType::Choice, .field = &Settings::file_timestamp, .option = "--FILE-TIMESTAMP", .option_class = OptionClass::Keyword, .keyword_kind = 22},
+    {.group = "Advanced", .key = "Custom Timestamp", .type = FieldType::Date, .field = &Settings::custom_timestamp, .option = "--FILE-TIMESTAMP-CUSTOM", .option_class = OptionClass::Integer},
+    {.group = "Advanced", .key = "Out Folders History", .type = FieldType::Choice, .field = &Settings::out_folders_history},
+    {.group = "Advanced", .key = "Out Folders Number", .type = FieldType::Int, .field = &Settings::out_folders_number},
+    {.group = "Advanced", .key = "Keep Subfolders", .type = FieldType::Flag, .field = &Settings::keep_subfolders, .option = "--NO-SUBFOLDERS", .option_class = OptionClass::Flag, .flag_value = 0},
+    {.group = "File", .key = "TxtFields", .type = FieldType::Text, .field = &Settings::txt_fields, .persist = Persist::ReadOnly},
+    {.group = "File", .key = "CsvDelimiter", .type = FieldType::Text, .field = &Settings::csv_delimiter, .persist = Persist::ReadOnly},
+    {.group = "File", .key = "Recent Out Folders", .type = FieldType::Text, .field = &Settings::recent_out_folders},
+    {.group = "File", .key = "Recent Files", .type = FieldType::Text, .field = &Settings::recent_files},
+    {.group = "Privacy", .key = "Clean Recent Files", .type = FieldType::Flag, .field = &Settings::clean_recent_files},
+};
+// clang-format on
+
+} // namespace
+
+std::span<const SettingKey> setting_keys() { return kSettingKeys; }
+
+const SettingKey* find_setting(std::string_view group, std::string_view key) {
+    for (const auto& row : kSettingKeys) {
+        if (iequals(row.group, group) && iequals(row.key, key)) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+const SettingKey* find_option(std::string_view option) {
+    for (const auto& row : kSettingKeys) {
+        if (!row.option.empty() && row.option == option) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+const SettingKey* find_profile_option(std::string_view name) {
+    for (const auto& row : kSettingKeys) {
+        const auto profile = row.profile_option.empty() ? row.option : row.profile_option;
+        if (!profile.empty() && profile == name) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+std::int32_t get_int(const Settings& s, const FieldRef& f) {
+    return std::visit(
+        [&](auto member) -> std::int32_t {
+            using T = std::remove_cvref_t<decltype(s.*member)>;
+            if constexpr (std::is_same_v<T, std::string>) {
+                return 0;
+            } else {
+                return static_cast<std::int32_t>(s.*member);
+            }
+        },
+        f);
+}
+
+void set_int(Settings& s, const FieldRef& f, std::int64_t v) {
+    std::visit(
+        [&](auto member) {
+            using T = std::remove_cvref_t<decltype(s.*member)>;
+            if constexpr (std::is_same_v<T, std::string>) {
+                // texts are not numbers
+            } else if constexpr (std::is_same_v<T, float>) {
+                s.*member = static_cast<float>(v);
+            } else {
+                // stored in the field's width, as the record's integer types wrap
+                s.*member = static_cast<T>(static_cast<std::uint64_t>(v));
+            }
+        },
+        f);
+}
+
+std::string* text_field(Settings& s, const FieldRef& f) {
+    auto p = std::get_if<std::string Settings::*>(&f);
+    return p ? &(s.**p) : nullptr;
+}
+
+const std::string* text_field(const Settings& s, const FieldRef& f) {
+    auto p = std::get_if<std::string Settings::*>(&f);
+    return p ? &(s.**p) : nullptr;
+}
+
+} // namespace pixlane

@@ -1,0 +1,93 @@
+// The one table of settings. Each row declares a setting once: its config.ini
+// group and key, its type, the field of the record, how config.ini persists
+// it, its command-line option with value class, keyword table and the field
+// the option also sets. Defaults, config.ini, the option table, profiles and
+// the debug listing all walk this table.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "settings/settings.h"
+
+namespace pixlane {
+
+enum class FieldType : std::uint8_t {
+    Flag,       // 8-bit, 0 or 1
+    Choice,     // small enumeration (8 or 32 bits by the field)
+    Int,        // signed integer (width by the field)
+    Float,      // 32-bit floating point
+    Text,       // UTF-8 text
+    Colour,     // six hexadecimal digits RRGGBB
+    ColourList, // comma-separated colours
+    Date,       // seconds since 1970 of the local wall clock
+};
+
+// A field of the settings record, by its storage width.
+using FieldRef = std::variant<std::uint8_t Settings::*, std::int32_t Settings::*,
+                              float Settings::*, std::string Settings::*>;
+
+// How config.ini treats a key.
+enum class Persist : std::uint8_t {
+    Always,         // read and written
+    ReadOnly,       // carried-over key: read, never written
+    WindowPosition, // written only when Save Window Position is on
+    InputOption,    // written when `format` is in the input extension list
+    OutputOption,   // written when `format` is in the output extension list
+};
+
+// Value class of a command-line option.
+enum class OptionClass : std::uint8_t {
+    None,    // no option
+    Flag,    // no value; presence stores `flag_value`
+    Integer, // integer reader ($hex, %binary, sign, stops at the first misfit)
+    Decimal, // floating-point number
+    Keyword, // word of keyword table `keyword_kind`
+    Text,    // text, with the double-quote rules
+};
+
+// A field set together with an option's value ("also sets").
+struct AlsoSets {
+    FieldRef field;
+    std::int32_t value;
+};
+
+struct SettingKey {
+    std::string_view group;
+    std::string_view key;
+    FieldType type;
+    FieldRef field;
+    Persist persist = Persist::Always;
+    std::string_view format = {}; // extension, for input/output option rows
+    std::string_view option = {}; // e.g. "--JPG-QUALITY"; empty: no option
+    OptionClass option_class = OptionClass::None;
+    int keyword_kind = -1;        // keyword table for Keyword options
+    std::int32_t flag_value = 1;  // value a Flag option stores
+    std::optional<AlsoSets> also_sets = {};
+    std::string_view profile_option = {}; // profile key when it differs from `option`
+    std::optional<std::int32_t> cli_default = {}; // command-line default when it differs
+};
+
+// Every setting, grouped as config.ini writes them.
+std::span<const SettingKey> setting_keys();
+
+// The row of group/key, matched without regard to case; nullptr if none.
+const SettingKey* find_setting(std::string_view group, std::string_view key);
+
+// The row whose command-line option is `option` (upper case, with "--").
+const SettingKey* find_option(std::string_view option);
+
+// The row whose profile key is `name` (upper case, with "--").
+const SettingKey* find_profile_option(std::string_view name);
+
+// Field access by reference, whatever its width.
+std::int32_t get_int(const Settings& s, const FieldRef& f); // texts read 0
+void set_int(Settings& s, const FieldRef& f, std::int64_t v); // stored in the field's width
+std::string* text_field(Settings& s, const FieldRef& f);       // nullptr for numbers
+const std::string* text_field(const Settings& s, const FieldRef& f);
+
+} // namespace pixlane

@@ -1,0 +1,120 @@
+#include "support/test_support.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace pixlane::test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/pixlane-test-XXXXXX";
+    if (!::mkdtemp(tmpl.data())) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    m_path = tmpl + "/";
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Read-only folders made by a test would stop the removal.
+    for (auto it = fs::recursive_directory_iterator(m_path, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::remove_all(m_path, ec);
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void write_file(const std::string& path, const std::string& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << data;
+}
+
+RunResult run(const std::string& program, const std::vector<std::string>& args,
+              const std::map<std::string, std::string>& env, const std::string& cwd) {
+    TempDir capture;
+    const std::string out_path = capture / "out";
+    const std::string err_path = capture / "err";
+
+    std::vector<std::string> argv_s{program};
+    argv_s.insert(argv_s.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argv_s) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+
+    std::map<std::string, std::string> merged;
+    for (char** e = environ; *e; ++e) {
+        std::string kv(*e);
+        auto eq = kv.find('=');
+        if (eq != std::string::npos) {
+            merged[kv.substr(0, eq)] = kv.substr(eq + 1);
+        }
+    }
+    for (const auto& [k, v] : env) {
+        merged[k] = v;
+    }
+    std::vector<std::string> env_s;
+    for (const auto& [k, v] : merged) {
+        env_s.push_back(k + "=" + v);
+    }
+    std::vector<char*> envp;
+    for (auto& e : env_s) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!cwd.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+    }
+    pid_t pid = 0;
+    RunResult r;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    r.out = read_file(out_path);
+    r.err = read_file(err_path);
+    return r;
+}
+
+std::string pixlane_exe() {
+    const char* exe = std::getenv("PIXLANE_EXE");
+    return exe ? exe : "pixlane";
+}
+
+RunResult run_pixlane(const std::vector<std::string>& args, const std::string& cwd,
+                      std::map<std::string, std::string> env) {
+    TempDir runtime;
+    env.try_emplace("XDG_RUNTIME_DIR", runtime.path());
+    env.try_emplace("XDG_CONFIG_HOME", runtime / "config");
+    return run(pixlane_exe(), args, env, cwd);
+}
+
+} // namespace pixlane::test

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include "app/app.h"
+#include "app/application.h"
+#include "pipeline/records.h"
+#include "platform/platform.h"
+#include "support/test_support.h"
+
+namespace pixlane {
+namespace {
+
+TEST(VersionTest, VersionAndTitleTexts) {
+    EXPECT_EQ(version_text(280), "2.8");
+    EXPECT_EQ(version_text(283), "2.8.3");
+    EXPECT_EQ(version_text(310), "3.1");
+    EXPECT_EQ(title_text(), "Pixlane 2.8");
+}
+
+TEST(IconMapsTest, SetBIsSetAShiftedBy24) {
+    const auto m = make_icon_maps();
+    EXPECT_EQ(m.buttons.at("Convert"), 2);
+    EXPECT_EQ(m.set_a.size(), 22u);
+    EXPECT_EQ(m.set_a.at("New"), 5);
+    EXPECT_EQ(m.set_a.at("Email"), 25);
+    EXPECT_EQ(m.set_b.at("New"), 29);
+    EXPECT_EQ(m.set_b.at("About"), 52);
+}
+
+TEST(RecordsTest, JobResetSetsProgramFolderListNameAndCounters) {
+    JobRecord job;
+    job.output_path = "/x/y.png";
+    job.sequence_number = 42;
+    job.console_mode = 1;
+    for (int i = 0; i < 200; ++i) {
+        reset_job_record(job, "/opt/pixlane/");
+        ASSERT_GE(job.random_value, 1);
+        ASSERT_LE(job.random_value, 99999);
+    }
+    EXPECT_EQ(job.sequence_number, 1);
+    EXPECT_EQ(job.program_folder, "/opt/pixlane/");
+    EXPECT_EQ(job.list_name, "untitled.pxl");
+    EXPECT_TRUE(job.output_path.empty());
+    EXPECT_EQ(job.console_mode, 0);
+}
+
+TEST(RecordsTest, ProgressResetKeepsTheLastDuration) {
+    ProgressRecord p;
+    p.index = 5;
+    p.current_input = "a.gif";
+    p.count = 3;
+    p.running = false;
+    p.last_duration = 1500;
+    reset_progress_record(p);
+    EXPECT_EQ(p.index, 0);
+    EXPECT_TRUE(p.current_input.empty());
+    EXPECT_EQ(p.count, 0);
+    EXPECT_TRUE(p.running);
+    EXPECT_EQ(p.last_duration, 1500);
+}
+
+TEST(PlatformTest, PathHelpers) {
+    using namespace platform;
+    EXPECT_EQ(join("/a/b", "c.gif"), "/a/b/c.gif");
+    EXPECT_EQ(join("/a/b/", "/c.gif"), "/a/b/c.gif");
+    EXPECT_EQ(join("", "c.gif"), "c.gif");
+    EXPECT_EQ(with_separator("/a"), "/a/");
+    EXPECT_EQ(with_separator(""), "");
+    EXPECT_EQ(folder_of("/a/b/c.gif"), "/a/b/");
+    EXPECT_EQ(folder_of("c.gif"), "");
+    EXPECT_EQ(file_name_of("/a/b/c.gif"), "c.gif");
+    EXPECT_TRUE(is_absolute("/x"));
+    EXPECT_FALSE(is_absolute("x/y"));
+    EXPECT_FALSE(program_folder().empty());
+    EXPECT_EQ(program_folder().back(), '/');
+}
+
+TEST(PlatformTest, FilesFoldersAndTimes) {
+    test::TempDir dir;
+    using namespace platform;
+    EXPECT_EQ(file_size(dir / "none"), -1);
+    EXPECT_EQ(file_size(dir.path()), -1);
+    test::write_file(dir / "a.gif", "GIF89a");
+    EXPECT_EQ(file_size(dir / "a.gif"), 6);
+    EXPECT_TRUE(make_folder(dir / "sub"));
+    EXPECT_TRUE(make_folder(dir / "sub")); // already there
+    EXPECT_TRUE(is_folder(dir / "sub"));
+    EXPECT_TRUE(make_folders(dir / "p/q/r"));
+    const auto entries = list_folder(dir.path());
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].name, "a.gif");
+    EXPECT_FALSE(entries[0].is_folder);
+    EXPECT_TRUE(entries[2].is_folder);
+
+    const std::int32_t when = 1'600'000'000;
+    ASSERT_TRUE(set_modification_time(dir / "a.gif", when));
+    EXPECT_EQ(modification_time(dir / "a.gif"), when);
+    EXPECT_FALSE(modification_time(dir / "none").has_value());
+    const auto before = elapsed_ms();
+    EXPECT_GE(elapsed_ms(), before);
+}
+
+TEST(SettingsFolderTest, UsesXdgConfigHomeAndCreatesLevelsOnlyWhenAsked) {
+    test::TempDir dir;
+    ::setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    const std::string folder = settings_folder(false);
+    EXPECT_EQ(folder, dir.path() + "Tarnwell/pixlane/");
+    EXPECT_FALSE(platform::is_folder(folder));
+    EXPECT_EQ(settings_folder(true), folder);
+    EXPECT_TRUE(platform::is_folder(folder));
+    ::unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(InstanceLockTest, SecondProcessFindsTheLockHeld) {
+    test::TempDir runtime;
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    auto lock = platform::InstanceLock::acquire(title_text());
+    ASSERT_TRUE(lock.has_value());
+    EXPECT_EQ(platform::InstanceLock::lock_path(title_text()), runtime.path() + "Pixlane 2.8.lock");
+    // A second taker, even in this process, is refused while the lock is held.
+    EXPECT_FALSE(platform::InstanceLock::acquire(title_text()).has_value());
+
+    const std::map<std::string, std::string> env{{"XDG_RUNTIME_DIR", runtime.path()}};
+    auto windowless = test::run(test::pixlane_exe(), {}, env);
+    EXPECT_EQ(windowless.status, kExitInstanceRunning);
+    EXPECT_EQ(windowless.out, "");
+    EXPECT_EQ(windowless.err, "");
+    auto console = test::run(test::pixlane_exe(), {"-v"}, env);
+    EXPECT_EQ(console.status, kExitInstanceRunning);
+    EXPECT_EQ(console.out, "");
+    EXPECT_NE(console.err.find("Pixlane 2.8"), std::string::npos);
+
+    lock.reset();
+    EXPECT_EQ(test::run(test::pixlane_exe(), {}, env).status, kExitOk);
+    ::unsetenv("XDG_RUNTIME_DIR");
+}
+
+} // namespace
+} // namespace pixlane
