@@ -1,0 +1,55 @@
+// Output naming: the token expander of the filename mask (also used for the
+// watermark text), the output and temporary paths and output timestamps.
+//
+// Tokens: %filename% %filename[u]% %filename[l]% %filename[t]% %ext%
+// %ext[u]% %ext[t]% %yyyy% %mm% %dd% %hh% %ii% %ss% %bpp% %width% %height%
+// %rnd% %n%, found without regard to case. The text is expanded in one pass:
+// a token's value is inserted as it is and never expanded again, so an input
+// named "a%n%.gif" keeps "%n%" in its output name.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "pipeline/records.h"
+#include "settings/settings.h"
+
+namespace pixlane {
+
+// Source of the current local wall-clock date for the date tokens.
+using Clock = std::int32_t (*)();
+
+// The output file name (no folder) for the current job: the mask lower-cased
+// (an empty mask is "%filename%.%ext%"), its tokens filled.
+std::string expand_mask(const Settings& s, const JobRecord& job, Clock clock = nullptr);
+
+// The watermark text with its tokens filled; literal text keeps its case. A
+// text with fewer than two "%" is returned unchanged.
+std::string expand_text(std::string_view text, const JobRecord& job, Clock clock = nullptr);
+
+// The input file's name without folder and without its last extension.
+std::string base_name(std::string_view input_path);
+
+// At least five digits, padded with "0" on the left; longer values stay whole.
+std::string five_digits(std::int64_t value);
+
+// Output folder + relative subfolder (when Keep Subfolders is on) + expanded mask.
+std::string output_path(const Settings& s, const JobRecord& job, Clock clock = nullptr);
+
+// Output folder + relative subfolder (when Keep Subfolders is on) + a name of
+// ASCII letters from the random name rule with prefix "pixlane" + "." + the
+// output extension.
+std::string temporary_path(const Settings& s, const JobRecord& job, Clock clock = nullptr);
+
+// prefix + the current date's digits written as letters "a".."j" + five
+// random letters "a".."z" + suffix.
+std::string random_name(std::string_view prefix, std::string_view suffix, Clock clock = nullptr);
+
+// After a successful conversion: File Timestamp ORIGINAL copies the input
+// file's modification time to the output, CUSTOM sets Custom Timestamp,
+// CURRENT leaves it. Only the modification time changes.
+bool apply_timestamp(const Settings& s, const std::string& input_path,
+                     const std::string& output_path);
+
+} // namespace pixlane

@@ -1,0 +1,33 @@
+// Owning handles for FreeImage objects. No raw FIBITMAP* crosses a function
+// boundary: a pipeline step takes a Bitmap and returns the Bitmap the job
+// goes on with, so the one it replaces is unloaded when it leaves scope.
+#pragma once
+
+#include <FreeImage.h>
+
+#include <memory>
+
+namespace pixlane {
+
+// Calls a C library's free function on a pointer.
+template <auto Fn>
+struct CDeleter {
+    template <class T>
+    void operator()(T* p) const noexcept {
+        Fn(p);
+    }
+};
+
+using Bitmap = std::unique_ptr<FIBITMAP, CDeleter<FreeImage_Unload>>;
+using MemoryStream = std::unique_ptr<FIMEMORY, CDeleter<FreeImage_CloseMemory>>;
+
+// Takes ownership of a bitmap a FreeImage call returned (null stays null).
+inline Bitmap adopt(FIBITMAP* raw) { return Bitmap(raw); }
+
+inline int bpp_of(const Bitmap& b) { return b ? static_cast<int>(FreeImage_GetBPP(b.get())) : 0; }
+inline int width_of(const Bitmap& b) { return b ? static_cast<int>(FreeImage_GetWidth(b.get())) : 0; }
+inline int height_of(const Bitmap& b) {
+    return b ? static_cast<int>(FreeImage_GetHeight(b.get())) : 0;
+}
+
+} // namespace pixlane
