@@ -1,0 +1,162 @@
+#include "pipeline/input_list.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "app/app.h"
+#include "app/strings.h"
+#include "platform/platform.h"
+
+namespace pixlane {
+namespace {
+
+std::string extension_of(const std::string& path) {
+    const std::string name = platform::file_name_of(path);
+    const auto dot = name.rfind('.');
+    return dot == std::string::npos ? std::string{} : to_lower(name.substr(dot + 1));
+}
+
+bool accepted_input(const std::string& path) {
+    const std::string ext = extension_of(path);
+    for (auto accepted : kInputExtensions) {
+        if (ext == accepted) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Offers one top-level item of a folder or list import: a folder is scanned,
+// a file is offered to the list. Returns the number of entries added.
+int import_item(InputList& list, const std::string& path, const std::string& input_folder) {
+    if (platform::is_folder(path)) {
+        return scan_folder(list, platform::with_separator(path), input_folder);
+    }
+    return list.add(path, input_folder) ? 1 : 0;
+}
+
+} // namespace
+
+bool InputList::add(const std::string& path, const std::string& input_folder) {
+    if (platform::file_size(path) <= 0 || !accepted_input(path) || contains(path)) {
+        return false;
+    }
+    m_entries.push_back({path, relative_subfolder(path, input_folder)});
+    m_paths.insert(path);
+    if (on_added) {
+        on_added(m_entries.back());
+    }
+    return true;
+}
+
+void InputList::clear() {
+    m_entries.clear();
+    m_paths.clear();
+}
+
+bool InputList::remove(const std::string& path) {
+    if (m_paths.erase(path) == 0) {
+        return false;
+    }
+    std::erase_if(m_entries, [&](const InputEntry& e) { return e.path == path; });
+    return true;
+}
+
+std::string relative_subfolder(const std::string& path, const std::string& base) {
+    if (path.empty() || base.empty()) {
+        return {};
+    }
+    const std::string folder = platform::folder_of(path);
+    if (folder.rfind(base, 0) != 0) {
+        return {};
+    }
+    return folder.substr(base.size());
+}
+
+int scan_folder(InputList& list, const std::string& folder, const std::string& input_folder) {
+    int added = 0;
+    for (const auto& entry : platform::list_folder(folder)) {
+        const std::string path = folder + entry.name;
+        if (entry.is_folder) {
+            added += scan_folder(list, platform::with_separator(path), input_folder);
+        } else {
+            added += list.add(path, input_folder) ? 1 : 0;
+        }
+    }
+    return added;
+}
+
+void folder_worker(InputList& list, const JobRecord& job, ProgressRecord& progress) {
+    int added = 0;
+    for (const auto& entry : platform::list_folder(job.input_folder)) {
+        {
+            std::lock_guard guard(progress.lock);
+            if (!progress.running) {
+                break;
+            }
+            ++progress.index;
+        }
+        added += import_item(list, job.input_folder + entry.name, job.input_folder);
+    }
+    std::lock_guard guard(progress.lock);
+    progress.count += added;
+}
+
+void list_worker(InputList& list, const JobRecord& job, ProgressRecord& progress) {
+    int added = 0;
+    std::ifstream in(job.input_path, std::ios::binary);
+    std::string line;
+    bool first = true;
+    while (in && std::getline(in, line)) {
+        if (first) {
+            first = false;
+            if (line.rfind("\xEF\xBB\xBF", 0) == 0) {
+                line.erase(0, 3);
+            }
+        }
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        const std::string path(trim(line));
+        if (path.empty() || !platform::exists(path)) {
+            continue;
+        }
+        {
+            std::lock_guard guard(progress.lock);
+            if (!progress.running) {
+                break;
+            }
+            ++progress.index;
+        }
+        added += import_item(list, path, job.input_folder);
+    }
+    std::lock_guard guard(progress.lock);
+    progress.count += added;
+}
+
+void export_worker(const InputList& list, const JobRecord& job, ProgressRecord& progress) {
+    int written = 0;
+    std::ofstream out(job.input_path, std::ios::binary | std::ios::trunc);
+    if (out) {
+        out << "\xEF\xBB\xBF";
+        for (const auto& entry : list.entries()) {
+            {
+                std::lock_guard guard(progress.lock);
+                if (!progress.running) {
+                    break;
+                }
+                ++progress.index;
+            }
+            out << entry.path << "\r\n";
+            ++written;
+        }
+        out.close();
+        if (!out) {
+            written = 0;
+        }
+    }
+    std::lock_guard guard(progress.lock);
+    progress.count += written;
+}
+
+} // namespace pixlane

@@ -1,0 +1,67 @@
+// The input list: the files a batch converts, each with its subfolder
+// below the folder it was added from, in the order they were added. The
+// folder, list and export workers fill it from a folder tree or a list file
+// and write it back, sharing the progress record under its lock.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "pipeline/records.h"
+
+namespace pixlane {
+
+struct InputEntry {
+    std::string path;
+    std::string relative_subfolder; // ends with "/", or empty
+};
+
+class InputList {
+public:
+    // Adds a file when its size is above 0 (so it exists and is not a folder),
+    // its extension (any case) is an accepted input extension and the path
+    // (compared exactly) is not yet listed. True when it was added.
+    bool add(const std::string& path, const std::string& input_folder);
+
+    const std::vector<InputEntry>& entries() const { return m_entries; }
+    std::size_t size() const { return m_entries.size(); }
+    bool contains(const std::string& path) const { return m_paths.count(path) != 0; }
+    void clear();
+    // Removes the entry of a path; true when it was listed.
+    bool remove(const std::string& path);
+
+    // Called after each entry is added (the window appends its row). Runs on
+    // the thread that adds.
+    std::function<void(const InputEntry&)> on_added;
+
+private:
+    std::vector<InputEntry> m_entries;
+    std::unordered_set<std::string> m_paths;
+};
+
+// The folder part of `path` below `base`: empty when either is empty or when
+// the folder does not start with `base`; otherwise the rest after the
+// leading base ("/in/" and "/in/a/b/x.gif" give "a/b/").
+std::string relative_subfolder(const std::string& path, const std::string& base);
+
+// Offers every file of `folder` (ending with "/") and its subfolders to the
+// list, recursively, in name order; returns the number of entries added.
+int scan_folder(InputList& list, const std::string& folder, const std::string& input_folder);
+
+// The folder worker: scans job.input_folder while progress.running, counting
+// each top-level entry in progress.index; adds the number added to
+// progress.count.
+void folder_worker(InputList& list, const JobRecord& job, ProgressRecord& progress);
+
+// The list worker: imports the list file job.input_path (UTF-8, byte-order
+// mark skipped, lines trimmed; blank lines and missing paths skipped; a
+// folder imports its tree; other lines are offered to the list).
+void list_worker(InputList& list, const JobRecord& job, ProgressRecord& progress);
+
+// The export worker: writes the list to job.input_path as UTF-8 with a
+// byte-order mark, one path and CR LF per entry, in list order.
+void export_worker(const InputList& list, const JobRecord& job, ProgressRecord& progress);
+
+} // namespace pixlane

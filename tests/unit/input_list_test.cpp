@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include "pipeline/input_list.h"
+#include "platform/platform.h"
+#include "support/test_support.h"
+
+namespace pixlane {
+namespace {
+
+using test::TempDir;
+using test::write_file;
+
+TEST(InputListTest, AddOnePathRefusesWhatCannotBeConverted) {
+    TempDir dir;
+    write_file(dir / "a.gif", "GIF89a");
+    write_file(dir / "b.GIF", "GIF89a");
+    write_file(dir / "c.tif", "II*");
+    write_file(dir / "empty.gif", "");
+    platform::make_folder(dir / "folder.gif");
+    struct Case {
+        std::string path;
+        bool added;
+    };
+    const Case cases[] = {
+        {dir / "a.gif", true},          {dir / "a.gif", false},         // listed already
+        {dir / "b.GIF", true},          {dir / "c.tif", false},         // extension
+        {dir / "empty.gif", false},     {dir / "missing.gif", false},   // size 0 / missing
+        {dir / "folder.gif", false},                                     // a folder
+    };
+    InputList list;
+    int notified = 0;
+    list.on_added = [&](const InputEntry&) { ++notified; };
+    for (const auto& c : cases) {
+        EXPECT_EQ(list.add(c.path, dir.path()), c.added) << c.path;
+    }
+    EXPECT_EQ(list.size(), 2u);
+    EXPECT_EQ(notified, 2);
+    EXPECT_TRUE(list.remove(dir / "a.gif"));
+    EXPECT_FALSE(list.contains(dir / "a.gif"));
+    EXPECT_TRUE(list.add(dir / "a.gif", ""));
+}
+
+TEST(InputListTest, RelativeSubfolderRemovesOnlyTheLeadingBase) {
+    struct Case {
+        const char* path;
+        const char* base;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"/in/a/b/x.gif", "/in/", "a/b/"},   {"/in/x.gif", "/in/", ""},
+        {"/other/x.gif", "/in/", ""},        {"/in/a/in/x.gif", "/in/", "a/in/"},
+        {"/x/in/a/x.gif", "/in/", ""},       {"", "/in/", ""},
+        {"/in/a/x.gif", "", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(relative_subfolder(c.path, c.base), c.expected) << c.path;
+    }
+}
+
+TEST(InputListTest, FolderWorkerScansTheTreeInNameOrder) {
+    TempDir dir;
+    platform::make_folders(dir / "sub/deeper");
+    write_file(dir / "x.gif", "GIF");
+    write_file(dir / "sub/y.gif", "GIF");
+    write_file(dir / "sub/deeper/z.gif", "GIF");
+    write_file(dir / "sub/notes.txt", "text");
+    InputList list;
+    JobRecord job;
+    job.input_folder = dir.path();
+    ProgressRecord progress;
+    folder_worker(list, job, progress);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list.entries()[0].path, dir / "sub/deeper/z.gif");
+    EXPECT_EQ(list.entries()[0].relative_subfolder, "sub/deeper/");
+    EXPECT_EQ(list.entries()[1].relative_subfolder, "sub/");
+    EXPECT_EQ(list.entries()[2].path, dir / "x.gif");
+    EXPECT_EQ(list.entries()[2].relative_subfolder, "");
+    EXPECT_EQ(progress.count, 3);
+    EXPECT_EQ(progress.index, 2); // two top-level entries
+
+    ProgressRecord stopped;
+    stopped.running = false;
+    InputList none;
+    folder_worker(none, job, stopped);
+    EXPECT_EQ(none.size(), 0u);
+}
+
+TEST(InputListTest, ListWorkerSkipsBlanksAndMissingPathsAndImportsFolders) {
+    TempDir dir;
+    platform::make_folders(dir / "tree/sub");
+    write_file(dir / "tree/a.gif", "GIF");
+    write_file(dir / "tree/sub/b.gif", "GIF");
+    write_file(dir / "single.gif", "GIF");
+    write_file(dir / "list.TXT", "\xEF\xBB\xBF" + dir / "single.gif" + "\r\n\r\n   \r\n" +
+                                    dir / "missing.gif" + "\r\n  " + dir / "tree" + "  \n");
+    InputList list;
+    JobRecord job;
+    job.input_path = dir / "list.TXT";
+    ProgressRecord progress;
+    list_worker(list, job, progress);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list.entries()[0].path, dir / "single.gif");
+    EXPECT_EQ(list.entries()[1].path, dir / "tree/a.gif");
+    EXPECT_EQ(list.entries()[2].path, dir / "tree/sub/b.gif");
+    EXPECT_EQ(progress.count, 3);
+    EXPECT_EQ(progress.index, 2); // lines not skipped
+
+    job.input_path = dir / "no-such-list.txt";
+    ProgressRecord none;
+    list_worker(list, job, none);
+    EXPECT_EQ(none.count, 0);
+}
+
+TEST(InputListTest, ExportWritesByteOrderMarkAndCrLfLinesInListOrder) {
+    TempDir dir;
+    for (auto name : {"c.gif", "a.gif", "b.gif"}) {
+        write_file(dir / name, "GIF");
+    }
+    InputList list;
+    for (auto name : {"c.gif", "a.gif", "b.gif"}) {
+        list.add(dir / name, "");
+    }
+    JobRecord job;
+    job.input_path = dir / "out.lst";
+    ProgressRecord progress;
+    export_worker(list, job, progress);
+    EXPECT_EQ(test::read_file(dir / "out.lst"),
+              "\xEF\xBB\xBF" + dir / "c.gif" + "\r\n" + dir / "a.gif" + "\r\n" + dir / "b.gif" + "\r\n");
+    EXPECT_EQ(progress.count, 3);
+
+    // Export then import gives the same list.
+    InputList again;
+    ProgressRecord p2;
+    list_worker(again, job, p2);
+    ASSERT_EQ(again.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(again.entries()[i].path, list.entries()[i].path);
+    }
+
+    job.input_path = dir / "not-a-folder.gif/out.lst";
+    ProgressRecord p3;
+    export_worker(list, job, p3);
+    EXPECT_EQ(p3.count, 0);
+}
+
+} // namespace
+} // namespace pixlane
