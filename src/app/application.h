@@ -10,6 +10,7 @@
 
 #include "app/app.h"
 #include "app/language.h"
+#include "pipeline/input_list.h"
 #include "pipeline/records.h"
 #include "settings/settings.h"
 
@@ -28,6 +29,7 @@ struct Application {
     JobRecord job;
     ProgressRecord progress;
     LanguageTable language;
+    InputList input_list;
     IconMaps icons;
     std::vector<std::string> args; // the arguments, without the program name
     std::string program_name;      // file name of the executable, without folder
