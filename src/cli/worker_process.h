@@ -1,0 +1,72 @@
+// Conversion in a supervised worker process. The conversion worker thread
+// starts one long-lived child of this executable in a hidden worker mode,
+// hands it the settings record once and then, per file, the job record; the
+// child runs the conversion job and answers with the results. A child that
+// crashes, runs out of memory or overruns its time costs that one file: the
+// parent notes why, removes any temporary output left behind, starts a fresh
+// child and goes on.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "pipeline/records.h"
+#include "settings/settings.h"
+
+namespace pixlane {
+
+// The hidden first argument that starts the worker mode.
+inline constexpr const char* kWorkerModeArgument = "--pixlane-worker-process";
+
+struct WorkerLimits {
+    // Address space of the child (ignored under AddressSanitizer).
+    std::uint64_t address_space_bytes = std::uint64_t{4} << 30;
+    // CPU seconds the child may spend on one file.
+    int cpu_seconds_per_file = 300;
+    // Wall-clock seconds the parent waits for one file.
+    int wall_seconds_per_file = 600;
+
+    // The defaults, overridden by PIXLANE_WORKER_MEMORY_MB,
+    // PIXLANE_WORKER_CPU_SECONDS and PIXLANE_WORKER_TIMEOUT_SECONDS.
+    static WorkerLimits from_environment();
+};
+
+class WorkerSupervisor {
+public:
+    // `program` is this executable; nothing starts until the first file.
+    WorkerSupervisor(const Settings& s, WorkerLimits limits, std::string program);
+    ~WorkerSupervisor();
+    WorkerSupervisor(const WorkerSupervisor&) = delete;
+    WorkerSupervisor& operator=(const WorkerSupervisor&) = delete;
+
+    // Converts job.input_path in the child; on success the job record holds
+    // the child's results (output and temporary path, width, height, source
+    // and output depth). On failure `reason` says why when the child died or
+    // overran ("crashed with signal 11", "out of memory", "took longer than
+    // 600 s"), and is empty when the job itself failed.
+    bool convert(JobRecord& job, std::string& reason);
+
+    // Children started so far.
+    int spawned() const { return m_spawned; }
+    // Ends the current child (as if it had died between files).
+    void kill_child();
+
+private:
+    struct Child;
+    bool ensure_child(std::string& reason);
+    std::string end_child(bool kill);
+
+    const Settings& m_settings;
+    WorkerLimits m_limits;
+    std::string m_program;
+    std::unique_ptr<Child> m_child;
+    int m_spawned = 0;
+};
+
+// The worker mode's main loop: reads requests on `in_fd`, answers on
+// `out_fd`; returns the process exit status.
+int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
+                       int cpu_seconds_per_file);
+
+} // namespace pixlane
