@@ -106,6 +106,7 @@ void ConsoleIo::platform_wait_for_key() { platform::wait_for_key(); }
 
 void prepare_for_parsing(Application& app) {
     reset_job_record(app.job, platform::program_folder());
+    app.input_list.clear();
     reset_to_defaults(app.settings, DefaultsForm::CommandLine, platform::now_local(), 0, 0);
     app.language.load_builtin();
 }
