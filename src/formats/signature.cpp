@@ -131,8 +131,7 @@ constexpr bool table_is_well_formed() {
             if (hex.empty()) {
                 continue;
             }
-            if ((hex.size() + 1) % 3 != 0 ||
-                part.offset + (hex.size() + 1) / 3 > kSignatureBytes) {
+            if ((hex.size() + 1) % 3 != 0 || part.offset + (hex.size() + 1) / 3 > kSignatureBytes) {
                 return false;
             }
             for (std::size_t i = 0; i < hex.size(); ++i) {

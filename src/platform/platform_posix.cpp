@@ -129,6 +129,9 @@ bool rename_file(const std::string& from, const std::string& to) {
 }
 
 bool replace_file(const std::string& path, std::string_view bytes) {
+    if (path.empty()) {
+        return false;
+    }
     const std::string temporary = path + ".tmp";
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {

@@ -66,8 +66,9 @@ TEST(ConfigReadTest, KeysMigrationsAndDefaults) {
          "Input", "RAW Load As", "0"},
         {"CFG 14 RAW Load As stays", "[General]\nCFG = 14\n[Input]\nRAW Load As = 1\n", "Input",
          "RAW Load As", "1"},
-        {"CFG 18 PSD Color Model", "[General]\nCFG = 18\n[Input]\nPSD Color Model = 2\nPSD Color Mode = 0\n",
-         "Input", "PSD Color Mode", "2"},
+        {"CFG 18 PSD Color Model",
+         "[General]\nCFG = 18\n[Input]\nPSD Color Model = 2\nPSD Color Mode = 0\n", "Input",
+         "PSD Color Mode", "2"},
         {"CFG 18 PSD Color Model 0 keeps the mode",
          "[General]\nCFG = 18\n[Input]\nPSD Color Model = 0\nPSD Color Mode = 1\n", "Input",
          "PSD Color Mode", "1"},
@@ -75,8 +76,8 @@ TEST(ConfigReadTest, KeysMigrationsAndDefaults) {
          "Output", "TIFF Color Mode", "1"},
         {"CFG 19 ignores the old key", "[General]\nCFG = 19\n[Output]\nTIFF Color Model = 1\n",
          "Output", "TIFF Color Mode", "0"},
-        {"old key looked up in its own group", "[General]\nCFG = 18\n[Output]\nPSD Color Model = 2\n",
-         "Input", "PSD Color Mode", "0"},
+        {"old key looked up in its own group",
+         "[General]\nCFG = 18\n[Output]\nPSD Color Model = 2\n", "Input", "PSD Color Mode", "0"},
         {"CFG kept as read", "[General]\nCFG = 7\n", "General", "CFG", "7"},
         {"missing CFG", "", "General", "CFG", "0"},
         {"missing X", "[Window]\nWidth = 600\n", "Window", "X", "100"},
@@ -89,7 +90,8 @@ TEST(ConfigReadTest, KeysMigrationsAndDefaults) {
         {"keys in another case", "[output]\njpg quality = 80\n", "Output", "JPG Quality", "80"},
         {"blanks and tabs around values", "[OUTPUT]\nJPG Quality =\t 81 \t\r\n", "Output",
          "JPG Quality", "81"},
-        {"key only inside its group", "[General]\nJPG Quality = 5\n", "Output", "JPG Quality", "95"},
+        {"key only inside its group", "[General]\nJPG Quality = 5\n", "Output", "JPG Quality",
+         "95"},
         {"leading integer", "[Output]\nWEBP Quality = 12abc\n", "Output", "WEBP Quality", "12"},
         {"non-numeric integer", "[Output]\nWEBP Quality = abc\n", "Output", "WEBP Quality", "0"},
         {"negative integer", "[Transform]\nImage Rotation = -90\n", "Transform", "Image Rotation",
@@ -98,7 +100,8 @@ TEST(ConfigReadTest, KeysMigrationsAndDefaults) {
          "Image Rotation", "0"},
         {"watermark Image Rotation", "[Watermark]\nImage Rotation = 45\n", "Watermark",
          "Image Rotation", "45"},
-        {"gamma", "[Adjustment]\nImage Gamma = 2.500000\n", "Adjustment", "Image Gamma", "2.500000"},
+        {"gamma", "[Adjustment]\nImage Gamma = 2.500000\n", "Adjustment", "Image Gamma",
+         "2.500000"},
         {"gamma +Infinity", "[Adjustment]\nImage Gamma = +Infinity\n", "Adjustment", "Image Gamma",
          "+Infinity"},
         {"gamma -Infinity", "[Adjustment]\nImage Gamma = -Infinity\n", "Adjustment", "Image Gamma",
@@ -108,7 +111,8 @@ TEST(ConfigReadTest, KeysMigrationsAndDefaults) {
          "0.500000"},
         {"gamma unreadable", "[Adjustment]\nImage Gamma = junk\n", "Adjustment", "Image Gamma",
          "1.000000"},
-        {"carried-over key read", "[Window]\nHide Passwords = 1\n", "Window", "Hide Passwords", "1"},
+        {"carried-over key read", "[Window]\nHide Passwords = 1\n", "Window", "Hide Passwords",
+         "1"},
         {"CsvDelimiter tab", "[File]\nCsvDelimiter = tab\n", "File", "CsvDelimiter", "\t"},
         {"CsvDelimiter TAB", "[File]\nCsvDelimiter = TAB\n", "File", "CsvDelimiter", "\t"},
         {"CsvDelimiter space", "[File]\nCsvDelimiter = Space\n", "File", "CsvDelimiter", " "},
@@ -130,8 +134,8 @@ TEST_F(ConfigFileTest, FileWithoutByteOrderMark) {
         std::string text;
     };
     const Case cases[] = {
-        {"[Watermark]\r\nText = caf\xC3\xA9\r\n", "caf\xC3\xA9"},           // valid UTF-8
-        {"[Watermark]\r\nText = caf\xE9\r\n", "caf\xC3\xA9"},               // Windows-1252
+        {"[Watermark]\r\nText = caf\xC3\xA9\r\n", "caf\xC3\xA9"},               // valid UTF-8
+        {"[Watermark]\r\nText = caf\xE9\r\n", "caf\xC3\xA9"},                   // Windows-1252
         {"\xEF\xBB\xBF[Watermark]\r\nText = \xE2\x82\xAC\r\n", "\xE2\x82\xAC"}, // marked UTF-8
     };
     for (const auto& c : cases) {
@@ -200,7 +204,8 @@ TEST_F(ConfigFileTest, FreshFileBeginsExactly) {
 
     // The rest of the layout: group order, the closing comment of the last
     // group, CR LF everywhere and only the written keys of [File].
-    EXPECT_NE(bytes.find("\r\n[Adjustment]\r\nDo Image Color Correction = 0\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("\r\n[Adjustment]\r\nDo Image Color Correction = 0\r\n"),
+              std::string::npos);
     EXPECT_NE(bytes.find("Image Gamma = 1.000000\r\n"), std::string::npos);
     EXPECT_NE(bytes.find("; \r\n[File]\r\nRecent Out Folders = \r\nRecent Files = \r\n; \r\n"
                          "[Privacy]\r\nClean Recent Files = 0\r\n; \r\n"),
@@ -248,7 +253,7 @@ TEST_F(ConfigFileTest, EverySettingRoundTrips) {
         if (auto* t = text_field(s, row.field)) {
             *t = "value " + std::to_string(n) + " \xC3\xA9=%ext%";
         } else if (auto* f = std::get_if<float Settings::*>(&row.field)) {
-            s.**f = 2.25f;
+            s.** f = 2.25f;
         } else if (row.field == FieldRef{&Settings::cfg}) {
             s.cfg = kConfigVersion;
         } else {
@@ -267,7 +272,8 @@ TEST_F(ConfigFileTest, EverySettingRoundTrips) {
 
     int written = 0;
     for (const auto& row : setting_keys()) {
-        const bool kept = row.persist == Persist::Always || row.persist == Persist::WindowPosition ||
+        const bool kept = row.persist == Persist::Always ||
+                          row.persist == Persist::WindowPosition ||
                           (row.persist == Persist::InputOption && row.format == "gif") ||
                           row.persist == Persist::OutputOption;
         written += kept;
@@ -319,6 +325,11 @@ TEST_F(ConfigFileTest, FailedSaveChangesNothing) {
     s.config_path = m_dir / "plain/config.ini";
     EXPECT_FALSE(save_configuration(s));
     EXPECT_EQ(test::read_file(m_dir / "plain"), "keep");
+    s.config_path.clear(); // a path never set names no file at all
+    EXPECT_FALSE(save_configuration(s));
+    s.config_path = m_dir.path(); // a folder is not replaced by a file
+    EXPECT_FALSE(save_configuration(s));
+    EXPECT_TRUE(platform::is_folder(m_dir.path()));
 
     // The old file stays whole when the new content cannot be written beside
     // it (here the temporary's name is taken by a folder).
@@ -368,8 +379,11 @@ TEST(ConfigValueTest, FloatAndDelimiterTexts) {
         float value;
         const char* text;
     };
-    const FloatCase floats[] = {{1.0f, "1.000000"},  {0.01f, "0.010000"}, {9.99f, "9.990000"},
-                                {-0.5f, "-0.500000"}, {0.0f, "0.000000"}};
+    const FloatCase floats[] = {{1.0f, "1.000000"},
+                                {0.01f, "0.010000"},
+                                {9.99f, "9.990000"},
+                                {-0.5f, "-0.500000"},
+                                {0.0f, "0.000000"}};
     for (const auto& c : floats) {
         EXPECT_EQ(float_text(c.value), c.text);
         EXPECT_FLOAT_EQ(float_from_text(c.text, 7.0f), c.value) << c.text;
