@@ -396,7 +396,9 @@ bool GifAnimation::open(const std::string& path) {
         return false;
     }
     in.seekg(0, std::ios::beg);
-    std::string bytes(static_cast<std::size_t>(size), '\0');
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(size) + 1); // room for a missing trailer
+    bytes.resize(static_cast<std::size_t>(size));
     if (!in.read(bytes.data(), size)) {
         return false;
     }
