@@ -58,13 +58,19 @@ Bitmap draw_frame(Bitmap in, const Settings& s, int width, int height) {
     frame.fill_path(closed_path(w, h, {{-w, 0}, {l, -b}, {w - l - r, 0}}), bottom);
     frame.fill_path(closed_path(0, h, {{0, -h}, {l, t}, {0, h - t - b}}), left);
 
+    // The bands are drawn opaque and blended as one layer, so where they
+    // overlap the opacity is not applied twice. At full opacity the layer is
+    // the frame itself.
+    const std::uint8_t opacity = alpha_of(s.solid_opacity);
+    if (opacity == 255) {
+        return composite_over(std::move(in), frame.to_bitmap());
+    }
     draw::Canvas blended = draw::Canvas::create(width, height);
     if (!blended) {
         return in;
     }
-    blended.draw(frame, 0, 0, alpha_of(s.solid_opacity));
-    const Bitmap layer = blended.to_bitmap();
-    return composite_over(std::move(in), layer);
+    blended.draw(frame, 0, 0, opacity);
+    return composite_over(std::move(in), blended.to_bitmap());
 }
 
 } // namespace pixlane
