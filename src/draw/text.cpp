@@ -117,7 +117,9 @@ TextFont::TextFont(std::unique_ptr<Impl> impl, std::string family)
 TextFont::~TextFont() = default;
 
 std::unique_ptr<TextFont> TextFont::load(const FontSpec& spec) {
-    if (spec.points < 1) {
+    // Beyond the largest side of a canvas no text could be drawn anyway.
+    constexpr int kMaxPoints = 32767;
+    if (spec.points < 1 || spec.points > kMaxPoints) {
         return nullptr;
     }
     auto family = resolve_font_face(spec.face);

@@ -45,8 +45,8 @@ std::optional<std::string> resolve_font_face(std::string_view face);
 
 class TextFont {
 public:
-    // The font, or null when the face cannot be resolved, the size is below
-    // 1 point or Pango cannot create it.
+    // The font, or null when the face cannot be resolved, the size is not
+    // from 1 to 32767 points or Pango cannot create it.
     static std::unique_ptr<TextFont> load(const FontSpec& spec);
 
     ~TextFont();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <thread>
 
 #include "draw/canvas.h"
 #include "draw/text.h"
@@ -186,6 +187,7 @@ TEST(TextFontTest, ResolvesOnlyInstalledFamiliesAndMetricAliases) {
     }
     EXPECT_TRUE(TextFont::load({"Arial", 12}));
     EXPECT_FALSE(TextFont::load({"Arial", 0}));
+    EXPECT_FALSE(TextFont::load({"Arial", 40000000}));
     EXPECT_FALSE(TextFont::load({"Pixlane Nonsense Face", 12}));
 }
 
@@ -230,6 +232,21 @@ TEST(TextFontTest, RasterTextWritesColourAndAlphaWithoutCoverage) {
         EXPECT_GT(found.size(), 10u); // the coverage of the glyph edges
         EXPECT_TRUE(found.count(0));
     }
+}
+
+TEST(TextFontTest, DrawsTheSameOnAnotherThread) {
+    const auto font = TextFont::load({"Arial", 12, true});
+    ASSERT_TRUE(font);
+    auto render = [&] {
+        Canvas c = Canvas::create(60, 20);
+        font->draw(c, "Thread", 1, 1, {0, 0, 0, 255}, TextMode::Vector);
+        return c.to_bitmap();
+    };
+    const Bitmap here = render();
+    Bitmap there;
+    std::thread worker([&] { there = render(); });
+    worker.join();
+    EXPECT_TRUE(test::same_pixels(here, there));
 }
 
 } // namespace

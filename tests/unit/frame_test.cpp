@@ -113,6 +113,15 @@ TEST(FrameTest, SwitchedOffOrMissingPassesThrough) {
     EXPECT_FALSE(draw_frame(nullptr, frame_settings(2), 8, 8));
 }
 
+TEST(FrameTest, SizeMismatchKeepsTheImage) {
+    // A frame drawn for another size cannot be composited; the image is
+    // kept (in 24 bits) rather than lost.
+    const Bitmap out = draw_frame(test::solid_bitmap(20, 10, 32, kGrey), frame_settings(2), 30, 10);
+    ASSERT_TRUE(out);
+    EXPECT_EQ(bpp_of(out), 24);
+    EXPECT_TRUE(test::area_is(out, 0, 0, 20, 10, kGrey));
+}
+
 TEST(FrameTest, WideBandsOverlapWithoutFailing) {
     // Left and right bands of 60 on a 100-wide image overlap in the middle;
     // the later band (left) paints over the right one there.

@@ -167,6 +167,21 @@ TEST(WatermarkTest, RotationSwapsTheLayerSides) {
     EXPECT_EQ(box.height(), 100);
     EXPECT_EQ(box.x0, 640 - 20 - 10);
     EXPECT_EQ(box.y0, 480 - 100 - 10);
+
+    // At 45 degrees the corners the layer does not cover stay transparent.
+    wm.s.wm_image_rotation = 45;
+    const Bitmap tilted = wm.stamp();
+    const Box diamond = ink_box(tilted);
+    EXPECT_NEAR(diamond.width(), 85, 2);
+    EXPECT_NEAR(diamond.height(), 85, 2);
+    EXPECT_EQ(pixel_at(tilted, diamond.x0, diamond.y0), kBlack);
+    EXPECT_EQ(pixel_at(tilted, diamond.x1, diamond.y1), kBlack);
+
+    // Angles outside 1 to 359 leave the layer as it is.
+    for (const int angle : {0, 360, -90}) {
+        wm.s.wm_image_rotation = angle;
+        EXPECT_EQ(ink_box(wm.stamp()).width(), 100) << angle;
+    }
 }
 
 TEST(WatermarkTest, ImageOpacityAndGreyFilter) {
@@ -410,6 +425,23 @@ TEST(WatermarkTextTest, StampsTheExpandedTextOverTheImage) {
     EXPECT_GE(box.y0, 100 - height_of(layer) - 10);
     EXPECT_LE(box.y1, 100 - 10 - 1);
     EXPECT_EQ(pixel_at(plain, 5, 5), kBlack);
+}
+
+TEST(WatermarkTextTest, DefaultBackgroundIsPracticallyInvisible) {
+    Settings s = text_settings("Pixlane");
+    s.back_opacity = 1; // the default, black
+    s.font_color = "000000";
+    const auto font = WatermarkFont::load(s);
+    for (const std::uint8_t antialiasing : {0, 1}) {
+        s.text_antialiasing = antialiasing;
+        const Bitmap out = draw_watermark(test::solid_bitmap(200, 60, 24, {255, 255, 255}), s,
+                                          JobRecord{}, 200, 60, font.get());
+        const Bitmap layer = make_text_layer(s, s.text, *font);
+        // The block's top-left corner, where no glyph reaches.
+        const Pixel corner = pixel_at(out, 200 - 10 - width_of(layer), 60 - 10 - height_of(layer));
+        EXPECT_GE(corner.r, 253);
+        EXPECT_GE(corner.b, 253);
+    }
 }
 
 } // namespace
