@@ -103,10 +103,13 @@ int main(int argc, char** argv) {
             per_call(n, [&] { draw_watermark(copy(), raster, job, w, h, font.get()); }) - clone_ms;
         const double aa_ms =
             per_call(n, [&] { draw_watermark(copy(), vector, job, w, h, font.get()); }) - clone_ms;
-        const double both_ms = per_call(n, [&] {
-            Bitmap b = draw_frame(copy(), raster, w, h);
-            draw_watermark(std::move(b), raster, job, w, h, font.get());
-        }) - clone_ms;
+        const double both_ms =
+            per_call(n,
+                     [&] {
+                         Bitmap b = draw_frame(copy(), raster, w, h);
+                         draw_watermark(std::move(b), raster, job, w, h, font.get());
+                     }) -
+            clone_ms;
 
         // The hand-over of a frame-sized canvas, as the frame step does it.
         draw::Canvas canvas = draw::Canvas::create(w, h);
@@ -115,9 +118,8 @@ int main(int argc, char** argv) {
         const double direct_ms = per_call(n, [&] { canvas.to_bitmap(); });
         const double png_ms = per_call(n, [&] { canvas.to_bitmap_via_png(); });
         const Bitmap layer = canvas.to_bitmap();
-        const double composite_ms = per_call(n, [&] {
-            Bitmap(FreeImage_Composite(layer.get(), FALSE, nullptr, source.get()));
-        });
+        const double composite_ms = per_call(
+            n, [&] { Bitmap(FreeImage_Composite(layer.get(), FALSE, nullptr, source.get())); });
 
         char label[32];
         std::snprintf(label, sizeof label, "%dx%d", w, h);

@@ -106,8 +106,7 @@ Bitmap place_layer(Bitmap in, Bitmap layer, const Settings& s, int width, int he
     // The layer is copied into the transparent canvas as it is: FreeImage's
     // paste at alpha 255 would still blend, taking one level off every
     // channel, alpha included.
-    const Bitmap canvas(
-        FreeImage_AllocateT(FIT_BITMAP, width, height, bpp_of(layer), 0, 0, 0));
+    const Bitmap canvas(FreeImage_AllocateT(FIT_BITMAP, width, height, bpp_of(layer), 0, 0, 0));
     constexpr int kPasteCopy = 256;
     if (!canvas || !FreeImage_Paste(canvas.get(), layer.get(), at.x, at.y, kPasteCopy)) {
         return in;
@@ -194,8 +193,8 @@ Bitmap make_text_layer(const Settings& s, std::string_view text, const Watermark
     if (s.text_antialiasing == 0) {
         layer.fill({back.r, back.g, back.b, back_alpha});
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            f.draw(layer, lines[i], line_x(widths[i]), line_y(i),
-                   {ink.r, ink.g, ink.b, text_alpha}, draw::TextMode::Raster);
+            f.draw(layer, lines[i], line_x(widths[i]), line_y(i), {ink.r, ink.g, ink.b, text_alpha},
+                   draw::TextMode::Raster);
         }
         return layer.to_bitmap();
     }
@@ -237,24 +236,15 @@ Bitmap make_image_layer(const Settings& s) {
 
 LayerPosition watermark_position(int position, int aw, int ah, int w, int h, int x_offset,
                                  int y_offset) {
-    const int left = x_offset;
-    const int centre_x = (aw - w) / 2;
-    const int right = aw - w - x_offset;
-    const int top = y_offset;
-    const int middle_y = (ah - h) / 2;
-    const int bottom = ah - h - y_offset;
-    switch (position) {
-    case 0: return {left, top};
-    case 1: return {centre_x, top};
-    case 2: return {right, top};
-    case 3: return {left, middle_y};
-    case 4: return {centre_x, middle_y};
-    case 5: return {right, middle_y};
-    case 6: return {left, bottom};
-    case 7: return {centre_x, bottom};
-    case 8: return {right, bottom};
-    default: return {0, 0};
+    if (position < 0 || position > 8) {
+        return {0, 0};
     }
+    // Positions run TOP, MIDDLE, BOTTOM by rows and LEFT, CENTER, RIGHT by
+    // columns; a centred axis ignores its offset.
+    auto along = [](int place, int area, int size, int offset) {
+        return place == 0 ? offset : place == 1 ? (area - size) / 2 : area - size - offset;
+    };
+    return {along(position % 3, aw, w, x_offset), along(position / 3, ah, h, y_offset)};
 }
 
 Bitmap draw_watermark(Bitmap in, const Settings& s, const JobRecord& job, int width, int height,

@@ -171,8 +171,8 @@ Canvas Canvas::from_bitmap(FIBITMAP* bitmap) {
         const BYTE* src = FreeImage_GetScanLine(rgba.get(), h - 1 - y);
         std::uint32_t* dst = row_of(c.surface(), y);
         for (int x = 0; x < w; ++x, src += 4) {
-            dst[x] = pack_premultiplied({src[FI_RGBA_RED], src[FI_RGBA_GREEN], src[FI_RGBA_BLUE],
-                                         src[FI_RGBA_ALPHA]});
+            dst[x] = pack_premultiplied(
+                {src[FI_RGBA_RED], src[FI_RGBA_GREEN], src[FI_RGBA_BLUE], src[FI_RGBA_ALPHA]});
         }
     }
     cairo_surface_mark_dirty(c.surface());

@@ -74,8 +74,8 @@ std::optional<std::string> resolve_font_face(std::string_view face) {
     }
     const std::string name(face);
     const Pattern pattern(FcPatternCreate());
-    if (!pattern ||
-        !FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()))) {
+    if (!pattern || !FcPatternAddString(pattern.get(), FC_FAMILY,
+                                        reinterpret_cast<const FcChar8*>(name.c_str()))) {
         return std::nullopt;
     }
     FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
@@ -86,8 +86,8 @@ std::optional<std::string> resolve_font_face(std::string_view face) {
     std::vector<std::string> accepted;
     FcValue value;
     FcValueBinding binding;
-    for (int i = 0; FcPatternGetWithBinding(pattern.get(), FC_FAMILY, i, &value, &binding) ==
-                    FcResultMatch;
+    for (int i = 0;
+         FcPatternGetWithBinding(pattern.get(), FC_FAMILY, i, &value, &binding) == FcResultMatch;
          ++i) {
         if (value.type == FcTypeString && binding == FcValueBindingStrong) {
             accepted.emplace_back(reinterpret_cast<const char*>(value.u.s));
@@ -144,7 +144,8 @@ std::unique_ptr<TextFont> TextFont::load(const FontSpec& spec) {
     pango_font_description_set_weight(d, spec.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
     pango_font_description_set_style(d, spec.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
     if (spec.underline) {
-        pango_attr_list_insert(impl->attributes.get(), pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+        pango_attr_list_insert(impl->attributes.get(),
+                               pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
     }
     if (spec.strikethrough) {
         pango_attr_list_insert(impl->attributes.get(), pango_attr_strikethrough_new(TRUE));

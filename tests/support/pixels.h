@@ -20,8 +20,8 @@ struct Pixel {
 };
 
 inline std::string describe(const Pixel& p) {
-    return "(" + std::to_string(p.r) + "," + std::to_string(p.g) + "," + std::to_string(p.b) +
-           "," + std::to_string(p.a) + ")";
+    return "(" + std::to_string(p.r) + "," + std::to_string(p.g) + "," + std::to_string(p.b) + "," +
+           std::to_string(p.a) + ")";
 }
 
 // A bitmap of `bpp` bits (24 or 32) filled with `colour`.

@@ -50,8 +50,7 @@ TEST(CanvasTest, FillsPathsAndRejectsMalformedOnes) {
     ASSERT_TRUE(c.fill_path("M 10 10 L 10 5 l -5 5 z", kBlue));
     EXPECT_EQ(c.pixel(9, 9), kBlue);
 
-    const char* bad[] = {"M 0", "l 1 1 Z", "X 1 2", "M a b", "M 0 0 L", "M 0 0 l 1 --1 Z",
-                         "M0 0"};
+    const char* bad[] = {"M 0", "l 1 1 Z", "X 1 2", "M a b", "M 0 0 L", "M 0 0 l 1 --1 Z", "M0 0"};
     for (const char* path : bad) {
         Canvas blank = Canvas::create(4, 4);
         EXPECT_FALSE(blank.fill_path(path, kRed)) << path;

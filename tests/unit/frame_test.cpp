@@ -27,7 +27,8 @@ Settings frame_settings(int band) {
 }
 
 TEST(FrameTest, BandsMeetAlongTheCornerDiagonals) {
-    const Bitmap out = draw_frame(test::solid_bitmap(100, 80, 24, kGrey), frame_settings(10), 100, 80);
+    const Bitmap out =
+        draw_frame(test::solid_bitmap(100, 80, 24, kGrey), frame_settings(10), 100, 80);
     ASSERT_TRUE(out);
     EXPECT_EQ(bpp_of(out), 24);
     EXPECT_EQ(width_of(out), 100);
@@ -38,6 +39,7 @@ TEST(FrameTest, BandsMeetAlongTheCornerDiagonals) {
         int x, y;
         Pixel colour;
     };
+    // clang-format off
     const Case cases[] = {
         // Middle of each band.
         {50, 0, kTop}, {50, 9, kTop}, {99, 40, kRight}, {90, 40, kRight},
@@ -50,6 +52,7 @@ TEST(FrameTest, BandsMeetAlongTheCornerDiagonals) {
         // The first pixels inside the frame.
         {10, 10, kGrey}, {89, 69, kGrey},
     };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(pixel_at(out, c.x, c.y), c.colour)
             << c.x << "," << c.y << " " << test::describe(pixel_at(out, c.x, c.y));

@@ -39,7 +39,7 @@ TEST(WatermarkTest, SplitsLinesAtLineBreaksOfAnyCase) {
 
 TEST(WatermarkTest, NinePositionsInsideTheArea) {
     // A 100 x 20 layer on 640 x 480 with offsets 10, 10.
-    const LayerPosition expected[] = {{10, 10},  {270, 10},  {530, 10},  {10, 230}, {270, 230},
+    const LayerPosition expected[] = {{10, 10},   {270, 10}, {530, 10},  {10, 230},  {270, 230},
                                       {530, 230}, {10, 450}, {270, 450}, {530, 450}, {0, 0}};
     for (int position = 0; position < 10; ++position) {
         EXPECT_EQ(watermark_position(position, 640, 480, 100, 20, 10, 10), expected[position])
@@ -191,10 +191,8 @@ TEST(WatermarkTest, ImageOpacityAndGreyFilter) {
         Pixel left;
     };
     const Case cases[] = {
-        {255, false, kRed},
-        {128, false, {128, 0, 0}},
-        {0, false, kBlack},
-        {255, true, {76, 76, 76}}, // (77 * 255) >> 8
+        {255, false, kRed},        {128, false, {128, 0, 0}},
+        {0, false, kBlack},        {255, true, {76, 76, 76}}, // (77 * 255) >> 8
         {128, true, {38, 38, 38}},
     };
     for (const auto& c : cases) {
@@ -281,7 +279,7 @@ TEST(WatermarkFontTest, LoadsInstalledFacesOnly) {
         bool loads;
     };
     const Case cases[] = {
-        {"Arial", 14, true},        {"DejaVu Sans", 9, true},  {"Liberation Mono", 30, true},
+        {"Arial", 14, true},          {"DejaVu Sans", 9, true}, {"Liberation Mono", 30, true},
         {"Qwxz Nonsense", 14, false}, {"Arial", 0, false},
     };
     for (const auto& c : cases) {
