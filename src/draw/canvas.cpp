@@ -1,8 +1,6 @@
 #include "draw/canvas.h"
 
-#include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <vector>
 
 namespace pixlane::draw {
@@ -153,9 +151,10 @@ Canvas Canvas::create(int width, int height) {
 }
 
 Canvas Canvas::from_bitmap(FIBITMAP* bitmap) {
-    if (!bitmap || FreeImage_GetImageType(bitmap) != FIT_BITMAP) {
+    if (!bitmap) {
         return {};
     }
+    // Also takes 16-bit-per-channel RGB and RGBA bitmaps.
     const Bitmap rgba(FreeImage_ConvertTo32Bits(bitmap));
     if (!rgba) {
         return {};

@@ -155,6 +155,17 @@ TEST(CanvasTest, LoadsPngBmpAndJpegFiles) {
         EXPECT_NEAR(p.g, 40, k.tolerance + 1) << k.name;
         EXPECT_EQ(p.a, k.alpha ? 100 : 255) << k.name;
     }
+    // Sixteen bits per channel.
+    const Bitmap deep(FreeImage_AllocateT(FIT_RGBA16, 6, 4));
+    auto* px = reinterpret_cast<FIRGBA16*>(FreeImage_GetScanLine(deep.get(), 0));
+    px[0] = {65535, 0, 32896, 65535};
+    const std::string deep_path = dir / "deep.png";
+    ASSERT_TRUE(FreeImage_Save(FIF_PNG, deep.get(), deep_path.c_str(), 0));
+    const Canvas d = Canvas::load(deep_path);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d.pixel(0, 3), (Rgba{255, 0, 128, 255}));
+    EXPECT_EQ(d.pixel(1, 3), Rgba{});
+
     test::write_file(dir / "junk.png", "not an image");
     EXPECT_FALSE(Canvas::load(dir / "junk.png"));
     EXPECT_FALSE(Canvas::load(dir / "missing.png"));
