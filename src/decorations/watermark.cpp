@@ -215,17 +215,16 @@ Bitmap make_text_layer(const Settings& s, std::string_view text, const Watermark
 }
 
 Bitmap make_image_layer(const Settings& s) {
-    bool was_32_bit = false;
-    draw::Canvas image = draw::Canvas::load(s.image, &was_32_bit);
+    draw::Canvas image = draw::Canvas::load(s.image);
     if (!image) {
         return nullptr;
     }
+    // The image's colour and alpha (times the opacity) are written into a
+    // transparent canvas, so nothing shows through where the file itself is
+    // transparent or translucent, whatever its depth.
     draw::Canvas layer = draw::Canvas::create(image.width(), image.height());
     if (!layer) {
         return nullptr;
-    }
-    if (!was_32_bit) {
-        layer.fill({0, 0, 0, 255});
     }
     if (s.image_greyscale != 0) {
         image.grey_filter();

@@ -178,7 +178,7 @@ Canvas Canvas::from_bitmap(FIBITMAP* bitmap) {
     return c;
 }
 
-Canvas Canvas::load(const std::string& path, bool* was_32_bit) {
+Canvas Canvas::load(const std::string& path) {
     FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(path.c_str(), 0);
     if (fif == FIF_UNKNOWN) {
         fif = FreeImage_GetFIFFromFilename(path.c_str());
@@ -189,9 +189,6 @@ Canvas Canvas::load(const std::string& path, bool* was_32_bit) {
     const Bitmap image(FreeImage_Load(fif, path.c_str(), 0));
     if (!image) {
         return {};
-    }
-    if (was_32_bit) {
-        *was_32_bit = bpp_of(image) == 32;
     }
     return from_bitmap(image.get());
 }

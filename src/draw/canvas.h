@@ -41,9 +41,9 @@ class Canvas {
     static Canvas create(int width, int height);
 
     // Reads an image file (PNG, BMP, JPEG and the other types FreeImage
-    // reads) into a canvas of the image's size; empty when it cannot be read.
-    // `was_32_bit` tells whether the file held 32 bits per pixel.
-    static Canvas load(const std::string& path, bool* was_32_bit = nullptr);
+    // reads) into a canvas of the image's size, with the file's transparency;
+    // empty when it cannot be read.
+    static Canvas load(const std::string& path);
 
     // A canvas holding a copy of a FreeImage bitmap of any depth; empty when
     // the bitmap is missing or cannot be converted.

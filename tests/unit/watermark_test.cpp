@@ -66,8 +66,8 @@ struct ImageWatermark {
         s.do_watermark = 2;
     }
 
-    Bitmap stamp(int bpp = 24, int w = 640, int h = 480) const {
-        return draw_watermark(test::solid_bitmap(w, h, bpp, kBlack), s, JobRecord{}, w, h, nullptr);
+    Bitmap stamp(int bpp = 24, int w = 640, int h = 480, Pixel under = kBlack) const {
+        return draw_watermark(test::solid_bitmap(w, h, bpp, under), s, JobRecord{}, w, h, nullptr);
     }
 };
 
@@ -185,24 +185,25 @@ TEST(WatermarkTest, RotationSwapsTheLayerSides) {
 }
 
 TEST(WatermarkTest, ImageOpacityAndGreyFilter) {
+    // The opaque red watermark over white: translucent, not darkened.
     struct Case {
         int opacity;
         bool grey;
-        Pixel left;
+        Pixel seen;
     };
     const Case cases[] = {
-        {255, false, kRed},        {128, false, {128, 0, 0}},
-        {0, false, kBlack},        {255, true, {76, 76, 76}}, // (77 * 255) >> 8
-        {128, true, {38, 38, 38}},
+        {255, false, kRed},           {128, false, {255, 127, 127}},
+        {0, false, {255, 255, 255}},  {255, true, {76, 76, 76}}, // (77 * 255) >> 8
+        {128, true, {165, 165, 165}},
     };
     for (const auto& c : cases) {
         ImageWatermark wm;
         wm.s.image_opacity = c.opacity;
         wm.s.image_greyscale = c.grey;
-        const Pixel p = pixel_at(wm.stamp(), 540, 460);
-        EXPECT_NEAR(p.r, c.left.r, 1) << c.opacity << c.grey;
-        EXPECT_NEAR(p.g, c.left.g, 1) << c.opacity << c.grey;
-        EXPECT_NEAR(p.b, c.left.b, 1) << c.opacity << c.grey;
+        const Pixel p = pixel_at(wm.stamp(24, 640, 480, {255, 255, 255}), 540, 460);
+        EXPECT_NEAR(p.r, c.seen.r, 1) << c.opacity << c.grey;
+        EXPECT_NEAR(p.g, c.seen.g, 1) << c.opacity << c.grey;
+        EXPECT_NEAR(p.b, c.seen.b, 1) << c.opacity << c.grey;
     }
 }
 
