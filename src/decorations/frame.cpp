@@ -1,6 +1,8 @@
 #include "decorations/frame.h"
 
+#include <cstdint>
 #include <string>
+#include <utility>
 
 #include "decorations/compose.h"
 
@@ -10,7 +12,8 @@ namespace {
 constexpr std::uint8_t kFrameSolid = 1;
 
 // Path text of a closed figure: "M x y", then "l dx dy" for each offset, "Z".
-std::string closed_path(int x, int y, std::initializer_list<std::pair<int, int>> offsets) {
+std::string closed_path(std::int64_t x, std::int64_t y,
+                        std::initializer_list<std::pair<std::int64_t, std::int64_t>> offsets) {
     std::string p = "M " + std::to_string(x) + " " + std::to_string(y);
     for (const auto& [dx, dy] : offsets) {
         p += " l " + std::to_string(dx) + " " + std::to_string(dy);
@@ -32,12 +35,13 @@ Bitmap draw_frame(Bitmap in, const Settings& s, int width, int height) {
     if (!frame) {
         return in;
     }
-    const int w = width;
-    const int h = height;
-    const int l = s.solid_left;
-    const int r = s.solid_right;
-    const int t = s.solid_top;
-    const int b = s.solid_bottom;
+    // Band widths may hold any 32-bit value; 64 bits keep the sums exact.
+    const std::int64_t w = width;
+    const std::int64_t h = height;
+    const std::int64_t l = s.solid_left;
+    const std::int64_t r = s.solid_right;
+    const std::int64_t t = s.solid_top;
+    const std::int64_t b = s.solid_bottom;
     const draw::Rgba left = rgba_of(s.solid_left_color, 255);
     const draw::Rgba right = rgba_of(s.solid_right_color, 255);
     const draw::Rgba top = rgba_of(s.solid_top_color, 255);
@@ -45,10 +49,10 @@ Bitmap draw_frame(Bitmap in, const Settings& s, int width, int height) {
 
     // The corners first, so the antialiased diagonal seams of the bands
     // never let the image show through between two colours.
-    frame.fill_rect(0, 0, l, t, top);
-    frame.fill_rect(w - r, 0, r, t, right);
-    frame.fill_rect(w - r, h - b, r, b, bottom);
-    frame.fill_rect(0, h - b, l, b, left);
+    frame.fill_rect(0, 0, double(l), double(t), top);
+    frame.fill_rect(double(w - r), 0, double(r), double(t), right);
+    frame.fill_rect(double(w - r), double(h - b), double(r), double(b), bottom);
+    frame.fill_rect(0, double(h - b), double(l), double(b), left);
 
     // Each band is a trapezoid reaching into both corners of its side; the
     // corners are split along their diagonals, a later band painting over an

@@ -67,30 +67,30 @@ Bitmap place_layer(Bitmap in, Bitmap layer, const Settings& s, int width, int he
             return in;
         }
     }
-    int w = width_of(layer);
-    int h = height_of(layer);
-
-    int aw = width;
-    int ah = height;
-    int sx = 0;
-    int sy = 0;
+    // Settings may hold any 32-bit value; 64 bits keep the sums exact.
+    std::int64_t w = width_of(layer);
+    std::int64_t h = height_of(layer);
+    std::int64_t aw = width;
+    std::int64_t ah = height;
+    std::int64_t sx = 0;
+    std::int64_t sy = 0;
     if (s.do_frame != 0 && p.boundary == kBoundaryFrame) {
-        aw = width - s.solid_left - s.solid_right;
-        ah = height - s.solid_top - s.solid_bottom;
+        aw = std::int64_t(width) - s.solid_left - s.solid_right;
+        ah = std::int64_t(height) - s.solid_top - s.solid_bottom;
         sx = s.solid_left;
         sy = s.solid_top;
     }
 
     // Cut on the right and at the bottom, never scaled.
-    const int fit_w = w + p.x_offset > aw ? aw - p.x_offset : w;
-    const int fit_h = h + p.y_offset > ah ? ah - p.y_offset : h;
+    const std::int64_t fit_w = w + p.x_offset > aw ? aw - p.x_offset : w;
+    const std::int64_t fit_h = h + p.y_offset > ah ? ah - p.y_offset : h;
     if (fit_w <= 0 || fit_h <= 0) {
         return in;
     }
     if (fit_w != w || fit_h != h) {
         w = fit_w;
         h = fit_h;
-        layer.reset(FreeImage_Copy(layer.get(), 0, 0, w, h));
+        layer.reset(FreeImage_Copy(layer.get(), 0, 0, int(w), int(h)));
         if (!layer) {
             return in;
         }
@@ -108,7 +108,7 @@ Bitmap place_layer(Bitmap in, Bitmap layer, const Settings& s, int width, int he
     // channel, alpha included.
     const Bitmap canvas(FreeImage_AllocateT(FIT_BITMAP, width, height, bpp_of(layer), 0, 0, 0));
     constexpr int kPasteCopy = 256;
-    if (!canvas || !FreeImage_Paste(canvas.get(), layer.get(), at.x, at.y, kPasteCopy)) {
+    if (!canvas || !FreeImage_Paste(canvas.get(), layer.get(), int(at.x), int(at.y), kPasteCopy)) {
         return in;
     }
     return composite_over(std::move(in), canvas);
@@ -172,6 +172,11 @@ Bitmap make_text_layer(const Settings& s, std::string_view text, const Watermark
     }
     bw += 2.0 * padding;
     bh += 2.0 * padding;
+    // Within the largest canvas side, so that the sizes convert safely.
+    constexpr double kMaxSide = 32767;
+    if (!(bw >= 1 && bh >= 1 && bw <= kMaxSide && bh <= kMaxSide)) {
+        return nullptr;
+    }
     const int block_w = int(bw);
     const int block_h = int(bh);
 
@@ -233,14 +238,14 @@ Bitmap make_image_layer(const Settings& s) {
     return layer.to_bitmap();
 }
 
-LayerPosition watermark_position(int position, int aw, int ah, int w, int h, int x_offset,
-                                 int y_offset) {
+LayerPosition watermark_position(int position, std::int64_t aw, std::int64_t ah, std::int64_t w,
+                                 std::int64_t h, std::int64_t x_offset, std::int64_t y_offset) {
     if (position < 0 || position > 8) {
         return {0, 0};
     }
     // Positions run TOP, MIDDLE, BOTTOM by rows and LEFT, CENTER, RIGHT by
     // columns; a centred axis ignores its offset.
-    auto along = [](int place, int area, int size, int offset) {
+    auto along = [](int place, std::int64_t area, std::int64_t size, std::int64_t offset) {
         return place == 0 ? offset : place == 1 ? (area - size) / 2 : area - size - offset;
     };
     return {along(position % 3, aw, w, x_offset), along(position / 3, ah, h, y_offset)};

@@ -12,6 +12,7 @@
 //   +-------------------------X----+
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -68,15 +69,15 @@ Bitmap make_text_layer(const Settings& s, std::string_view text, const Watermark
 Bitmap make_image_layer(const Settings& s);
 
 struct LayerPosition {
-    int x = 0;
-    int y = 0;
+    std::int64_t x = 0;
+    std::int64_t y = 0;
     friend bool operator==(const LayerPosition&, const LayerPosition&) = default;
 };
 
 // The top-left corner of a w × h layer at `position` (TOPLEFT 0 ...
 // BOTTOMRIGHT 8, other values the origin) inside an area of aw × ah, offsets
 // measured from the edges the layer is aligned to.
-LayerPosition watermark_position(int position, int aw, int ah, int w, int h, int x_offset,
-                                 int y_offset);
+LayerPosition watermark_position(int position, std::int64_t aw, std::int64_t ah, std::int64_t w,
+                                 std::int64_t h, std::int64_t x_offset, std::int64_t y_offset);
 
 } // namespace pixlane

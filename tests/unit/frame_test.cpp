@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "decorations/frame.h"
 #include "support/pixels.h"
 
@@ -123,6 +125,15 @@ TEST(FrameTest, SizeMismatchKeepsTheImage) {
     ASSERT_TRUE(out);
     EXPECT_EQ(bpp_of(out), 24);
     EXPECT_TRUE(test::area_is(out, 0, 0, 20, 10, kGrey));
+}
+
+TEST(FrameTest, ExtremeBandWidthsDoNotFail) {
+    for (const int band : {INT_MAX, INT_MIN, -5}) {
+        const Bitmap out =
+            draw_frame(test::solid_bitmap(20, 10, 24, kGrey), frame_settings(band), 20, 10);
+        ASSERT_TRUE(out) << band;
+        EXPECT_EQ(bpp_of(out), 24);
+    }
 }
 
 TEST(FrameTest, WideBandsOverlapWithoutFailing) {

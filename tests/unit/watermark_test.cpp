@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <set>
 
@@ -156,6 +157,33 @@ TEST(WatermarkTest, DrawsNothingWhenTheLayerLeavesTheImage) {
         ASSERT_TRUE(out);
         EXPECT_EQ(bpp_of(out), 24);
         EXPECT_TRUE(ink_box(out).empty()) << c.position << " " << c.x_offset << " " << c.y_offset;
+    }
+}
+
+TEST(WatermarkTest, ExtremeOffsetsAndBandsDrawNothing) {
+    struct Case {
+        int x_offset, y_offset, band;
+    };
+    const Case cases[] = {
+        {INT_MAX, 10, 0},  {10, INT_MIN, 0}, {INT_MIN, INT_MIN, 0},
+        {10, 10, INT_MAX}, {0, 0, INT_MIN},
+    };
+    for (const auto& c : cases) {
+        for (int position = 0; position < 9; ++position) {
+            ImageWatermark wm;
+            wm.s.image_position = std::uint8_t(position);
+            wm.s.image_x_offset = c.x_offset;
+            wm.s.image_y_offset = c.y_offset;
+            wm.s.do_frame = c.band != 0;
+            wm.s.image_boundary = 1;
+            wm.s.solid_left = wm.s.solid_right = wm.s.solid_top = wm.s.solid_bottom = c.band;
+            const Bitmap out = wm.stamp(24, 64, 48);
+            ASSERT_TRUE(out);
+            // Centred axes ignore their offsets, so only some cases stay blank.
+            if (c.band != 0 || (position != 4 && c.x_offset == c.y_offset)) {
+                EXPECT_TRUE(ink_box(out).empty()) << position << " " << c.x_offset;
+            }
+        }
     }
 }
 
@@ -323,6 +351,10 @@ TEST(WatermarkTextTest, BlockSizeFromRasterMetricsAndPadding) {
         EXPECT_EQ(height_of(layer), c.h) << c.text;
     }
     EXPECT_FALSE(make_text_layer(s, "", *font)); // an empty text has no block
+    for (const int padding : {INT_MAX, INT_MIN, -100}) {
+        s.text_padding = padding;
+        EXPECT_FALSE(make_text_layer(s, "Copy", *font)) << padding;
+    }
 }
 
 TEST(WatermarkTextTest, UpperCaseLineBreakDrawsTheSecondLineOneStepLower) {
