@@ -31,7 +31,7 @@ class TextFont;
 // The font of the text watermark, loaded once per batch by the front end and
 // released after it.
 class WatermarkFont {
-  public:
+public:
     // The font named by Font, Font Size, Font Style (bold, italic) and Font
     // Effect (underline, strikethrough); null when that face cannot be loaded,
     // that is when the installed fonts hold neither the family nor a
@@ -44,7 +44,7 @@ class WatermarkFont {
 
     const draw::TextFont& text_font() const { return *m_font; }
 
-  private:
+private:
     explicit WatermarkFont(std::unique_ptr<draw::TextFont> font);
     std::unique_ptr<draw::TextFont> m_font;
 };
