@@ -1,16 +1,509 @@
 #include "pipeline/save.h"
 
-namespace pixlane {
+#include <IL/il.h>
+#include <IL/ilu.h>
 
-// Placeholders until the writers are built.
-Bitmap fit_icon(Bitmap in, const JobRecord&) { return in; }
-Bitmap convert_depth(Bitmap in, JobRecord&) { return in; }
-SaveResult save_frame(const Bitmap& bitmap, const Settings&, JobRecord& job) {
-    if (!bitmap) {
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/strings.h"
+#include "formats/catalogue.h"
+#include "naming/mask.h"
+#include "pipeline/jxr_writer.h"
+#include "platform/platform.h"
+#include "settings/keys.h"
+
+namespace pixlane {
+namespace {
+
+using File = std::unique_ptr<std::FILE, CDeleter<std::fclose>>;
+
+// Output formats whose 8-bit form is grey rather than a palette.
+bool grey_at_8(std::string_view ext) {
+    return ext == "j2k" || ext == "jp2" || ext == "jpg" || ext == "jxr" || ext == "pgm";
+}
+
+bool five_five_five(std::string_view ext) { return ext == "ico" || ext == "tga"; }
+
+FREE_IMAGE_TYPE type_for(int depth) {
+    return depth == 96 ? FIT_RGBF : depth == 48 ? FIT_RGB16 : FIT_BITMAP;
+}
+
+// True when the bitmap already has the form convert_depth would give it.
+bool in_target_form(FIBITMAP* dib, int target, std::string_view ext) {
+    if (static_cast<int>(FreeImage_GetBPP(dib)) != target ||
+        FreeImage_GetImageType(dib) != type_for(target)) {
+        return false;
+    }
+    if (target == 16) {
+        const bool is_565 = FreeImage_GetGreenMask(dib) == FI16_565_GREEN_MASK;
+        return is_565 != five_five_five(ext);
+    }
+    if (target == 8 && grey_at_8(ext)) {
+        return FreeImage_GetColorType(dib) == FIC_MINISBLACK;
+    }
+    return true;
+}
+
+// The bitmap converted to 24 bits when it is deeper than 32 bits.
+Bitmap at_most_32(Bitmap in) {
+    if (!in || bpp_of(in) <= 32) {
+        return in;
+    }
+    return adopt(FreeImage_ConvertTo24Bits(in.get()));
+}
+
+Bitmap to_8_bits(Bitmap in, std::string_view ext) {
+    if (grey_at_8(ext)) {
+        in = at_most_32(std::move(in));
+        if (!in) {
+            return in;
+        }
+        // FreeImage_ConvertTo8Bits keeps an 8-bit colour palette as it is;
+        // greyscale maps its colours to grey levels.
+        return adopt(bpp_of(in) == 8 ? FreeImage_ConvertToGreyscale(in.get())
+                                     : FreeImage_ConvertTo8Bits(in.get()));
+    }
+    if (bpp_of(in) != 24) {
+        in = adopt(FreeImage_ConvertTo24Bits(in.get()));
+        if (!in) {
+            return in;
+        }
+    }
+    return adopt(FreeImage_ColorQuantizeEx(in.get(), FIQ_WUQUANT, 256, 0, nullptr));
+}
+
+// --- temporary files ---------------------------------------------------------
+
+// A name of ASCII letters in the folder of `output_path` that no file has.
+std::string unused_temporary_path(const std::string& output_path, std::string_view ext) {
+    const std::string folder = platform::folder_of(output_path);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        std::string path = folder + random_name("pixlane", "") + "." + std::string(ext);
+        if (!platform::exists(path)) {
+            return path;
+        }
+    }
+    return {};
+}
+
+bool write_all(const std::string& path, const void* data, std::size_t size) {
+    File file(std::fopen(path.c_str(), "wb"));
+    if (!file) {
+        return false;
+    }
+    const bool written = std::fwrite(data, 1, size, file.get()) == size;
+    return std::fclose(file.release()) == 0 && written;
+}
+
+// --- DevIL -------------------------------------------------------------------
+
+std::once_flag g_devil_started;
+std::mutex g_devil_lock; // DevIL keeps one global current image
+
+void start_devil() {
+    std::call_once(g_devil_started, [] {
+        ilInit();
+        iluInit();
+    });
+}
+
+struct DevilImage {
+    ILuint id = 0;
+    DevilImage() { ilGenImages(1, &id); }
+    ~DevilImage() { ilDeleteImages(1, &id); }
+    DevilImage(const DevilImage&) = delete;
+    DevilImage& operator=(const DevilImage&) = delete;
+};
+
+// psd, dds and pcx: DevIL from BGR (24-bit) or BGRA (32-bit) rows, bottom
+// row first, which is DevIL's own origin. The rows go straight from the
+// bitmap into DevIL's image: no buffer in between.
+SaveResult save_devil(FIBITMAP* dib, ILenum type, bool mipmaps, const std::string& path) {
+    const unsigned bpp = FreeImage_GetBPP(dib);
+    if (FreeImage_GetImageType(dib) != FIT_BITMAP || (bpp != 24 && bpp != 32)) {
         return SaveResult::Failed;
     }
-    return FreeImage_Save(FIF_PNG, bitmap.get(), job.output_path.c_str(), 0) ? SaveResult::Saved
-                                                                             : SaveResult::Failed;
+    const ILubyte channels = bpp == 32 ? 4 : 3;
+    const ILenum format = bpp == 32 ? IL_BGRA : IL_BGR;
+    const unsigned width = FreeImage_GetWidth(dib);
+    const unsigned height = FreeImage_GetHeight(dib);
+
+    start_devil();
+    std::lock_guard<std::mutex> lock(g_devil_lock);
+    while (ilGetError() != IL_NO_ERROR) {
+    }
+    ilEnable(IL_FILE_OVERWRITE);
+    DevilImage image;
+    ilBindImage(image.id);
+    if (!ilTexImage(width, height, static_cast<ILuint>(ilGetInteger(IL_IMAGE_DEPTH)), channels,
+                    format, IL_UNSIGNED_BYTE, nullptr)) {
+        return ilGetError() == IL_OUT_OF_MEMORY ? SaveResult::Abort : SaveResult::Failed;
+    }
+    ILubyte* data = ilGetData();
+    if (!data) {
+        return SaveResult::Abort;
+    }
+    const std::size_t line = std::size_t{width} * channels;
+    for (unsigned y = 0; y < height; ++y) {
+        std::memcpy(data + y * line, FreeImage_GetScanLine(dib, static_cast<int>(y)), line);
+    }
+    if (mipmaps && !iluBuildMipmaps()) {
+        return SaveResult::Failed;
+    }
+    const bool saved = ilSave(type, path.c_str()) == IL_TRUE;
+    ilBindImage(0);
+    return saved ? SaveResult::Saved : SaveResult::Failed;
+}
+
+// --- the exact colour table writer -------------------------------------------
+
+void put16(std::uint8_t* at, std::uint16_t v) {
+    at[0] = static_cast<std::uint8_t>(v);
+    at[1] = static_cast<std::uint8_t>(v >> 8);
+}
+void put32(std::uint8_t* at, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) {
+        at[k] = static_cast<std::uint8_t>(v >> (8 * k));
+    }
+}
+std::uint32_t get32(const std::uint8_t* at) {
+    return at[0] | (at[1] << 8) | (at[2] << 16) | (std::uint32_t{at[3]} << 24);
+}
+
+// An 8-bit BMP whose palette holds only the entries up to the highest index
+// any pixel uses. FreeImage encodes the pixels (RLE8 with `flags`); its file
+// and info headers and its full palette are replaced.
+bool save_exact_bmp(FIBITMAP* dib, int flags, const std::string& path) {
+    constexpr std::size_t kFileHeader = 14;
+    constexpr std::size_t kInfoHeader = 40;
+    if (FreeImage_GetBPP(dib) != 8 || FreeImage_GetImageType(dib) != FIT_BITMAP) {
+        return false;
+    }
+    MemoryStream stream(FreeImage_OpenMemory(nullptr, 0));
+    if (!stream || !FreeImage_SaveToMemory(FIF_BMP, dib, stream.get(), flags)) {
+        return false;
+    }
+    BYTE* encoded = nullptr;
+    DWORD length = 0;
+    if (!FreeImage_AcquireMemory(stream.get(), &encoded, &length) ||
+        length < kFileHeader + kInfoHeader) {
+        return false;
+    }
+    // Where FreeImage put its pixels (after its 256-entry palette).
+    const std::uint32_t pixels_at = get32(encoded + 10);
+    if (pixels_at < kFileHeader + kInfoHeader || pixels_at > length) {
+        return false;
+    }
+    const std::uint32_t pixel_bytes = length - pixels_at;
+
+    const unsigned width = FreeImage_GetWidth(dib);
+    const unsigned height = FreeImage_GetHeight(dib);
+    unsigned highest = 0;
+    for (unsigned y = 0; y < height; ++y) {
+        const BYTE* row = FreeImage_GetScanLine(dib, static_cast<int>(y));
+        highest = std::max<unsigned>(highest, *std::max_element(row, row + width));
+    }
+    const std::uint32_t colours = highest + 1;
+
+    const std::uint32_t offset = kFileHeader + kInfoHeader + 4 * colours;
+    const std::uint32_t file_size = offset + pixel_bytes;
+    std::vector<std::uint8_t> file(file_size, 0);
+    put16(file.data(), 0x4D42); // "BM"
+    put32(file.data() + 2, file_size);
+    put32(file.data() + 10, offset);
+
+    BITMAPINFOHEADER info = *FreeImage_GetInfoHeader(dib);
+    info.biCompression = (flags & BMP_SAVE_RLE) ? 1 /* BI_RLE8 */ : 0 /* BI_RGB */;
+    info.biSizeImage = pixel_bytes;
+    info.biClrUsed = colours;
+    info.biClrImportant = colours;
+    std::uint8_t* header = file.data() + kFileHeader;
+    put32(header, kInfoHeader);
+    put32(header + 4, static_cast<std::uint32_t>(info.biWidth));
+    put32(header + 8, static_cast<std::uint32_t>(info.biHeight));
+    put16(header + 12, info.biPlanes);
+    put16(header + 14, info.biBitCount);
+    put32(header + 16, info.biCompression);
+    put32(header + 20, info.biSizeImage);
+    put32(header + 24, static_cast<std::uint32_t>(info.biXPelsPerMeter));
+    put32(header + 28, static_cast<std::uint32_t>(info.biYPelsPerMeter));
+    put32(header + 32, info.biClrUsed);
+    put32(header + 36, info.biClrImportant);
+
+    const RGBQUAD* palette = FreeImage_GetPalette(dib);
+    std::uint8_t* entry = file.data() + kFileHeader + kInfoHeader;
+    for (std::uint32_t k = 0; k < colours; ++k, entry += 4) {
+        entry[0] = palette[k].rgbBlue;
+        entry[1] = palette[k].rgbGreen;
+        entry[2] = palette[k].rgbRed;
+    }
+    std::memcpy(file.data() + offset, encoded + pixels_at, pixel_bytes);
+    return write_all(path, file.data(), file.size());
+}
+
+// --- pfm -----------------------------------------------------------------------
+
+// Portable Floatmap: "PF", size, a negative scale for little-endian samples,
+// then rows from the bottom of the picture to its top.
+bool save_pfm(FIBITMAP* dib, const std::string& path) {
+    if (FreeImage_GetImageType(dib) != FIT_RGBF) {
+        return false;
+    }
+    File file(std::fopen(path.c_str(), "wb"));
+    if (!file) {
+        return false;
+    }
+    const unsigned width = FreeImage_GetWidth(dib);
+    const unsigned height = FreeImage_GetHeight(dib);
+    const char* scale = std::endian::native == std::endian::little ? "-1.000000" : "1.000000";
+    bool written = std::fprintf(file.get(), "PF\n%u %u\n%s\n", width, height, scale) > 0;
+    // Scan line 0 of a FreeImage bitmap is the bottom row.
+    for (unsigned y = 0; written && y < height; ++y) {
+        written = std::fwrite(FreeImage_GetScanLine(dib, static_cast<int>(y)), sizeof(FIRGBF),
+                              width, file.get()) == width;
+    }
+    return std::fclose(file.release()) == 0 && written;
+}
+
+// --- jxr -----------------------------------------------------------------------
+
+double luminance(const RGBQUAD& c) { return 0.299 * c.rgbRed + 0.587 * c.rgbGreen + 0.114 * c.rgbBlue; }
+
+bool save_jxr(FIBITMAP* dib, const std::string& path) {
+    JxrPicture picture;
+    switch (FreeImage_GetBPP(dib)) {
+    case 1: {
+        picture.pixels = JxrPixels::BlackWhite;
+        const RGBQUAD* palette = FreeImage_GetPalette(dib);
+        picture.zero_is_white = luminance(palette[0]) > luminance(palette[1]);
+        break;
+    }
+    case 8:
+        if (FreeImage_GetColorType(dib) != FIC_MINISBLACK) {
+            return false;
+        }
+        picture.pixels = JxrPixels::Gray8;
+        break;
+    case 16:
+        picture.pixels = FreeImage_GetGreenMask(dib) == FI16_565_GREEN_MASK ? JxrPixels::Rgb565
+                                                                            : JxrPixels::Rgb555;
+        break;
+    case 24: picture.pixels = JxrPixels::Bgr24; break;
+    case 32: picture.pixels = JxrPixels::Bgra32; break;
+    case 48: picture.pixels = JxrPixels::Rgb48; break;
+    case 96: picture.pixels = JxrPixels::RgbFloat96; break;
+    default: return false;
+    }
+    picture.width = FreeImage_GetWidth(dib);
+    picture.height = FreeImage_GetHeight(dib);
+    if (const unsigned dpm = FreeImage_GetDotsPerMeterX(dib); dpm > 0) {
+        picture.dpi = static_cast<float>(dpm) * 0.0254F;
+    }
+    // jxrlib takes rows top first with a positive stride; FreeImage keeps
+    // them bottom first. Turn the bitmap over for the write and back after
+    // (in place, no copy).
+    FreeImage_FlipVertical(dib);
+    picture.top_row = FreeImage_GetBits(dib);
+    picture.stride = FreeImage_GetPitch(dib);
+    const bool written = write_jxr(path, picture);
+    FreeImage_FlipVertical(dib);
+    return written;
+}
+
+// --- routing ---------------------------------------------------------------------
+
+// True when the bitmap's depth and pixel type are ones the format allows:
+// no writer is handed anything else (FreeImage's WebP writer, for one,
+// crashes on a depth other than 24 and 32).
+bool fits_format(FIBITMAP* dib, std::string_view ext) {
+    const int bpp = static_cast<int>(FreeImage_GetBPP(dib));
+    return depth_allowed(ext, bpp) && FreeImage_GetImageType(dib) == type_for(bpp) &&
+           FreeImage_GetWidth(dib) > 0 && FreeImage_GetHeight(dib) > 0;
+}
+
+SaveResult write_to(SaveRoute route, FIBITMAP* dib, const OutputFormat& format,
+                    const JobRecord& job, const std::string& path) {
+    auto result = [](bool ok) { return ok ? SaveResult::Saved : SaveResult::Failed; };
+    switch (route) {
+    case SaveRoute::DevIL:
+        return save_devil(dib, static_cast<ILenum>(format.save_type), format.extension == "dds", path);
+    case SaveRoute::ExactBmp:
+        return result(save_exact_bmp(dib, job.save_flags, path));
+    case SaveRoute::JpegXr:
+        return result(save_jxr(dib, path));
+    case SaveRoute::Pfm:
+        return result(save_pfm(dib, path));
+    case SaveRoute::FreeImage:
+        break;
+    }
+    return result(FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(format.save_type), dib,
+                                 path.c_str(), job.save_flags) == TRUE);
+}
+
+} // namespace
+
+Bitmap fit_icon(Bitmap in, const JobRecord& job) {
+    if (!in || job.output_extension != "ico") {
+        return in;
+    }
+    const int width = width_of(in);
+    const int height = height_of(in);
+    if (width == height && width >= kSmallestIcon) {
+        return in;
+    }
+    const int side = std::max({width, height, kSmallestIcon});
+    if (bpp_of(in) != 32 || FreeImage_GetImageType(in.get()) != FIT_BITMAP) {
+        in = adopt(FreeImage_ConvertTo32Bits(at_most_32(std::move(in)).get()));
+        if (!in) {
+            return in;
+        }
+    }
+    // A new bitmap is all zeros: black, fully transparent.
+    Bitmap canvas = adopt(FreeImage_Allocate(side, side, 32, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK,
+                                             FI_RGBA_BLUE_MASK));
+    if (!canvas ||
+        !FreeImage_Paste(canvas.get(), in.get(), (side - width) / 2, (side - height) / 2, 256)) {
+        return Bitmap{};
+    }
+    return canvas;
+}
+
+Bitmap convert_depth(Bitmap in, JobRecord& job) {
+    if (!in) {
+        return in;
+    }
+    const std::string& ext = job.output_extension;
+    if (job.automatic_depth) {
+        job.output_depth = automatic_depth(ext, job.source_depth > 0 ? job.source_depth : bpp_of(in));
+    }
+    const int target = job.output_depth;
+    if (in_target_form(in.get(), target, ext)) {
+        return in;
+    }
+    switch (target) {
+    case 96: return adopt(FreeImage_ConvertToRGBF(in.get()));
+    case 48: return adopt(FreeImage_ConvertToRGB16(in.get()));
+    case 32: return adopt(FreeImage_ConvertTo32Bits(in.get()));
+    case 24: return adopt(FreeImage_ConvertTo24Bits(in.get()));
+    case 16:
+        in = at_most_32(std::move(in));
+        if (!in) {
+            return in;
+        }
+        return adopt(five_five_five(ext) ? FreeImage_ConvertTo16Bits555(in.get())
+                                         : FreeImage_ConvertTo16Bits565(in.get()));
+    case 8: return to_8_bits(std::move(in), ext);
+    case 4: return adopt(FreeImage_ConvertTo4Bits(in.get()));
+    case 1: return adopt(FreeImage_Dither(in.get(), FID_FS));
+    default: return Bitmap{};
+    }
+}
+
+SaveRoute save_route(std::string_view ext, int depth, const Settings& s) {
+    if (ext == "psd" || ext == "dds" || ext == "pcx") {
+        return SaveRoute::DevIL;
+    }
+    if (ext == "bmp" && depth == 8 && s.bmp_color_table == 1) {
+        return SaveRoute::ExactBmp;
+    }
+    if (ext == "jxr") {
+        return SaveRoute::JpegXr;
+    }
+    if (ext == "pfm") {
+        return SaveRoute::Pfm;
+    }
+    return SaveRoute::FreeImage;
+}
+
+SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job) {
+    const OutputFormat* format = output_entry(job.output_extension);
+    if (!bitmap || !format || job.output_path.empty() || !fits_format(bitmap.get(), format->extension)) {
+        return SaveResult::Failed;
+    }
+    job.temporary_path = unused_temporary_path(job.output_path, format->extension);
+    if (job.temporary_path.empty()) {
+        return SaveResult::Failed;
+    }
+    const SaveRoute route = save_route(format->extension, bpp_of(bitmap), s);
+    SaveResult result = write_to(route, bitmap.get(), *format, job, job.temporary_path);
+    if (result == SaveResult::Saved && !platform::rename_file(job.temporary_path, job.output_path)) {
+        result = SaveResult::Failed;
+    }
+    if (result != SaveResult::Saved) {
+        platform::remove_file(job.temporary_path);
+    }
+    return result;
+}
+
+int save_flags(std::string_view ext, const Settings& s) {
+    if (ext == "bmp") {
+        return s.bmp_compression == 1 ? BMP_SAVE_RLE : BMP_DEFAULT;
+    }
+    if (ext == "exr") {
+        constexpr int kExr[] = {EXR_NONE, EXR_ZIP, EXR_PIZ, EXR_PXR24, EXR_B44};
+        return s.exr_compression >= 0 && s.exr_compression < 5 ? kExr[s.exr_compression] : 0;
+    }
+    if (ext == "jpg") {
+        constexpr int kChroma[] = {JPEG_SUBSAMPLING_444, JPEG_SUBSAMPLING_422, JPEG_SUBSAMPLING_420,
+                                   JPEG_SUBSAMPLING_411};
+        constexpr int kSaveAs[] = {0, JPEG_BASELINE, JPEG_OPTIMIZE, JPEG_PROGRESSIVE};
+        int flags = s.jpg_quality;
+        if (s.jpg_chroma >= 0 && s.jpg_chroma < 4) {
+            flags |= kChroma[s.jpg_chroma];
+        }
+        if (s.jpg_save_as >= 0 && s.jpg_save_as < 4) {
+            flags |= kSaveAs[s.jpg_save_as];
+        }
+        return flags;
+    }
+    if (ext == "jxr") {
+        return JXR_LOSSLESS;
+    }
+    if (ext == "png") {
+        constexpr int kPng[] = {PNG_Z_NO_COMPRESSION, PNG_Z_BEST_SPEED, PNG_Z_DEFAULT_COMPRESSION,
+                                PNG_Z_BEST_COMPRESSION};
+        int flags = s.png_compression >= 0 && s.png_compression < 4 ? kPng[s.png_compression] : 0;
+        return s.png_interlaced ? flags | PNG_INTERLACED : flags;
+    }
+    if (ext == "tga") {
+        return s.tga_compression == 1 ? TARGA_SAVE_RLE : 0;
+    }
+    if (ext == "tiff") {
+        constexpr int kTiff[] = {TIFF_NONE,    TIFF_CCITTFAX3,     TIFF_CCITTFAX4,
+                                 TIFF_PACKBITS, TIFF_DEFLATE,      TIFF_ADOBE_DEFLATE,
+                                 TIFF_LZW,     TIFF_JPEG,          TIFF_LOGLUV};
+        int flags = s.tiff_compression >= 0 && s.tiff_compression < 9 ? kTiff[s.tiff_compression] : 0;
+        return s.tiff_color_mode == 1 ? flags | TIFF_CMYK : flags;
+    }
+    if (ext == "webp") {
+        return s.webp_quality == 100 ? WEBP_LOSSLESS : s.webp_quality;
+    }
+    return 0;
+}
+
+int depth_setting(std::string_view ext, const Settings& s) {
+    const SettingKey* row = find_setting("Output", to_upper(ext) + " BPP");
+    return row && row->format == ext ? get_int(s, row->field) : 0;
+}
+
+bool set_batch_output(JobRecord& job, std::string_view ext, const Settings& s) {
+    const OutputFormat* format = output_entry(ext);
+    if (!format) {
+        return false;
+    }
+    job.output_extension = std::string(format->extension);
+    job.save_type = format->save_type;
+    job.output_depth = depth_setting(ext, s);
+    job.automatic_depth = job.output_depth == 0 ? 1 : 0;
+    job.save_flags = save_flags(ext, s);
+    return true;
 }
 
 } // namespace pixlane

@@ -1,6 +1,27 @@
 // The end of the conversion job: icons made writable, depth conversion and
-// saving through the format's writer.
+// saving through the format's writer, and the per-batch values a front end
+// computes from the output format (save type, depth, flags).
+//
+// The job calls, per frame: ... watermark, fit_icon, convert_depth, then
+// stores width and height read from the bitmap (so %width% and %height%
+// report the picture written, an icon's canvas included), builds the output
+// path and calls save_frame.
+//
+// Writers by output extension:
+//   psd, dds, pcx      DevIL from BGR/BGRA rows (dds with its mipmap chain)
+//   bmp, 8-bit, EXACT  the exact colour table writer (palette cut to the
+//                      indices used)
+//   jxr                jxrlib, lossless
+//   pfm                our own writer (rows bottom to top, as the format has
+//                      them; FreeImage writes them the other way round)
+//   everything else    FreeImage's writer with the batch's save flags
+// Every writer writes a temporary file in the output folder; it is renamed
+// over the output path only after the encoder succeeded, so a failed save
+// leaves an earlier file of that name untouched and no temporary file.
 #pragma once
+
+#include <cstdint>
+#include <string_view>
 
 #include "pipeline/bitmap.h"
 #include "pipeline/records.h"
@@ -8,12 +29,25 @@
 
 namespace pixlane {
 
+// Smallest icon side FreeImage's icon writer takes.
+inline constexpr int kSmallestIcon = 16;
+
 // For ico output: an icon the writer would refuse (not square, or smaller
-// than 16) is centred on a transparent square canvas. Other formats: input.
+// than 16) is centred on a fully transparent 32-bit square canvas of side
+// max(width, height, 16). Other formats, and icons the writer takes: input.
 Bitmap fit_icon(Bitmap in, const JobRecord& job);
 
-// Brings the bitmap to the output depth (or, with automatic depth, the depth
-// chosen for it, which is stored in job.output_depth).
+// Brings the bitmap to the output depth. With automatic depth the depth is
+// first chosen from the format's list by job.source_depth (the bitmap's own
+// depth when that is 0) and stored in job.output_depth.
+//   96, 48, 32, 24  RGBF, RGB16, 32-bit, 24-bit
+//   16              5-5-5 for ico and tga, 5-6-5 otherwise
+//   8               grey for j2k, jp2, jpg, jxr and pgm; otherwise a
+//                   Wu-quantised 256-colour palette from 24 bits
+//   4               FreeImage's 4-bit conversion
+//   1               Floyd-Steinberg dither
+//   other           no bitmap (the save then fails)
+// A bitmap already in the target form is returned as it is.
 Bitmap convert_depth(Bitmap in, JobRecord& job);
 
 enum class SaveResult {
@@ -22,8 +56,29 @@ enum class SaveResult {
     Abort,  // the job must stop at once (no memory for the writer's buffer)
 };
 
-// Writes the bitmap to job.output_path with the batch's save type and flags,
-// through a temporary file in the same folder renamed over the final name.
+// Writes the bitmap to job.output_path with the batch's save type and flags.
+// The temporary name (ASCII, in the folder of the output path) is stored in
+// job.temporary_path. Fails, writing nothing, when the bitmap's depth is not
+// one the format allows (so no writer ever sees a depth it cannot take).
 SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job);
+
+enum class SaveRoute : std::uint8_t { FreeImage, DevIL, ExactBmp, JpegXr, Pfm };
+
+// The writer save_frame uses for an output extension and depth.
+SaveRoute save_route(std::string_view ext, int depth, const Settings& s);
+
+// The save flag word of the output format from the settings record (0 for
+// formats without options and unknown extensions).
+int save_flags(std::string_view ext, const Settings& s);
+
+// The format's bits-per-pixel setting (`BMP BPP` ... `XPM BPP`); 0 means
+// automatic. 0 for an unknown extension.
+int depth_setting(std::string_view ext, const Settings& s);
+
+// Sets the batch fields of the job record for output extension `ext` (lower
+// case): output extension, save type, output depth, save flags and
+// automatic depth. False, and the record unchanged, for an extension that is
+// not an output format.
+bool set_batch_output(JobRecord& job, std::string_view ext, const Settings& s);
 
 } // namespace pixlane
