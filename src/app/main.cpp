@@ -2,13 +2,13 @@
 #include <cstdio>
 
 #include "app/application.h"
+#include "cli/batch.h"
 #include "cli/front_end.h"
 
 int main(int argc, char** argv) {
     using namespace pixlane;
-    // Stands in for the batch run until it exists: prints nothing, succeeds.
-    const cli::BatchRunner batch = [](Application&, bool /*quiet*/) {
-        return static_cast<int>(kExitOk);
+    const cli::BatchRunner batch = [](Application& app, bool quiet) {
+        return run_batch(app, quiet);
     };
     const CommandLineFrontEnd command_line = [&batch](Application& app) {
         return cli::run_command_line(app, batch);

@@ -94,6 +94,11 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
         b = draw_frame(std::move(b), s, width, height);
         b = draw_watermark(std::move(b), s, job, width, height, font);
         b = fit_icon(std::move(b), job);
+        if (b) {
+            // An icon centred on a square canvas reports the size written.
+            job.width = width_of(b);
+            job.height = height_of(b);
+        }
         b = convert_depth(std::move(b), job);
         job.output_path = output_path(s, job);
         job.temporary_path = temporary_path(s, job);

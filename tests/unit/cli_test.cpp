@@ -344,9 +344,11 @@ TEST(CommandLineEndToEnd, HelpVersionErrorsAndBanner) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Error: Invalid profile file\n");
 
-    r = test::run_pixlane({"-i", "a.gif", "-p"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, std::string(kBanner) + "Press any key to exit.\n");
+    // The pause follows the batch, whatever its outcome.
+    r = test::run_pixlane({"-i", "/nonexistent/a.gif", "-p"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, std::string(kBanner) +
+                         "Preparing...\nError: Invalid input file\nPress any key to exit.\n");
 
     r = test::run_pixlane({"-u"});
     EXPECT_EQ(r.status, 0);

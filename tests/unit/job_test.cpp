@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "pipeline/job.h"
+#include "pipeline/save.h"
 #include "platform/platform.h"
 #include "support/gif_writer.h"
 #include "support/test_support.h"
@@ -102,8 +103,7 @@ struct Batch {
         write_file(in / name, gif);
         job.input_path = in / name;
         job.output_folder = out.path();
-        job.output_extension = "png";
-        job.save_type = FIF_PNG;
+        set_batch_output(job, "png", settings);
     }
 
     std::vector<std::string> written() const {
@@ -180,11 +180,14 @@ TEST(JobTest, SizeTokensGiveTheSizeAfterTheIconLimit) {
     const Case cases[] = {{300, 200, "ico", "anim_128x128.ico"},
                           {100, 100, "ico", "anim_100x100.ico"},
                           {128, 129, "ico", "anim_128x128.ico"},
-                          {300, 200, "png", "anim_300x200.png"}};
+                          {300, 200, "png", "anim_300x200.png"},
+                          // Icons the writer would refuse are centred on a square canvas.
+                          {100, 50, "ico", "anim_100x100.ico"},
+                          {10, 12, "ico", "anim_16x16.ico"}};
     for (const auto& c : cases) {
         Batch batch(coloured_frames(1, c.w, c.h));
         batch.settings.filename_mask = "%filename%_%width%x%height%.%ext%";
-        batch.job.output_extension = c.ext;
+        set_batch_output(batch.job, c.ext, batch.settings);
         EXPECT_TRUE(run_job(batch.settings, batch.job)) << c.name;
         EXPECT_EQ(batch.written(), std::vector<std::string>{c.name});
     }

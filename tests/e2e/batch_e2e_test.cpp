@@ -1,0 +1,282 @@
+// The console batch end to end: the built executable on GIFs the tests make.
+#include <gtest/gtest.h>
+
+#include <FreeImage.h>
+
+#include <sstream>
+
+#include "platform/platform.h"
+#include "support/gif_writer.h"
+#include "support/test_support.h"
+
+namespace pixlane::test {
+namespace {
+
+const std::string kBanner =
+    "Pixlane 2.8\nCopyright (c) 2026 Tarnwell\nhttps://www.tarnwell.example/pixlane\n \n";
+
+std::string gif_bytes(int w, int h, int frames = 1) {
+    GifSpec s;
+    s.width = w;
+    s.height = h;
+    s.global_palette = test_palette(16);
+    for (int k = 0; k < frames; ++k) {
+        GifFrame f = solid_frame(0, 0, w, h, static_cast<std::uint8_t>(k % 16));
+        f.disposal = 1;
+        s.frames.push_back(f);
+    }
+    return encode_gif(s);
+}
+
+void make_gif(const std::string& path, int w = 8, int h = 6, int frames = 1) {
+    write_file(path, gif_bytes(w, h, frames));
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        out.push_back(line);
+    }
+    return out;
+}
+
+struct ImageInfo {
+    int w = 0, h = 0, bpp = 0;
+};
+
+// Width, height and depth of an image file; 0s when it does not load.
+ImageInfo image_info(const std::string& path) {
+    ImageInfo info;
+    const FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(path.c_str(), 0);
+    if (FIBITMAP* b = fif == FIF_UNKNOWN ? nullptr : FreeImage_Load(fif, path.c_str(), 0)) {
+        info = {static_cast<int>(FreeImage_GetWidth(b)), static_cast<int>(FreeImage_GetHeight(b)),
+                static_cast<int>(FreeImage_GetBPP(b))};
+        FreeImage_Unload(b);
+    }
+    return info;
+}
+
+TEST(BatchE2eTest, ChecksStopAtTheFirstFaultWithItsErrorLine) {
+    TempDir dir;
+    make_gif(dir / "a.gif");
+    write_file(dir / "empty.gif", "");
+    platform::make_folder(dir / "photos.2020");
+    platform::make_folder(dir / "out");
+    write_file(dir / "wm.png", "");
+    const std::string in = dir / "a.gif";
+    struct Case {
+        std::vector<std::string> args;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{"-i", dir / "missing.gif"}, "Invalid input file"},
+        {{"-i", dir / "empty.gif"}, "Invalid input file"},
+        {{"-i", dir / "photos.2020"}, "Invalid input file"},
+        {{"-i", "../x"}, "Incorrect input folder"},
+        {{"-i", dir / "nowhere/"}, "Invalid input folder"},
+        {{"-i", in, "-o", "../out"}, "Incorrect output folder"},
+        {{"-i", in, "-o", dir / "no-out"}, "Invalid output folder"},
+        {{"-i", in, "-c", "JPG"}, "Invalid conversion type"},
+        {{"-i", in, "-c", "jpeg"}, "Invalid conversion type"},
+        {{"-i", in, "-c", "png", "--png-bpp=16"}, "Invalid png-bpp value"},
+        {{"-i", in, "-c", "xpm", "--xpm-bpp=8"}, "Invalid xpm-bpp value"},
+        {{"-i", in, "-c", "jpg", "--jpg-quality=0"}, "Invalid jpg-quality value"},
+        {{"-i", in, "-c", "jpg", "--jpg-quality=101"}, "Invalid jpg-quality value"},
+        {{"-i", in, "-c", "webp", "--webp-quality=0"}, "Invalid webp-quality value"},
+        {{"-i", in, "--width=10"}, "Invalid height value"},
+        {{"-i", in, "--height=10"}, "Invalid width value"},
+        {{"-i", in, "--brightness=101"}, "Invalid brightness value"},
+        {{"-i", in, "--contrast=-101"}, "Invalid contrast value"},
+        {{"-i", in, "--gamma=10"}, "Invalid gamma value"},
+        {{"-i", in, "--gamma=0"}, "Invalid gamma value"},
+        {{"-i", in, "--wm-image=" + dir / "wm.png"}, "Invalid watermark image"},
+        {{"-i", in, "--wm-text=x", "--wm-font=NoSuchFaceAnywhere"}, "Invalid watermark font"},
+        // The first fault wins: the output folder is checked before the format.
+        {{"-i", in, "-o", dir / "no-out", "-c", "JPG"}, "Invalid output folder"},
+    };
+    for (const auto& c : cases) {
+        auto args = c.args;
+        args.push_back("-q");
+        const auto r = run_pixlane(args, dir.path());
+        EXPECT_EQ(r.out, "Error: " + c.error + "\n") << args[1];
+        EXPECT_EQ(r.status, 1) << args[1];
+    }
+    // Boundaries that pass.
+    for (const auto* extra :
+         {"--jpg-quality=1", "--jpg-quality=100", "--gamma=0.01", "--gamma=9.99"}) {
+        const auto r = run_pixlane({"-q", "-i", in, "-o", dir / "out", "-c", "jpg", extra});
+        EXPECT_EQ(r.out, "") << extra;
+        EXPECT_EQ(r.status, 0) << extra;
+    }
+}
+
+TEST(BatchE2eTest, FolderInputConvertsEveryFrameWithTheSummary) {
+    TempDir dir;
+    platform::make_folders(dir / "in/sub");
+    platform::make_folder(dir / "out");
+    make_gif(dir / "in/anim.gif", 8, 6, 3);
+    make_gif(dir / "in/sub/still.gif", 5, 4);
+    write_file(dir / "in/notes.txt", "not an image");
+    const auto r = run_pixlane({"-i", dir / "in", "-o", dir / "out", "-c", "png"});
+    EXPECT_EQ(r.out, kBanner + "Preparing...\nImporting...\nImport complete, new files added: 2\n"
+                               "Converting...\nConversion complete\nFiles converted: 2 of 2\n");
+    EXPECT_EQ(r.status, 0);
+    for (int k = 1; k <= 3; ++k) {
+        EXPECT_EQ(image_info(dir / ("out/anim[" + std::to_string(k) + "].png")).w, 8) << k;
+    }
+    EXPECT_EQ(image_info(dir / "out/sub/still.png").w, 5);
+
+    // Without subfolders every output lands in the output folder itself.
+    TempDir flat;
+    const auto r2 =
+        run_pixlane({"-q", "-i", dir / "in/", "-o", flat.path(), "-c", "bmp", "--no-subfolders"});
+    EXPECT_EQ(r2.status, 0);
+    EXPECT_EQ(image_info(flat / "still.bmp").w, 5);
+    EXPECT_FALSE(platform::exists(flat / "sub"));
+}
+
+TEST(BatchE2eTest, ListFileInput) {
+    TempDir dir;
+    platform::make_folders(dir / "tree/deep");
+    make_gif(dir / "one.gif");
+    make_gif(dir / "tree/two.gif");
+    make_gif(dir / "tree/deep/three.gif");
+    platform::make_folder(dir / "out");
+    write_file(dir / "LIST.TXT", "\xEF\xBB\xBF" + dir / "one.gif" + "\r\n\r\n" + dir / "gone.gif" +
+                                     "\r\n" + dir / "tree" + "\r\n");
+    const auto r = run_pixlane({"-i", dir / "LIST.TXT", "-o", dir / "out", "-c", "png", "-q"});
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.status, 0);
+    // Entries from a list have no base folder, so no subfolders are made.
+    for (auto name : {"one.png", "two.png", "three.png"}) {
+        EXPECT_TRUE(platform::exists(dir / ("out/" + std::string(name)))) << name;
+    }
+}
+
+TEST(BatchE2eTest, RelativePathsResolveAgainstTheWorkingDirectory) {
+    TempDir dir;
+    make_gif(dir / "pic.gif");
+    platform::make_folder(dir / "out");
+    auto r = run_pixlane({"-q", "-i", "pic.gif", "-c", "png"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(platform::exists(dir / "pic.png"));
+    r = run_pixlane({"-q", "-i", "./pic.gif", "-o", "out", "-c", "tga"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(platform::exists(dir / "out/pic.tga"));
+    r = run_pixlane({"-q", "-i", ".", "-o", "./out", "-c", "ppm", "--no-subfolders"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(platform::exists(dir / "out/pic.ppm"));
+}
+
+TEST(BatchE2eTest, NothingImportedOrConvertedStopsWithStatusTwo) {
+    TempDir dir;
+    write_file(dir / "a.tif", std::string("II*\0", 4));
+    make_gif(dir / "b.gif");
+    write_file(dir / "bad.gif", "GIF89a not really");
+    const std::string stopped = "Conversion stopped\n";
+    auto r = run_pixlane({"-q", "-i", dir / "a.tif"});
+    EXPECT_EQ(r.out, stopped + "No input file(s) found. Please, add valid file(s) and try again!\n");
+    EXPECT_EQ(r.status, 2);
+    r = run_pixlane({"-q", "-i", dir / "bad.gif", "-c", "png"});
+    EXPECT_EQ(r.out, stopped);
+    EXPECT_EQ(r.status, 2);
+    // One of two converted: the summary is printed and the status tells.
+    r = run_pixlane({"-i", dir.path(), "-c", "png", "-d"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("[ERROR] Unable to convert the file!"), std::string::npos);
+    EXPECT_NE(r.out.find("[OK] Saving As: " + dir / "b.png"), std::string::npos);
+    EXPECT_NE(r.out.find("Files converted: 1 of 2"), std::string::npos);
+}
+
+TEST(BatchE2eTest, SequenceNumbersSkipFailedFiles) {
+    TempDir dir;
+    platform::make_folder(dir / "in");
+    make_gif(dir / "in/a.gif");
+    write_file(dir / "in/b.gif", "GIF89a broken");
+    make_gif(dir / "in/c.gif");
+    make_gif(dir / "in/d.gif");
+    const auto r = run_pixlane({"-q", "-i", dir / "in", "-o", dir.path(), "-c", "png",
+                                "--filename-mask=%filename%-%n%.%ext%"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(platform::exists(dir / "a-00001.png"));
+    EXPECT_TRUE(platform::exists(dir / "c-00002.png"));
+    EXPECT_TRUE(platform::exists(dir / "d-00003.png"));
+}
+
+TEST(BatchE2eTest, DebugListingOfARichConfiguration) {
+    TempDir dir;
+    make_gif(dir / "a.gif", 40, 30);
+    const auto r = run_pixlane(
+        {"-i", dir / "a.gif", "-o", dir.path(), "-c", "tiff", "-d", "--tiff-bpp=24",
+         "--tiff-compression=lzw", "--tiff-color-mode=cmyk", "--gif-frame-loading=last",
+         "--rotation=90", "--rotation-type=advanced", "--rotation-back-color=FF8000",
+         "--width=50", "--width-unit=percent", "--height=20", "--keep-aspect-ratio",
+         "--resize-algorithm=lanczos", "--flip-vertical", "--gamma=1.5", "--greyscale",
+         "--threshold=300", "--dither=bayer8", "--fr-solid-left=2", "--fr-solid-top-color=00FF00",
+         "--fr-solid-opacity=128", "--filename-mask=%filename%_x.%ext%", "--file-timestamp=custom",
+         "--file-timestamp-custom=1000000000", "--no-subfolders"});
+    const std::vector<std::string> expected = {
+        "Pixlane 2.8", "Copyright (c) 2026 Tarnwell", "https://www.tarnwell.example/pixlane", " ",
+        "Preparing...", "Input: " + dir / "a.gif", "Output: " + dir.path(), "Conversion: tiff",
+        "GIF Frame Loading: last", "TIFF BPP: 24", "TIFF Compression: lzw", "TIFF Color Mode: cmyk",
+        "Image Rotation Type: advanced", "Image Rotation: 90", "Image Rotation Back Color: FF8000",
+        "Width: 50 percent", "Height: 20 pixels", "Keep Aspect Ratio: 1",
+        "Image Resize Type: allimages", "Image Resize Algorithm: lanczos", "Flip Horizontal: 0",
+        "Flip Vertical: 1", "Brightness: 0", "Contrast: 0", "Gamma: 1.50", "Invert: 0",
+        "Greyscale: 1", "Image Threshold: 300", "Image Dithering Algorithm: bayer8", "Frame: solid",
+        "Frame left: 2", "Frame right: 0", "Frame top: 0", "Frame bottom: 0",
+        "Frame left color: 000000", "Frame right color: 000000", "Frame top color: 00FF00",
+        "Frame bottom color: 000000", "Frame opacity: 128", "Watermark: none",
+        "Filename Mask: %filename%_x.%ext%", "File Timestamp: custom",
+        "Custom Timestamp: 1000000000", "Keep Subfolders: 0", "Importing...",
+        "Import complete, new files added: 1", "Converting...", "Processing: " + dir / "a.gif",
+        "File Format: GIF89A", "[OK] Saving As: " + dir / "a_x.tiff", "Conversion complete",
+        "Files converted: 1 of 1"};
+    EXPECT_EQ(lines_of(r.out), expected);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(platform::modification_time(dir / "a_x.tiff"), 1000000000);
+}
+
+TEST(BatchE2eTest, EveryCompressionValueOneListsAsRle) {
+    TempDir dir;
+    make_gif(dir / "a.gif");
+    const auto r = run_pixlane({"-i", dir / "a.gif", "-c", "png", "-d", "--png-compression=zlib1"});
+    EXPECT_NE(r.out.find("\nPNG Compression: rle\n"), std::string::npos) << r.out;
+}
+
+TEST(BatchE2eTest, QuietSuccessPrintsNothing) {
+    TempDir dir;
+    make_gif(dir / "a.gif");
+    const auto r = run_pixlane({"-q", "-i", dir / "a.gif", "-c", "png"});
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST(BatchE2eTest, ResizeKeepsTheAspectRatioOnlyWhenAsked) {
+    TempDir dir;
+    make_gif(dir / "wide.gif", 400, 300);
+    auto r = run_pixlane({"-q", "-i", dir / "wide.gif", "-c", "png", "--width=200", "--height=200"});
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(image_info(dir / "wide.png").w, 200);
+    EXPECT_EQ(image_info(dir / "wide.png").h, 200);
+    r = run_pixlane({"-q", "-i", dir / "wide.gif", "-c", "png", "--width=200", "--height=200",
+                     "--keep-aspect-ratio"});
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(image_info(dir / "wide.png").w, 200);
+    EXPECT_EQ(image_info(dir / "wide.png").h, 150);
+}
+
+TEST(BatchE2eTest, TheSamplesConvert) {
+    TempDir out;
+    const auto r = run_pixlane({"-q", "-i", std::string(PIXLANE_SOURCE_DIR) + "/examples/", "-o",
+                                out.path(), "-c", "png"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    for (auto name : {"anim[1].png", "anim[4].png", "still.png", "nested/badge.png"}) {
+        EXPECT_TRUE(platform::exists(out / name)) << name;
+    }
+}
+
+} // namespace
+} // namespace pixlane::test
