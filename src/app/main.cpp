@@ -1,12 +1,20 @@
 // The pixlane executable: the shared core plus its two front ends.
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "app/application.h"
 #include "cli/batch.h"
 #include "cli/front_end.h"
+#include "cli/worker_process.h"
 
 int main(int argc, char** argv) {
     using namespace pixlane;
+    // The hidden worker mode of the supervised conversion: no lock, no front end.
+    if (argc == 4 && std::strcmp(argv[1], kWorkerModeArgument) == 0) {
+        return run_worker_process(3, 4, std::strtoull(argv[2], nullptr, 10),
+                                  std::atoi(argv[3]));
+    }
     const cli::BatchRunner batch = [](Application& app, bool quiet) {
         return run_batch(app, quiet);
     };

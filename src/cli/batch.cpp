@@ -1,6 +1,10 @@
 #include "cli/batch.h"
 
+#include "cli/worker_process.h"
+
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -304,6 +308,12 @@ int import_input(Application& app, const std::string& input_argument_extension) 
     return app.progress.count;
 }
 
+// PIXLANE_IN_PROCESS=1 converts in this process (for measurements).
+bool convert_in_process() {
+    const char* v = std::getenv("PIXLANE_IN_PROCESS");
+    return v && std::strcmp(v, "1") == 0;
+}
+
 std::string extension_of(const std::string& path) {
     const auto dot = path.rfind('.');
     return dot == std::string::npos ? std::string{} : to_lower(path.substr(dot + 1));
@@ -402,14 +412,26 @@ int run_batch(Application& app, bool quiet, std::FILE* out) {
 
     console.status(text("General", "Converting"));
     reset_progress_record(app.progress);
-    const WatermarkFont* font_slot = font.get();
-    const JobRunner run = [&](JobRecord& j) { return run_job(s, j, font_slot); };
     LinePrinter verbose;
     if (job.console_mode == 1 && console.debugging()) {
         verbose = [&](const std::string& line) { console.line(line); };
     }
     std::thread([&] {
-        conversion_worker(s, job, app.progress, app.input_list, run, verbose);
+        // Each file is converted in a supervised child process, so a fault in
+        // a decoder or writer costs that file, not the batch.
+        WorkerSupervisor supervisor(s, WorkerLimits::from_environment(), platform::program_path());
+        const JobRunner supervised = [&](JobRecord& j) {
+            std::string reason;
+            const bool ok = supervisor.convert(j, reason);
+            if (!reason.empty()) {
+                std::fprintf(stderr, "pixlane: %s: %s\n", j.input_path.c_str(), reason.c_str());
+            }
+            return ok;
+        };
+        const WatermarkFont* font_slot = font.get();
+        const JobRunner in_process = [&](JobRecord& j) { return run_job(s, j, font_slot); };
+        conversion_worker(s, job, app.progress, app.input_list,
+                          convert_in_process() ? in_process : supervised, verbose);
     }).join();
     int converted = 0;
     {

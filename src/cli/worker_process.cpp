@@ -1,0 +1,397 @@
+#include "cli/worker_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "cli/wire.h"
+#include "decorations/watermark.h"
+#include "naming/mask.h"
+#include "pipeline/job.h"
+#include "platform/platform.h"
+#include "settings/serialize.h"
+
+extern char** environ;
+
+namespace pixlane {
+namespace {
+
+// The child's exit status after it answered that it ran out of memory.
+constexpr int kExitOutOfMemory = 3;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+int env_int(const char* name, int fallback) {
+    const char* v = std::getenv(name);
+    if (!v || !*v) {
+        return fallback;
+    }
+    const long n = std::strtol(v, nullptr, 10);
+    return n > 0 ? static_cast<int>(n) : fallback;
+}
+
+// The job record fields the child needs, and those it answers with.
+wire::Message job_request(const JobRecord& j) {
+    return {"job",
+            j.input_path,
+            j.relative_subfolder,
+            j.output_folder,
+            std::to_string(j.random_value),
+            std::to_string(j.sequence_number),
+            std::to_string(j.save_type),
+            j.output_extension,
+            std::to_string(j.output_depth),
+            std::to_string(j.save_flags),
+            std::to_string(j.automatic_depth),
+            std::to_string(j.console_mode),
+            j.debug_word,
+            std::to_string(j.width),
+            std::to_string(j.height),
+            std::to_string(j.source_depth),
+            j.program_folder,
+            j.list_name,
+            j.input_folder,
+            j.input_type};
+}
+
+int to_int(const std::string& s) { return static_cast<int>(std::strtol(s.c_str(), nullptr, 10)); }
+
+bool read_job_request(const wire::Message& m, JobRecord& j) {
+    if (m.size() != 20 || m[0] != "job") {
+        return false;
+    }
+    j.input_path = m[1];
+    j.relative_subfolder = m[2];
+    j.output_folder = m[3];
+    j.random_value = to_int(m[4]);
+    j.sequence_number = to_int(m[5]);
+    j.save_type = to_int(m[6]);
+    j.output_extension = m[7];
+    j.output_depth = to_int(m[8]);
+    j.save_flags = to_int(m[9]);
+    j.automatic_depth = static_cast<std::uint8_t>(to_int(m[10]));
+    j.console_mode = static_cast<std::uint8_t>(to_int(m[11]));
+    j.debug_word = m[12];
+    j.width = to_int(m[13]);
+    j.height = to_int(m[14]);
+    j.source_depth = to_int(m[15]);
+    j.program_folder = m[16];
+    j.list_name = m[17];
+    j.input_folder = m[18];
+    j.input_type = m[19];
+    return true;
+}
+
+wire::Message job_answer(bool ok, const JobRecord& j) {
+    return {ok ? "ok" : "failed",        j.output_path,
+            j.temporary_path,            std::to_string(j.width),
+            std::to_string(j.height),    std::to_string(j.source_depth),
+            std::to_string(j.output_depth)};
+}
+
+void read_job_answer(const wire::Message& m, JobRecord& j) {
+    if (m.size() != 7) {
+        return;
+    }
+    j.output_path = m[1];
+    j.temporary_path = m[2];
+    j.width = to_int(m[3]);
+    j.height = to_int(m[4]);
+    j.source_depth = to_int(m[5]);
+    j.output_depth = to_int(m[6]);
+}
+
+// Test hook: PIXLANE_WORKER_FAULTS="crash=a.gif;hang=b.gif;oom=c.gif" makes
+// the child fail in that way on a file of that name (also "spin": busy
+// forever; "litter": leave a temporary output, then crash).
+std::string injected_fault(const std::string& input_path) {
+    const char* spec = std::getenv("PIXLANE_WORKER_FAULTS");
+    if (!spec) {
+        return {};
+    }
+    const std::string name = platform::file_name_of(input_path);
+    std::string all(spec);
+    std::size_t pos = 0;
+    while (pos <= all.size()) {
+        const auto end = std::min(all.find(';', pos), all.size());
+        const std::string item = all.substr(pos, end - pos);
+        const auto eq = item.find('=');
+        if (eq != std::string::npos && item.substr(eq + 1) == name) {
+            return item.substr(0, eq);
+        }
+        pos = end + 1;
+    }
+    return {};
+}
+
+// Dies of a segmentation fault, past any handler a sanitizer installed.
+[[noreturn]] void crash() {
+    ::signal(SIGSEGV, SIG_DFL);
+    ::raise(SIGSEGV);
+    std::abort();
+}
+
+void run_fault(const std::string& fault, const Settings& s, const JobRecord& job) {
+    if (fault == "litter") {
+        // A crash in the middle of writing: a temporary output exists.
+        const std::string tmp = temporary_path(s, job);
+        if (FILE* f = std::fopen(tmp.c_str(), "wb")) {
+            std::fputs("half", f);
+            std::fclose(f);
+        }
+        crash();
+    } else if (fault == "crash") {
+        crash();
+    } else if (fault == "hang") {
+        for (;;) {
+            ::pause();
+        }
+    } else if (fault == "spin") {
+        volatile unsigned long spins = 0;
+        for (;;) {
+            spins = spins + 1;
+        }
+    } else if (fault == "oom") {
+        std::vector<std::unique_ptr<char[]>> hog;
+        for (;;) {
+            hog.emplace_back(new char[std::size_t{64} << 20]);
+            std::memset(hog.back().get(), 1, std::size_t{64} << 20);
+        }
+    }
+}
+
+void limit_cpu_from_now(int seconds) {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const rlim_t used = static_cast<rlim_t>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + 1;
+    rlimit cpu{used + static_cast<rlim_t>(seconds), used + static_cast<rlim_t>(seconds) + 5};
+    ::setrlimit(RLIMIT_CPU, &cpu);
+}
+
+// Removes temporary outputs ("pixlane" + letters + "." + extension) the child
+// started at or after `since` in `folder`.
+void remove_temporary_files(const std::string& folder, const std::string& ext, std::int32_t since) {
+    for (const auto& entry : platform::list_folder(folder)) {
+        const std::string& n = entry.name;
+        const std::string suffix = "." + ext;
+        if (entry.is_folder || n.size() <= 7 + suffix.size() || n.rfind("pixlane", 0) != 0 ||
+            n.compare(n.size() - suffix.size(), suffix.size(), suffix) != 0) {
+            continue;
+        }
+        bool letters = true;
+        for (std::size_t i = 7; i < n.size() - suffix.size(); ++i) {
+            letters = letters && n[i] >= 'a' && n[i] <= 'z';
+        }
+        const auto mtime = platform::modification_time(folder + n);
+        if (letters && mtime && *mtime >= since) {
+            platform::remove_file(folder + n);
+        }
+    }
+}
+
+} // namespace
+
+WorkerLimits WorkerLimits::from_environment() {
+    WorkerLimits l;
+    l.address_space_bytes =
+        std::uint64_t(env_int("PIXLANE_WORKER_MEMORY_MB", int(l.address_space_bytes >> 20))) << 20;
+    l.cpu_seconds_per_file = env_int("PIXLANE_WORKER_CPU_SECONDS", l.cpu_seconds_per_file);
+    l.wall_seconds_per_file = env_int("PIXLANE_WORKER_TIMEOUT_SECONDS", l.wall_seconds_per_file);
+    return l;
+}
+
+struct WorkerSupervisor::Child {
+    pid_t pid = -1;
+    int to_child = -1;
+    int from_child = -1;
+};
+
+WorkerSupervisor::WorkerSupervisor(const Settings& s, WorkerLimits limits, std::string program)
+    : m_settings(s), m_limits(limits), m_program(std::move(program)) {
+    // A child that dies makes writes to its pipe raise SIGPIPE; the write
+    // failing is enough.
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
+WorkerSupervisor::~WorkerSupervisor() {
+    if (m_child) {
+        wire::write_message(m_child->to_child, {"quit"});
+        end_child(false);
+    }
+}
+
+bool WorkerSupervisor::ensure_child(std::string& reason) {
+    if (m_child) {
+        return true;
+    }
+    int down[2], up[2];
+    if (::pipe2(down, O_CLOEXEC) != 0) {
+        reason = "cannot start the worker process";
+        return false;
+    }
+    if (::pipe2(up, O_CLOEXEC) != 0) {
+        ::close(down[0]);
+        ::close(down[1]);
+        reason = "cannot start the worker process";
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, down[0], 3);
+    posix_spawn_file_actions_adddup2(&actions, up[1], 4);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, 2, 1); // nothing of the child on our stdout
+    std::string memory = std::to_string(m_limits.address_space_bytes);
+    std::string cpu = std::to_string(m_limits.cpu_seconds_per_file);
+    std::string mode = kWorkerModeArgument;
+    char* argv[] = {m_program.data(), mode.data(), memory.data(), cpu.data(), nullptr};
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, m_program.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(down[0]);
+    ::close(up[1]);
+    if (rc != 0) {
+        ::close(down[1]);
+        ::close(up[0]);
+        reason = "cannot start the worker process";
+        return false;
+    }
+    m_child = std::make_unique<Child>(Child{pid, down[1], up[0]});
+    ++m_spawned;
+    wire::Message settings{"settings"};
+    for (auto& [name, value] : settings_to_pairs(m_settings)) {
+        settings.push_back(std::move(name));
+        settings.push_back(std::move(value));
+    }
+    if (!wire::write_message(m_child->to_child, settings)) {
+        reason = end_child(true);
+        return false;
+    }
+    return true;
+}
+
+std::string WorkerSupervisor::end_child(bool kill) {
+    if (!m_child) {
+        return {};
+    }
+    if (kill) {
+        ::kill(m_child->pid, SIGKILL);
+    }
+    ::close(m_child->to_child);
+    ::close(m_child->from_child);
+    int status = 0;
+    while (::waitpid(m_child->pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    m_child.reset();
+    if (WIFSIGNALED(status)) {
+        const int sig = WTERMSIG(status);
+        if (sig == SIGXCPU) {
+            return "took longer than " + std::to_string(m_limits.cpu_seconds_per_file) +
+                   " s of processor time";
+        }
+        return "crashed with signal " + std::to_string(sig);
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kExitOutOfMemory) {
+        return "out of memory";
+    }
+    return "worker process ended with status " + std::to_string(WEXITSTATUS(status));
+}
+
+void WorkerSupervisor::kill_child() { end_child(true); }
+
+bool WorkerSupervisor::convert(JobRecord& job, std::string& reason) {
+    reason.clear();
+    if (!ensure_child(reason)) {
+        return false;
+    }
+    const std::int32_t started = platform::now_local() - 1;
+    const std::string folder = job.output_folder + job.relative_subfolder;
+    bool timed_out = false;
+    std::optional<wire::Message> answer;
+    if (wire::write_message(m_child->to_child, job_request(job))) {
+        answer = wire::read_message(m_child->from_child, m_limits.wall_seconds_per_file * 1000,
+                                    &timed_out);
+    }
+    if (!answer || answer->empty()) {
+        const std::string why = end_child(timed_out);
+        reason = timed_out ? "took longer than " + std::to_string(m_limits.wall_seconds_per_file) +
+                                 " s"
+                           : why;
+        remove_temporary_files(folder, job.output_extension, started);
+        return false;
+    }
+    if ((*answer)[0] == "oom") {
+        reason = end_child(false);
+        remove_temporary_files(folder, job.output_extension, started);
+        return false;
+    }
+    read_job_answer(*answer, job);
+    return (*answer)[0] == "ok";
+}
+
+int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
+                       int cpu_seconds_per_file) {
+    rlimit no_core{0, 0};
+    ::setrlimit(RLIMIT_CORE, &no_core);
+    if (!kAddressSanitizer && address_space_bytes > 0) {
+        rlimit as{address_space_bytes, address_space_bytes};
+        ::setrlimit(RLIMIT_AS, &as);
+    }
+    auto first = wire::read_message(in_fd, -1);
+    if (!first || first->empty() || (*first)[0] != "settings") {
+        return 1;
+    }
+    Settings settings;
+    SettingPairs pairs;
+    for (std::size_t i = 1; i + 1 < first->size(); i += 2) {
+        pairs.emplace_back((*first)[i], (*first)[i + 1]);
+    }
+    settings_from_pairs(settings, pairs);
+    std::unique_ptr<WatermarkFont> font;
+    if (settings.do_watermark == 1) {
+        font = WatermarkFont::load(settings);
+    }
+    for (;;) {
+        auto request = wire::read_message(in_fd, -1);
+        if (!request || request->empty() || (*request)[0] == "quit") {
+            return 0;
+        }
+        JobRecord job;
+        if (!read_job_request(*request, job)) {
+            return 1;
+        }
+        limit_cpu_from_now(cpu_seconds_per_file);
+        bool ok = false;
+        try {
+            run_fault(injected_fault(job.input_path), settings, job);
+            ok = run_job(settings, job, font.get());
+        } catch (const std::bad_alloc&) {
+            wire::write_message(out_fd, {"oom"});
+            return kExitOutOfMemory;
+        }
+        if (!wire::write_message(out_fd, job_answer(ok, job))) {
+            return 0;
+        }
+    }
+}
+
+} // namespace pixlane

@@ -1,0 +1,127 @@
+// Supervised conversion: a file that crashes, hangs or exhausts its child
+// costs that file only; the batch goes on in a fresh child.
+#include <gtest/gtest.h>
+
+#include "cli/worker_process.h"
+#include "pipeline/save.h"
+#include "platform/platform.h"
+#include "support/gif_writer.h"
+#include "support/test_support.h"
+
+namespace pixlane::test {
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true; // no address-space limit: skip the memory hog
+#else
+constexpr bool kSanitized = false;
+#endif
+
+std::string small_gif(int w = 9, int h = 7) {
+    GifSpec s;
+    s.width = w;
+    s.height = h;
+    s.global_palette = test_palette(8);
+    s.frames = {solid_frame(0, 0, w, h, 3)};
+    return encode_gif(s);
+}
+
+std::vector<std::string> names_in(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : platform::list_folder(folder)) {
+        names.push_back(e.name);
+    }
+    return names;
+}
+
+TEST(WorkerE2eTest, FaultyFilesCostOnlyThemselves) {
+    TempDir in, out;
+    write_file(in / "a_good.gif", small_gif());
+    write_file(in / "b_crash.gif", small_gif());
+    write_file(in / "c_good.gif", small_gif());
+    write_file(in / "d_hang.gif", small_gif());
+    write_file(in / "e_good.gif", small_gif());
+    write_file(in / "f_litter.gif", small_gif());
+    std::string oversized = small_gif();
+    oversized[6] = oversized[7] = oversized[8] = oversized[9] = '\xFF'; // a 65535 x 65535 screen
+    write_file(in / "g_oversized.gif", oversized);
+    std::string faults = "crash=b_crash.gif;hang=d_hang.gif;litter=f_litter.gif";
+    if (!kSanitized) {
+        write_file(in / "h_hog.gif", small_gif());
+        faults += ";oom=h_hog.gif";
+    }
+    const auto r = run_pixlane({"-i", in.path(), "-o", out.path(), "-c", "png", "-q",
+                                "--filename-mask=%filename%-%n%.%ext%"},
+                               {},
+                               {{"PIXLANE_WORKER_FAULTS", faults},
+                                {"PIXLANE_WORKER_TIMEOUT_SECONDS", "2"},
+                                {"PIXLANE_WORKER_MEMORY_MB", "768"}});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(names_in(out.path()),
+              (std::vector<std::string>{"a_good-00001.png", "c_good-00002.png", "e_good-00003.png"}));
+    EXPECT_NE(r.err.find("b_crash.gif: crashed with signal 11"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("d_hang.gif: took longer than 2 s"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("f_litter.gif: crashed with signal 11"), std::string::npos) << r.err;
+    if (!kSanitized) {
+        EXPECT_NE(r.err.find("h_hog.gif: out of memory"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(r.err.find("g_oversized"), std::string::npos) << "refused, not crashed";
+
+    // With the summary: the converted count tells.
+    const auto loud = run_pixlane({"-i", in / "a_good.gif", "-o", out.path(), "-c", "png"}, {},
+                                  {{"PIXLANE_WORKER_FAULTS", "crash=a_good.gif"}});
+    EXPECT_NE(loud.out.find("Conversion stopped"), std::string::npos);
+    EXPECT_EQ(loud.status, 2);
+}
+
+TEST(WorkerE2eTest, ChildAndInProcessWriteTheSameBytes) {
+    TempDir in, child_out, local_out;
+    write_file(in / "pic.gif", small_gif(40, 30));
+    for (auto ext : {"png", "bmp", "psd", "jxr"}) {
+        const auto a = run_pixlane({"-q", "-i", in / "pic.gif", "-o", child_out.path(), "-c", ext});
+        const auto b = run_pixlane({"-q", "-i", in / "pic.gif", "-o", local_out.path(), "-c", ext},
+                                   {}, {{"PIXLANE_IN_PROCESS", "1"}});
+        ASSERT_EQ(a.status, 0) << ext;
+        ASSERT_EQ(b.status, 0) << ext;
+        const std::string name = std::string("pic.") + ext;
+        EXPECT_EQ(read_file(child_out / name), read_file(local_out / name)) << ext;
+        EXPECT_FALSE(read_file(child_out / name).empty()) << ext;
+    }
+}
+
+TEST(WorkerSupervisorTest, AKilledChildCostsOneRespawnAndNoFile) {
+    TempDir in, out;
+    Settings s;
+    for (auto name : {"one.gif", "two.gif", "three.gif"}) {
+        write_file(in / name, small_gif());
+    }
+    WorkerSupervisor supervisor(s, WorkerLimits{}, pixlane_exe());
+    JobRecord job;
+    job.output_folder = out.path();
+    ASSERT_TRUE(set_batch_output(job, "png", s));
+    std::string reason;
+    job.input_path = in / "one.gif";
+    EXPECT_TRUE(supervisor.convert(job, reason)) << reason;
+    EXPECT_EQ(job.output_path, out / "one.png");
+    EXPECT_EQ(job.width, 9);
+    EXPECT_EQ(job.height, 7);
+    EXPECT_EQ(job.source_depth, 32);
+    supervisor.kill_child();
+    job.input_path = in / "two.gif";
+    EXPECT_TRUE(supervisor.convert(job, reason)) << reason;
+    job.input_path = in / "three.gif";
+    EXPECT_TRUE(supervisor.convert(job, reason)) << reason;
+    EXPECT_EQ(supervisor.spawned(), 2);
+    EXPECT_EQ(names_in(out.path()), (std::vector<std::string>{"one.png", "three.png", "two.png"}));
+
+    // A job that fails on its own is not a death of the child.
+    write_file(in / "broken.gif", "GIF89a");
+    job.input_path = in / "broken.gif";
+    EXPECT_FALSE(supervisor.convert(job, reason));
+    EXPECT_EQ(reason, "");
+    EXPECT_EQ(supervisor.spawned(), 2);
+}
+
+} // namespace
+} // namespace pixlane::test
