@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "pipeline/save.h"
+#include "settings/settings.h"
 #include "support/gif_writer.h"
 
 extern char** environ;
@@ -187,6 +189,15 @@ int main(int argc, char** argv) {
             write(photos + "/photo" + std::to_string(n) + ".gif", encode_gif(photo(n)));
         }
     }
+    // The bare loop saves with the flag words the batch computes from the
+    // same settings, so both encode the same files.
+    pixlane::Settings defaults;
+    pixlane::reset_to_defaults(defaults, pixlane::DefaultsForm::CommandLine, 0, 0, 0);
+    pixlane::Settings zlib6 = defaults;
+    zlib6.png_compression = 2;
+    const int png_plain = pixlane::save_flags("png", defaults);
+    const int png_zlib6 = pixlane::save_flags("png", zlib6);
+    const int jpg_flags = pixlane::save_flags("jpg", defaults);
     struct Case {
         const char* name;
         const std::string* folder;
@@ -196,12 +207,12 @@ int main(int argc, char** argv) {
         std::vector<std::string> options;
     };
     const std::vector<Case> cases = {
-        {"animations -> png (no compression)", &anims, 720, "png", PNG_Z_NO_COMPRESSION, {}},
-        {"animations -> png (zlib 6)", &anims, 720, "png", 6, {"--png-compression=zlib6"}},
-        {"animations -> jpg q95", &anims, 720, "jpg", 95, {}},
-        {"photos -> png (no compression)", &photos, 60, "png", PNG_Z_NO_COMPRESSION, {}},
-        {"photos -> png (zlib 6)", &photos, 60, "png", 6, {"--png-compression=zlib6"}},
-        {"photos -> jpg q95", &photos, 60, "jpg", 95, {}},
+        {"animations -> png (no compression)", &anims, 720, "png", png_plain, {}},
+        {"animations -> png (zlib 6)", &anims, 720, "png", png_zlib6, {"--png-compression=zlib6"}},
+        {"animations -> jpg q95", &anims, 720, "jpg", jpg_flags, {}},
+        {"photos -> png (no compression)", &photos, 60, "png", png_plain, {}},
+        {"photos -> png (zlib 6)", &photos, 60, "png", png_zlib6, {"--png-compression=zlib6"}},
+        {"photos -> jpg q95", &photos, 60, "jpg", jpg_flags, {}},
     };
     const std::string self = fs::read_symlink("/proc/self/exe").string();
     const std::string out = work + "/out";
