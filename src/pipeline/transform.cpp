@@ -1,10 +1,151 @@
 #include "pipeline/transform.h"
 
-namespace pixlane {
+#include "settings/colour.h"
 
-// Pass-through until the transforms are built.
-Bitmap rotate(Bitmap in, const Settings&) { return in; }
-Bitmap resize(Bitmap in, const Settings&) { return in; }
-Bitmap flip(Bitmap in, const Settings&) { return in; }
+#include <cmath>
+#include <iterator>
+#include <limits>
+
+namespace pixlane {
+namespace {
+
+// Values of `Image Rotation Type`.
+constexpr int kRotateSimple = 0;
+constexpr int kRotateAdvanced = 1;
+
+// Values of `Image Width Unit` and `Image Height Unit`.
+constexpr int kUnitPixels = 0;
+constexpr int kUnitPercent = 1;
+
+// Value of `Image Resize Type` that leaves images alone unless they are
+// larger than the target.
+constexpr int kResizeLargeImages = 1;
+
+// The resize filters by `Image Resize Algorithm`: BOX, BILINEAR, BSPLINE,
+// BICUBIC, CATMULLROM, LANCZOS. Anything else resamples bicubic.
+constexpr FREE_IMAGE_FILTER kResizeFilters[] = {
+    FILTER_BOX, FILTER_BILINEAR, FILTER_BSPLINE, FILTER_BICUBIC, FILTER_CATMULLROM, FILTER_LANCZOS3,
+};
+
+FREE_IMAGE_FILTER resize_filter(int algorithm) {
+    if (algorithm < 0 || algorithm >= static_cast<int>(std::size(kResizeFilters))) {
+        return FILTER_BICUBIC;
+    }
+    return kResizeFilters[algorithm];
+}
+
+// Converts to 24 bits; the input dies here, a failed conversion gives null.
+Bitmap to_24_bits(Bitmap in) { return adopt(FreeImage_ConvertTo24Bits(in.get())); }
+
+// Target size of one dimension: pixels as given, percent of the current
+// size rounded half to even, anything else (or a size no int can hold) 0.
+int target_size(std::int32_t value, int unit, int current) {
+    if (unit == kUnitPixels) {
+        return value;
+    }
+    if (unit != kUnitPercent) {
+        return 0;
+    }
+    const double size = std::nearbyint(static_cast<double>(value) / 100.0 * current);
+    if (!(size >= std::numeric_limits<int>::min() && size <= std::numeric_limits<int>::max())) {
+        return 0;
+    }
+    return static_cast<int>(size);
+}
+
+// The shorter side's length when the longer one becomes `longer`: the
+// ratio and the quotient are 32-bit floats, rounded half away from zero.
+// A side never shrinks below one pixel, so very long thin images still
+// resize instead of failing.
+int scaled_side(int longer, int long_side, int short_side) {
+    const float ratio = static_cast<float>(long_side) / static_cast<float>(short_side);
+    const float side = static_cast<float>(longer) / ratio;
+    const long rounded = std::lround(side);
+    if (rounded < 1) {
+        return 1;
+    }
+    if (rounded > std::numeric_limits<int>::max()) {
+        return std::numeric_limits<int>::max();
+    }
+    return static_cast<int>(rounded);
+}
+
+} // namespace
+
+Bitmap rotate(Bitmap in, const Settings& s) {
+    if (!in || !s.do_image_rotation) {
+        return in;
+    }
+    const int angle = s.image_rotation;
+    const int type = s.image_rotation_type;
+    if (angle < 1 || angle > 359 || (type != kRotateSimple && type != kRotateAdvanced)) {
+        return in;
+    }
+    // Only 24- and 32-bit bitmaps are rotated; others go through 24 bits.
+    const int bpp = bpp_of(in);
+    if (bpp <= 16 || bpp > 32) {
+        in = to_24_bits(std::move(in));
+        if (!in) {
+            return in;
+        }
+    }
+    if (type == kRotateSimple) {
+        // With 32 bits the uncovered area is the background colour, fully
+        // transparent.
+        const Rgb back = parse_colour(s.image_rotation_back_color);
+        const RGBQUAD background{back.b, back.g, back.r, 0};
+        return adopt(FreeImage_Rotate(in.get(), static_cast<double>(angle), &background));
+    }
+    // About the centre, same size; the library mirrors into uncovered areas.
+    const double x_origin = width_of(in) / 2.0;
+    const double y_origin = height_of(in) / 2.0;
+    return adopt(FreeImage_RotateEx(in.get(), static_cast<double>(angle), 0.0, 0.0, x_origin,
+                                    y_origin, FALSE));
+}
+
+Bitmap resize(Bitmap in, const Settings& s) {
+    if (!in || !s.do_image_resize) {
+        return in;
+    }
+    const int w = width_of(in);
+    const int h = height_of(in);
+    const int tw = target_size(s.image_width, s.image_width_unit, w);
+    const int th = target_size(s.image_height, s.image_height_unit, h);
+    if (w <= 0 || h <= 0 || tw <= 0 || th <= 0) {
+        return in;
+    }
+    if (w == tw && h == th) {
+        return in;
+    }
+    // Only images larger than the target in some dimension are resized.
+    if (s.image_resize_type == kResizeLargeImages && w <= tw && h <= th) {
+        return in;
+    }
+    int new_width = tw;
+    int new_height = th;
+    if (s.keep_aspect_ratio) {
+        // The longer side's target decides; squares count as landscape.
+        if (w >= h) {
+            new_height = scaled_side(tw, w, h);
+        } else {
+            new_width = scaled_side(th, h, w);
+        }
+    }
+    return adopt(FreeImage_Rescale(in.get(), new_width, new_height,
+                                   resize_filter(s.image_resize_algorithm)));
+}
+
+Bitmap flip(Bitmap in, const Settings& s) {
+    if (!in) {
+        return in;
+    }
+    if (s.do_image_flip_horizontal) {
+        FreeImage_FlipHorizontal(in.get());
+    }
+    if (s.do_image_flip_vertical) {
+        FreeImage_FlipVertical(in.get());
+    }
+    return in;
+}
 
 } // namespace pixlane

@@ -8,8 +8,28 @@
 
 namespace pixlane {
 
+// Turns the bitmap by `image_rotation` degrees (1 to 359, counter-clockwise;
+// anything else leaves it alone). Bitmaps of 16 bits or fewer, or more than
+// 32, are rotated as 24-bit copies. SIMPLE grows the canvas to hold the
+// whole picture and fills the rest with `image_rotation_back_color`
+// (transparent at 32 bits); ADVANCED turns about the centre, keeps the size
+// and mirrors the picture into the uncovered corners.
+//
+//   SIMPLE 90:  AB      B D
+//               CD  ->  A C
 Bitmap rotate(Bitmap in, const Settings& s);
+
+// Resamples to the target size: pixels, or percent of the current size
+// (rounded half to even). With the aspect ratio kept the longer side's
+// target decides and the other side follows (rounded half away from zero,
+// at least one pixel). LARGEIMAGES leaves bitmaps that are larger than the
+// target in neither dimension alone; an equal size or a zero target, too.
 Bitmap resize(Bitmap in, const Settings& s);
+
+// Mirrors in place, horizontally then vertically; returns the same bitmap.
+//
+//   both:  AB      DC
+//          CD  ->  BA
 Bitmap flip(Bitmap in, const Settings& s);
 
 } // namespace pixlane

@@ -59,6 +59,11 @@ std::vector<FolderEntry> list_folder(const std::string& path);
 bool remove_file(const std::string& path);
 // Renames over an existing target in one step.
 bool rename_file(const std::string& from, const std::string& to);
+// Replaces the whole content of `path` with `bytes`: writes a temporary file
+// beside it, flushes it to disk and renames it over `path`. On any failure
+// the temporary is removed, `path` is left as it was and false is returned,
+// so a crash or a full disk never leaves a truncated file.
+bool replace_file(const std::string& path, std::string_view bytes);
 
 // Modification time as a local wall-clock date (seconds since 1970 of the
 // local clock, no time zone).

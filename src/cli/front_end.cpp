@@ -1,0 +1,259 @@
+#include "cli/front_end.h"
+
+#include "app/app.h"
+#include "app/language.h"
+#include "app/strings.h"
+#include "cli/arguments.h"
+#include "cli/options.h"
+#include "cli/profile.h"
+#include "platform/platform.h"
+#include "settings/keys.h"
+
+namespace pixlane::cli {
+
+namespace {
+
+// The help text. "%s2%" is an input extension in the three lines that name
+// an input file and the first output extension in the line with -c. Every
+// description starts at the 29th character.
+struct HelpLine {
+    const char* text;
+    bool names_input; // true: %s2% is an input extension; false: the first output one
+};
+
+constexpr HelpLine kHelpLines[] = {
+    {" ", false},
+    {"Usage: %s1% -i <filename> [options]", false},
+    {" ", false},
+    {"  %s1% -i example.%s2%", true},
+    {"  %s1% -i c:\\tmp\\example.%s2%", true},
+    {"  %s1% -i c:\\tmp\\example.%s2% -o d:\\converted", true},
+    {"  %s1% -i c:\\tmp\\filelist.txt", false},
+    {"  %s1% -i c:\\tmp\\ -o d:\\converted --jpg-quality=95", false},
+    {"  %s1% -i c:\\tmp\\ -o d:\\converted -c %s2% --jpg-quality=95", false},
+    {" ", false},
+    {"Options:", false},
+    {" ", false},
+    {"  -h, -?, --help            Display this help and exit", false},
+    {"  -i FILE, --input=FILE     Set input file/list/folder", false},
+    {"  -o PATH, --output=PATH    Set output folder", false},
+    {"  -c STR, --conversion=STR  Set output extension, STR = (jpg | bmp | ...)", false},
+    {" ", false},
+    {"Advanced options:", false},
+    {" ", false},
+    {"  --width=NUM               Set output image width", false},
+    {"  --height=NUM              Set output image height", false},
+    {"  --filename-mask=STR       Define output filename format", false},
+    {"  --flip-horizontal         Flip output image horizontally", false},
+    {"  --flip-vertical           Flip output image vertically", false},
+    {"  --brightness=NUM          Set output image brightness, NUM = -100..100", false},
+    {"  --contrast=NUM            Set output image contrast, NUM = -100..100", false},
+    {"  --gamma=NUM               Set output image gamma, NUM = 0.01..9.99", false},
+    {"  --invert                  Invert output image", false},
+    {"  --greyscale               Greyscale output image", false},
+    {"  --profile=FILE            Set configuration file with required settings", false},
+    {"    ...                     Refer documentation for all available options", false},
+    {" ", false},
+    {"Other options:", false},
+    {" ", false},
+    {"  -q, --quiet               Don't print status messages to stdout", false},
+    {"  -d, --debug               Print debug information to stdout", false},
+    {"  -p, --pause               Pause at exit", false},
+    {"  -v, --version             Display version information and exit", false},
+};
+
+constexpr std::string_view kCopyrightSign = "\u00A9";
+constexpr std::string_view kDebugWord = "DEBUG";
+constexpr std::string_view kProfileOption = "--PROFILE";
+
+void print_line(std::FILE* out, std::string_view line) {
+    std::fwrite(line.data(), 1, line.size(), out);
+    std::fputc('\n', out);
+}
+
+void print_lines(std::FILE* out, const std::vector<std::string>& lines) {
+    for (const auto& line : lines) {
+        print_line(out, line);
+    }
+}
+
+bool is_key(std::string_view key, std::string_view short_key, std::string_view long_key) {
+    return key == short_key || key == long_key;
+}
+
+// The value of -I, -O or -C at argument `i`: the next argument for the short
+// form, the text after "=" for the long form. Empty when refused.
+std::optional<std::string> path_value(const std::vector<std::string>& args, std::size_t& i,
+                                      std::string_view key, bool join) {
+    if (!key.starts_with("--")) {
+        ++i;
+    }
+    std::string value = i < args.size() ? argument_value(args[i]) : std::string();
+    if (value.empty() || value.front() == '-') {
+        return std::nullopt;
+    }
+    if (join) {
+        value = join_quoted(std::move(value), args, i);
+    }
+    return strip_quotes(value);
+}
+
+} // namespace
+
+void ConsoleIo::platform_set_title(const std::string& title) { platform::set_console_title(title); }
+
+void ConsoleIo::platform_wait_for_key() { platform::wait_for_key(); }
+
+void prepare_for_parsing(Application& app) {
+    reset_job_record(app.job, platform::program_folder());
+    reset_to_defaults(app.settings, DefaultsForm::CommandLine, platform::now_local(), 0, 0);
+    app.language.load_builtin();
+}
+
+ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s, JobRecord& job) {
+    ParseResult result;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string key = argument_key(args[i]);
+        if (key.empty()) {
+            continue;
+        }
+        if (is_key(key, "-I", "--INPUT")) {
+            job.console_mode = 1;
+            auto value = path_value(args, i, key, true);
+            if (!value) {
+                result.error = kIncorrectParameters;
+                break;
+            }
+            job.input_folder = std::move(*value);
+        } else if (is_key(key, "-O", "--OUTPUT")) {
+            auto value = path_value(args, i, key, true);
+            if (!value) {
+                result.error = kIncorrectParameters;
+                break;
+            }
+            job.output_folder = std::move(*value);
+        } else if (is_key(key, "-C", "--CONVERSION")) {
+            auto value = path_value(args, i, key, false);
+            if (!value) {
+                result.error = kIncorrectParameters;
+                break;
+            }
+            job.output_extension = std::move(*value);
+        } else if (const SettingKey* row = find_option(key)) {
+            std::string value = argument_value(args[i]);
+            if (value_is_refused(*row, value)) {
+                result.error = kIncorrectParameters;
+                break;
+            }
+            if (row->option_class == OptionClass::Text) {
+                value = strip_quotes(join_quoted(std::move(value), args, i));
+            }
+            apply_option_value(*row, value, s);
+        } else if (key == kProfileOption) {
+            std::string value = argument_value(args[i]);
+            if (value.empty() || value.starts_with("--")) {
+                result.error = kIncorrectParameters;
+                break;
+            }
+            if (!load_profile(strip_quotes(join_quoted(std::move(value), args, i)), s)) {
+                result.error = kInvalidProfile;
+                break;
+            }
+        } else if (is_key(key, "-D", "--DEBUG")) {
+            job.debug_word = kDebugWord;
+        } else if (is_key(key, "-Q", "--QUIET")) {
+            result.quiet = true;
+        } else if (is_key(key, "-P", "--PAUSE")) {
+            result.pause = true;
+        }
+    }
+    return result;
+}
+
+std::string program_stem(std::string_view program_name) {
+    std::string name = platform::file_name_of(program_name);
+    const auto dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) {
+        name.erase(dot);
+    }
+    return name;
+}
+
+std::vector<std::string> help_lines(std::string_view program, std::string_view input_extension) {
+    std::vector<std::string> lines;
+    lines.reserve(std::size(kHelpLines));
+    for (const auto& line : kHelpLines) {
+        lines.push_back(substitute(line.text, program,
+                                   line.names_input ? input_extension : kOutputExtensions.front()));
+    }
+    return lines;
+}
+
+std::vector<std::string> banner_lines() {
+    std::string copyright(kCopyrightLine);
+    for (auto pos = copyright.find(kCopyrightSign); pos != std::string::npos;
+         pos = copyright.find(kCopyrightSign, pos)) {
+        copyright.replace(pos, kCopyrightSign.size(), "(c)");
+    }
+    return {title_text(), copyright, std::string(kWebAddress), " "};
+}
+
+std::optional<int> run_command_line(Application& app, const BatchRunner& batch,
+                                    const ConsoleIo& io) {
+    if (app.args.empty()) {
+        return std::nullopt;
+    }
+    prepare_for_parsing(app);
+
+    // One-shot commands, recognised only as the first argument.
+    const std::string first = argument_key(app.args.front());
+    if (first == "-U" || first == "-T") {
+        // The uninstall window and the screenshot mode belong to the window
+        // front end, which this build does not have yet.
+        return kExitOk;
+    }
+    if (first == "-V" || first == "--VERSION") {
+        io.set_title(title_text());
+        print_line(io.out, version_text());
+        std::fflush(io.out);
+        return kExitOk;
+    }
+    if (first == "-H" || first == "-?" || first == "--HELP") {
+        io.set_title(title_text());
+        const auto extension =
+            kInputExtensions[static_cast<std::size_t>(new_random_value()) % kInputExtensions.size()];
+        print_lines(io.out, help_lines(program_stem(app.program_name), extension));
+        std::fflush(io.out);
+        return kExitOk;
+    }
+
+    const ParseResult parsed = parse_arguments(app.args, app.settings, app.job);
+    if (!parsed.error.empty()) {
+        io.set_title(title_text());
+        print_line(io.out, "Error: " + parsed.error);
+        std::fflush(io.out);
+        if (parsed.pause) {
+            io.wait_for_key();
+        }
+        return kExitError;
+    }
+    if (app.job.console_mode != 1) {
+        return std::nullopt;
+    }
+
+    io.set_title(title_text());
+    if (!parsed.quiet) {
+        print_lines(io.out, banner_lines());
+    }
+    std::fflush(io.out);
+    const int status = batch ? batch(app, parsed.quiet) : static_cast<int>(kExitOk);
+    if (parsed.pause) {
+        print_line(io.out, "Press any key to exit.");
+        std::fflush(io.out);
+        io.wait_for_key();
+    }
+    std::fflush(io.out);
+    return status;
+}
+
+} // namespace pixlane::cli

@@ -1,0 +1,31 @@
+// The option table of the command line and of profile files. There is no
+// list of options here: every option is a row of the settings table
+// (settings/keys.h), found by its option or profile name, and the row's value
+// class says how its value is read.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "settings/keys.h"
+#include "settings/settings.h"
+
+namespace pixlane::cli {
+
+inline constexpr std::string_view kIncorrectParameters = "Incorrect number of parameters";
+inline constexpr std::string_view kInvalidProfile = "Invalid profile file";
+
+// True when a command-line value is refused before it is read: a
+// value-taking option whose value is empty or begins with "--". Flags take
+// no value and refuse nothing.
+bool value_is_refused(const SettingKey& row, std::string_view value);
+
+// Stores `value` in the row's field by its value class, then the field the
+// row also sets: a flag stores its flag value whatever `value` says; an
+// integer goes through the integer reader and is kept in the field's width;
+// a decimal through the decimal reader; a keyword through the row's keyword
+// table (unknown words give 0); a text is stored as given (the caller has
+// already applied its quoting rule).
+void apply_option_value(const SettingKey& row, std::string_view value, Settings& s);
+
+} // namespace pixlane::cli

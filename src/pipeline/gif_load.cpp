@@ -1,0 +1,457 @@
+#include "pipeline/gif_load.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+
+namespace pixlane {
+namespace {
+
+constexpr unsigned char kImageBlock = 0x2C;
+constexpr unsigned char kExtensionBlock = 0x21;
+constexpr unsigned char kTrailer = 0x3B;
+constexpr unsigned char kGraphicControl = 0xF9;
+
+// ---------------------------------------------------------------------------
+// Structure check
+
+// A bounds-checked cursor over the file's bytes.
+class Cursor {
+public:
+    explicit Cursor(const std::string& data) : m_data(data) {}
+
+    std::size_t pos() const { return m_pos; }
+    bool at_end() const { return m_pos >= m_data.size(); }
+    bool has(std::size_t n) const { return m_data.size() - std::min(m_pos, m_data.size()) >= n; }
+    bool skip(std::size_t n) {
+        if (!has(n)) {
+            return false;
+        }
+        m_pos += n;
+        return true;
+    }
+    // The byte at pos() + offset; the caller checked has().
+    unsigned peek(std::size_t offset = 0) const {
+        return static_cast<unsigned char>(m_data[m_pos + offset]);
+    }
+    unsigned u16(std::size_t offset) const { return peek(offset) | (peek(offset + 1) << 8); }
+
+    // Skips data sub-blocks up to and including the block terminator.
+    bool skip_sub_blocks() {
+        for (;;) {
+            if (!has(1)) {
+                return false;
+            }
+            const unsigned len = peek();
+            ++m_pos;
+            if (len == 0) {
+                return true;
+            }
+            if (!skip(len)) {
+                return false;
+            }
+        }
+    }
+
+private:
+    const std::string& m_data;
+    std::size_t m_pos = 0;
+};
+
+bool within_limits(std::int64_t width, std::int64_t height) {
+    return width >= 1 && height >= 1 && width <= kGifMaxSide && height <= kGifMaxSide &&
+           width * height <= kGifMaxPixels;
+}
+
+// Entries of a colour table whose packed size field is `field`.
+int table_entries(unsigned field) { return 2 << (field & 7); }
+
+// FreeImage's LZW decoder reads past its string table for a minimum code
+// size of 12 and more, and garbles sizes 1 (its code mask goes wrong at the
+// first width change) and 9 to 11 (codes above 255 become pixels).
+bool code_size_ok(unsigned code_size) { return code_size >= 2 && code_size <= 8; }
+
+// ---------------------------------------------------------------------------
+// Decoding from memory
+
+// A read-only FreeImageIO over the file's bytes.
+struct MemoryReader {
+    const std::string* data = nullptr;
+    std::size_t pos = 0;
+};
+
+unsigned DLL_CALLCONV read_proc(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+    auto* r = static_cast<MemoryReader*>(handle);
+    if (size == 0 || count == 0) {
+        return 0;
+    }
+    const std::size_t total = r->data->size();
+    const std::size_t avail = r->pos < total ? total - r->pos : 0;
+    const std::size_t items = std::min<std::size_t>(count, avail / size);
+    if (items > 0) {
+        std::memcpy(buffer, r->data->data() + r->pos, items * size);
+        r->pos += items * size;
+    }
+    return static_cast<unsigned>(items);
+}
+
+unsigned DLL_CALLCONV write_proc(void*, unsigned, unsigned, fi_handle) { return 0; }
+
+int DLL_CALLCONV seek_proc(fi_handle handle, long offset, int origin) {
+    auto* r = static_cast<MemoryReader*>(handle);
+    long long base = 0;
+    if (origin == SEEK_CUR) {
+        base = static_cast<long long>(r->pos);
+    } else if (origin == SEEK_END) {
+        base = static_cast<long long>(r->data->size());
+    }
+    const long long target = base + offset;
+    if (target < 0) {
+        return -1;
+    }
+    r->pos = static_cast<std::size_t>(target); // past the end reads nothing
+    return 0;
+}
+
+long DLL_CALLCONV tell_proc(fi_handle handle) {
+    return static_cast<long>(static_cast<MemoryReader*>(handle)->pos);
+}
+
+struct MultiBitmapCloser {
+    void operator()(FIMULTIBITMAP* m) const noexcept { FreeImage_CloseMultiBitmap(m, 0); }
+};
+
+// An open multi-page bitmap, closed without writing anything back.
+using MultiBitmap = std::unique_ptr<FIMULTIBITMAP, MultiBitmapCloser>;
+
+// A page locked for reading, unlocked unchanged when the lock leaves scope.
+class PageLock {
+public:
+    PageLock(FIMULTIBITMAP* multi, int page) : m_multi(multi), m_page(FreeImage_LockPage(multi, page)) {}
+    ~PageLock() {
+        if (m_page) {
+            FreeImage_UnlockPage(m_multi, m_page, FALSE);
+        }
+    }
+    PageLock(const PageLock&) = delete;
+    PageLock& operator=(const PageLock&) = delete;
+
+    FIBITMAP* get() const { return m_page; }
+
+private:
+    FIMULTIBITMAP* m_multi;
+    FIBITMAP* m_page;
+};
+
+// The part of a frame that lies on the screen: columns x0..x1-1, rows y0..y1-1.
+struct Rect {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool empty() const { return x1 <= x0 || y1 <= y0; }
+};
+
+Rect clip_to_screen(const GifFrameLayout& f, int width, int height) {
+    Rect r;
+    r.x0 = std::clamp(f.left, 0, width);
+    r.y0 = std::clamp(f.top, 0, height);
+    r.x1 = std::clamp(f.left + f.width, 0, width);
+    r.y1 = std::clamp(f.top + f.height, 0, height);
+    return r;
+}
+
+// A frame without a graphic control extension stays on the screen.
+int effective_disposal(const GifFrameLayout& f) {
+    return f.has_control ? f.disposal : kDisposalNone;
+}
+
+} // namespace
+
+std::optional<GifLayout> check_gif(std::string& data) {
+    Cursor c(data);
+    if (!c.has(13)) {
+        return std::nullopt;
+    }
+    if (data.compare(0, 6, "GIF87a") != 0 && data.compare(0, 6, "GIF89a") != 0) {
+        return std::nullopt;
+    }
+    GifLayout layout;
+    layout.width = static_cast<int>(c.u16(6));
+    layout.height = static_cast<int>(c.u16(8));
+    if (!within_limits(layout.width, layout.height)) {
+        return std::nullopt;
+    }
+    const std::int64_t screen = std::int64_t{layout.width} * layout.height;
+    const unsigned packed = c.peek(10);
+    const unsigned background_index = c.peek(11);
+    c.skip(13);
+    int global_entries = 0;
+    if (packed & 0x80) {
+        global_entries = table_entries(packed);
+        const std::size_t table = c.pos();
+        if (!c.skip(3 * static_cast<std::size_t>(global_entries))) {
+            return std::nullopt;
+        }
+        if (static_cast<int>(background_index) < global_entries) {
+            const auto at = [&](std::size_t i) { return static_cast<BYTE>(data[table + i]); };
+            layout.background.rgbRed = at(3 * background_index);
+            layout.background.rgbGreen = at(3 * background_index + 1);
+            layout.background.rgbBlue = at(3 * background_index + 2);
+        }
+    }
+    layout.background.rgbReserved = 0;
+
+    std::int64_t frame_pixels = 0;
+    std::size_t control = 0; // offset of the last graphic control block's size byte, 0 for none
+    for (;;) {
+        if (c.at_end()) {
+            // Ended after complete blocks: finish the stream as its writer should have.
+            data.push_back(static_cast<char>(kTrailer));
+            layout.trailer_added = true;
+            break;
+        }
+        const unsigned block = c.peek();
+        c.skip(1);
+        if (block == kTrailer) {
+            break;
+        }
+        if (block == kExtensionBlock) {
+            if (!c.has(1)) {
+                return std::nullopt;
+            }
+            const unsigned label = c.peek();
+            c.skip(1);
+            if (label == kGraphicControl) {
+                control = c.pos();
+            }
+            if (!c.skip_sub_blocks()) {
+                return std::nullopt;
+            }
+            continue;
+        }
+        if (block != kImageBlock || !c.has(9)) {
+            return std::nullopt;
+        }
+        GifFrameLayout f;
+        f.left = static_cast<int>(c.u16(0));
+        f.top = static_cast<int>(c.u16(2));
+        f.width = static_cast<int>(c.u16(4));
+        f.height = static_cast<int>(c.u16(6));
+        const unsigned frame_packed = c.peek(8);
+        c.skip(9);
+        if (!within_limits(f.width, f.height)) {
+            return std::nullopt;
+        }
+        if (control) {
+            // The decoder reads the packed byte right after the size byte.
+            f.has_control = true;
+            f.disposal = static_cast<int>((static_cast<unsigned char>(data[control + 1]) >> 2) & 7);
+            control = 0;
+        }
+        if (frame_packed & 0x80) {
+            if (!c.skip(3 * static_cast<std::size_t>(table_entries(frame_packed)))) {
+                return std::nullopt;
+            }
+        }
+        if (!c.has(1) || !code_size_ok(c.peek())) {
+            return std::nullopt;
+        }
+        c.skip(1);
+        if (!c.skip_sub_blocks()) {
+            return std::nullopt;
+        }
+        layout.frames.push_back(f);
+        frame_pixels += std::int64_t{f.width} * f.height;
+        const auto frames = static_cast<std::int64_t>(layout.frames.size());
+        if (frames > kGifMaxFrames || frames * screen > kGifMaxTotalPixels ||
+            frame_pixels > kGifMaxTotalPixels) {
+            return std::nullopt;
+        }
+    }
+    if (layout.frames.empty()) {
+        return std::nullopt;
+    }
+    return layout;
+}
+
+struct GifAnimation::Impl {
+    std::string data;
+    GifLayout layout;
+    MemoryReader reader;
+    FreeImageIO io{};
+    MultiBitmap multi;
+    std::vector<RGBQUAD> canvas;  // the screen, top row first
+    std::vector<RGBQUAD> saved;   // the area under a frame disposed to "previous"
+    int next = 0;                 // the frame the canvas waits for
+
+    void restart() {
+        canvas.assign(static_cast<std::size_t>(layout.width) * layout.height, layout.background);
+        next = 0;
+    }
+
+    // Draws page `index` onto the canvas; false when it cannot be decoded.
+    bool draw(int index, const Rect& area) {
+        const GifFrameLayout& f = layout.frames[static_cast<std::size_t>(index)];
+        PageLock page(multi.get(), index);
+        FIBITMAP* p = page.get();
+        if (!p || FreeImage_GetBPP(p) != 8 || static_cast<int>(FreeImage_GetWidth(p)) != f.width ||
+            static_cast<int>(FreeImage_GetHeight(p)) != f.height || !FreeImage_GetPalette(p)) {
+            return false;
+        }
+        const RGBQUAD* palette = FreeImage_GetPalette(p);
+        int transparent = -1;
+        if (FreeImage_IsTransparent(p)) {
+            const BYTE* table = FreeImage_GetTransparencyTable(p);
+            const int count = FreeImage_GetTransparencyCount(p);
+            for (int i = 0; table && i < count; ++i) {
+                if (table[i] == 0) {
+                    transparent = i;
+                    break;
+                }
+            }
+        }
+        for (int y = area.y0; y < area.y1; ++y) {
+            const BYTE* src = FreeImage_GetScanLine(p, f.height - 1 - (y - f.top)); // bottom-up
+            RGBQUAD* dst = &canvas[static_cast<std::size_t>(y) * layout.width];
+            for (int x = area.x0; x < area.x1; ++x) {
+                const int index_at = src[x - f.left];
+                if (index_at == transparent) {
+                    continue;
+                }
+                RGBQUAD colour = palette[index_at];
+                colour.rgbReserved = 255;
+                dst[x] = colour;
+            }
+        }
+        return true;
+    }
+
+    void copy_area(const Rect& area, bool to_saved) {
+        const std::size_t w = static_cast<std::size_t>(area.x1 - area.x0);
+        if (to_saved) {
+            saved.resize(w * static_cast<std::size_t>(area.y1 - area.y0));
+        }
+        for (int y = area.y0; y < area.y1; ++y) {
+            RGBQUAD* row = &canvas[static_cast<std::size_t>(y) * layout.width + area.x0];
+            RGBQUAD* keep = &saved[static_cast<std::size_t>(y - area.y0) * w];
+            if (to_saved) {
+                std::copy(row, row + w, keep);
+            } else {
+                std::copy(keep, keep + w, row);
+            }
+        }
+    }
+
+    Bitmap snapshot() const {
+        Bitmap out = adopt(FreeImage_Allocate(layout.width, layout.height, 32));
+        if (!out) {
+            return out;
+        }
+        const std::size_t w = static_cast<std::size_t>(layout.width);
+        for (int y = 0; y < layout.height; ++y) {
+            std::memcpy(FreeImage_GetScanLine(out.get(), layout.height - 1 - y),
+                        &canvas[static_cast<std::size_t>(y) * w], w * sizeof(RGBQUAD));
+        }
+        return out;
+    }
+
+    // Shows frame `next` (returning the picture when `emit`), then disposes of it.
+    Bitmap advance(bool emit) {
+        const GifFrameLayout& f = layout.frames[static_cast<std::size_t>(next)];
+        const Rect area = clip_to_screen(f, layout.width, layout.height);
+        const int disposal = effective_disposal(f);
+        if (disposal == kDisposalPrevious && !area.empty()) {
+            copy_area(area, true);
+        }
+        const bool drawn = draw(next, area);
+        Bitmap out;
+        if (emit && drawn) {
+            out = snapshot();
+        }
+        if (!area.empty()) {
+            if (disposal == kDisposalBackground) {
+                for (int y = area.y0; y < area.y1; ++y) {
+                    RGBQUAD* row = &canvas[static_cast<std::size_t>(y) * layout.width];
+                    std::fill(row + area.x0, row + area.x1, layout.background);
+                }
+            } else if (disposal == kDisposalPrevious) {
+                copy_area(area, false);
+            }
+        }
+        ++next;
+        return out;
+    }
+};
+
+GifAnimation::GifAnimation() = default;
+GifAnimation::~GifAnimation() = default;
+
+bool GifAnimation::open(const std::string& path) {
+    m_impl.reset();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0 || size > kGifMaxFileBytes) {
+        return false;
+    }
+    in.seekg(0, std::ios::beg);
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(size) + 1); // room for a missing trailer
+    bytes.resize(static_cast<std::size_t>(size));
+    if (!in.read(bytes.data(), size)) {
+        return false;
+    }
+    return open_bytes(std::move(bytes));
+}
+
+bool GifAnimation::open_bytes(std::string bytes) {
+    m_impl.reset();
+    auto impl = std::make_unique<Impl>();
+    impl->data = std::move(bytes);
+    std::optional<GifLayout> layout = check_gif(impl->data);
+    if (!layout) {
+        return false;
+    }
+    impl->layout = std::move(*layout);
+    impl->reader.data = &impl->data;
+    impl->io.read_proc = read_proc;
+    impl->io.write_proc = write_proc;
+    impl->io.seek_proc = seek_proc;
+    impl->io.tell_proc = tell_proc;
+    // Always the GIF reader, never a guess from the content; pages are read
+    // one at a time with one colour index a byte, without playback.
+    impl->multi.reset(FreeImage_OpenMultiBitmapFromHandle(FIF_GIF, &impl->io, &impl->reader, GIF_LOAD256));
+    if (!impl->multi ||
+        FreeImage_GetPageCount(impl->multi.get()) != static_cast<int>(impl->layout.frames.size())) {
+        return false;
+    }
+    impl->restart();
+    m_impl = std::move(impl);
+    return true;
+}
+
+int GifAnimation::frame_count() const {
+    return m_impl ? static_cast<int>(m_impl->layout.frames.size()) : 0;
+}
+
+const GifLayout& GifAnimation::layout() const {
+    static const GifLayout empty;
+    return m_impl ? m_impl->layout : empty;
+}
+
+Bitmap GifAnimation::frame(int index) {
+    if (!m_impl || index < 0 || index >= frame_count()) {
+        return {};
+    }
+    if (index < m_impl->next) {
+        m_impl->restart();
+    }
+    Bitmap out;
+    while (m_impl->next <= index) {
+        out = m_impl->advance(m_impl->next == index);
+    }
+    return out;
+}
+
+} // namespace pixlane

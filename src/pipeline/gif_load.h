@@ -1,0 +1,109 @@
+// Safe loading of GIF animations. The file is read once into memory, its
+// block structure checked against fixed limits before FreeImage sees a byte,
+// and every page decoded once, without playback, from that same buffer. The
+// frames are then composed here, on a canvas of the logical screen, with the
+// GIF disposal rules and clipping to the screen:
+//
+//   screen 6x4       frame 1 (keep)     frame 2 at (4,2), 4x3, clipped
+//   ......           AAAA..             AAAA..
+//   ......    ->     AAAA..      ->     AAAA..
+//   ......           ......             ....BB
+//   ......           ......             ....BB
+//
+// so every frame comes out as a full 32-bit image of the screen size, the
+// picture a viewer would show at that moment. Cleared areas (the start, and
+// disposal "background") get the background colour of the global colour
+// table with alpha 0; drawn pixels have alpha 255.
+#pragma once
+
+#include <FreeImage.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "pipeline/bitmap.h"
+
+namespace pixlane {
+
+// Limits that bound what any input can make the program allocate or compute.
+inline constexpr int kGifMaxSide = 16384;                          // screen and every frame, per side
+inline constexpr std::int64_t kGifMaxPixels = std::int64_t{1} << 24;      // 16 Mpx, screen and every frame
+inline constexpr int kGifMaxFrames = 5000;
+inline constexpr std::int64_t kGifMaxTotalPixels = std::int64_t{1} << 30; // frames x screen, and all frame areas
+inline constexpr std::int64_t kGifMaxFileBytes = std::int64_t{1} << 30;
+
+// GIF disposal methods (values 4 to 7 are undefined and act as "none").
+enum GifDisposal : int {
+    kDisposalUnspecified = 0,
+    kDisposalNone = 1,
+    kDisposalBackground = 2,
+    kDisposalPrevious = 3,
+};
+
+// One image descriptor as found in the file.
+struct GifFrameLayout {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    int disposal = kDisposalUnspecified; // from the graphic control extension, 0..7
+    bool has_control = false;            // a graphic control extension preceded the frame
+};
+
+// What the structure check learnt about a file.
+struct GifLayout {
+    int width = 0;  // logical screen
+    int height = 0;
+    RGBQUAD background{};  // colour of cleared areas, alpha 0
+    std::vector<GifFrameLayout> frames;
+    bool trailer_added = false;  // the stream ended after complete blocks without a trailer
+};
+
+// Checks the block structure of a GIF held in `data`: a GIF87a or GIF89a
+// header, a logical screen of 1..kGifMaxSide per side and at most
+// kGifMaxPixels, only image, extension and trailer blocks, every block
+// complete, frames of non-zero size within the same limits, an LZW minimum
+// code size of 2..8, at
+// least one and at most kGifMaxFrames frames, and at most kGifMaxTotalPixels
+// in frames x screen and in the sum of the frame areas. A stream that ends
+// after complete blocks without the trailer gets one appended to `data`.
+// Returns nothing when the file is refused.
+std::optional<GifLayout> check_gif(std::string& data);
+
+// A GIF animation opened for reading its composed frames in order.
+class GifAnimation {
+public:
+    GifAnimation();
+    ~GifAnimation();
+    GifAnimation(const GifAnimation&) = delete;
+    GifAnimation& operator=(const GifAnimation&) = delete;
+
+    // Reads the file at `path` (at most kGifMaxFileBytes), checks it and
+    // opens it for decoding. False when it cannot be read or is refused.
+    bool open(const std::string& path);
+
+    // As open(), from bytes already in memory.
+    bool open_bytes(std::string bytes);
+
+    // Number of frames (0 when not open).
+    int frame_count() const;
+
+    // The layout found by the structure check (empty when not open).
+    const GifLayout& layout() const;
+
+    // Frame `index` (0-based) composed over the earlier frames: a 32-bit
+    // image of the logical screen size. Frames are composed once each while
+    // the requested index ascends; asking for an earlier index starts again
+    // from the first frame. A page that cannot be decoded gives a null bitmap
+    // (and is left out of the later frames).
+    Bitmap frame(int index);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace pixlane

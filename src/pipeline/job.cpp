@@ -1,0 +1,112 @@
+#include "pipeline/job.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "app/strings.h"
+#include "decorations/frame.h"
+#include "naming/mask.h"
+#include "pipeline/adjust.h"
+#include "pipeline/gif_load.h"
+#include "pipeline/save.h"
+#include "pipeline/transform.h"
+
+namespace pixlane {
+namespace {
+
+constexpr int kIconMaxSide = 128;
+
+int random_frame(int count) {
+    static thread_local std::mt19937 engine{std::random_device{}()};
+    return std::uniform_int_distribution<int>(1, count)(engine);
+}
+
+} // namespace
+
+FrameRange select_frames(int mode, int count, int random_pick) {
+    switch (mode) {
+    case kFramesFirst: return {0, 0};
+    case kFramesMiddle: {
+        const int m = static_cast<int>(std::ceil(static_cast<double>(count) / 2.0));
+        return {m - 1, m - 1};
+    }
+    case kFramesLast: return {count - 1, count - 1};
+    case kFramesRandom: {
+        const int r = std::clamp(random_pick, 1, count);
+        return {r - 1, r - 1};
+    }
+    default: return {0, count - 1};
+    }
+}
+
+Bitmap limit_icon_size(Bitmap in, const JobRecord& job) {
+    if (!in || job.output_extension != "ico" ||
+        (width_of(in) <= kIconMaxSide && height_of(in) <= kIconMaxSide)) {
+        return in;
+    }
+    return adopt(FreeImage_Rescale(in.get(), kIconMaxSide, kIconMaxSide, FILTER_BICUBIC));
+}
+
+std::string with_frame_number(const std::string& path, const std::string& extension, int number) {
+    const std::string suffix = "[" + std::to_string(number) + "]";
+    const std::size_t tail = extension.size() + 1;
+    if (path.size() > tail && path[path.size() - tail] == '.' &&
+        iequals(std::string_view(path).substr(path.size() - extension.size()), extension)) {
+        std::string out = path;
+        out.insert(path.size() - tail, suffix);
+        return out;
+    }
+    return path + suffix;
+}
+
+bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
+    GifAnimation gif;
+    if (!gif.open(job.input_path)) {
+        return false;
+    }
+    const int count = gif.frame_count();
+    const FrameRange range = select_frames(s.gif_frame_loading, count,
+                                           s.gif_frame_loading == kFramesRandom ? random_frame(count) : 1);
+    const bool numbered = s.gif_frame_loading == kFramesAll && count > 1;
+    bool saved = false;
+    bool failed = false;
+    for (int index = range.first; index <= range.last; ++index) {
+        Bitmap b = gif.frame(index);
+        job.source_depth = bpp_of(b);
+        if (width_of(b) == 0 || height_of(b) == 0) {
+            continue; // a page that could not be decoded
+        }
+        b = rotate(std::move(b), s);
+        b = resize(std::move(b), s);
+        b = limit_icon_size(std::move(b), job);
+        // The size the mask and the watermark text report: after resize and
+        // the icon limit. The frame and watermark draw inside the image.
+        const int width = width_of(b);
+        const int height = height_of(b);
+        job.width = width;
+        job.height = height;
+        b = flip(std::move(b), s);
+        b = adjust_colours(std::move(b), s);
+        b = greyscale(std::move(b), s);
+        b = threshold(std::move(b), s);
+        b = dither(std::move(b), s);
+        b = draw_frame(std::move(b), s, width, height);
+        b = draw_watermark(std::move(b), s, job, width, height, font);
+        b = fit_icon(std::move(b), job);
+        b = convert_depth(std::move(b), job);
+        job.output_path = output_path(s, job);
+        job.temporary_path = temporary_path(s, job);
+        if (numbered) {
+            job.output_path = with_frame_number(job.output_path, job.output_extension, index + 1);
+        }
+        switch (save_frame(b, s, job)) {
+        case SaveResult::Saved: saved = true; break;
+        case SaveResult::Failed: failed = true; break;
+        case SaveResult::Abort: return false;
+        }
+    }
+    return saved && !failed;
+}
+
+} // namespace pixlane

@@ -1,0 +1,238 @@
+// The conversion job: which frames it takes, the names it writes them
+// under, the icon size limit and what it reports.
+#include <gtest/gtest.h>
+
+#include <FreeImage.h>
+
+#include <algorithm>
+
+#include "pipeline/job.h"
+#include "platform/platform.h"
+#include "support/gif_writer.h"
+#include "support/test_support.h"
+
+namespace pixlane::test {
+namespace {
+
+TEST(JobTest, SelectsFramesByMode) {
+    struct Case {
+        int mode, count, pick, first, last;
+    };
+    const Case cases[] = {
+        {kFramesAll, 1, 1, 0, 0},    {kFramesAll, 2, 1, 0, 1},    {kFramesAll, 4, 1, 0, 3},
+        {kFramesAll, 5, 1, 0, 4},    {kFramesFirst, 1, 1, 0, 0},  {kFramesFirst, 2, 1, 0, 0},
+        {kFramesFirst, 4, 1, 0, 0},  {kFramesFirst, 5, 1, 0, 0},  {kFramesMiddle, 1, 1, 0, 0},
+        {kFramesMiddle, 2, 1, 0, 0}, {kFramesMiddle, 4, 1, 1, 1}, {kFramesMiddle, 5, 1, 2, 2},
+        {kFramesLast, 1, 1, 0, 0},   {kFramesLast, 2, 1, 1, 1},   {kFramesLast, 4, 1, 3, 3},
+        {kFramesLast, 5, 1, 4, 4},   {kFramesRandom, 1, 1, 0, 0}, {kFramesRandom, 2, 2, 1, 1},
+        {kFramesRandom, 4, 3, 2, 2}, {kFramesRandom, 5, 5, 4, 4}, {kFramesRandom, 5, 1, 0, 0},
+        {7, 1, 1, 0, 0},             {7, 5, 1, 0, 4},             {-1, 4, 1, 0, 3},
+    };
+    for (const auto& c : cases) {
+        const FrameRange r = select_frames(c.mode, c.count, c.pick);
+        EXPECT_EQ(r.first, c.first) << "mode " << c.mode << " n " << c.count;
+        EXPECT_EQ(r.last, c.last) << "mode " << c.mode << " n " << c.count;
+    }
+}
+
+TEST(JobTest, InsertsFrameNumberBeforeExtension) {
+    struct Case {
+        const char* path;
+        const char* ext;
+        int number;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"/out/anim.png", "png", 1, "/out/anim[1].png"},
+        {"/out/a.b.tiff", "tiff", 12, "/out/a.b[12].tiff"},
+        {"/out/ANIM.PNG", "png", 3, "/out/ANIM[3].PNG"},
+        {"/out/anim", "png", 2, "/out/anim[2]"},      // a mask without the extension
+        {"/out/xpng", "png", 2, "/out/xpng[2]"},      // ends in the letters, not ".png"
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(with_frame_number(c.path, c.ext, c.number), c.expected) << c.path;
+    }
+}
+
+TEST(JobTest, LimitsIconsTo128) {
+    struct Case {
+        int w, h;
+        const char* ext;
+        int out_w, out_h;
+    };
+    const Case cases[] = {{300, 200, "ico", 128, 128}, {100, 100, "ico", 100, 100},
+                          {128, 129, "ico", 128, 128}, {129, 20, "ico", 128, 128},
+                          {128, 128, "ico", 128, 128}, {300, 200, "png", 300, 200}};
+    for (const auto& c : cases) {
+        JobRecord job;
+        job.output_extension = c.ext;
+        Bitmap b = limit_icon_size(adopt(FreeImage_Allocate(c.w, c.h, 32)), job);
+        EXPECT_EQ(width_of(b), c.out_w) << c.w << "x" << c.h << " " << c.ext;
+        EXPECT_EQ(height_of(b), c.out_h) << c.w << "x" << c.h << " " << c.ext;
+    }
+    JobRecord job;
+    job.output_extension = "ico";
+    EXPECT_FALSE(limit_icon_size(Bitmap(), job));
+}
+
+// ---------------------------------------------------------------------------
+// Whole files
+
+constexpr Rgb kColours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00};
+
+// A width x height animation whose frame k fills the screen with kColours[k].
+std::string coloured_frames(int frames, int width = 6, int height = 4) {
+    GifSpec s;
+    s.width = width;
+    s.height = height;
+    s.global_palette = {kColours[0], kColours[1], kColours[2], kColours[3]};
+    for (int k = 0; k < frames; ++k) {
+        s.frames.push_back(solid_frame(0, 0, width, height, static_cast<std::uint8_t>(k)));
+    }
+    return encode_gif(s);
+}
+
+struct Batch {
+    TempDir in;
+    TempDir out;
+    Settings settings;
+    JobRecord job;
+
+    explicit Batch(const std::string& gif, const std::string& name = "anim.gif") {
+        write_file(in / name, gif);
+        job.input_path = in / name;
+        job.output_folder = out.path();
+        job.output_extension = "png";
+        job.save_type = FIF_PNG;
+    }
+
+    std::vector<std::string> written() const {
+        std::vector<std::string> names;
+        for (const auto& e : platform::list_folder(out.path())) {
+            names.push_back(e.name);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    // Colour of the top-left pixel of an output file, 0xRRGGBB, or -1.
+    long colour(const std::string& name) const {
+        FIBITMAP* b = FreeImage_Load(FIF_PNG, (out / name).c_str(), 0);
+        if (!b) {
+            return -1;
+        }
+        RGBQUAD q;
+        FreeImage_GetPixelColor(b, 0, FreeImage_GetHeight(b) - 1, &q);
+        FreeImage_Unload(b);
+        return (long{q.rgbRed} << 16) | (long{q.rgbGreen} << 8) | q.rgbBlue;
+    }
+};
+
+TEST(JobTest, WritesSelectedFramesUnderTheirNames) {
+    using Names = std::vector<std::string>;
+    struct Case {
+        int mode;
+        Names names;
+        std::vector<Rgb> colours;
+    };
+    const Case cases[] = {
+        {kFramesAll, {"anim[1].png", "anim[2].png", "anim[3].png"}, {kColours[0], kColours[1], kColours[2]}},
+        {kFramesFirst, {"anim.png"}, {kColours[0]}},
+        {kFramesMiddle, {"anim.png"}, {kColours[1]}},
+        {kFramesLast, {"anim.png"}, {kColours[2]}},
+    };
+    for (const auto& c : cases) {
+        Batch batch(coloured_frames(3));
+        batch.settings.gif_frame_loading = c.mode;
+        EXPECT_TRUE(run_job(batch.settings, batch.job)) << "mode " << c.mode;
+        EXPECT_EQ(batch.written(), c.names) << "mode " << c.mode;
+        for (std::size_t i = 0; i < c.names.size(); ++i) {
+            EXPECT_EQ(batch.colour(c.names[i]), static_cast<long>(c.colours[i])) << c.names[i];
+        }
+        EXPECT_EQ(batch.job.output_path, batch.out / c.names.back());
+        EXPECT_EQ(batch.job.source_depth, 32);
+        EXPECT_EQ(batch.job.width, 6);
+        EXPECT_EQ(batch.job.height, 4);
+    }
+}
+
+TEST(JobTest, RandomModeWritesOneFrame) {
+    Batch batch(coloured_frames(3));
+    batch.settings.gif_frame_loading = kFramesRandom;
+    EXPECT_TRUE(run_job(batch.settings, batch.job));
+    EXPECT_EQ(batch.written(), std::vector<std::string>{"anim.png"});
+    const long c = batch.colour("anim.png");
+    EXPECT_TRUE(c == kColours[0] || c == kColours[1] || c == kColours[2]) << c;
+}
+
+TEST(JobTest, SingleFrameHasNoSuffix) {
+    Batch batch(coloured_frames(1));
+    EXPECT_TRUE(run_job(batch.settings, batch.job));
+    EXPECT_EQ(batch.written(), std::vector<std::string>{"anim.png"});
+}
+
+TEST(JobTest, SizeTokensGiveTheSizeAfterTheIconLimit) {
+    struct Case {
+        int w, h;
+        const char* ext;
+        const char* name;
+    };
+    const Case cases[] = {{300, 200, "ico", "anim_128x128.ico"},
+                          {100, 100, "ico", "anim_100x100.ico"},
+                          {128, 129, "ico", "anim_128x128.ico"},
+                          {300, 200, "png", "anim_300x200.png"}};
+    for (const auto& c : cases) {
+        Batch batch(coloured_frames(1, c.w, c.h));
+        batch.settings.filename_mask = "%filename%_%width%x%height%.%ext%";
+        batch.job.output_extension = c.ext;
+        EXPECT_TRUE(run_job(batch.settings, batch.job)) << c.name;
+        EXPECT_EQ(batch.written(), std::vector<std::string>{c.name});
+    }
+}
+
+TEST(JobTest, UnreadableInputsFailAndWriteNothing) {
+    const std::string gif = coloured_frames(2);
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    std::string wide_screen = gif;
+    wide_screen[6] = wide_screen[7] = wide_screen[8] = wide_screen[9] = '\xFF';
+    const Case cases[] = {{"empty", ""},
+                          {"not a GIF", "BM" + std::string(60, '\0')},
+                          {"truncated", gif.substr(0, gif.size() - 5)},
+                          {"65535x65535 screen", wide_screen}};
+    for (const auto& c : cases) {
+        Batch batch(c.bytes);
+        EXPECT_FALSE(run_job(batch.settings, batch.job)) << c.what;
+        EXPECT_TRUE(batch.written().empty()) << c.what;
+    }
+    Batch missing(gif);
+    missing.job.input_path = missing.in / "absent.gif";
+    EXPECT_FALSE(run_job(missing.settings, missing.job));
+    EXPECT_TRUE(missing.written().empty());
+}
+
+TEST(JobTest, FramesOutsideTheScreenAreClipped) {
+    GifSpec s;
+    s.width = 5;
+    s.height = 5;
+    s.global_palette = {0x000000, 0xFF0000};
+    s.frames = {solid_frame(0, 0, 5, 5, 0), solid_frame(3, 3, 40, 40, 1),
+                solid_frame(60000, 60000, 9, 9, 1)};
+    Batch batch(encode_gif(s));
+    EXPECT_TRUE(run_job(batch.settings, batch.job));
+    EXPECT_EQ(batch.written(), (std::vector<std::string>{"anim[1].png", "anim[2].png", "anim[3].png"}));
+}
+
+// A file counts as converted only when every frame that was saved worked.
+TEST(JobTest, OneFailedFrameFailsTheFile) {
+    Batch batch(coloured_frames(3));
+    ASSERT_TRUE(platform::make_folder(batch.out / "anim[2].png")); // frame 2 cannot be written
+    EXPECT_FALSE(run_job(batch.settings, batch.job));
+    const auto names = batch.written();
+    EXPECT_TRUE(std::find(names.begin(), names.end(), "anim[3].png") != names.end());
+}
+
+} // namespace
+} // namespace pixlane::test
