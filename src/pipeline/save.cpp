@@ -391,7 +391,7 @@ Bitmap convert_depth(Bitmap in, JobRecord& job) {
         return in;
     }
     const std::string& ext = job.output_extension;
-    if (job.automatic_depth) {
+    if (job.automatic_depth || job.output_depth == 0) {
         job.output_depth = automatic_depth(ext, job.source_depth > 0 ? job.source_depth : bpp_of(in));
     }
     const int target = job.output_depth;
