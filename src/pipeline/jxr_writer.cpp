@@ -41,6 +41,9 @@ bool write_jxr(const std::string& path, const JxrPicture& picture) {
 
     WMPStream* stream = nullptr;
     if (CreateWS_File(&stream, path.c_str(), "wb") != WMP_errSuccess || !stream) {
+        // jxrlib keeps the stream it allocated when fopen fails; its Close
+        // would fclose(NULL), so free the bare stream.
+        PKFree(reinterpret_cast<void**>(&stream));
         return false;
     }
     PKImageEncode* encoder = nullptr;

@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -65,9 +66,9 @@ Bitmap to_8_bits(Bitmap in, std::string_view ext) {
         if (!in) {
             return in;
         }
-        // FreeImage_ConvertTo8Bits keeps an 8-bit colour palette as it is;
-        // greyscale maps its colours to grey levels.
-        return adopt(bpp_of(in) == 8 ? FreeImage_ConvertToGreyscale(in.get())
+        // FreeImage_ConvertTo8Bits keeps the colours of a palette image
+        // (1, 4 or 8 bits); greyscale maps them to grey levels.
+        return adopt(bpp_of(in) <= 8 ? FreeImage_ConvertToGreyscale(in.get())
                                      : FreeImage_ConvertTo8Bits(in.get()));
     }
     if (bpp_of(in) != 24) {
@@ -93,12 +94,21 @@ std::string unused_temporary_path(const std::string& output_path, std::string_vi
     return {};
 }
 
-bool write_all(const std::string& path, const void* data, std::size_t size) {
+struct Bytes {
+    const void* data;
+    std::size_t size;
+};
+
+// Creates the file and writes the pieces one after the other.
+bool write_file(const std::string& path, std::initializer_list<Bytes> pieces) {
     File file(std::fopen(path.c_str(), "wb"));
     if (!file) {
         return false;
     }
-    const bool written = std::fwrite(data, 1, size, file.get()) == size;
+    bool written = true;
+    for (const Bytes& piece : pieces) {
+        written = written && std::fwrite(piece.data, 1, piece.size, file.get()) == piece.size;
+    }
     return std::fclose(file.release()) == 0 && written;
 }
 
@@ -137,7 +147,7 @@ SaveResult save_devil(FIBITMAP* dib, ILenum type, bool mipmaps, const std::strin
 
     start_devil();
     std::lock_guard<std::mutex> lock(g_devil_lock);
-    while (ilGetError() != IL_NO_ERROR) {
+    while (ilGetError() != IL_NO_ERROR) { // forget what earlier calls left
     }
     ilEnable(IL_FILE_OVERWRITE);
     DevilImage image;
@@ -212,9 +222,11 @@ bool save_exact_bmp(FIBITMAP* dib, int flags, const std::string& path) {
     }
     const std::uint32_t colours = highest + 1;
 
+    // The headers and the cut palette; the pixels follow straight from the
+    // stream.
     const std::uint32_t offset = kFileHeader + kInfoHeader + 4 * colours;
     const std::uint32_t file_size = offset + pixel_bytes;
-    std::vector<std::uint8_t> file(file_size, 0);
+    std::vector<std::uint8_t> file(offset, 0);
     put16(file.data(), 0x4D42); // "BM"
     put32(file.data() + 2, file_size);
     put32(file.data() + 10, offset);
@@ -244,8 +256,7 @@ bool save_exact_bmp(FIBITMAP* dib, int flags, const std::string& path) {
         entry[1] = palette[k].rgbGreen;
         entry[2] = palette[k].rgbRed;
     }
-    std::memcpy(file.data() + offset, encoded + pixels_at, pixel_bytes);
-    return write_all(path, file.data(), file.size());
+    return write_file(path, {{file.data(), file.size()}, {encoded + pixels_at, pixel_bytes}});
 }
 
 // --- pfm -----------------------------------------------------------------------
@@ -380,7 +391,7 @@ Bitmap convert_depth(Bitmap in, JobRecord& job) {
         return in;
     }
     const std::string& ext = job.output_extension;
-    if (job.automatic_depth) {
+    if (job.automatic_depth || job.output_depth == 0) {
         job.output_depth = automatic_depth(ext, job.source_depth > 0 ? job.source_depth : bpp_of(in));
     }
     const int target = job.output_depth;

@@ -37,9 +37,10 @@ inline constexpr int kSmallestIcon = 16;
 // max(width, height, 16). Other formats, and icons the writer takes: input.
 Bitmap fit_icon(Bitmap in, const JobRecord& job);
 
-// Brings the bitmap to the output depth. With automatic depth the depth is
-// first chosen from the format's list by job.source_depth (the bitmap's own
-// depth when that is 0) and stored in job.output_depth.
+// Brings the bitmap to the output depth. With automatic depth (the flag set,
+// or an output depth of 0) the depth is first chosen from the format's list
+// by job.source_depth (the bitmap's own depth when that is 0) and stored in
+// job.output_depth.
 //   96, 48, 32, 24  RGBF, RGB16, 32-bit, 24-bit
 //   16              5-5-5 for ico and tga, 5-6-5 otherwise
 //   8               grey for j2k, jp2, jpg, jxr and pgm; otherwise a

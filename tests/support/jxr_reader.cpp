@@ -11,6 +11,7 @@ namespace pixlane::test {
 std::optional<JxrFile> read_jxr(const std::string& path) {
     WMPStream* stream = nullptr;
     if (CreateWS_File(&stream, path.c_str(), "rb") != WMP_errSuccess) {
+        PKFree(reinterpret_cast<void**>(&stream)); // kept by jxrlib when fopen fails
         return std::nullopt;
     }
     PKImageDecode* decoder = nullptr;

@@ -257,6 +257,12 @@ TEST(ConvertDepth, AutomaticDepthFollowsTheSourceDepth) {
         EXPECT_EQ(job.output_depth, c.expected) << c.ext;
         EXPECT_EQ(bpp_of(b), c.expected) << c.ext;
     }
+    // An output depth of 0 is automatic even without the flag.
+    JobRecord job;
+    job.output_extension = "jpg";
+    job.source_depth = 32;
+    EXPECT_EQ(bpp_of(convert_depth(make_picture(4, 4), job)), 24);
+    EXPECT_EQ(job.output_depth, 24);
 }
 
 TEST(ConvertDepth, EightBitsIsGreyForJpegFamiliesAndAPaletteOtherwise) {
