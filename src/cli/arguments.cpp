@@ -71,17 +71,10 @@ bool skip_blanks_and_sign(std::string_view& text) {
     return negative;
 }
 
+// A digit's value, or 99 (no base takes it) for anything else.
 int digit_value(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return 99;
+    const int v = hex_digit(c);
+    return v < 0 ? 99 : v;
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "formats/signature.h"
 
+#include "app/strings.h"
+
 #include <array>
 #include <fstream>
 
@@ -105,18 +107,6 @@ constexpr Signature kSignatures[] = {
 };
 // clang-format on
 
-constexpr int hex_digit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
 
 // Well-formed: pairs of hexadecimal digits separated by single blanks, every
 // part within the bytes read, and groups contiguous with a first part at 0.

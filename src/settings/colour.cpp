@@ -2,21 +2,10 @@
 
 #include <cstdio>
 
+#include "app/strings.h"
+
 namespace pixlane {
 namespace {
-
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 std::uint8_t pair(std::string_view two) {
     const int hi = hex_digit(two[0]);
