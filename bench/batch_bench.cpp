@@ -5,7 +5,8 @@
 // partial frames) and 60 single-frame 1024x768 photo-like GIFs. Reports
 // processor seconds (user + system), frames per second and peak memory.
 // Both sides run in child processes, one at a time, so their figures are
-// measured the same way.
+// measured the same way; the batch runs supervised (its default) and in
+// process (PIXLANE_IN_PROCESS=1) to show what the supervision costs.
 #include <FreeImage.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -110,7 +111,7 @@ struct Usage {
 
 // Runs a program and returns the processor time and peak memory of that
 // child alone.
-Usage run_child(std::vector<std::string> args) {
+Usage run_child(std::vector<std::string> args, bool in_process = false) {
     std::vector<char*> argv;
     for (auto& a : args) {
         argv.push_back(a.data());
@@ -119,9 +120,24 @@ Usage run_child(std::vector<std::string> args) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    // The environment, with the in-process switch set or cleared.
+    std::vector<std::string> env_s;
+    for (char** e = environ; *e; ++e) {
+        if (std::strncmp(*e, "PIXLANE_IN_PROCESS=", 19) != 0) {
+            env_s.emplace_back(*e);
+        }
+    }
+    if (in_process) {
+        env_s.emplace_back("PIXLANE_IN_PROCESS=1");
+    }
+    std::vector<char*> envp;
+    for (auto& e : env_s) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
     pid_t pid = 0;
     Usage u;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
         u.status = -1;
         return u;
     }
@@ -216,8 +232,9 @@ int main(int argc, char** argv) {
     };
     const std::string self = fs::read_symlink("/proc/self/exe").string();
     const std::string out = work + "/out";
-    std::printf("%-36s %10s %10s %8s %10s %10s %8s\n", "case", "bare cpu s", "bare f/s",
-                "bare MiB", "batch cpu s", "batch f/s", "ratio");
+    std::printf("%-36s %10s %9s %8s %11s %9s %9s %6s %11s %8s\n", "case", "bare cpu s", "bare f/s",
+                "bare MiB", "batch cpu s", "batch f/s", "batch MiB", "ratio", "in-proc cpu",
+                "in-proc");
     for (const auto& c : cases) {
         fs::remove_all(out);
         fs::create_directories(out);
@@ -227,10 +244,17 @@ int main(int argc, char** argv) {
         std::vector<std::string> args = {PIXLANE_EXE, "-q", "-i", *c.folder, "-o", out, "-c", c.ext};
         args.insert(args.end(), c.options.begin(), c.options.end());
         const Usage batch = run_child(args);
-        std::printf("%-36s %10.2f %10.1f %8.1f %10.2f %10.1f %8.2f   (batch %.1f MiB, status %d)\n",
-                    c.name, bare.cpu_seconds, c.frames / bare.cpu_seconds, bare.peak_kib / 1024.0,
-                    batch.cpu_seconds, c.frames / batch.cpu_seconds,
-                    bare.cpu_seconds / batch.cpu_seconds, batch.peak_kib / 1024.0, batch.status);
+        fs::remove_all(out);
+        fs::create_directories(out);
+        const Usage local = run_child(args, true);
+        // ratio: bare loop / supervised batch (above 1: the batch is faster);
+        // in-proc: the supervised batch's processor time / the in-process one's.
+        std::printf("%-36s %10.2f %9.1f %8.1f %11.2f %9.1f %9.1f %6.2f %11.2f %8.3f%s\n", c.name,
+                    bare.cpu_seconds, c.frames / bare.cpu_seconds, bare.peak_kib / 1024.0,
+                    batch.cpu_seconds, c.frames / batch.cpu_seconds, batch.peak_kib / 1024.0,
+                    bare.cpu_seconds / batch.cpu_seconds, local.cpu_seconds,
+                    batch.cpu_seconds / local.cpu_seconds,
+                    batch.status == 0 && local.status == 0 ? "" : "  (a run failed)");
     }
     // Start-up: the processor time of "pixlane -v", best of 20.
     double best = 1e9;

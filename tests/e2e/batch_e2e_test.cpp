@@ -268,6 +268,46 @@ TEST(BatchE2eTest, ResizeKeepsTheAspectRatioOnlyWhenAsked) {
     EXPECT_EQ(image_info(dir / "wide.png").h, 150);
 }
 
+TEST(BatchE2eTest, FrameAndWatermarkOptionsDrawIntoTheOutput) {
+    TempDir dir;
+    {
+        GifSpec s;
+        s.width = 120;
+        s.height = 80;
+        s.global_palette = {0x000000, 0xFFFFFF};
+        s.frames = {solid_frame(0, 0, 120, 80, 1)}; // white
+        write_file(dir / "white.gif", encode_gif(s));
+    }
+    const auto r = run_pixlane({"-q", "-i", dir / "white.gif", "-c", "bmp", "-d",
+                                "--fr-solid-left=6", "--fr-solid-left-color=FF0000",
+                                "--wm-text=Hi %WIDTH%", "--wm-font=Liberation Sans",
+                                "--wm-font-size=20", "--wm-font-color=0000FF",
+                                "--wm-text-position=middlecenter", "--wm-text-x-offset=0",
+                                "--wm-text-y-offset=0"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("\nWatermark: text\nWatermark text: Hi %WIDTH%\nWatermark font: "
+                         "Liberation Sans\n"),
+              std::string::npos)
+        << r.out;
+    FIBITMAP* b = FreeImage_Load(FIF_BMP, (dir / "white.bmp").c_str(), 0);
+    ASSERT_NE(b, nullptr);
+    auto pixel = [&](int x, int y) {
+        RGBQUAD q{};
+        FreeImage_GetPixelColor(b, static_cast<unsigned>(x), static_cast<unsigned>(80 - 1 - y), &q);
+        return (q.rgbRed << 16) | (q.rgbGreen << 8) | q.rgbBlue;
+    };
+    EXPECT_EQ(pixel(2, 40), 0xFF0000);   // the left band
+    EXPECT_EQ(pixel(115, 40), 0xFFFFFF); // no band on the right
+    int blue = 0;
+    for (int y = 20; y < 60; ++y) {
+        for (int x = 20; x < 100; ++x) {
+            blue += pixel(x, y) == 0x0000FF;
+        }
+    }
+    EXPECT_GT(blue, 20); // the text, drawn without antialiasing in its colour
+    FreeImage_Unload(b);
+}
+
 TEST(BatchE2eTest, TheSamplesConvert) {
     TempDir out;
     const auto r = run_pixlane({"-q", "-i", std::string(PIXLANE_SOURCE_DIR) + "/examples/", "-o",
