@@ -78,11 +78,6 @@ std::string value_of(const Settings& s, std::string_view group, std::string_view
     return row ? listed_value(s, *row) : std::string{};
 }
 
-// The listing line "label: value" of one setting.
-void list_setting(const Console& c, const Settings& s, std::string_view label,
-                  std::string_view group, std::string_view key) {
-    c.debug(std::string(label) + value_of(s, group, key));
-}
 
 // Resolves an input or output folder: ".." refused, relative folders taken
 // from the working directory, a trailing separator added, the folder must exist.
@@ -138,112 +133,135 @@ std::optional<Fault> check_output_format(const Console& c, const Settings& s,
     return std::nullopt;
 }
 
+// One line of the debug listing: a label and the setting(s) it shows, all
+// in `group`; a second setting follows the first after `joiner`.
+struct Listed {
+    std::string_view label;
+    std::string_view key;
+    std::string_view second = {};
+    std::string_view joiner = {};
+};
+
+void list_lines(const Console& c, const Settings& s, std::string_view group,
+                std::initializer_list<Listed> lines) {
+    for (const auto& l : lines) {
+        std::string text = std::string(l.label) + value_of(s, group, l.key);
+        if (!l.second.empty()) {
+            text += std::string(l.joiner) + value_of(s, group, l.second);
+        }
+        c.debug(text);
+    }
+}
+
 std::optional<Fault> check_steps(const Console& c, const Settings& s,
                                  std::unique_ptr<WatermarkFont>& font) {
     const std::string_view T = "Transform", A = "Adjustment", F = "Frame", W = "Watermark",
                            V = "Advanced";
     if (s.do_image_rotation) {
-        list_setting(c, s, "Image Rotation Type: ", T, "Image Rotation Type");
-        list_setting(c, s, "Image Rotation: ", T, "Image Rotation");
-        list_setting(c, s, "Image Rotation Back Color: ", T, "Image Rotation Back Color");
+        list_lines(c, s, T,
+                   {{"Image Rotation Type: ", "Image Rotation Type"},
+                    {"Image Rotation: ", "Image Rotation"},
+                    {"Image Rotation Back Color: ", "Image Rotation Back Color"}});
     }
     if (s.do_image_resize) {
-        c.debug("Width: " + std::to_string(s.image_width) + " " + value_of(s, T, "Image Width Unit"));
+        list_lines(c, s, T, {{"Width: ", "Image Width", "Image Width Unit", " "}});
         if (s.image_width == 0) {
             return Fault{"Invalid width value"};
         }
-        c.debug("Height: " + std::to_string(s.image_height) + " " +
-                value_of(s, T, "Image Height Unit"));
+        list_lines(c, s, T, {{"Height: ", "Image Height", "Image Height Unit", " "}});
         if (s.image_height == 0) {
             return Fault{"Invalid height value"};
         }
-        list_setting(c, s, "Keep Aspect Ratio: ", T, "Keep Aspect Ratio");
-        list_setting(c, s, "Image Resize Type: ", T, "Image Resize Type");
-        list_setting(c, s, "Image Resize Algorithm: ", T, "Image Resize Algorithm");
+        list_lines(c, s, T,
+                   {{"Keep Aspect Ratio: ", "Keep Aspect Ratio"},
+                    {"Image Resize Type: ", "Image Resize Type"},
+                    {"Image Resize Algorithm: ", "Image Resize Algorithm"}});
     }
-    list_setting(c, s, "Flip Horizontal: ", T, "Do Image Flip Horizontal");
-    list_setting(c, s, "Flip Vertical: ", T, "Do Image Flip Vertical");
+    list_lines(c, s, T,
+               {{"Flip Horizontal: ", "Do Image Flip Horizontal"},
+                {"Flip Vertical: ", "Do Image Flip Vertical"}});
     if (s.do_image_color_correction) {
-        list_setting(c, s, "Brightness: ", A, "Image Brightness");
+        list_lines(c, s, A, {{"Brightness: ", "Image Brightness"}});
         if (s.image_brightness < -100 || s.image_brightness > 100) {
             return Fault{"Invalid brightness value"};
         }
-        list_setting(c, s, "Contrast: ", A, "Image Contrast");
+        list_lines(c, s, A, {{"Contrast: ", "Image Contrast"}});
         if (s.image_contrast < -100 || s.image_contrast > 100) {
             return Fault{"Invalid contrast value"};
         }
-        list_setting(c, s, "Gamma: ", A, "Image Gamma");
+        list_lines(c, s, A, {{"Gamma: ", "Image Gamma"}});
         // Compared as 32-bit floats; NaN fails both tests.
         if (!(s.image_gamma >= 0.01f && s.image_gamma <= 9.99f)) {
             return Fault{"Invalid gamma value"};
         }
-        list_setting(c, s, "Invert: ", A, "Image Invert");
+        list_lines(c, s, A, {{"Invert: ", "Image Invert"}});
     }
-    list_setting(c, s, "Greyscale: ", A, "Do Image Greyscale");
+    list_lines(c, s, A, {{"Greyscale: ", "Do Image Greyscale"}});
     if (s.do_image_threshold) {
-        list_setting(c, s, "Image Threshold: ", A, "Image Threshold");
+        list_lines(c, s, A, {{"Image Threshold: ", "Image Threshold"}});
     }
     if (s.do_image_dither) {
-        list_setting(c, s, "Image Dithering Algorithm: ", A, "Image Dither Algorithm");
+        list_lines(c, s, A, {{"Image Dithering Algorithm: ", "Image Dither Algorithm"}});
     }
-    list_setting(c, s, "Frame: ", F, "Do Frame");
+    list_lines(c, s, F, {{"Frame: ", "Do Frame"}});
     if (s.do_frame == 1) {
-        list_setting(c, s, "Frame left: ", F, "Solid Left");
-        list_setting(c, s, "Frame right: ", F, "Solid Right");
-        list_setting(c, s, "Frame top: ", F, "Solid Top");
-        list_setting(c, s, "Frame bottom: ", F, "Solid Bottom");
-        list_setting(c, s, "Frame left color: ", F, "Solid Left Color");
-        list_setting(c, s, "Frame right color: ", F, "Solid Right Color");
-        list_setting(c, s, "Frame top color: ", F, "Solid Top Color");
-        list_setting(c, s, "Frame bottom color: ", F, "Solid Bottom Color");
-        list_setting(c, s, "Frame opacity: ", F, "Solid Opacity");
+        list_lines(c, s, F,
+                   {{"Frame left: ", "Solid Left"},
+                    {"Frame right: ", "Solid Right"},
+                    {"Frame top: ", "Solid Top"},
+                    {"Frame bottom: ", "Solid Bottom"},
+                    {"Frame left color: ", "Solid Left Color"},
+                    {"Frame right color: ", "Solid Right Color"},
+                    {"Frame top color: ", "Solid Top Color"},
+                    {"Frame bottom color: ", "Solid Bottom Color"},
+                    {"Frame opacity: ", "Solid Opacity"}});
     }
-    list_setting(c, s, "Watermark: ", W, "Do Watermark");
+    list_lines(c, s, W, {{"Watermark: ", "Do Watermark"}});
     if (s.do_watermark == 1) {
-        list_setting(c, s, "Watermark text: ", W, "Text");
-        list_setting(c, s, "Watermark font: ", W, "Font");
-        list_setting(c, s, "Watermark font size: ", W, "Font Size");
-        list_setting(c, s, "Watermark font leading: ", W, "Font Leading");
-        list_setting(c, s, "Watermark font color: ", W, "Font Color");
-        list_setting(c, s, "Watermark font style: ", W, "Font Style");
-        list_setting(c, s, "Watermark font effect: ", W, "Font Effect");
-        list_setting(c, s, "Watermark text antialiasing: ", W, "Text Antialiasing");
-        list_setting(c, s, "Watermark text alignment: ", W, "Text Alignment");
-        list_setting(c, s, "Watermark text padding: ", W, "Text Padding");
-        list_setting(c, s, "Watermark text opacity: ", W, "Text Opacity");
-        list_setting(c, s, "Watermark background color: ", W, "Back Color");
-        list_setting(c, s, "Watermark background opacity: ", W, "Back Opacity");
-        list_setting(c, s, "Watermark boundary: ", W, "Text Boundary");
-        list_setting(c, s, "Watermark position: ", W, "Text Position");
-        c.debug("Watermark offset (x/y): " + std::to_string(s.text_x_offset) + "/" +
-                std::to_string(s.text_y_offset));
-        list_setting(c, s, "Watermark rotation: ", W, "Text Rotation");
-        list_setting(c, s, "Watermark size/mode: ", W, "Text Size");
+        list_lines(c, s, W,
+                   {{"Watermark text: ", "Text"},
+                    {"Watermark font: ", "Font"},
+                    {"Watermark font size: ", "Font Size"},
+                    {"Watermark font leading: ", "Font Leading"},
+                    {"Watermark font color: ", "Font Color"},
+                    {"Watermark font style: ", "Font Style"},
+                    {"Watermark font effect: ", "Font Effect"},
+                    {"Watermark text antialiasing: ", "Text Antialiasing"},
+                    {"Watermark text alignment: ", "Text Alignment"},
+                    {"Watermark text padding: ", "Text Padding"},
+                    {"Watermark text opacity: ", "Text Opacity"},
+                    {"Watermark background color: ", "Back Color"},
+                    {"Watermark background opacity: ", "Back Opacity"},
+                    {"Watermark boundary: ", "Text Boundary"},
+                    {"Watermark position: ", "Text Position"},
+                    {"Watermark offset (x/y): ", "Text X Offset", "Text Y Offset", "/"},
+                    {"Watermark rotation: ", "Text Rotation"},
+                    {"Watermark size/mode: ", "Text Size"}});
         font = WatermarkFont::load(s);
         if (!font) {
             return Fault{"Invalid watermark font"};
         }
     }
     if (s.do_watermark == 2) {
-        list_setting(c, s, "Watermark image: ", W, "Image");
-        list_setting(c, s, "Watermark greyscale: ", W, "Image Greyscale");
-        list_setting(c, s, "Watermark opacity: ", W, "Image Opacity");
-        list_setting(c, s, "Watermark boundary: ", W, "Image Boundary");
-        list_setting(c, s, "Watermark position: ", W, "Image Position");
-        c.debug("Watermark offset (x/y): " + std::to_string(s.image_x_offset) + "/" +
-                std::to_string(s.image_y_offset));
-        list_setting(c, s, "Watermark rotation: ", W, "Image Rotation");
-        list_setting(c, s, "Watermark size/mode: ", W, "Image Size");
+        list_lines(c, s, W,
+                   {{"Watermark image: ", "Image"},
+                    {"Watermark greyscale: ", "Image Greyscale"},
+                    {"Watermark opacity: ", "Image Opacity"},
+                    {"Watermark boundary: ", "Image Boundary"},
+                    {"Watermark position: ", "Image Position"},
+                    {"Watermark offset (x/y): ", "Image X Offset", "Image Y Offset", "/"},
+                    {"Watermark rotation: ", "Image Rotation"},
+                    {"Watermark size/mode: ", "Image Size"}});
         if (platform::file_size(s.image) <= 0) {
             return Fault{"Invalid watermark image"};
         }
     }
-    list_setting(c, s, "Filename Mask: ", V, "Filename Mask");
-    list_setting(c, s, "File Timestamp: ", V, "File Timestamp");
+    list_lines(c, s, V,
+               {{"Filename Mask: ", "Filename Mask"}, {"File Timestamp: ", "File Timestamp"}});
     if (s.file_timestamp == 2) {
-        list_setting(c, s, "Custom Timestamp: ", V, "Custom Timestamp");
+        list_lines(c, s, V, {{"Custom Timestamp: ", "Custom Timestamp"}});
     }
-    list_setting(c, s, "Keep Subfolders: ", V, "Keep Subfolders");
+    list_lines(c, s, V, {{"Keep Subfolders: ", "Keep Subfolders"}});
     return std::nullopt;
 }
 
