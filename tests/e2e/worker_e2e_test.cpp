@@ -54,14 +54,14 @@ TEST(WorkerE2eTest, FaultyFilesCostOnlyThemselves) {
                                 "--filename-mask=%filename%-%n%.%ext%"},
                                {},
                                {{"PIXLANE_WORKER_FAULTS", faults},
-                                {"PIXLANE_WORKER_TIMEOUT_SECONDS", "2"},
+                                {"PIXLANE_WORKER_TIMEOUT_SECONDS", "5"},
                                 {"PIXLANE_WORKER_MEMORY_MB", "768"}});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(names_in(out.path()),
               (std::vector<std::string>{"a_good-00001.png", "c_good-00002.png", "e_good-00003.png"}));
     EXPECT_NE(r.err.find("b_crash.gif: crashed with signal 11"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("d_hang.gif: took longer than 2 s"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("d_hang.gif: took longer than 5 s"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("f_litter.gif: crashed with signal 11"), std::string::npos) << r.err;
     if (!kSanitized) {
         EXPECT_NE(r.err.find("h_hog.gif: out of memory"), std::string::npos) << r.err;
