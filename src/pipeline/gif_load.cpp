@@ -394,11 +394,13 @@ struct GifAnimation::Impl {
         const GifFrameLayout& f = layout.frames[static_cast<std::size_t>(next)];
         const Rect area = clip_to_screen(f, layout.width, layout.height);
         const int disposal = effective_disposal(f);
+        // On a new canvas the first frame writes its whole area itself,
+        // unless that area has to be kept for "previous" first. The canvas
+        // is made after the page is decoded, in the memory the decoder's
+        // tables have just given back.
+        const bool cover = !canvas && !area.empty() && disposal != kDisposalPrevious;
         PageLock page(multi.get(), next);
         FIBITMAP* p = usable(page.get(), f);
-        // On a new canvas the first frame drawn writes its whole area itself,
-        // unless that area has to be kept for "previous" first.
-        const bool cover = !canvas && p && !area.empty() && disposal != kDisposalPrevious;
         if (!canvas) {
             make_canvas(cover ? area : Rect{});
         }
@@ -407,6 +409,8 @@ struct GifAnimation::Impl {
         }
         if (p) {
             draw(p, f, area, cover);
+        } else if (cover) {
+            clear(area); // a page that cannot be decoded leaves the background
         }
         Bitmap out;
         if (emit && p) {
