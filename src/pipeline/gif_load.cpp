@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <new>
 
 namespace pixlane {
 namespace {
@@ -278,25 +279,64 @@ struct GifAnimation::Impl {
     MemoryReader reader;
     FreeImageIO io{};
     MultiBitmap multi;
-    std::vector<RGBQUAD> canvas;  // the screen, top row first
-    std::vector<RGBQUAD> saved;   // the area under a frame disposed to "previous"
-    int next = 0;                 // the frame the canvas waits for
+    // The screen as the 32-bit bitmap frames are handed out in, rows kept
+    // bottom-up as FreeImage keeps them. Made once the first page is decoded,
+    // so it can take the memory the decoder has just given back.
+    Bitmap canvas;
+    std::vector<RGBQUAD> saved;  // the area under a frame disposed to "previous"
+    int next = 0;                // the frame the canvas waits for
 
     void restart() {
-        canvas.assign(static_cast<std::size_t>(layout.width) * layout.height, layout.background);
+        canvas.reset();
         next = 0;
     }
 
-    // Draws page `index` onto the canvas; false when it cannot be decoded.
-    bool draw(int index, const Rect& area) {
-        const GifFrameLayout& f = layout.frames[static_cast<std::size_t>(index)];
-        PageLock page(multi.get(), index);
-        FIBITMAP* p = page.get();
-        if (!p || FreeImage_GetBPP(p) != 8 || static_cast<int>(FreeImage_GetWidth(p)) != f.width ||
-            static_cast<int>(FreeImage_GetHeight(p)) != f.height || !FreeImage_GetPalette(p)) {
-            return false;
+    // Screen row `y`, counted from the top.
+    RGBQUAD* row(int y) const {
+        return reinterpret_cast<RGBQUAD*>(FreeImage_GetScanLine(canvas.get(), layout.height - 1 - y));
+    }
+
+    void clear(const Rect& r) {
+        for (int y = r.y0; y < r.y1; ++y) {
+            RGBQUAD* p = row(y);
+            std::fill(p + r.x0, p + r.x1, layout.background);
         }
+    }
+
+    // Makes the canvas in the background colour everywhere but `covered`,
+    // which the first frame drawn is about to write in full.
+    void make_canvas(const Rect& covered) {
+        canvas = adopt(FreeImage_Allocate(layout.width, layout.height, 32));
+        if (!canvas) {
+            throw std::bad_alloc(); // as any other allocation of the job
+        }
+        clear({0, 0, layout.width, covered.y0});
+        clear({0, covered.y1, layout.width, layout.height});
+        clear({0, covered.y0, covered.x0, covered.y1});
+        clear({covered.x1, covered.y0, layout.width, covered.y1});
+    }
+
+    // The page when it is what the structure check announced for frame `f`.
+    static FIBITMAP* usable(FIBITMAP* p, const GifFrameLayout& f) {
+        if (!p || FreeImage_GetBPP(p) != 8 || static_cast<int>(FreeImage_GetWidth(p)) != f.width ||
+            static_cast<int>(FreeImage_GetHeight(p)) != f.height || !FreeImage_GetPalette(p) ||
+            FreeImage_GetColorsUsed(p) != 256) {
+            return nullptr;
+        }
+        return p;
+    }
+
+    // Draws page `p` of frame `f` onto `area`. With `cover` every pixel of the
+    // area is written, the transparent ones in the background colour (the
+    // canvas is new and that area not yet cleared); otherwise transparent
+    // pixels leave the canvas as it is.
+    void draw(FIBITMAP* p, const GifFrameLayout& f, const Rect& area, bool cover) {
+        RGBQUAD colours[256];
         const RGBQUAD* palette = FreeImage_GetPalette(p);
+        for (int i = 0; i < 256; ++i) {
+            colours[i] = palette[i];
+            colours[i].rgbReserved = 255;
+        }
         int transparent = -1;
         if (FreeImage_IsTransparent(p)) {
             const BYTE* table = FreeImage_GetTransparencyTable(p);
@@ -308,20 +348,27 @@ struct GifAnimation::Impl {
                 }
             }
         }
+        if (cover && transparent >= 0) {
+            colours[transparent] = layout.background;
+        }
+        const bool every_pixel = cover || transparent < 0;
+        const int n = area.x1 - area.x0;
         for (int y = area.y0; y < area.y1; ++y) {
-            const BYTE* src = FreeImage_GetScanLine(p, f.height - 1 - (y - f.top)); // bottom-up
-            RGBQUAD* dst = &canvas[static_cast<std::size_t>(y) * layout.width];
-            for (int x = area.x0; x < area.x1; ++x) {
-                const int index_at = src[x - f.left];
-                if (index_at == transparent) {
-                    continue;
+            // Page rows are bottom-up too; the area starts at or right of the frame.
+            const BYTE* src = FreeImage_GetScanLine(p, f.height - 1 - (y - f.top)) + (area.x0 - f.left);
+            RGBQUAD* dst = row(y) + area.x0;
+            if (every_pixel) {
+                for (int i = 0; i < n; ++i) {
+                    dst[i] = colours[src[i]];
                 }
-                RGBQUAD colour = palette[index_at];
-                colour.rgbReserved = 255;
-                dst[x] = colour;
+                continue;
+            }
+            for (int i = 0; i < n; ++i) {
+                if (src[i] != transparent) {
+                    dst[i] = colours[src[i]];
+                }
             }
         }
-        return true;
     }
 
     void copy_area(const Rect& area, bool to_saved) {
@@ -330,54 +377,76 @@ struct GifAnimation::Impl {
             saved.resize(w * static_cast<std::size_t>(area.y1 - area.y0));
         }
         for (int y = area.y0; y < area.y1; ++y) {
-            RGBQUAD* row = &canvas[static_cast<std::size_t>(y) * layout.width + area.x0];
+            RGBQUAD* on_screen = row(y) + area.x0;
             RGBQUAD* keep = &saved[static_cast<std::size_t>(y - area.y0) * w];
             if (to_saved) {
-                std::copy(row, row + w, keep);
+                std::copy(on_screen, on_screen + w, keep);
             } else {
-                std::copy(keep, keep + w, row);
+                std::copy(keep, keep + w, on_screen);
             }
         }
     }
 
-    Bitmap snapshot() const {
-        Bitmap out = adopt(FreeImage_Allocate(layout.width, layout.height, 32));
-        if (!out) {
-            return out;
-        }
-        const std::size_t w = static_cast<std::size_t>(layout.width);
-        for (int y = 0; y < layout.height; ++y) {
-            std::memcpy(FreeImage_GetScanLine(out.get(), layout.height - 1 - y),
-                        &canvas[static_cast<std::size_t>(y) * w], w * sizeof(RGBQUAD));
-        }
-        return out;
-    }
-
-    // Shows frame `next` (returning the picture when `emit`), then disposes of it.
-    Bitmap advance(bool emit) {
+    // Shows frame `next` (returning the picture when `emit`), then disposes
+    // of it. With `hand_over` the picture is the canvas itself and the
+    // animation starts again from the first frame.
+    Bitmap advance(bool emit, bool hand_over) {
         const GifFrameLayout& f = layout.frames[static_cast<std::size_t>(next)];
         const Rect area = clip_to_screen(f, layout.width, layout.height);
         const int disposal = effective_disposal(f);
+        // On a new canvas the first frame writes its whole area itself,
+        // unless that area has to be kept for "previous" first. The canvas
+        // is made after the page is decoded, in the memory the decoder's
+        // tables have just given back.
+        const bool cover = !canvas && !area.empty() && disposal != kDisposalPrevious;
+        PageLock page(multi.get(), next);
+        FIBITMAP* p = usable(page.get(), f);
+        if (!canvas) {
+            make_canvas(cover ? area : Rect{});
+        }
         if (disposal == kDisposalPrevious && !area.empty()) {
             copy_area(area, true);
         }
-        const bool drawn = draw(next, area);
+        if (p) {
+            draw(p, f, area, cover);
+        } else if (cover) {
+            clear(area); // a page that cannot be decoded leaves the background
+        }
         Bitmap out;
-        if (emit && drawn) {
-            out = snapshot();
+        if (emit && p) {
+            if (hand_over) {
+                out = std::move(canvas);
+                restart();
+                return out;
+            }
+            out = adopt(FreeImage_Clone(canvas.get()));
+            if (!out) {
+                throw std::bad_alloc();
+            }
         }
         if (!area.empty()) {
             if (disposal == kDisposalBackground) {
-                for (int y = area.y0; y < area.y1; ++y) {
-                    RGBQUAD* row = &canvas[static_cast<std::size_t>(y) * layout.width];
-                    std::fill(row + area.x0, row + area.x1, layout.background);
-                }
+                clear(area);
             } else if (disposal == kDisposalPrevious) {
                 copy_area(area, false);
             }
         }
         ++next;
         return out;
+    }
+
+    // Frame `index`, composed on from where the canvas is.
+    Bitmap compose(int index, bool hand_over) {
+        if (index < next) {
+            restart();
+        }
+        for (;;) {
+            const bool wanted = next == index;
+            Bitmap out = advance(wanted, hand_over && wanted);
+            if (wanted) {
+                return out;
+            }
+        }
     }
 };
 
@@ -426,7 +495,6 @@ bool GifAnimation::open_bytes(std::string bytes) {
         FreeImage_GetPageCount(impl->multi.get()) != static_cast<int>(impl->layout.frames.size())) {
         return false;
     }
-    impl->restart();
     m_impl = std::move(impl);
     return true;
 }
@@ -444,14 +512,14 @@ Bitmap GifAnimation::frame(int index) {
     if (!m_impl || index < 0 || index >= frame_count()) {
         return {};
     }
-    if (index < m_impl->next) {
-        m_impl->restart();
+    return m_impl->compose(index, false);
+}
+
+Bitmap GifAnimation::take_frame(int index) {
+    if (!m_impl || index < 0 || index >= frame_count()) {
+        return {};
     }
-    Bitmap out;
-    while (m_impl->next <= index) {
-        out = m_impl->advance(m_impl->next == index);
-    }
-    return out;
+    return m_impl->compose(index, true);
 }
 
 } // namespace pixlane

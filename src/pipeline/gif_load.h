@@ -101,6 +101,11 @@ public:
     // (and is left out of the later frames).
     Bitmap frame(int index);
 
+    // As frame(), for the last frame a caller needs: the picture handed over
+    // is the canvas itself, not a copy, so the next request of any frame
+    // starts again from the first one.
+    Bitmap take_frame(int index);
+
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;

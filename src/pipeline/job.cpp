@@ -72,7 +72,8 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
     bool saved = false;
     bool failed = false;
     for (int index = range.first; index <= range.last; ++index) {
-        Bitmap b = gif.frame(index);
+        // The last frame needed is the canvas itself, handed over uncopied.
+        Bitmap b = index == range.last ? gif.take_frame(index) : gif.frame(index);
         job.source_depth = bpp_of(b);
         if (width_of(b) == 0 || height_of(b) == 0) {
             continue; // a page that could not be decoded

@@ -62,6 +62,15 @@ void expect_same_as_playback(const std::string& path, const std::string& what) {
         }
         FreeImage_UnlockPage(multi, theirs, FALSE);
     }
+    // Handed over rather than copied, each frame is the same picture; every
+    // hand-over makes the next request start again from the first frame.
+    for (int i = gif.frame_count() - 1; i >= 0; --i) {
+        Bitmap taken = gif.take_frame(i);
+        FIBITMAP* theirs = FreeImage_LockPage(multi, i);
+        ASSERT_TRUE(taken) << what << " frame " << i;
+        EXPECT_EQ(differences(taken.get(), theirs), 0) << what << " taken frame " << i;
+        FreeImage_UnlockPage(multi, theirs, FALSE);
+    }
     FreeImage_CloseMultiBitmap(multi, 0);
 }
 
@@ -161,6 +170,13 @@ TEST(GifLoadTest, AppliesEachDisposalMethod) {
     // Asking for an earlier frame starts again and gives the same picture.
     Bitmap again = gif.frame(1);
     EXPECT_EQ(pixel(again, 0, 0), green);
+    // A frame handed over stays as it was while later frames are composed.
+    Bitmap taken = gif.take_frame(2);
+    Bitmap later = gif.frame(3);
+    for (int x = 0; x < 4; ++x) {
+        EXPECT_EQ(pixel(taken, x, 0), expected[2][x]) << "x " << x;
+        EXPECT_EQ(pixel(later, x, 0), expected[3][x]) << "x " << x;
+    }
 }
 
 // Playback erases every earlier frame that has no graphic control
