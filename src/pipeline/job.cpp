@@ -102,7 +102,6 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
         }
         b = convert_depth(std::move(b), job);
         job.output_path = output_path(s, job);
-        job.temporary_path = temporary_path(s, job);
         if (numbered) {
             job.output_path = with_frame_number(job.output_path, job.output_extension, index + 1);
         }
