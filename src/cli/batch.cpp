@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <thread>
 
 #include "app/application.h"
@@ -447,7 +448,14 @@ int run_batch(Application& app, bool quiet, std::FILE* out) {
             return ok;
         };
         const WatermarkFont* font_slot = font.get();
-        const JobRunner in_process = [&](JobRecord& j) { return run_job(s, j, font_slot); };
+        const JobRunner in_process = [&](JobRecord& j) {
+            try {
+                return run_job(s, j, font_slot);
+            } catch (const std::bad_alloc&) {
+                std::fprintf(stderr, "pixlane: %s: out of memory\n", j.input_path.c_str());
+                return false;
+            }
+        };
         conversion_worker(s, job, app.progress, app.input_list,
                           convert_in_process() ? in_process : supervised, verbose);
     }).join();
