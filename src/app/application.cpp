@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "settings/config.h"
 
 namespace pixlane {
 
@@ -31,7 +32,20 @@ int run_application(int argc, char** argv, const CommandLineFrontEnd& command_li
             return *status;
         }
     }
-    return window ? window(app) : kExitOk;
+    return run_window_mode(app, window);
+}
+
+int run_window_mode(Application& app, const WindowMode& window) {
+    // The settings folder and its two levels exist from the first window start.
+    app.settings.config_path = settings_folder(true) + std::string(kConfigFileName);
+    load_configuration(app.settings, ConfigContext{platform::now_local(), 0, 0});
+    app.language.load_builtin();
+    const int status = window ? window(app) : static_cast<int>(kExitOk);
+    if (app.settings.out_folders_history == 0) {
+        app.settings.recent_out_folders.clear();
+    }
+    save_configuration(app.settings);
+    return status;
 }
 
 } // namespace pixlane

@@ -41,6 +41,12 @@ using CommandLineFrontEnd = std::function<std::optional<int>(Application&)>;
 // The window mode: runs until the user quits; returns the exit status.
 using WindowMode = std::function<int(Application&)>;
 
+// The window mode's start-up and shutdown around `window`: settings folder
+// (created when missing), config.ini loaded over the window defaults, the
+// language table; after the window, recent output folders emptied when they
+// are not kept, and config.ini saved.
+int run_window_mode(Application& app, const WindowMode& window);
+
 // Start-up, mode choice and shutdown. Takes the single-instance lock (a
 // second instance ends with kExitInstanceRunning, silently without
 // arguments, with one line on standard error otherwise), runs the command

@@ -136,3 +136,45 @@ TEST(InstanceLockTest, SecondProcessFindsTheLockHeld) {
 
 } // namespace
 } // namespace pixlane
+
+namespace pixlane {
+namespace {
+
+TEST(WindowModeTest, SettingsPersistThroughConfigIniAndTheConsoleNeverTouchesIt) {
+    test::TempDir home;
+    const std::string folder = home / "Tarnwell/pixlane/";
+    const std::map<std::string, std::string> env{{"XDG_CONFIG_HOME", home.path()}};
+
+    // A console run neither creates the settings folder nor writes the file.
+    auto r = test::run_pixlane({"-v"}, {}, env);
+    EXPECT_EQ(r.status, kExitOk);
+    EXPECT_FALSE(platform::exists(folder));
+
+    // The first window start creates both levels and writes the file at exit.
+    r = test::run_pixlane({}, {}, env);
+    EXPECT_EQ(r.status, kExitOk);
+    const std::string written = test::read_file(folder + "config.ini");
+    EXPECT_EQ(written.rfind("\xEF\xBB\xBF\r\n[General]\r\nCFG = 19\r\n", 0), 0u) << written;
+
+    // A value edited in the file survives the next window run; an older
+    // layout is migrated and written back as the current one.
+    std::string edited = written;
+    const auto at = edited.find("JPG Quality = 95");
+    ASSERT_NE(at, std::string::npos);
+    edited.replace(at, 16, "jpg quality = 80");
+    const auto cfg = edited.find("CFG = 19");
+    edited.replace(cfg, 8, "CFG = 10");
+    const auto mask = edited.find("Filename Mask = %filename%.%ext%");
+    ASSERT_NE(mask, std::string::npos);
+    edited.replace(mask, 32, "Filename Mask = %filename%");
+    test::write_file(folder + "config.ini", edited);
+    r = test::run_pixlane({}, {}, env);
+    EXPECT_EQ(r.status, kExitOk);
+    const std::string again = test::read_file(folder + "config.ini");
+    EXPECT_NE(again.find("\r\nJPG Quality = 80\r\n"), std::string::npos);
+    EXPECT_NE(again.find("\r\nCFG = 19\r\n"), std::string::npos);
+    EXPECT_NE(again.find("\r\nFilename Mask = %filename%.%ext%\r\n"), std::string::npos);
+}
+
+} // namespace
+} // namespace pixlane
