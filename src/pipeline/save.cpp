@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -144,6 +145,11 @@ SaveResult save_devil(FIBITMAP* dib, ILenum type, bool mipmaps, const std::strin
     const ILenum format = bpp == 32 ? IL_BGRA : IL_BGR;
     const unsigned width = FreeImage_GetWidth(dib);
     const unsigned height = FreeImage_GetHeight(dib);
+    // DevIL sizes its image in 32-bit arithmetic: a larger one would wrap to
+    // a small buffer that the rows below would overrun.
+    if (std::uint64_t{width} * height * channels > std::numeric_limits<ILuint>::max()) {
+        return SaveResult::Failed;
+    }
 
     start_devil();
     std::lock_guard<std::mutex> lock(g_devil_lock);

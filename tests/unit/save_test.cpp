@@ -407,6 +407,46 @@ TEST(SaveDevil, DdsCarriesMipmapsPsdAndPcxKeepOrientation) {
     EXPECT_LT(read_file(dir / "out.psd").size(), 64U * 48 * 4 + 2048);
 }
 
+// A bitmap with a header and no pixels, read from the headers of a BMP file.
+Bitmap header_only_bitmap(int width, int height, int bpp) {
+    std::string bmp(54, '\0');
+    const auto put = [&](std::size_t at, std::uint32_t v, int bytes) {
+        for (int k = 0; k < bytes; ++k) {
+            bmp[at + k] = static_cast<char>(v >> (8 * k));
+        }
+    };
+    put(0, 0x4D42, 2);
+    put(2, 54, 4);
+    put(10, 54, 4);
+    put(14, 40, 4);
+    put(18, static_cast<std::uint32_t>(width), 4);
+    put(22, static_cast<std::uint32_t>(height), 4);
+    put(26, 1, 2);
+    put(28, static_cast<std::uint32_t>(bpp), 2);
+    const MemoryStream stream(FreeImage_OpenMemory(reinterpret_cast<BYTE*>(bmp.data()),
+                                                   static_cast<DWORD>(bmp.size())));
+    return adopt(FreeImage_LoadFromMemory(FIF_BMP, stream.get(), FIF_LOAD_NOPIXELS));
+}
+
+TEST(SaveDevil, PicturesWhoseByteCountDevilCannotHoldAreRefused) {
+    // DevIL sizes an image in 32-bit arithmetic: these wrap to 256 KiB.
+    // Headers only, so nothing of that size is allocated here.
+    struct Case {
+        const char* ext;
+        int bpp, width, height;
+    };
+    for (const Case& c : {Case{"dds", 32, 65536, 16385}, Case{"psd", 32, 65536, 16385},
+                          Case{"pcx", 24, 65536, 21846}}) {
+        TempDir dir;
+        Settings s;
+        JobRecord job = job_for(c.ext, s, dir / (std::string("huge.") + c.ext));
+        const Bitmap huge = header_only_bitmap(c.width, c.height, c.bpp);
+        ASSERT_TRUE(huge) << c.ext;
+        EXPECT_EQ(save_frame(huge, s, job), SaveResult::Failed) << c.ext;
+        EXPECT_TRUE(platform::list_folder(dir.path()).empty()) << c.ext;
+    }
+}
+
 // --- the exact colour table writer -------------------------------------------------------
 
 Bitmap sixteen_colour_picture() {
