@@ -1,6 +1,7 @@
 #include "draw/canvas.h"
 
 #include <charconv>
+#include <optional>
 #include <vector>
 
 namespace pixlane::draw {
@@ -52,8 +53,15 @@ void set_colour(cairo_t* cr, Rgba c) {
     cairo_set_source_rgba(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0);
 }
 
-// Splits the path text into commands and numbers and adds it to `cr`.
-bool build_path(cairo_t* cr, std::string_view text) {
+struct Point {
+    double x = 0;
+    double y = 0;
+};
+using Figure = std::vector<Point>;
+
+// Splits the path text into commands and numbers and returns its figures as
+// absolute points (each closed when filled); nothing when it does not parse.
+std::optional<std::vector<Figure>> parse_path(std::string_view text) {
     std::vector<std::string_view> tokens;
     std::size_t i = 0;
     while (i < text.size()) {
@@ -80,11 +88,15 @@ bool build_path(cairo_t* cr, std::string_view text) {
         const auto [end, ec] = std::from_chars(first, last, out);
         return ec == std::errc() && end == last;
     };
+    std::vector<Figure> figures;
     bool open = false;
+    bool closed = false; // the last figure was closed: a line starts a new one
+    Point current;
+    Point start;
     for (std::size_t k = 0; k < tokens.size();) {
         const std::string_view cmd = tokens[k];
         if (cmd.size() != 1) {
-            return false;
+            return std::nullopt;
         }
         double x = 0;
         double y = 0;
@@ -94,36 +106,103 @@ bool build_path(cairo_t* cr, std::string_view text) {
         case 'L':
         case 'l':
             if (!number(k + 1, x) || !number(k + 2, y)) {
-                return false;
+                return std::nullopt;
             }
             k += 3;
-            if (cmd[0] == 'M') {
-                cairo_move_to(cr, x, y);
-            } else if (cmd[0] == 'L') {
-                if (!open) {
-                    return false;
-                }
-                cairo_line_to(cr, x, y);
-            } else if (!open) {
-                return false;
-            } else if (cmd[0] == 'm') {
-                cairo_rel_move_to(cr, x, y);
-            } else {
-                cairo_rel_line_to(cr, x, y);
+            if (cmd[0] != 'M' && !open) {
+                return std::nullopt;
             }
+            if (cmd[0] == 'l' || cmd[0] == 'm') {
+                x += current.x;
+                y += current.y;
+            }
+            if (cmd[0] == 'M' || cmd[0] == 'm') {
+                start = {x, y};
+                figures.push_back({start});
+                closed = false;
+            } else {
+                if (closed) {
+                    figures.push_back({current});
+                    closed = false;
+                }
+                figures.back().push_back({x, y});
+            }
+            current = {x, y};
             open = true;
             break;
         case 'Z':
         case 'z':
             if (!open) {
-                return false;
+                return std::nullopt;
             }
-            cairo_close_path(cr);
+            current = start;
+            closed = true;
             ++k;
             break;
         default:
-            return false;
+            return std::nullopt;
         }
+    }
+    return figures;
+}
+
+// The figure cut to the half-plane where `inside` holds (Sutherland and
+// Hodgman); `cross` gives where an edge crosses the boundary. Inside the
+// half-plane every point keeps its winding number.
+template <class Inside, class Cross>
+Figure cut(const Figure& f, Inside inside, Cross cross) {
+    Figure out;
+    for (std::size_t k = 0; k < f.size(); ++k) {
+        const Point& a = f[k];
+        const Point& b = f[(k + 1) % f.size()];
+        if (inside(a)) {
+            out.push_back(a);
+        }
+        if (inside(a) != inside(b)) {
+            out.push_back(cross(a, b));
+        }
+    }
+    return out;
+}
+
+// The figure cut to the rectangle x0..x1 by y0..y1.
+Figure clip(Figure f, double x0, double y0, double x1, double y1) {
+    auto at_x = [](double x) {
+        return [x](const Point& a, const Point& b) {
+            return Point{x, a.y + (b.y - a.y) * ((x - a.x) / (b.x - a.x))};
+        };
+    };
+    auto at_y = [](double y) {
+        return [y](const Point& a, const Point& b) {
+            return Point{a.x + (b.x - a.x) * ((y - a.y) / (b.y - a.y)), y};
+        };
+    };
+    f = cut(f, [&](const Point& p) { return p.x >= x0; }, at_x(x0));
+    f = cut(f, [&](const Point& p) { return p.x <= x1; }, at_x(x1));
+    f = cut(f, [&](const Point& p) { return p.y >= y0; }, at_y(y0));
+    f = cut(f, [&](const Point& p) { return p.y <= y1; }, at_y(y1));
+    return f;
+}
+
+// Adds the figures of the path text to `cr`, each cut to a margin of one
+// pixel around the canvas: Cairo keeps coordinates in 24.8 fixed point and
+// would wrap far points (a frame band of millions of pixels) around, while
+// the cut figures cover the canvas exactly as the whole ones do.
+bool build_path(cairo_t* cr, std::string_view text, int width, int height) {
+    const auto figures = parse_path(text);
+    if (!figures) {
+        return false;
+    }
+    for (const Figure& whole : *figures) {
+        const Figure f = clip(whole, -1.0, -1.0, width + 1.0, height + 1.0);
+        if (f.size() < 3) {
+            continue; // no area
+        }
+        cairo_move_to(cr, f[0].x, f[0].y);
+        for (std::size_t k = 1; k < f.size(); ++k) {
+            cairo_line_to(cr, f[k].x, f[k].y);
+        }
+        cairo_close_path(cr);
     }
     return true;
 }
@@ -225,7 +304,7 @@ bool Canvas::fill_path(std::string_view path, Rgba colour) {
     if (!cr) {
         return false;
     }
-    if (!build_path(cr.get(), path)) {
+    if (!build_path(cr.get(), path, m_width, m_height)) {
         return false;
     }
     set_colour(cr.get(), colour);

@@ -58,6 +58,42 @@ TEST(CanvasTest, FillsPathsAndRejectsMalformedOnes) {
     }
 }
 
+TEST(CanvasTest, FillsPathsReachingFarPastTheCanvas) {
+    struct Case {
+        const char* path;
+        int in_x, in_y;   // a pixel the figure covers
+        int out_x, out_y; // one it does not (-1: covers everything)
+    };
+    // clang-format off
+    const Case cases[] = {
+        // The canvas and far beyond it.
+        {"M 0 0 l 100000000 0 l 0 100000000 l -100000000 0 Z", 5, 5, -1, -1},
+        {"M -2147483648 -2147483648 L 2147483647 -2147483648 L 2147483647 2147483647 "
+         "L -2147483648 2147483647 Z", 9, 9, -1, -1},
+        // Below the diagonal through the canvas, from far points.
+        {"M -100000000 -100000000 l 200000000 200000000 l -200000000 0 Z", 1, 8, 8, 1},
+        // A frame band of a billion pixels: (0,0) (W,0) (W-R,T) (L,T), R = 0.
+        {"M 0 0 l 10 0 l 0 1000000000 l -10 0 Z", 9, 9, -1, -1},
+        // Two figures, the second after a close.
+        {"M 0 0 l 3 0 l 0 3 Z M 5 5 l 100000000 0 l 0 100000000 Z", 9, 6, 6, 9},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        Canvas canvas = Canvas::create(10, 10);
+        ASSERT_TRUE(canvas.fill_path(c.path, kRed)) << c.path;
+        EXPECT_EQ(canvas.pixel(c.in_x, c.in_y), kRed) << c.path;
+        if (c.out_x >= 0) {
+            EXPECT_EQ(canvas.pixel(c.out_x, c.out_y), Rgba{}) << c.path;
+        } else {
+            for (int y = 0; y < 10; ++y) {
+                for (int x = 0; x < 10; ++x) {
+                    ASSERT_EQ(canvas.pixel(x, y), kRed) << c.path << " at " << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
 TEST(CanvasTest, DrawsWithConstantAlphaAndWritesWithoutBlending) {
     Canvas red = Canvas::create(4, 4);
     red.fill(kRed);

@@ -148,5 +148,17 @@ TEST(FrameTest, WideBandsOverlapWithoutFailing) {
     EXPECT_EQ(pixel_at(out, 30, 40), kLeft);
 }
 
+TEST(FrameTest, ABandWiderThanTheImageCoversItWhateverItsWidth) {
+    // One top band and no others: its trapezoid is the rectangle of the
+    // whole image, however far past the image the band reaches.
+    for (const int band : {80, 1000, 9'000'000, 100'000'000, INT_MAX}) {
+        Settings s = frame_settings(0);
+        s.solid_top = band;
+        const Bitmap out = draw_frame(test::solid_bitmap(100, 80, 24, kGrey), s, 100, 80);
+        ASSERT_TRUE(out) << band;
+        EXPECT_TRUE(test::area_is(out, 0, 0, 100, 80, kTop)) << band;
+    }
+}
+
 } // namespace
 } // namespace pixlane
