@@ -1,5 +1,6 @@
 #include "draw/canvas.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <vector>
@@ -292,8 +293,17 @@ void Canvas::fill(Rgba colour) {
 }
 
 void Canvas::fill_rect(double x, double y, double width, double height, Rgba colour) {
+    // Cut to a pixel around the canvas, as paths are: Cairo's fixed point
+    // would wrap far edges around.
+    const double x0 = std::max(std::min(x, x + width), -1.0);
+    const double y0 = std::max(std::min(y, y + height), -1.0);
+    const double x1 = std::min(std::max(x, x + width), m_width + 1.0);
+    const double y1 = std::min(std::max(y, y + height), m_height + 1.0);
+    if (!(x0 < x1 && y0 < y1)) {
+        return;
+    }
     if (const Context cr = context()) {
-        cairo_rectangle(cr.get(), x, y, width, height);
+        cairo_rectangle(cr.get(), x0, y0, x1 - x0, y1 - y0);
         set_colour(cr.get(), colour);
         cairo_fill(cr.get());
     }

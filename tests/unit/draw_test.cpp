@@ -58,6 +58,29 @@ TEST(CanvasTest, FillsPathsAndRejectsMalformedOnes) {
     }
 }
 
+TEST(CanvasTest, FillsRectanglesReachingFarPastTheCanvas) {
+    struct Case {
+        double x, y, w, h;
+        int rows; // rows 0..rows-1 covered, the others not
+    };
+    const Case cases[] = {
+        {0, 0, 1e9, 1e9, 10},
+        {-1e9, -1e9, 2e9, 1e9 + 5, 5},
+        {100 - 2147483648.0, 0, 2147483648.0, 5, 5},
+        {-2147483648.0, -2147483648.0, 4294967295.0, 4294967295.0, 10},
+    };
+    for (const auto& c : cases) {
+        Canvas canvas = Canvas::create(10, 10);
+        canvas.fill_rect(c.x, c.y, c.w, c.h, kRed);
+        for (int y = 0; y < 10; ++y) {
+            for (int x = 0; x < 10; ++x) {
+                ASSERT_EQ(canvas.pixel(x, y), y < c.rows ? kRed : Rgba{})
+                    << c.x << " " << c.y << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(CanvasTest, FillsPathsReachingFarPastTheCanvas) {
     struct Case {
         const char* path;
