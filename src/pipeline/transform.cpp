@@ -34,6 +34,12 @@ FREE_IMAGE_FILTER resize_filter(int algorithm) {
     return kResizeFilters[algorithm];
 }
 
+// The widest (and tallest) bitmap a resize may make. FreeImage counts the
+// bits of a row in 32 bits; a wider row, at the 128 bits a pixel of its
+// deepest type, would wrap that count to a pitch of a few bytes that every
+// later step writes past.
+constexpr int kLargestSide = static_cast<int>(0xFFFFFFFFU / 128);
+
 // Converts to 24 bits; the input dies here, a failed conversion gives null.
 Bitmap to_24_bits(Bitmap in) { return adopt(FreeImage_ConvertTo24Bits(in.get())); }
 
@@ -130,6 +136,9 @@ Bitmap resize(Bitmap in, const Settings& s) {
         } else {
             new_width = scaled_side(th, h, w);
         }
+    }
+    if (new_width > kLargestSide || new_height > kLargestSide) {
+        return nullptr; // as a rescale that cannot be allocated
     }
     return adopt(FreeImage_Rescale(in.get(), new_width, new_height,
                                    resize_filter(s.image_resize_algorithm)));

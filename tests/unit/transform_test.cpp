@@ -171,6 +171,36 @@ TEST(TransformTest, ResizeTargets) {
     }
 }
 
+TEST(TransformTest, ResizeFailsForRowsTooWideForTheImageLibrary) {
+    // FreeImage counts a row's bits in 32 bits: these widths would wrap that
+    // count to a pitch of a few bytes and the resampler would write past it.
+    struct Case {
+        int bpp;
+        int width;
+        bool resized;
+    };
+    const Case cases[] = {
+        {32, 134'217'728, false}, // 2^32 bits: pitch 0
+        {32, 134'217'729, false},
+        {24, 178'956'971, false},
+        {32, 33'554'432, false},  // 96-bit float rows of that width wrap too
+        {32, 100'000, true},
+    };
+    for (const auto& c : cases) {
+        Settings s;
+        s.do_image_resize = 1;
+        s.image_width = c.width;
+        s.image_height = 1;
+        s.keep_aspect_ratio = 0;
+        const Bitmap out = resize(make_rgb(4, 4, static_cast<unsigned>(c.bpp)), s);
+        EXPECT_EQ(static_cast<bool>(out), c.resized) << c.width;
+        if (out) {
+            EXPECT_EQ(width_of(out), c.width);
+            EXPECT_GE(FreeImage_GetPitch(out.get()), static_cast<unsigned>(c.width) * 4);
+        }
+    }
+}
+
 TEST(TransformTest, ResizeFilterByAlgorithm) {
     struct Case {
         int algorithm;
