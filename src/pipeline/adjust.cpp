@@ -19,13 +19,10 @@ FREE_IMAGE_DITHER dither_algorithm(int value) {
     return kDitherAlgorithms[value];
 }
 
-// Converts to 24 bits; the input dies here, a failed conversion gives null.
-Bitmap to_24_bits(Bitmap in) { return adopt(FreeImage_ConvertTo24Bits(in.get())); }
-
 // Threshold and dither take 4 to 32 bits per pixel.
 Bitmap guard_4_to_32(Bitmap in) {
     const int bpp = bpp_of(in);
-    return (bpp < 4 || bpp > 32) ? to_24_bits(std::move(in)) : std::move(in);
+    return (bpp < 4 || bpp > 32) ? convert_to_24(std::move(in)) : std::move(in);
 }
 
 } // namespace
@@ -38,7 +35,7 @@ Bitmap adjust_colours(Bitmap in, const Settings& s) {
     // would come back silently unchanged, so it goes through 24 bits too.
     const int bpp = bpp_of(in);
     if (bpp != 8 && bpp != 24 && bpp != 32) {
-        in = to_24_bits(std::move(in));
+        in = convert_to_24(std::move(in));
         if (!in) {
             return in;
         }
@@ -54,7 +51,7 @@ Bitmap greyscale(Bitmap in, const Settings& s) {
         return in;
     }
     if (bpp_of(in) > 32) {
-        in = to_24_bits(std::move(in));
+        in = convert_to_24(std::move(in));
         if (!in) {
             return in;
         }

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/app.h"
+#include "formats/catalogue.h"
 #include "app/strings.h"
 #include "platform/platform.h"
 
@@ -14,16 +14,6 @@ std::string extension_of(const std::string& path) {
     const std::string name = platform::file_name_of(path);
     const auto dot = name.rfind('.');
     return dot == std::string::npos ? std::string{} : to_lower(name.substr(dot + 1));
-}
-
-bool accepted_input(const std::string& path) {
-    const std::string ext = extension_of(path);
-    for (auto accepted : kInputExtensions) {
-        if (ext == accepted) {
-            return true;
-        }
-    }
-    return false;
 }
 
 // Offers one top-level item of a folder or list import: a folder is scanned,
@@ -38,7 +28,7 @@ int import_item(InputList& list, const std::string& path, const std::string& inp
 } // namespace
 
 bool InputList::add(const std::string& path, const std::string& input_folder) {
-    if (platform::file_size(path) <= 0 || !accepted_input(path) || contains(path)) {
+    if (platform::file_size(path) <= 0 || !is_accepted_input(extension_of(path)) || contains(path)) {
         return false;
     }
     m_entries.push_back({path, relative_subfolder(path, input_folder)});

@@ -326,7 +326,9 @@ bool save_jxr(FIBITMAP* dib, const std::string& path) {
     // jxrlib takes rows top first with a positive stride; FreeImage keeps
     // them bottom first. Turn the bitmap over for the write and back after
     // (in place, no copy).
-    FreeImage_FlipVertical(dib);
+    if (!FreeImage_FlipVertical(dib)) {
+        return false; // never write a picture upside down
+    }
     picture.top_row = FreeImage_GetBits(dib);
     picture.stride = FreeImage_GetPitch(dib);
     const bool written = write_jxr(path, picture);

@@ -40,9 +40,6 @@ FREE_IMAGE_FILTER resize_filter(int algorithm) {
 // later step writes past.
 constexpr int kLargestSide = static_cast<int>(0xFFFFFFFFU / 128);
 
-// Converts to 24 bits; the input dies here, a failed conversion gives null.
-Bitmap to_24_bits(Bitmap in) { return adopt(FreeImage_ConvertTo24Bits(in.get())); }
-
 // Target size of one dimension: pixels as given, percent of the current
 // size rounded half to even, anything else (or a size no int can hold) 0.
 int target_size(std::int32_t value, int unit, int current) {
@@ -90,7 +87,7 @@ Bitmap rotate(Bitmap in, const Settings& s) {
     // Only 24- and 32-bit bitmaps are rotated; others go through 24 bits.
     const int bpp = bpp_of(in);
     if (bpp <= 16 || bpp > 32) {
-        in = to_24_bits(std::move(in));
+        in = convert_to_24(std::move(in));
         if (!in) {
             return in;
         }
