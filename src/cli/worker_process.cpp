@@ -320,6 +320,14 @@ void WorkerSupervisor::kill_child() { end_child(true); }
 
 bool WorkerSupervisor::convert(JobRecord& job, std::string& reason) {
     reason.clear();
+    // A child that ended while idle (killed from outside) is replaced before
+    // it is handed a file; that file never reached it.
+    siginfo_t ended{};
+    if (m_child &&
+        ::waitid(P_PID, static_cast<id_t>(m_child->pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        ended.si_pid == m_child->pid) {
+        end_child(false);
+    }
     if (!ensure_child(reason)) {
         return false;
     }

@@ -2,6 +2,11 @@
 // costs that file only; the batch goes on in a fresh child.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <fstream>
+
 #include "cli/worker_process.h"
 #include "pipeline/save.h"
 #include "platform/platform.h"
@@ -121,6 +126,45 @@ TEST(WorkerSupervisorTest, AKilledChildCostsOneRespawnAndNoFile) {
     EXPECT_FALSE(supervisor.convert(job, reason));
     EXPECT_EQ(reason, "");
     EXPECT_EQ(supervisor.spawned(), 2);
+}
+
+// The children of the calling thread, from /proc.
+std::vector<pid_t> children_of_this_thread() {
+    std::ifstream in("/proc/thread-self/children");
+    std::vector<pid_t> pids;
+    for (pid_t pid = 0; in >> pid;) {
+        pids.push_back(pid);
+    }
+    return pids;
+}
+
+TEST(WorkerSupervisorTest, AChildThatEndsBetweenFilesCostsNoFile) {
+    TempDir in, out;
+    Settings s;
+    for (auto name : {"one.gif", "two.gif"}) {
+        write_file(in / name, small_gif());
+    }
+    WorkerSupervisor supervisor(s, WorkerLimits{}, pixlane_exe());
+    JobRecord job;
+    job.output_folder = out.path();
+    ASSERT_TRUE(set_batch_output(job, "png", s));
+    std::string reason;
+    job.input_path = in / "one.gif";
+    ASSERT_TRUE(supervisor.convert(job, reason)) << reason;
+    const auto children = children_of_this_thread();
+    if (children.size() != 1) {
+        GTEST_SKIP() << "the children of this thread cannot be listed";
+    }
+    // Killed from outside while idle; waited for without being reaped.
+    ASSERT_EQ(::kill(children[0], SIGKILL), 0);
+    siginfo_t info{};
+    ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(children[0]), &info, WEXITED | WNOWAIT), 0);
+
+    job.input_path = in / "two.gif";
+    EXPECT_TRUE(supervisor.convert(job, reason)) << reason;
+    EXPECT_EQ(reason, "");
+    EXPECT_EQ(supervisor.spawned(), 2);
+    EXPECT_EQ(names_in(out.path()), (std::vector<std::string>{"one.png", "two.png"}));
 }
 
 } // namespace
