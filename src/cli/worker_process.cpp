@@ -179,11 +179,19 @@ void run_fault(const std::string& fault, const Settings& s, const JobRecord& job
     }
 }
 
+// Only the soft limit moves: without privileges a hard limit, once lowered,
+// can never be raised for the next file. Past the soft limit SIGXCPU ends
+// the child; the parent's wall-clock watchdog stays the last resort.
 void limit_cpu_from_now(int seconds) {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     const rlim_t used = static_cast<rlim_t>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + 1;
-    rlimit cpu{used + static_cast<rlim_t>(seconds), used + static_cast<rlim_t>(seconds) + 5};
+    rlimit cpu{};
+    ::getrlimit(RLIMIT_CPU, &cpu);
+    cpu.rlim_cur = used + static_cast<rlim_t>(seconds);
+    if (cpu.rlim_max != RLIM_INFINITY && cpu.rlim_cur > cpu.rlim_max) {
+        cpu.rlim_cur = cpu.rlim_max;
+    }
     ::setrlimit(RLIMIT_CPU, &cpu);
 }
 

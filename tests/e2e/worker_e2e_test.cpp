@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <fstream>
+#include <sstream>
 
 #include "cli/worker_process.h"
 #include "pipeline/save.h"
@@ -165,6 +167,54 @@ TEST(WorkerSupervisorTest, AChildThatEndsBetweenFilesCostsNoFile) {
     EXPECT_EQ(reason, "");
     EXPECT_EQ(supervisor.spawned(), 2);
     EXPECT_EQ(names_in(out.path()), (std::vector<std::string>{"one.png", "two.png"}));
+}
+
+// The soft and hard processor-time limits of a process, as /proc shows them.
+std::pair<std::string, std::string> cpu_limits_of(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/limits");
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("Max cpu time", 0) == 0) {
+            std::istringstream fields(line.substr(12));
+            std::string soft, hard;
+            fields >> soft >> hard;
+            return {soft, hard};
+        }
+    }
+    return {};
+}
+
+TEST(WorkerSupervisorTest, TheChildKeepsItsHardProcessorLimit) {
+    // Without privileges a hard limit can never be raised again, so a child
+    // that lowered it for one file would run every later file on what was left.
+    TempDir in, out;
+    Settings s;
+    for (auto name : {"one.gif", "two.gif"}) {
+        write_file(in / name, small_gif());
+    }
+    WorkerLimits limits;
+    limits.cpu_seconds_per_file = 50;
+    WorkerSupervisor supervisor(s, limits, pixlane_exe());
+    JobRecord job;
+    job.output_folder = out.path();
+    ASSERT_TRUE(set_batch_output(job, "png", s));
+    std::string reason;
+    for (auto name : {"one.gif", "two.gif"}) {
+        job.input_path = in / name;
+        ASSERT_TRUE(supervisor.convert(job, reason)) << reason;
+    }
+    const auto children = children_of_this_thread();
+    if (children.size() != 1) {
+        GTEST_SKIP() << "the children of this thread cannot be listed";
+    }
+    rlimit own{};
+    ASSERT_EQ(::getrlimit(RLIMIT_CPU, &own), 0);
+    const std::string own_hard =
+        own.rlim_max == RLIM_INFINITY ? "unlimited" : std::to_string(own.rlim_max);
+    const auto [soft, hard] = cpu_limits_of(children[0]);
+    EXPECT_EQ(hard, own_hard);
+    ASSERT_FALSE(soft.empty());
+    EXPECT_NE(soft, "unlimited") << "the per-file limit is the soft one";
+    EXPECT_GE(std::stol(soft), 50);
 }
 
 } // namespace
