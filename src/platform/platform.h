@@ -44,6 +44,9 @@ std::string settings_base_folder();
 std::int64_t file_size(const std::string& path);
 bool is_folder(const std::string& path);
 bool exists(const std::string& path);
+// The identity of what `path` names, links followed: equal for every path
+// that reaches the same file or folder; empty when it cannot be read.
+std::string file_identity(const std::string& path);
 // Creates one folder level; true when it exists afterwards.
 bool make_folder(const std::string& path);
 // Creates every missing level of `path`; true when it exists afterwards.

@@ -97,6 +97,14 @@ bool exists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
+std::string file_identity(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return {};
+    }
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
 bool make_folder(const std::string& path) {
     if (::mkdir(path.c_str(), 0777) == 0) {
         return true;
