@@ -340,7 +340,8 @@ bool WorkerSupervisor::convert(JobRecord& job, std::string& reason) {
         return false;
     }
     const std::int32_t started = platform::now_local() - 1;
-    const std::string folder = job.output_folder + job.relative_subfolder;
+    // Where the output, and so its temporary file, goes.
+    const std::string folder = platform::folder_of(output_path(m_settings, job));
     bool timed_out = false;
     std::optional<wire::Message> answer;
     if (wire::write_message(m_child->to_child, job_request(job))) {

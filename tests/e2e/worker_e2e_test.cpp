@@ -82,6 +82,28 @@ TEST(WorkerE2eTest, FaultyFilesCostOnlyThemselves) {
     EXPECT_EQ(loud.status, 2);
 }
 
+TEST(WorkerE2eTest, TemporaryOutputOfAFileFromASubfolderIsRemoved) {
+    // Without kept subfolders the output of sub/b.gif goes to the output
+    // folder itself, and so does its temporary file.
+    struct Case {
+        std::vector<std::string> options;
+        std::string folder_with_output; // below the output folder
+    };
+    const Case cases[] = {{{}, "sub/"}, {{"--no-subfolders"}, ""}};
+    for (const auto& c : cases) {
+        TempDir in, out;
+        platform::make_folders(in / "sub");
+        write_file(in / "sub/b.gif", small_gif());
+        write_file(in / "sub/c.gif", small_gif());
+        std::vector<std::string> args = {"-q", "-i", in.path(), "-o", out.path(), "-c", "png"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const auto r = run_pixlane(args, {}, {{"PIXLANE_WORKER_FAULTS", "litter=b.gif"}});
+        EXPECT_EQ(r.status, 2) << c.folder_with_output;
+        EXPECT_EQ(names_in(out / c.folder_with_output), std::vector<std::string>{"c.png"})
+            << r.err;
+    }
+}
+
 TEST(WorkerE2eTest, ChildAndInProcessWriteTheSameBytes) {
     TempDir in, child_out, local_out;
     write_file(in / "pic.gif", small_gif(40, 30));
