@@ -107,6 +107,11 @@ private:
 // never through a shell). The result is not examined.
 void shell_open(const std::string& target);
 
+// Opens /dev/null on standard input, output or error when the process was
+// started with one of them closed, so no file it opens later takes that
+// number and receives its console lines.
+void open_standard_streams();
+
 // Console helpers for the command line: the title and the key wait act only
 // when the stream is a terminal.
 bool stdout_is_terminal();

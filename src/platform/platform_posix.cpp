@@ -269,6 +269,15 @@ void shell_open(const std::string& target) {
     }
 }
 
+void open_standard_streams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            // The lowest free number: this very one, as those below are open.
+            ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        }
+    }
+}
+
 bool stdout_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
 bool stdin_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
 
