@@ -7,9 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -40,13 +42,18 @@ constexpr bool kAddressSanitizer = false;
 constexpr bool kAddressSanitizer = false;
 #endif
 
-int env_int(const char* name, int fallback) {
+// Seconds the watchdog can count in milliseconds in an int.
+constexpr int kMaxSeconds = std::numeric_limits<int>::max() / 1000;
+
+// A positive number from the environment, at most `maximum`; the fallback
+// when unset, not a number or not positive.
+int env_int(const char* name, int fallback, int maximum) {
     const char* v = std::getenv(name);
     if (!v || !*v) {
         return fallback;
     }
     const long n = std::strtol(v, nullptr, 10);
-    return n > 0 ? static_cast<int>(n) : fallback;
+    return n > 0 ? static_cast<int>(std::min<long>(n, maximum)) : fallback;
 }
 
 // The job record fields the child needs, and those it answers with.
@@ -221,9 +228,13 @@ void remove_temporary_files(const std::string& folder, const std::string& ext, s
 WorkerLimits WorkerLimits::from_environment() {
     WorkerLimits l;
     l.address_space_bytes =
-        std::uint64_t(env_int("PIXLANE_WORKER_MEMORY_MB", int(l.address_space_bytes >> 20))) << 20;
-    l.cpu_seconds_per_file = env_int("PIXLANE_WORKER_CPU_SECONDS", l.cpu_seconds_per_file);
-    l.wall_seconds_per_file = env_int("PIXLANE_WORKER_TIMEOUT_SECONDS", l.wall_seconds_per_file);
+        std::uint64_t(env_int("PIXLANE_WORKER_MEMORY_MB", int(l.address_space_bytes >> 20),
+                              std::numeric_limits<int>::max()))
+        << 20;
+    l.cpu_seconds_per_file =
+        env_int("PIXLANE_WORKER_CPU_SECONDS", l.cpu_seconds_per_file, kMaxSeconds);
+    l.wall_seconds_per_file =
+        env_int("PIXLANE_WORKER_TIMEOUT_SECONDS", l.wall_seconds_per_file, kMaxSeconds);
     return l;
 }
 

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "cli/worker_process.h"
@@ -150,6 +151,40 @@ TEST(WorkerSupervisorTest, AKilledChildCostsOneRespawnAndNoFile) {
     EXPECT_FALSE(supervisor.convert(job, reason));
     EXPECT_EQ(reason, "");
     EXPECT_EQ(supervisor.spawned(), 2);
+}
+
+TEST(WorkerLimitsTest, EnvironmentValuesAreReadWithinRange) {
+    // The watchdog waits seconds × 1000 milliseconds in an int; a huge value
+    // means "as long as can be", never a wrapped short or negative one.
+    const WorkerLimits defaults;
+    struct Case {
+        const char* text;
+        int seconds; // 0: the default
+    };
+    const Case cases[] = {
+        {"", 0},          {"0", 0},           {"-5", 0},          {"abc", 0},
+        {"12", 12},       {" 7", 7},          {"4294967297", -1}, {"99999999999999999999", -1},
+        {"3000000", -1},
+    };
+    for (const auto& c : cases) {
+        for (const char* name : {"PIXLANE_WORKER_TIMEOUT_SECONDS", "PIXLANE_WORKER_CPU_SECONDS"}) {
+            ::setenv(name, c.text, 1);
+        }
+        const WorkerLimits l = WorkerLimits::from_environment();
+        ::unsetenv("PIXLANE_WORKER_TIMEOUT_SECONDS");
+        ::unsetenv("PIXLANE_WORKER_CPU_SECONDS");
+        if (c.seconds == 0) {
+            EXPECT_EQ(l.wall_seconds_per_file, defaults.wall_seconds_per_file) << c.text;
+            EXPECT_EQ(l.cpu_seconds_per_file, defaults.cpu_seconds_per_file) << c.text;
+        } else if (c.seconds > 0) {
+            EXPECT_EQ(l.wall_seconds_per_file, c.seconds) << c.text;
+            EXPECT_EQ(l.cpu_seconds_per_file, c.seconds) << c.text;
+        } else {
+            EXPECT_GE(l.wall_seconds_per_file, 1000000) << c.text;
+            EXPECT_LE(l.wall_seconds_per_file, std::numeric_limits<int>::max() / 1000) << c.text;
+            EXPECT_GE(l.cpu_seconds_per_file, 1000000) << c.text;
+        }
+    }
 }
 
 // The children of the calling thread, from /proc.
