@@ -43,6 +43,8 @@ std::string settings_base_folder();
 // Size in bytes of a regular file; -1 when it does not exist or is a folder.
 std::int64_t file_size(const std::string& path);
 bool is_folder(const std::string& path);
+// True for an existing plain file (links followed): not a folder, device or pipe.
+bool is_plain_file(const std::string& path);
 bool exists(const std::string& path);
 // The identity of what `path` names, links followed: equal for every path
 // that reaches the same file or folder; empty when it cannot be read.
