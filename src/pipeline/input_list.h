@@ -47,7 +47,8 @@ private:
 std::string relative_subfolder(const std::string& path, const std::string& base);
 
 // Offers every file of `folder` (ending with "/") and its subfolders to the
-// list, recursively, in name order; returns the number of entries added.
+// list, recursively, in name order, entering each folder once however many
+// links lead to it; returns the number of entries added.
 int scan_folder(InputList& list, const std::string& folder, const std::string& input_folder);
 
 // The folder worker: scans job.input_folder while progress.running, counting

@@ -43,7 +43,12 @@ std::string settings_base_folder();
 // Size in bytes of a regular file; -1 when it does not exist or is a folder.
 std::int64_t file_size(const std::string& path);
 bool is_folder(const std::string& path);
+// True for an existing plain file (links followed): not a folder, device or pipe.
+bool is_plain_file(const std::string& path);
 bool exists(const std::string& path);
+// The identity of what `path` names, links followed: equal for every path
+// that reaches the same file or folder; empty when it cannot be read.
+std::string file_identity(const std::string& path);
 // Creates one folder level; true when it exists afterwards.
 bool make_folder(const std::string& path);
 // Creates every missing level of `path`; true when it exists afterwards.
@@ -103,6 +108,11 @@ private:
 // Hands a file or web address to the desktop (xdg-open, started directly,
 // never through a shell). The result is not examined.
 void shell_open(const std::string& target);
+
+// Opens /dev/null on standard input, output or error when the process was
+// started with one of them closed, so no file it opens later takes that
+// number and receives its console lines.
+void open_standard_streams();
 
 // Console helpers for the command line: the title and the key wait act only
 // when the stream is a terminal.

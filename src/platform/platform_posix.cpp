@@ -92,9 +92,22 @@ bool is_folder(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool is_plain_file(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool exists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string file_identity(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return {};
+    }
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 }
 
 bool make_folder(const std::string& path) {
@@ -258,6 +271,15 @@ void shell_open(const std::string& target) {
             int status = 0;
             ::waitpid(pid, &status, 0);
         }).detach();
+    }
+}
+
+void open_standard_streams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            // The lowest free number: this very one, as those below are open.
+            ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "app/strings.h"
+#include "platform/platform.h"
 
 namespace pixlane {
 
@@ -110,6 +111,11 @@ std::int64_t leading_integer(std::string_view text) {
 }
 
 std::optional<IniFile> IniFile::load(const std::string& path) {
+    // A folder would read as an empty file, a device without end, and a pipe
+    // without a writer would never open.
+    if (!platform::is_plain_file(path)) {
+        return std::nullopt;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return std::nullopt;

@@ -19,7 +19,7 @@ struct IniGroup {
 
 class IniFile {
 public:
-    // Reads a file; nullopt when it cannot be opened. A file starting with the
+    // Reads a file; nullopt when it is not a plain file or cannot be opened. A file starting with the
     // UTF-8 byte-order mark is UTF-8; without it, valid UTF-8 is taken as
     // such and anything else as Windows-1252 (files of older installations).
     static std::optional<IniFile> load(const std::string& path);

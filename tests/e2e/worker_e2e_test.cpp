@@ -2,6 +2,14 @@
 // costs that file only; the batch goes on in a fresh child.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <limits>
+#include <sstream>
+
 #include "cli/worker_process.h"
 #include "pipeline/save.h"
 #include "platform/platform.h"
@@ -75,6 +83,28 @@ TEST(WorkerE2eTest, FaultyFilesCostOnlyThemselves) {
     EXPECT_EQ(loud.status, 2);
 }
 
+TEST(WorkerE2eTest, TemporaryOutputOfAFileFromASubfolderIsRemoved) {
+    // Without kept subfolders the output of sub/b.gif goes to the output
+    // folder itself, and so does its temporary file.
+    struct Case {
+        std::vector<std::string> options;
+        std::string folder_with_output; // below the output folder
+    };
+    const Case cases[] = {{{}, "sub/"}, {{"--no-subfolders"}, ""}};
+    for (const auto& c : cases) {
+        TempDir in, out;
+        platform::make_folders(in / "sub");
+        write_file(in / "sub/b.gif", small_gif());
+        write_file(in / "sub/c.gif", small_gif());
+        std::vector<std::string> args = {"-q", "-i", in.path(), "-o", out.path(), "-c", "png"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const auto r = run_pixlane(args, {}, {{"PIXLANE_WORKER_FAULTS", "litter=b.gif"}});
+        EXPECT_EQ(r.status, 2) << c.folder_with_output;
+        EXPECT_EQ(names_in(out / c.folder_with_output), std::vector<std::string>{"c.png"})
+            << r.err;
+    }
+}
+
 TEST(WorkerE2eTest, ChildAndInProcessWriteTheSameBytes) {
     TempDir in, child_out, local_out;
     write_file(in / "pic.gif", small_gif(40, 30));
@@ -121,6 +151,127 @@ TEST(WorkerSupervisorTest, AKilledChildCostsOneRespawnAndNoFile) {
     EXPECT_FALSE(supervisor.convert(job, reason));
     EXPECT_EQ(reason, "");
     EXPECT_EQ(supervisor.spawned(), 2);
+}
+
+TEST(WorkerLimitsTest, EnvironmentValuesAreReadWithinRange) {
+    // The watchdog waits seconds × 1000 milliseconds in an int; a huge value
+    // means "as long as can be", never a wrapped short or negative one.
+    const WorkerLimits defaults;
+    struct Case {
+        const char* text;
+        int seconds; // 0: the default
+    };
+    const Case cases[] = {
+        {"", 0},          {"0", 0},           {"-5", 0},          {"abc", 0},
+        {"12", 12},       {" 7", 7},          {"4294967297", -1}, {"99999999999999999999", -1},
+        {"3000000", -1},
+    };
+    for (const auto& c : cases) {
+        for (const char* name : {"PIXLANE_WORKER_TIMEOUT_SECONDS", "PIXLANE_WORKER_CPU_SECONDS"}) {
+            ::setenv(name, c.text, 1);
+        }
+        const WorkerLimits l = WorkerLimits::from_environment();
+        ::unsetenv("PIXLANE_WORKER_TIMEOUT_SECONDS");
+        ::unsetenv("PIXLANE_WORKER_CPU_SECONDS");
+        if (c.seconds == 0) {
+            EXPECT_EQ(l.wall_seconds_per_file, defaults.wall_seconds_per_file) << c.text;
+            EXPECT_EQ(l.cpu_seconds_per_file, defaults.cpu_seconds_per_file) << c.text;
+        } else if (c.seconds > 0) {
+            EXPECT_EQ(l.wall_seconds_per_file, c.seconds) << c.text;
+            EXPECT_EQ(l.cpu_seconds_per_file, c.seconds) << c.text;
+        } else {
+            EXPECT_GE(l.wall_seconds_per_file, 1000000) << c.text;
+            EXPECT_LE(l.wall_seconds_per_file, std::numeric_limits<int>::max() / 1000) << c.text;
+            EXPECT_GE(l.cpu_seconds_per_file, 1000000) << c.text;
+        }
+    }
+}
+
+// The children of the calling thread, from /proc.
+std::vector<pid_t> children_of_this_thread() {
+    std::ifstream in("/proc/thread-self/children");
+    std::vector<pid_t> pids;
+    for (pid_t pid = 0; in >> pid;) {
+        pids.push_back(pid);
+    }
+    return pids;
+}
+
+TEST(WorkerSupervisorTest, AChildThatEndsBetweenFilesCostsNoFile) {
+    TempDir in, out;
+    Settings s;
+    for (auto name : {"one.gif", "two.gif"}) {
+        write_file(in / name, small_gif());
+    }
+    WorkerSupervisor supervisor(s, WorkerLimits{}, pixlane_exe());
+    JobRecord job;
+    job.output_folder = out.path();
+    ASSERT_TRUE(set_batch_output(job, "png", s));
+    std::string reason;
+    job.input_path = in / "one.gif";
+    ASSERT_TRUE(supervisor.convert(job, reason)) << reason;
+    const auto children = children_of_this_thread();
+    if (children.size() != 1) {
+        GTEST_SKIP() << "the children of this thread cannot be listed";
+    }
+    // Killed from outside while idle; waited for without being reaped.
+    ASSERT_EQ(::kill(children[0], SIGKILL), 0);
+    siginfo_t info{};
+    ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(children[0]), &info, WEXITED | WNOWAIT), 0);
+
+    job.input_path = in / "two.gif";
+    EXPECT_TRUE(supervisor.convert(job, reason)) << reason;
+    EXPECT_EQ(reason, "");
+    EXPECT_EQ(supervisor.spawned(), 2);
+    EXPECT_EQ(names_in(out.path()), (std::vector<std::string>{"one.png", "two.png"}));
+}
+
+// The soft and hard processor-time limits of a process, as /proc shows them.
+std::pair<std::string, std::string> cpu_limits_of(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/limits");
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("Max cpu time", 0) == 0) {
+            std::istringstream fields(line.substr(12));
+            std::string soft, hard;
+            fields >> soft >> hard;
+            return {soft, hard};
+        }
+    }
+    return {};
+}
+
+TEST(WorkerSupervisorTest, TheChildKeepsItsHardProcessorLimit) {
+    // Without privileges a hard limit can never be raised again, so a child
+    // that lowered it for one file would run every later file on what was left.
+    TempDir in, out;
+    Settings s;
+    for (auto name : {"one.gif", "two.gif"}) {
+        write_file(in / name, small_gif());
+    }
+    WorkerLimits limits;
+    limits.cpu_seconds_per_file = 50;
+    WorkerSupervisor supervisor(s, limits, pixlane_exe());
+    JobRecord job;
+    job.output_folder = out.path();
+    ASSERT_TRUE(set_batch_output(job, "png", s));
+    std::string reason;
+    for (auto name : {"one.gif", "two.gif"}) {
+        job.input_path = in / name;
+        ASSERT_TRUE(supervisor.convert(job, reason)) << reason;
+    }
+    const auto children = children_of_this_thread();
+    if (children.size() != 1) {
+        GTEST_SKIP() << "the children of this thread cannot be listed";
+    }
+    rlimit own{};
+    ASSERT_EQ(::getrlimit(RLIMIT_CPU, &own), 0);
+    const std::string own_hard =
+        own.rlim_max == RLIM_INFINITY ? "unlimited" : std::to_string(own.rlim_max);
+    const auto [soft, hard] = cpu_limits_of(children[0]);
+    EXPECT_EQ(hard, own_hard);
+    ASSERT_FALSE(soft.empty());
+    EXPECT_NE(soft, "unlimited") << "the per-file limit is the soft one";
+    EXPECT_GE(std::stol(soft), 50);
 }
 
 } // namespace

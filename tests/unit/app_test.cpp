@@ -134,6 +134,20 @@ TEST(InstanceLockTest, SecondProcessFindsTheLockHeld) {
     ::unsetenv("XDG_RUNTIME_DIR");
 }
 
+TEST(StandardStreamsTest, ClosedStreamsNeverReceiveFilesOfTheProgram) {
+    // Started with standard output and error closed, the program would get
+    // those numbers for the files it opens, and print into them.
+    test::TempDir runtime;
+    const std::map<std::string, std::string> env{{"XDG_RUNTIME_DIR", runtime.path()}};
+    for (const char* args : {"-v", "-i /missing.gif"}) {
+        const auto r = test::run("/bin/sh", {"-c", std::string("exec \"$0\" ") + args + " >&- 2>&-",
+                                             test::pixlane_exe()},
+                                 env);
+        EXPECT_NE(r.status, -1) << args;
+        EXPECT_EQ(test::read_file(runtime / "Pixlane 2.8.lock"), "") << args;
+    }
+}
+
 } // namespace
 } // namespace pixlane
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -216,6 +218,12 @@ TEST_F(ProfileTest, UnreadableProfilesFail) {
     EXPECT_FALSE(load_profile("", s));
     EXPECT_FALSE(load_profile(m_dir / "missing.ini", s));
     EXPECT_FALSE(load_profile(m_dir.path(), s));
+    // Nothing but a plain file is read: a device never ends, a pipe without a
+    // writer never opens.
+    ASSERT_EQ(::mkfifo((m_dir / "pipe.ini").c_str(), 0600), 0);
+    for (const std::string& path : {std::string("/dev/zero"), std::string("/dev/null"), m_dir / "pipe.ini"}) {
+        EXPECT_FALSE(load_profile(path, s)) << path;
+    }
 }
 
 TEST_F(ProfileTest, OrderWithCommandLineOptions) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "pipeline/input_list.h"
 #include "platform/platform.h"
 #include "support/test_support.h"
@@ -83,6 +85,31 @@ TEST(InputListTest, FolderWorkerScansTheTreeInNameOrder) {
     InputList none;
     folder_worker(none, job, stopped);
     EXPECT_EQ(none.size(), 0u);
+}
+
+TEST(InputListTest, FolderScanEntersEachFolderOnce) {
+    TempDir dir, outside;
+    platform::make_folders(dir / "sub");
+    write_file(dir / "x.gif", "GIF");
+    write_file(dir / "sub/y.gif", "GIF");
+    write_file(outside / "w.gif", "GIF");
+    // A link back up the tree, and one to a folder elsewhere.
+    ASSERT_EQ(::symlink("..", (dir / "sub/up").c_str()), 0);
+    ASSERT_EQ(::symlink(outside.path().c_str(), (dir / "linked").c_str()), 0);
+    InputList list;
+    JobRecord job;
+    job.input_folder = dir.path();
+    ProgressRecord progress;
+    folder_worker(list, job, progress);
+    std::vector<std::string> paths;
+    for (const auto& e : list.entries()) {
+        paths.push_back(e.path);
+    }
+    EXPECT_EQ(paths, (std::vector<std::string>{dir / "linked/w.gif", dir / "sub/y.gif", dir / "x.gif"}));
+    EXPECT_EQ(progress.count, 3);
+
+    InputList scanned;
+    EXPECT_EQ(scan_folder(scanned, dir / "sub/", dir.path()), 3);
 }
 
 TEST(InputListTest, ListWorkerSkipsBlanksAndMissingPathsAndImportsFolders) {
