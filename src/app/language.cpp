@@ -11,7 +11,7 @@ void LanguageTable::load(const LanguagePair* pairs, std::size_t count) {
     m_groups.assign(1, Group{});
     m_keys.assign(1, std::string{});
     m_texts.assign(1, std::string{});
-    m_remembered = 0;
+    m_remembered.store(0, std::memory_order_relaxed);
 
     auto close_group = [&] {
         if (m_groups.size() > 1) {
@@ -72,19 +72,24 @@ void LanguageTable::load(const LanguagePair* pairs, std::size_t count) {
 std::string LanguageTable::text(std::string_view group, std::string_view key) const {
     const std::string ugroup = to_upper(group);
     const std::string ukey = to_upper(key);
-    if (m_remembered == 0 || m_groups[m_remembered].name != ugroup) {
-        m_remembered = 0;
+    // The remembered group is shared by every reader (the window and its
+    // worker may look texts up at the same time), so it is read and
+    // replaced as one atomic value.
+    std::size_t remembered = m_remembered.load(std::memory_order_relaxed);
+    if (remembered == 0 || m_groups[remembered].name != ugroup) {
+        remembered = 0;
         for (std::size_t gi = 1; gi < m_groups.size(); ++gi) {
             if (m_groups[gi].name == ugroup) {
-                m_remembered = gi;
+                remembered = gi;
                 break;
             }
         }
+        m_remembered.store(remembered, std::memory_order_relaxed);
     }
-    if (m_remembered == 0 || ukey.empty()) {
+    if (remembered == 0 || ukey.empty()) {
         return std::string(kNoStringError);
     }
-    const Group& g = m_groups[m_remembered];
+    const Group& g = m_groups[remembered];
     std::size_t e = g.first_letter[static_cast<unsigned char>(ukey[0])];
     if (e == 0) {
         return std::string(kNoStringError);

@@ -3,6 +3,7 @@
 // box interface the window mode implements.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -50,7 +51,7 @@ private:
     std::vector<Group> m_groups{1};      // index 0 holds no group
     std::vector<std::string> m_keys{1};  // index 0 holds no entry
     std::vector<std::string> m_texts{1};
-    mutable std::size_t m_remembered = 0;
+    mutable std::atomic<std::size_t> m_remembered{0};
 };
 
 // Fills "%s1%".."%s4%" (matched without regard to case); an empty argument

@@ -225,6 +225,14 @@ std::string InstanceLock::lock_path(std::string_view name) {
     } else {
         folder = "/tmp/pixlane-" + std::to_string(::getuid());
         ::mkdir(folder.c_str(), 0700);
+        // Another user could have made that folder first: use it only when it
+        // is ours and nobody else may write in it, else the settings base.
+        struct stat st {};
+        if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+            (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+            folder = settings_base_folder();
+            make_folders(folder);
+        }
     }
     return join(folder, std::string(name) + ".lock");
 }

@@ -1,6 +1,6 @@
 #include "settings/serialize.h"
 
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
 
 #include "settings/keys.h"
@@ -14,9 +14,10 @@ SettingPairs settings_to_pairs(const Settings& s) {
         if (const auto* text = text_field(s, row.field)) {
             out.emplace_back(std::move(name), *text);
         } else if (const auto* f = std::get_if<float Settings::*>(&row.field)) {
+            // Hexadecimal float text, independent of the locale: the same bits back.
             char buf[64];
-            std::snprintf(buf, sizeof buf, "%a", static_cast<double>(s.**f));
-            out.emplace_back(std::move(name), buf);
+            const auto end = std::to_chars(buf, buf + sizeof buf, s.**f, std::chars_format::hex).ptr;
+            out.emplace_back(std::move(name), std::string(buf, end));
         } else {
             out.emplace_back(std::move(name), std::to_string(get_int(s, row.field)));
         }
@@ -38,7 +39,9 @@ void settings_from_pairs(Settings& s, const SettingPairs& pairs) {
         if (auto* text = text_field(s, row->field)) {
             *text = value;
         } else if (const auto* f = std::get_if<float Settings::*>(&row->field)) {
-            s.**f = std::strtof(value.c_str(), nullptr);
+            float v = 0.0f;
+            std::from_chars(value.data(), value.data() + value.size(), v, std::chars_format::hex);
+            s.**f = v;
         } else {
             set_int(s, row->field, std::strtoll(value.c_str(), nullptr, 10));
         }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "app/language.h"
 
 namespace pixlane {
@@ -112,6 +114,29 @@ TEST(QuestionTest, EveryQuestionNamesTextsOfGroupMsg) {
         EXPECT_NE(t.text("Msg", qt.title_key), kNoStringError) << qt.title_key;
         EXPECT_NE(t.text("Msg", qt.message_key), kNoStringError) << qt.message_key;
     }
+}
+
+} // namespace
+} // namespace pixlane
+
+namespace pixlane {
+namespace {
+
+TEST(LanguageTableTest, ConcurrentLookupsInDifferentGroupsFindTheirTexts) {
+    LanguageTable t;
+    t.load_builtin();
+    auto look = [&](const char* group, const char* key, const char* text, int* wrong) {
+        for (int i = 0; i < 20000; ++i) {
+            *wrong += t.text(group, key) != text;
+        }
+    };
+    int wrong_a = 0, wrong_b = 0;
+    std::thread a(look, "Msg", "Error", "Error", &wrong_a);
+    std::thread b(look, "Dialog", "OK", "OK", &wrong_b);
+    a.join();
+    b.join();
+    EXPECT_EQ(wrong_a, 0);
+    EXPECT_EQ(wrong_b, 0);
 }
 
 } // namespace
