@@ -333,11 +333,6 @@ bool convert_in_process() {
     return v && std::strcmp(v, "1") == 0;
 }
 
-std::string extension_of(const std::string& path) {
-    const auto dot = path.rfind('.');
-    return dot == std::string::npos ? std::string{} : to_lower(path.substr(dot + 1));
-}
-
 } // namespace
 
 bool has_extension(const std::string& input) {
@@ -412,7 +407,7 @@ int run_batch(Application& app, bool quiet, std::FILE* out) {
 
     console.status(text("General", "Preparing"));
     std::unique_ptr<WatermarkFont> font;
-    const std::string input_extension = extension_of(job.input_folder);
+    const std::string input_extension = to_lower(platform::extension_of(job.input_folder));
     if (auto fault = check_configuration(console, s, job, font)) {
         console.line("Error: " + fault->message);
         return kExitError;

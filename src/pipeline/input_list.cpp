@@ -10,11 +10,6 @@
 namespace pixlane {
 namespace {
 
-std::string extension_of(const std::string& path) {
-    const std::string name = platform::file_name_of(path);
-    const auto dot = name.rfind('.');
-    return dot == std::string::npos ? std::string{} : to_lower(name.substr(dot + 1));
-}
 
 // Folders already entered by one import, by identity: a link back up the
 // tree would otherwise be followed until paths grow too long, and two such
@@ -52,7 +47,7 @@ int import_item(InputList& list, const std::string& path, const std::string& inp
 } // namespace
 
 bool InputList::add(const std::string& path, const std::string& input_folder) {
-    if (platform::file_size(path) <= 0 || !is_accepted_input(extension_of(path)) || contains(path)) {
+    if (platform::file_size(path) <= 0 || !is_accepted_input(platform::extension_of(path)) || contains(path)) {
         return false;
     }
     m_entries.push_back({path, relative_subfolder(path, input_folder)});

@@ -27,6 +27,9 @@ bool is_absolute(std::string_view path);
 std::string folder_of(std::string_view path);
 // The last component of a path.
 std::string file_name_of(std::string_view path);
+// The text after the last "." of the last component, as written; empty when
+// there is none.
+std::string extension_of(std::string_view path);
 
 // Full path of the running executable.
 std::string program_path();

@@ -55,6 +55,12 @@ std::string file_name_of(std::string_view path) {
     return std::string(pos == std::string_view::npos ? path : path.substr(pos + 1));
 }
 
+std::string extension_of(std::string_view path) {
+    const std::string name = file_name_of(path);
+    const auto dot = name.rfind('.');
+    return dot == std::string::npos ? std::string{} : name.substr(dot + 1);
+}
+
 std::string program_path() {
     std::error_code ec;
     auto p = fs::read_symlink("/proc/self/exe", ec);
