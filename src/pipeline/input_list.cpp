@@ -10,7 +10,6 @@
 namespace pixlane {
 namespace {
 
-
 // Folders already entered by one import, by identity: a link back up the
 // tree would otherwise be followed until paths grow too long, and two such
 // links multiply the paths past any end.
