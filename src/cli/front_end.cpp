@@ -111,6 +111,33 @@ void prepare_for_parsing(Application& app) {
     app.language.load_builtin();
 }
 
+namespace {
+
+// The input, output and conversion options: the job record field each
+// stores its value in, and whether a quoted value continues over arguments.
+struct PathOption {
+    std::string_view short_key;
+    std::string_view long_key;
+    std::string JobRecord::*field;
+    bool joins_quotes;
+};
+
+const PathOption* find_path_option(std::string_view key) {
+    static constexpr PathOption kPathOptions[] = {
+        {"-I", "--INPUT", &JobRecord::input_folder, true},
+        {"-O", "--OUTPUT", &JobRecord::output_folder, true},
+        {"-C", "--CONVERSION", &JobRecord::output_extension, false},
+    };
+    for (const auto& option : kPathOptions) {
+        if (is_key(key, option.short_key, option.long_key)) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
 ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s, JobRecord& job) {
     ParseResult result;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -118,28 +145,16 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s, J
         if (key.empty()) {
             continue;
         }
-        if (is_key(key, "-I", "--INPUT")) {
-            job.console_mode = 1;
-            auto value = path_value(args, i, key, true);
+        if (const PathOption* path = find_path_option(key)) {
+            if (path->field == &JobRecord::input_folder) {
+                job.console_mode = 1; // before the value is examined
+            }
+            auto value = path_value(args, i, key, path->joins_quotes);
             if (!value) {
                 result.error = kIncorrectParameters;
                 break;
             }
-            job.input_folder = std::move(*value);
-        } else if (is_key(key, "-O", "--OUTPUT")) {
-            auto value = path_value(args, i, key, true);
-            if (!value) {
-                result.error = kIncorrectParameters;
-                break;
-            }
-            job.output_folder = std::move(*value);
-        } else if (is_key(key, "-C", "--CONVERSION")) {
-            auto value = path_value(args, i, key, false);
-            if (!value) {
-                result.error = kIncorrectParameters;
-                break;
-            }
-            job.output_extension = std::move(*value);
+            job.*(path->field) = std::move(*value);
         } else if (const SettingKey* row = find_option(key)) {
             std::string value = argument_value(args[i]);
             if (value_is_refused(*row, value)) {
@@ -152,7 +167,7 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s, J
             apply_option_value(*row, value, s);
         } else if (key == kProfileOption) {
             std::string value = argument_value(args[i]);
-            if (value.empty() || value.starts_with("--")) {
+            if (value_is_missing(value)) {
                 result.error = kIncorrectParameters;
                 break;
             }

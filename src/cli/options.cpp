@@ -7,11 +7,10 @@
 
 namespace pixlane::cli {
 
+bool value_is_missing(std::string_view value) { return value.empty() || value.starts_with("--"); }
+
 bool value_is_refused(const SettingKey& row, std::string_view value) {
-    if (row.option_class == OptionClass::Flag) {
-        return false;
-    }
-    return value.empty() || value.starts_with("--");
+    return row.option_class != OptionClass::Flag && value_is_missing(value);
 }
 
 void apply_option_value(const SettingKey& row, std::string_view value, Settings& s) {

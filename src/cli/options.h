@@ -20,6 +20,9 @@ inline constexpr std::string_view kInvalidProfile = "Invalid profile file";
 // no value and refuse nothing.
 bool value_is_refused(const SettingKey& row, std::string_view value);
 
+// A value after "=" that is empty or begins with "--" is missing.
+bool value_is_missing(std::string_view value);
+
 // Stores `value` in the row's field by its value class, then the field the
 // row also sets: a flag stores its flag value whatever `value` says; an
 // integer goes through the integer reader and is kept in the field's width;
