@@ -120,37 +120,49 @@ TEST(WorkerE2eTest, ChildAndInProcessWriteTheSameBytes) {
     }
 }
 
-TEST(WorkerSupervisorTest, AKilledChildCostsOneRespawnAndNoFile) {
+// Small GIFs in a folder, converted to png by a supervisor of the built
+// executable.
+struct SupervisedBatch {
     TempDir in, out;
-    Settings s;
-    for (auto name : {"one.gif", "two.gif", "three.gif"}) {
-        write_file(in / name, small_gif());
-    }
-    WorkerSupervisor supervisor(s, WorkerLimits{}, pixlane_exe());
+    Settings settings;
     JobRecord job;
-    job.output_folder = out.path();
-    ASSERT_TRUE(set_batch_output(job, "png", s));
+    WorkerSupervisor supervisor;
     std::string reason;
-    job.input_path = in / "one.gif";
-    EXPECT_TRUE(supervisor.convert(job, reason)) << reason;
-    EXPECT_EQ(job.output_path, out / "one.png");
-    EXPECT_EQ(job.width, 9);
-    EXPECT_EQ(job.height, 7);
-    EXPECT_EQ(job.source_depth, 32);
-    supervisor.kill_child();
-    job.input_path = in / "two.gif";
-    EXPECT_TRUE(supervisor.convert(job, reason)) << reason;
-    job.input_path = in / "three.gif";
-    EXPECT_TRUE(supervisor.convert(job, reason)) << reason;
-    EXPECT_EQ(supervisor.spawned(), 2);
-    EXPECT_EQ(names_in(out.path()), (std::vector<std::string>{"one.png", "three.png", "two.png"}));
+
+    explicit SupervisedBatch(std::initializer_list<const char*> names, WorkerLimits limits = {})
+        : supervisor(settings, limits, pixlane_exe()) {
+        for (auto name : names) {
+            write_file(in / name, small_gif());
+        }
+        job.output_folder = out.path();
+        set_batch_output(job, "png", settings);
+    }
+
+    bool convert(const std::string& name) {
+        job.input_path = in / name;
+        return supervisor.convert(job, reason);
+    }
+};
+
+TEST(WorkerSupervisorTest, AKilledChildCostsOneRespawnAndNoFile) {
+    SupervisedBatch b({"one.gif", "two.gif", "three.gif"});
+    EXPECT_TRUE(b.convert("one.gif")) << b.reason;
+    EXPECT_EQ(b.job.output_path, b.out / "one.png");
+    EXPECT_EQ(b.job.width, 9);
+    EXPECT_EQ(b.job.height, 7);
+    EXPECT_EQ(b.job.source_depth, 32);
+    b.supervisor.kill_child();
+    EXPECT_TRUE(b.convert("two.gif")) << b.reason;
+    EXPECT_TRUE(b.convert("three.gif")) << b.reason;
+    EXPECT_EQ(b.supervisor.spawned(), 2);
+    EXPECT_EQ(names_in(b.out.path()),
+              (std::vector<std::string>{"one.png", "three.png", "two.png"}));
 
     // A job that fails on its own is not a death of the child.
-    write_file(in / "broken.gif", "GIF89a");
-    job.input_path = in / "broken.gif";
-    EXPECT_FALSE(supervisor.convert(job, reason));
-    EXPECT_EQ(reason, "");
-    EXPECT_EQ(supervisor.spawned(), 2);
+    write_file(b.in / "broken.gif", "GIF89a");
+    EXPECT_FALSE(b.convert("broken.gif"));
+    EXPECT_EQ(b.reason, "");
+    EXPECT_EQ(b.supervisor.spawned(), 2);
 }
 
 TEST(WorkerLimitsTest, EnvironmentValuesAreReadWithinRange) {
@@ -198,18 +210,8 @@ std::vector<pid_t> children_of_this_thread() {
 }
 
 TEST(WorkerSupervisorTest, AChildThatEndsBetweenFilesCostsNoFile) {
-    TempDir in, out;
-    Settings s;
-    for (auto name : {"one.gif", "two.gif"}) {
-        write_file(in / name, small_gif());
-    }
-    WorkerSupervisor supervisor(s, WorkerLimits{}, pixlane_exe());
-    JobRecord job;
-    job.output_folder = out.path();
-    ASSERT_TRUE(set_batch_output(job, "png", s));
-    std::string reason;
-    job.input_path = in / "one.gif";
-    ASSERT_TRUE(supervisor.convert(job, reason)) << reason;
+    SupervisedBatch b({"one.gif", "two.gif"});
+    ASSERT_TRUE(b.convert("one.gif")) << b.reason;
     const auto children = children_of_this_thread();
     if (children.size() != 1) {
         GTEST_SKIP() << "the children of this thread cannot be listed";
@@ -219,11 +221,10 @@ TEST(WorkerSupervisorTest, AChildThatEndsBetweenFilesCostsNoFile) {
     siginfo_t info{};
     ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(children[0]), &info, WEXITED | WNOWAIT), 0);
 
-    job.input_path = in / "two.gif";
-    EXPECT_TRUE(supervisor.convert(job, reason)) << reason;
-    EXPECT_EQ(reason, "");
-    EXPECT_EQ(supervisor.spawned(), 2);
-    EXPECT_EQ(names_in(out.path()), (std::vector<std::string>{"one.png", "two.png"}));
+    EXPECT_TRUE(b.convert("two.gif")) << b.reason;
+    EXPECT_EQ(b.reason, "");
+    EXPECT_EQ(b.supervisor.spawned(), 2);
+    EXPECT_EQ(names_in(b.out.path()), (std::vector<std::string>{"one.png", "two.png"}));
 }
 
 // The soft and hard processor-time limits of a process, as /proc shows them.
@@ -243,21 +244,11 @@ std::pair<std::string, std::string> cpu_limits_of(pid_t pid) {
 TEST(WorkerSupervisorTest, TheChildKeepsItsHardProcessorLimit) {
     // Without privileges a hard limit can never be raised again, so a child
     // that lowered it for one file would run every later file on what was left.
-    TempDir in, out;
-    Settings s;
-    for (auto name : {"one.gif", "two.gif"}) {
-        write_file(in / name, small_gif());
-    }
     WorkerLimits limits;
     limits.cpu_seconds_per_file = 50;
-    WorkerSupervisor supervisor(s, limits, pixlane_exe());
-    JobRecord job;
-    job.output_folder = out.path();
-    ASSERT_TRUE(set_batch_output(job, "png", s));
-    std::string reason;
+    SupervisedBatch b({"one.gif", "two.gif"}, limits);
     for (auto name : {"one.gif", "two.gif"}) {
-        job.input_path = in / name;
-        ASSERT_TRUE(supervisor.convert(job, reason)) << reason;
+        ASSERT_TRUE(b.convert(name)) << b.reason;
     }
     const auto children = children_of_this_thread();
     if (children.size() != 1) {
