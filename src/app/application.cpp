@@ -2,20 +2,21 @@
 
 #include <cstdio>
 
+#include "base/product.h"
 #include "platform/platform.h"
-#include "settings/config.h"
+#include "config/config.h"
 
 namespace pixlane {
 
+std::atomic<bool> g_quit{false};
+
 int run_application(int argc, char** argv, const CommandLineFrontEnd& command_line,
                     const WindowMode& window) {
-    Application app;
+    Session app;
     app.program_name = platform::file_name_of(argc > 0 ? argv[0] : "pixlane");
     for (int i = 1; i < argc; ++i) {
         app.args.emplace_back(argv[i]);
     }
-    // The extension lists are constants; the icon maps are filled once here.
-    app.icons = make_icon_maps();
 
     const std::string title = title_text();
     auto lock = platform::InstanceLock::acquire(title);
@@ -35,7 +36,7 @@ int run_application(int argc, char** argv, const CommandLineFrontEnd& command_li
     return run_window_mode(app, window);
 }
 
-int run_window_mode(Application& app, const WindowMode& window) {
+int run_window_mode(Session& app, const WindowMode& window) {
     // The settings folder and its two levels exist from the first window start.
     app.settings.config_path = settings_folder(true) + std::string(kConfigFileName);
     load_configuration(app.settings, ConfigContext{platform::now_local(), 0, 0});

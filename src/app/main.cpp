@@ -4,9 +4,10 @@
 #include <cstring>
 
 #include "app/application.h"
+#include "base/product.h"
 #include "cli/batch.h"
 #include "cli/front_end.h"
-#include "cli/worker_process.h"
+#include "run/worker_process.h"
 #include "platform/platform.h"
 
 int main(int argc, char** argv) {
@@ -17,13 +18,13 @@ int main(int argc, char** argv) {
         return run_worker_process(3, 4, std::strtoull(argv[2], nullptr, 10),
                                   std::atoi(argv[3]));
     }
-    const cli::BatchRunner batch = [](Application& app, bool quiet) {
+    const cli::BatchRunner batch = [](Session& app, bool quiet) {
         return run_batch(app, quiet);
     };
-    const CommandLineFrontEnd command_line = [&batch](Application& app) {
+    const CommandLineFrontEnd command_line = [&batch](Session& app) {
         return cli::run_command_line(app, batch);
     };
-    const WindowMode window = [](Application&) {
+    const WindowMode window = [](Session&) {
         std::printf("%s: the desktop window is not available yet.\n", title_text().c_str());
         return static_cast<int>(kExitOk);
     };

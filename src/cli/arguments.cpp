@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "app/strings.h"
+#include "util/strings.h"
 
 namespace pixlane::cli {
 

@@ -1,6 +1,6 @@
 #include "cli/batch.h"
 
-#include "cli/worker_process.h"
+#include "run/worker_process.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -9,13 +9,13 @@
 #include <new>
 #include <thread>
 
-#include "app/application.h"
-#include "app/strings.h"
+#include "run/session.h"
+#include "util/strings.h"
 #include "decorations/watermark.h"
 #include "formats/catalogue.h"
 #include "formats/signature.h"
 #include "naming/mask.h"
-#include "pipeline/job.h"
+#include "run/job.h"
 #include "pipeline/save.h"
 #include "platform/platform.h"
 #include "settings/keys.h"
@@ -312,7 +312,7 @@ std::optional<Fault> check_configuration(const Console& c, Settings& s, JobRecor
 }
 
 // Imports the checked input into the list; returns the number added.
-int import_input(Application& app, const std::string& input_argument_extension) {
+int import_input(Session& app, const std::string& input_argument_extension) {
     JobRecord& job = app.job;
     reset_progress_record(app.progress);
     if (!job.input_folder.empty()) {
@@ -399,7 +399,7 @@ int conversion_worker(const Settings& s, JobRecord& job, ProgressRecord& progres
     return 0;
 }
 
-int run_batch(Application& app, bool quiet, std::FILE* out) {
+int run_batch(Session& app, bool quiet, std::FILE* out) {
     Settings& s = app.settings;
     JobRecord& job = app.job;
     const Console console(out, job.debug_word == "DEBUG", quiet);

@@ -9,12 +9,12 @@
 #include <string>
 
 #include "pipeline/input_list.h"
-#include "pipeline/records.h"
+#include "records/records.h"
 #include "settings/settings.h"
 
 namespace pixlane {
 
-struct Application;
+struct Session;
 class WatermarkFont;
 
 // Converts one file: reads job.input_path (and the batch fields), writes the
@@ -35,7 +35,7 @@ int conversion_worker(const Settings& s, JobRecord& job, ProgressRecord& progres
 // The whole console run after parsing. Prints to `out`; returns the exit
 // status: 0 all imported files converted, 1 an "Error: " line, 2 the run
 // stopped or converted fewer files than it imported.
-int run_batch(Application& app, bool quiet, std::FILE* out = stdout);
+int run_batch(Session& app, bool quiet, std::FILE* out = stdout);
 
 // Whether an input argument names a file: reading back from its end a "."
 // comes before any "/" or blank, is not the first character of the last

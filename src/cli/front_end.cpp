@@ -1,8 +1,9 @@
 #include "cli/front_end.h"
 
-#include "app/app.h"
-#include "app/language.h"
-#include "app/strings.h"
+#include "base/product.h"
+#include "formats/extensions.h"
+#include "base/language.h"
+#include "util/strings.h"
 #include "cli/arguments.h"
 #include "cli/options.h"
 #include "cli/profile.h"
@@ -104,7 +105,7 @@ void ConsoleIo::platform_set_title(const std::string& title) { platform::set_con
 
 void ConsoleIo::platform_wait_for_key() { platform::wait_for_key(); }
 
-void prepare_for_parsing(Application& app) {
+void prepare_for_parsing(Session& app) {
     reset_job_record(app.job, platform::program_folder());
     app.input_list.clear();
     reset_to_defaults(app.settings, DefaultsForm::CommandLine, platform::now_local(), 0, 0);
@@ -214,7 +215,7 @@ std::vector<std::string> banner_lines() {
     return {title_text(), copyright, std::string(kWebAddress), " "};
 }
 
-std::optional<int> run_command_line(Application& app, const BatchRunner& batch,
+std::optional<int> run_command_line(Session& app, const BatchRunner& batch,
                                     const ConsoleIo& io) {
     if (app.args.empty()) {
         return std::nullopt;

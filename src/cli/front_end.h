@@ -10,13 +10,13 @@
 #include <string_view>
 #include <vector>
 
-#include "app/application.h"
+#include "run/session.h"
 
 namespace pixlane::cli {
 
 // The batch run: called with the console open and the banner printed; returns
 // the exit status of the process.
-using BatchRunner = std::function<int(Application&, bool quiet)>;
+using BatchRunner = std::function<int(Session&, bool quiet)>;
 
 // Where the console lines go and how the console is titled and paused. The
 // defaults are the process's own console; tests give their own.
@@ -39,7 +39,7 @@ struct ParseResult {
 // Prepares the records for a command-line run: the job record reset with the
 // program folder, the settings at their command-line defaults, the built-in
 // language table loaded.
-void prepare_for_parsing(Application& app);
+void prepare_for_parsing(Session& app);
 
 // The main loop: every argument from the first, matched by its key against
 // -I/--INPUT, -O/--OUTPUT, -C/--CONVERSION, the setting options of the
@@ -62,7 +62,7 @@ std::string program_stem(std::string_view program_name);
 // (no arguments, or no input option); otherwise the exit status: 0 for help,
 // version and the commands that need the window (-U, -T), 1 after an
 // "Error: " line, else the status `batch` returns.
-std::optional<int> run_command_line(Application& app, const BatchRunner& batch,
+std::optional<int> run_command_line(Session& app, const BatchRunner& batch,
                                     const ConsoleIo& io = {});
 
 } // namespace pixlane::cli

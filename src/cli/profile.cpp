@@ -1,6 +1,6 @@
 #include "cli/profile.h"
 
-#include "app/strings.h"
+#include "util/strings.h"
 #include "cli/arguments.h"
 #include "cli/options.h"
 #include "settings/ini.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/strings.h"
+#include "util/strings.h"
 #include "decorations/compose.h"
 #include "draw/text.h"
 #include "naming/mask.h"

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "pipeline/bitmap.h"
-#include "pipeline/records.h"
+#include "records/records.h"
 #include "settings/settings.h"
 
 namespace pixlane {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/strings.h"
+#include "util/strings.h"
 
 namespace pixlane::draw {
 namespace {

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <charconv>
 
-#include "app/app.h"
-#include "app/language.h"
-#include "app/strings.h"
+#include "base/product.h"
+#include "base/language.h"
+#include "util/strings.h"
 #include "settings/keys.h"
 
 namespace pixlane {

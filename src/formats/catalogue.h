@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/extensions.h"
+
 namespace pixlane {
 
 class LanguageTable;

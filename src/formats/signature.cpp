@@ -1,6 +1,6 @@
 #include "formats/signature.h"
 
-#include "app/strings.h"
+#include "util/strings.h"
 
 #include <array>
 #include <fstream>

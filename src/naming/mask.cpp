@@ -6,7 +6,7 @@
 #include <functional>
 #include <random>
 
-#include "app/strings.h"
+#include "util/strings.h"
 #include "platform/platform.h"
 
 namespace pixlane {

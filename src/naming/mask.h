@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "pipeline/records.h"
+#include "records/records.h"
 #include "settings/settings.h"
 
 namespace pixlane {

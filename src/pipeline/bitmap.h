@@ -7,16 +7,9 @@
 
 #include <memory>
 
-namespace pixlane {
+#include "util/c_handle.h"
 
-// Calls a C library's free function on a pointer.
-template <auto Fn>
-struct CDeleter {
-    template <class T>
-    void operator()(T* p) const noexcept {
-        Fn(p);
-    }
-};
+namespace pixlane {
 
 using Bitmap = std::unique_ptr<FIBITMAP, CDeleter<FreeImage_Unload>>;
 using MemoryStream = std::unique_ptr<FIMEMORY, CDeleter<FreeImage_CloseMemory>>;

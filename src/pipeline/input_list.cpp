@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "formats/catalogue.h"
-#include "app/strings.h"
+#include "util/strings.h"
 #include "platform/platform.h"
 
 namespace pixlane {

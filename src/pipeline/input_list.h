@@ -9,7 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "pipeline/records.h"
+#include "records/records.h"
 
 namespace pixlane {
 

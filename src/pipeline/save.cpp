@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/strings.h"
+#include "util/strings.h"
 #include "formats/catalogue.h"
 #include "naming/mask.h"
 #include "pipeline/jxr_writer.h"

@@ -24,7 +24,7 @@
 #include <string_view>
 
 #include "pipeline/bitmap.h"
-#include "pipeline/records.h"
+#include "records/records.h"
 #include "settings/settings.h"
 
 namespace pixlane {

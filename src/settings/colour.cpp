@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/strings.h"
+#include "util/strings.h"
 
 namespace pixlane {
 namespace {

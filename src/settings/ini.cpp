@@ -4,7 +4,7 @@
 #include <iterator>
 #include <limits>
 
-#include "app/strings.h"
+#include "util/strings.h"
 #include "platform/platform.h"
 
 namespace pixlane {

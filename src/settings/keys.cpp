@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/strings.h"
+#include "util/strings.h"
 
 namespace pixlane {
 namespace {

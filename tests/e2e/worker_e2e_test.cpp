@@ -10,7 +10,7 @@
 #include <limits>
 #include <sstream>
 
-#include "cli/worker_process.h"
+#include "run/worker_process.h"
 #include "pipeline/save.h"
 #include "platform/platform.h"
 #include "support/gif_writer.h"

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "app/app.h"
+#include "base/product.h"
+#include "ui/icons.h"
 #include "app/application.h"
-#include "pipeline/records.h"
+#include "records/records.h"
 #include "platform/platform.h"
 #include "support/test_support.h"
 

@@ -4,9 +4,9 @@
 
 #include <set>
 
-#include "app/app.h"
-#include "app/language.h"
-#include "app/strings.h"
+#include "base/product.h"
+#include "base/language.h"
+#include "util/strings.h"
 #include "settings/keys.h"
 
 namespace pixlane {

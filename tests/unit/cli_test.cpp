@@ -72,13 +72,13 @@ struct Run {
     bool batch_quiet = false;
 };
 
-Run run_front_end(Application& app, std::vector<std::string> args, int batch_status = 0) {
+Run run_front_end(Session& app, std::vector<std::string> args, int batch_status = 0) {
     Run r;
     app.args = std::move(args);
     app.program_name = "pixlane.exe";
     std::FILE* out = std::tmpfile();
     ConsoleIo io{out, [&](const std::string&) { ++r.titles; }, [&] { ++r.key_waits; }};
-    const BatchRunner batch = [&](Application&, bool quiet) {
+    const BatchRunner batch = [&](Session&, bool quiet) {
         ++r.batch_calls;
         r.batch_quiet = quiet;
         std::fputs("<batch>\n", out);
@@ -96,7 +96,7 @@ Run run_front_end(Application& app, std::vector<std::string> args, int batch_sta
 }
 
 Run run_front_end(std::vector<std::string> args, int batch_status = 0) {
-    Application app;
+    Session app;
     return run_front_end(app, std::move(args), batch_status);
 }
 
@@ -295,7 +295,7 @@ TEST(FrontEndTest, WithoutInputOptionTheWindowOpens) {
 }
 
 TEST(FrontEndTest, RecordsAreFilledFromAnyCaseOfKeys) {
-    Application app;
+    Session app;
     const auto r = run_front_end(
         app, {"--Input=C:\\Photos\\A.gif", "-O", "\"d:\\my", "pictures\"", "-c", "JPG", "-D",
               "--Width=640", "-I", "\"c:\\two words\\b.gif\"", "--wm-text=\"Hello", "World\""});
@@ -312,7 +312,7 @@ TEST(FrontEndTest, RecordsAreFilledFromAnyCaseOfKeys) {
 }
 
 TEST(FrontEndTest, PreparationResetsRecordsToCommandLineDefaults) {
-    Application app;
+    Session app;
     app.settings.keep_aspect_ratio = 1;
     app.settings.jpg_quality = 10;
     app.job.output_extension = "png";

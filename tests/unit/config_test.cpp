@@ -3,9 +3,9 @@
 #include <cmath>
 #include <limits>
 
-#include "app/app.h"
+#include "base/product.h"
 #include "platform/platform.h"
-#include "settings/config.h"
+#include "config/config.h"
 #include "settings/keys.h"
 #include "support/test_support.h"
 

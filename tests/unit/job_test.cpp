@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "pipeline/job.h"
+#include "run/job.h"
 #include "pipeline/save.h"
 #include "platform/platform.h"
 #include "support/gif_writer.h"

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "app/language.h"
+#include "base/language.h"
 
 namespace pixlane {
 namespace {

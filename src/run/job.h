@@ -11,7 +11,7 @@
 
 #include "decorations/watermark.h"
 #include "pipeline/bitmap.h"
-#include "pipeline/records.h"
+#include "records/records.h"
 #include "settings/settings.h"
 
 namespace pixlane {

@@ -1,10 +1,8 @@
-#include "app/app.h"
+#include "base/product.h"
 
 #include "platform/platform.h"
 
 namespace pixlane {
-
-std::atomic<bool> g_quit{false};
 
 std::string version_text(int version_number) {
     std::string digits = std::to_string(version_number);
@@ -22,24 +20,6 @@ std::string version_text(int version_number) {
 }
 
 std::string title_text() { return std::string(kProductName) + " " + version_text(); }
-
-IconMaps make_icon_maps() {
-    IconMaps m;
-    m.buttons = {{"Convert", 2}, {"InFiles", 3}, {"InFolder", 4}};
-    static constexpr std::pair<const char*, int> kSetA[] = {
-        {"New", 5},         {"Add", 6},          {"InFiles", 7},      {"InFolder", 8},
-        {"OutFolder", 9},   {"OutFormat", 10},   {"FavFolder", 11},   {"ImportFiles", 12},
-        {"ExportFiles", 13}, {"Exit", 14},       {"Copy", 15},        {"Delete", 16},
-        {"SelectAll", 17},  {"Convert", 18},     {"Error", 19},       {"Preferences", 20},
-        {"CustomConverter", 21}, {"Help", 22},   {"Email", 25},       {"Web", 26},
-        {"Updates", 27},    {"About", 28}};
-    constexpr int kSetBOffset = 24;
-    for (const auto& [key, number] : kSetA) {
-        m.set_a.emplace(key, number);
-        m.set_b.emplace(key, number + kSetBOffset);
-    }
-    return m;
-}
 
 std::string settings_folder(bool create) {
     std::string folder = platform::settings_base_folder();

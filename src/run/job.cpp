@@ -1,10 +1,10 @@
-#include "pipeline/job.h"
+#include "run/job.h"
 
 #include <algorithm>
 #include <cmath>
 #include <random>
 
-#include "app/strings.h"
+#include "util/strings.h"
 #include "decorations/frame.h"
 #include "naming/mask.h"
 #include "pipeline/adjust.h"

@@ -1,4 +1,4 @@
-#include "cli/wire.h"
+#include "run/wire.h"
 
 #include <poll.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "pipeline/records.h"
+#include "records/records.h"
 
 namespace pixlane {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/language.h"
+#include "base/language.h"
 #include "settings/ini.h"
 #include "settings/settings.h"
 

@@ -1,10 +1,7 @@
-// Process-wide facts of the application: version and title texts, the two
-// extension lists, the icon maps, the quit flag and product data.
+// The product's identity: version and title texts, names and addresses, and
+// the settings folder.
 #pragma once
 
-#include <array>
-#include <atomic>
-#include <map>
 #include <string>
 #include <string_view>
 
@@ -26,24 +23,6 @@ inline constexpr std::string_view kConfigFileName = "config.ini";
 std::string version_text(int version_number = kVersionNumber);
 // "Pixlane 2.8": window title, console title and single-instance lock name.
 std::string title_text();
-
-inline constexpr std::array<std::string_view, 1> kInputExtensions = {"gif"};
-inline constexpr std::array<std::string_view, 23> kOutputExtensions = {
-    "bmp", "dds", "exr", "gif", "hdr", "ico", "j2k", "jng", "jp2", "jpg", "jxr", "pbm",
-    "pcx", "pfm", "pgm", "png", "ppm", "psd", "tga", "tiff", "wbmp", "webp", "xpm"};
-
-// Icon key to image number, for buttons and for the two icon sets of the
-// toolbar and menus.
-using IconMap = std::map<std::string, int, std::less<>>;
-struct IconMaps {
-    IconMap buttons;
-    IconMap set_a;
-    IconMap set_b;
-};
-IconMaps make_icon_maps();
-
-// Set by the event loop when the main window closes or Exit is chosen.
-extern std::atomic<bool> g_quit;
 
 // The settings folder: the base settings folder, the vendor folder and the
 // product folder, ending with the separator. With `create`, missing levels

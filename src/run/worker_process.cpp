@@ -1,4 +1,4 @@
-#include "cli/worker_process.h"
+#include "run/worker_process.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -15,10 +15,10 @@
 #include <new>
 #include <vector>
 
-#include "cli/wire.h"
+#include "run/wire.h"
 #include "decorations/watermark.h"
 #include "naming/mask.h"
-#include "pipeline/job.h"
+#include "run/job.h"
 #include "platform/platform.h"
 #include "settings/serialize.h"
 

@@ -15,7 +15,7 @@
 //   UTF-8. The loader sorts the entries of each group, so the order below is
 //   only the order in which they were written.
 
-#include "app/language.h"
+#include "base/language.h"
 
 #include <cstddef>
 #include <iterator>

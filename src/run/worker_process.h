@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "pipeline/records.h"
+#include "records/records.h"
 #include "settings/settings.h"
 
 namespace pixlane {

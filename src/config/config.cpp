@@ -1,12 +1,13 @@
-#include "settings/config.h"
+#include "config/config.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
-#include "app/app.h"
-#include "app/strings.h"
+#include "base/product.h"
+#include "formats/extensions.h"
+#include "util/strings.h"
 #include "platform/platform.h"
 #include "settings/keys.h"
 

@@ -1,9 +1,9 @@
-#include "app/language.h"
+#include "base/language.h"
 
 #include <algorithm>
 #include <numeric>
 
-#include "app/strings.h"
+#include "util/strings.h"
 
 namespace pixlane {
 

@@ -1,0 +1,34 @@
+// The process-wide records a run works on, and the exit statuses of the
+// process. Both front ends fill and read them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "base/language.h"
+#include "pipeline/input_list.h"
+#include "records/records.h"
+#include "settings/settings.h"
+
+namespace pixlane {
+
+// Exit statuses of the process.
+enum ExitStatus : int {
+    kExitOk = 0,           // help, version, window mode, every imported file converted
+    kExitError = 1,        // an "Error: " line was printed
+    kExitIncomplete = 2,   // "Conversion stopped", or fewer files converted than imported
+    kExitInstanceRunning = 3, // another instance holds the single-instance lock
+};
+
+// The one instance of each process-wide record, from start-up to exit.
+struct Session {
+    Settings settings;
+    JobRecord job;
+    ProgressRecord progress;
+    LanguageTable language;
+    InputList input_list;
+    std::vector<std::string> args; // the arguments, without the program name
+    std::string program_name;      // file name of the executable, without folder
+};
+
+} // namespace pixlane
