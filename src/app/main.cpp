@@ -7,6 +7,7 @@
 #include "base/product.h"
 #include "cli/batch.h"
 #include "cli/front_end.h"
+#include "run/worker_faults.h"
 #include "run/worker_process.h"
 #include "platform/platform.h"
 
@@ -16,7 +17,7 @@ int main(int argc, char** argv) {
     // The hidden worker mode of the supervised conversion: no lock, no front end.
     if (argc == 4 && std::strcmp(argv[1], kWorkerModeArgument) == 0) {
         return run_worker_process(3, 4, std::strtoull(argv[2], nullptr, 10),
-                                  std::atoi(argv[3]));
+                                  std::atoi(argv[3]), worker_faults_from_environment());
     }
     const cli::BatchRunner batch = [](Session& app, bool quiet) {
         return run_batch(app, quiet);

@@ -30,7 +30,7 @@ void apply_option_value(const SettingKey& row, std::string_view value, Settings&
         }
         break;
     case OptionClass::Keyword:
-        set_int(s, row.field, keyword_value(row.keyword_kind, value));
+        set_int(s, row.field, keyword_value(row.keywords, value));
         break;
     case OptionClass::Text:
         if (auto* text = text_field(s, row.field)) {

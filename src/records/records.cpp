@@ -21,7 +21,42 @@ void reset_progress_record(ProgressRecord& p) {
     p.index = 0;
     p.current_input.clear();
     p.count = 0;
+    p.total = 0;
     p.running = true;
+    p.paused = false;
+}
+
+ProgressSnapshot ProgressRecord::snapshot() const {
+    std::lock_guard guard(lock);
+    return {index, current_input, last_duration, count, total, running};
+}
+
+void ProgressRecord::request_stop() {
+    {
+        std::lock_guard guard(lock);
+        running = false;
+        paused = false;
+    }
+    m_resumed.notify_all();
+}
+
+void ProgressRecord::pause() {
+    std::lock_guard guard(lock);
+    paused = true;
+}
+
+void ProgressRecord::resume() {
+    {
+        std::lock_guard guard(lock);
+        paused = false;
+    }
+    m_resumed.notify_all();
+}
+
+bool ProgressRecord::proceed() {
+    std::unique_lock guard(lock);
+    m_resumed.wait(guard, [&] { return !paused || !running; });
+    return running;
 }
 
 } // namespace pixlane

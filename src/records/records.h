@@ -2,6 +2,7 @@
 // the conversion worker and follows its progress.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <random>
@@ -46,18 +47,45 @@ std::int32_t new_random_value();
 // every other field empty or 0. The caller empties its input list.
 void reset_job_record(JobRecord& job, const std::string& program_folder);
 
+// A consistent copy of the progress record, taken under its lock.
+struct ProgressSnapshot {
+    std::int32_t index = 0;
+    std::string current_input;
+    std::int64_t last_duration = 0;
+    std::int32_t count = 0;
+    std::int32_t total = 0;
+    bool running = true;
+};
+
 // What a worker reports to the thread that waits for it. Read and written
 // under `lock` while a worker runs.
 struct ProgressRecord {
-    std::mutex lock;
+    mutable std::mutex lock;
     std::int32_t index = 0;          // 1-based entry being processed
     std::string current_input;
     std::int64_t last_duration = 0;  // ms of the previous file; >= 1000 after success, 0 after failure
     std::int32_t count = 0;          // files added (import) or converted (conversion)
+    std::int32_t total = 0;          // entries the worker walks; 0 while unknown
     bool running = true;             // cleared to stop the worker between files
+    bool paused = false;             // the worker waits before its next file while set
+
+    // Every field, read at once under the lock.
+    ProgressSnapshot snapshot() const;
+    // Clears `running` (and any pause): the worker stops before its next file.
+    void request_stop();
+    // Holds the worker before its next file until resume() or request_stop().
+    void pause();
+    void resume();
+    // Called by a worker between files: waits while paused; true when it
+    // may go on.
+    bool proceed();
+
+private:
+    std::condition_variable m_resumed;
 };
 
-// Index 0, current input empty, count 0, running on; last duration kept.
+// Index 0, current input empty, count 0, total 0, running on, not paused;
+// last duration kept.
 void reset_progress_record(ProgressRecord& p);
 
 } // namespace pixlane

@@ -1,11 +1,7 @@
 #include "run/worker_process.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,14 +11,13 @@
 #include <new>
 #include <vector>
 
-#include "run/wire.h"
 #include "decorations/watermark.h"
 #include "naming/mask.h"
-#include "run/job.h"
 #include "platform/platform.h"
+#include "platform/process.h"
+#include "run/job.h"
+#include "run/wire.h"
 #include "settings/serialize.h"
-
-extern char** environ;
 
 namespace pixlane {
 namespace {
@@ -127,65 +122,6 @@ void read_job_answer(const wire::Message& m, JobRecord& j) {
     j.output_depth = to_int(m[6]);
 }
 
-// Test hook: PIXLANE_WORKER_FAULTS="crash=a.gif;hang=b.gif;oom=c.gif" makes
-// the child fail in that way on a file of that name (also "spin": busy
-// forever; "litter": leave a temporary output, then crash).
-std::string injected_fault(const std::string& input_path) {
-    const char* spec = std::getenv("PIXLANE_WORKER_FAULTS");
-    if (!spec) {
-        return {};
-    }
-    const std::string name = platform::file_name_of(input_path);
-    std::string all(spec);
-    std::size_t pos = 0;
-    while (pos <= all.size()) {
-        const auto end = std::min(all.find(';', pos), all.size());
-        const std::string item = all.substr(pos, end - pos);
-        const auto eq = item.find('=');
-        if (eq != std::string::npos && item.substr(eq + 1) == name) {
-            return item.substr(0, eq);
-        }
-        pos = end + 1;
-    }
-    return {};
-}
-
-// Dies of a segmentation fault, past any handler a sanitizer installed.
-[[noreturn]] void crash() {
-    ::signal(SIGSEGV, SIG_DFL);
-    ::raise(SIGSEGV);
-    std::abort();
-}
-
-void run_fault(const std::string& fault, const Settings& s, const JobRecord& job) {
-    if (fault == "litter") {
-        // A crash in the middle of writing: a temporary output exists.
-        const std::string tmp = temporary_path(s, job);
-        if (FILE* f = std::fopen(tmp.c_str(), "wb")) {
-            std::fputs("half", f);
-            std::fclose(f);
-        }
-        crash();
-    } else if (fault == "crash") {
-        crash();
-    } else if (fault == "hang") {
-        for (;;) {
-            ::pause();
-        }
-    } else if (fault == "spin") {
-        volatile unsigned long spins = 0;
-        for (;;) {
-            spins = spins + 1;
-        }
-    } else if (fault == "oom") {
-        std::vector<std::unique_ptr<char[]>> hog;
-        for (;;) {
-            hog.emplace_back(new char[std::size_t{64} << 20]);
-            std::memset(hog.back().get(), 1, std::size_t{64} << 20);
-        }
-    }
-}
-
 // Only the soft limit moves: without privileges a hard limit, once lowered,
 // can never be raised for the next file. Past the soft limit SIGXCPU ends
 // the child; the parent's wall-clock watchdog stays the last resort.
@@ -239,9 +175,9 @@ WorkerLimits WorkerLimits::from_environment() {
 }
 
 struct WorkerSupervisor::Child {
-    pid_t pid = -1;
-    int to_child = -1;
-    int from_child = -1;
+    platform::ChildProcess process;
+    UniqueFd to_child;
+    UniqueFd from_child;
 };
 
 WorkerSupervisor::WorkerSupervisor(const Settings& s, WorkerLimits limits, std::string program)
@@ -253,7 +189,7 @@ WorkerSupervisor::WorkerSupervisor(const Settings& s, WorkerLimits limits, std::
 
 WorkerSupervisor::~WorkerSupervisor() {
     if (m_child) {
-        wire::write_message(m_child->to_child, {"quit"});
+        wire::write_message(m_child->to_child.get(), {"quit"});
         end_child(false);
     }
 }
@@ -262,46 +198,38 @@ bool WorkerSupervisor::ensure_child(std::string& reason) {
     if (m_child) {
         return true;
     }
-    int down[2], up[2];
-    if (::pipe2(down, O_CLOEXEC) != 0) {
+    auto down = platform::make_pipe();
+    auto up = platform::make_pipe();
+    if (!down || !up) {
         reason = "cannot start the worker process";
         return false;
     }
-    if (::pipe2(up, O_CLOEXEC) != 0) {
-        ::close(down[0]);
-        ::close(down[1]);
+    platform::ChildProcess::Spec spec;
+    spec.program = m_program;
+    spec.arguments = {kWorkerModeArgument, std::to_string(m_limits.address_space_bytes),
+                      std::to_string(m_limits.cpu_seconds_per_file)};
+    spec.fds = {{down->read_end.get(), 3}, {up->write_end.get(), 4}};
+    auto process = platform::ChildProcess::spawn(spec);
+    if (!process) {
         reason = "cannot start the worker process";
         return false;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, down[0], 3);
-    posix_spawn_file_actions_adddup2(&actions, up[1], 4);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, 2, 1); // nothing of the child on our stdout
-    std::string memory = std::to_string(m_limits.address_space_bytes);
-    std::string cpu = std::to_string(m_limits.cpu_seconds_per_file);
-    std::string mode = kWorkerModeArgument;
-    char* argv[] = {m_program.data(), mode.data(), memory.data(), cpu.data(), nullptr};
-    pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, m_program.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(down[0]);
-    ::close(up[1]);
-    if (rc != 0) {
-        ::close(down[1]);
-        ::close(up[0]);
-        reason = "cannot start the worker process";
-        return false;
+    {
+        std::lock_guard guard(m_pid_lock);
+        m_live_pid = process->pid();
+        if (m_aborted) {
+            ::kill(m_live_pid, SIGKILL);
+        }
     }
-    m_child = std::make_unique<Child>(Child{pid, down[1], up[0]});
+    m_child = std::make_unique<Child>(
+        Child{std::move(*process), std::move(down->write_end), std::move(up->read_end)});
     ++m_spawned;
     wire::Message settings{"settings"};
     for (auto& [name, value] : settings_to_pairs(m_settings)) {
         settings.push_back(std::move(name));
         settings.push_back(std::move(value));
     }
-    if (!wire::write_message(m_child->to_child, settings)) {
+    if (!wire::write_message(m_child->to_child.get(), settings)) {
         reason = end_child(true);
         return false;
     }
@@ -312,39 +240,45 @@ std::string WorkerSupervisor::end_child(bool kill) {
     if (!m_child) {
         return {};
     }
+    {
+        std::lock_guard guard(m_pid_lock);
+        m_live_pid = -1;
+    }
     if (kill) {
-        ::kill(m_child->pid, SIGKILL);
+        m_child->process.kill();
     }
-    ::close(m_child->to_child);
-    ::close(m_child->from_child);
-    int status = 0;
-    while (::waitpid(m_child->pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    m_child->to_child.reset();
+    m_child->from_child.reset();
+    const platform::ExitInfo ended = m_child->process.wait();
     m_child.reset();
-    if (WIFSIGNALED(status)) {
-        const int sig = WTERMSIG(status);
-        if (sig == SIGXCPU) {
+    if (ended.signalled) {
+        if (ended.signal == SIGXCPU) {
             return "took longer than " + std::to_string(m_limits.cpu_seconds_per_file) +
                    " s of processor time";
         }
-        return "crashed with signal " + std::to_string(sig);
+        return "crashed with signal " + std::to_string(ended.signal);
     }
-    if (WIFEXITED(status) && WEXITSTATUS(status) == kExitOutOfMemory) {
+    if (ended.status == kExitOutOfMemory) {
         return "out of memory";
     }
-    return "worker process ended with status " + std::to_string(WEXITSTATUS(status));
+    return "worker process ended with status " + std::to_string(ended.status);
 }
 
 void WorkerSupervisor::kill_child() { end_child(true); }
+
+void WorkerSupervisor::abort() {
+    std::lock_guard guard(m_pid_lock);
+    m_aborted = true;
+    if (m_live_pid > 0) {
+        ::kill(m_live_pid, SIGKILL);
+    }
+}
 
 bool WorkerSupervisor::convert(JobRecord& job, std::string& reason) {
     reason.clear();
     // A child that ended while idle (killed from outside) is replaced before
     // it is handed a file; that file never reached it.
-    siginfo_t ended{};
-    if (m_child &&
-        ::waitid(P_PID, static_cast<id_t>(m_child->pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-        ended.si_pid == m_child->pid) {
+    if (m_child && m_child->process.has_ended()) {
         end_child(false);
     }
     if (!ensure_child(reason)) {
@@ -355,15 +289,21 @@ bool WorkerSupervisor::convert(JobRecord& job, std::string& reason) {
     const std::string folder = platform::folder_of(output_path(m_settings, job));
     bool timed_out = false;
     std::optional<wire::Message> answer;
-    if (wire::write_message(m_child->to_child, job_request(job))) {
-        answer = wire::read_message(m_child->from_child, m_limits.wall_seconds_per_file * 1000,
-                                    &timed_out);
+    if (wire::write_message(m_child->to_child.get(), job_request(job))) {
+        answer = wire::read_message(m_child->from_child.get(),
+                                    m_limits.wall_seconds_per_file * 1000, &timed_out);
     }
     if (!answer || answer->empty()) {
         const std::string why = end_child(timed_out);
-        reason = timed_out ? "took longer than " + std::to_string(m_limits.wall_seconds_per_file) +
-                                 " s"
-                           : why;
+        bool aborted = false;
+        {
+            std::lock_guard guard(m_pid_lock);
+            aborted = m_aborted;
+        }
+        reason = aborted     ? "stopped"
+                 : timed_out ? "took longer than " +
+                                   std::to_string(m_limits.wall_seconds_per_file) + " s"
+                             : why;
         remove_temporary_files(folder, job.output_extension, started);
         return false;
     }
@@ -377,7 +317,7 @@ bool WorkerSupervisor::convert(JobRecord& job, std::string& reason) {
 }
 
 int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
-                       int cpu_seconds_per_file) {
+                       int cpu_seconds_per_file, const BeforeJob& before_job) {
     rlimit no_core{0, 0};
     ::setrlimit(RLIMIT_CORE, &no_core);
     if (!kAddressSanitizer && address_space_bytes > 0) {
@@ -410,7 +350,9 @@ int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
         limit_cpu_from_now(cpu_seconds_per_file);
         bool ok = false;
         try {
-            run_fault(injected_fault(job.input_path), settings, job);
+            if (before_job) {
+                before_job(settings, job);
+            }
             ok = run_job(settings, job, font.get());
         } catch (const std::bad_alloc&) {
             wire::write_message(out_fd, {"oom"});

@@ -8,8 +8,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+
+#include <sys/types.h>
 
 #include "records/records.h"
 #include "settings/settings.h"
@@ -51,6 +55,9 @@ public:
     int spawned() const { return m_spawned; }
     // Ends the current child (as if it had died between files).
     void kill_child();
+    // From any thread: ends the child at once; the file it converts fails
+    // with the reason "stopped" and its temporary output is removed.
+    void abort();
 
 private:
     struct Child;
@@ -62,11 +69,20 @@ private:
     std::string m_program;
     std::unique_ptr<Child> m_child;
     int m_spawned = 0;
+    // Guards the pid abort() may kill: it is cleared before the child is
+    // reaped, so a kill never reaches a process that reused the number.
+    std::mutex m_pid_lock;
+    pid_t m_live_pid = -1;
+    bool m_aborted = false;
 };
+
+// Runs before each job in the worker process; tests install one that makes
+// the child fail on purpose. Empty in normal runs.
+using BeforeJob = std::function<void(const Settings& s, const JobRecord& job)>;
 
 // The worker mode's main loop: reads requests on `in_fd`, answers on
 // `out_fd`; returns the process exit status.
 int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
-                       int cpu_seconds_per_file);
+                       int cpu_seconds_per_file, const BeforeJob& before_job = {});
 
 } // namespace pixlane

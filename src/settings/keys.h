@@ -12,6 +12,7 @@
 #include <string_view>
 #include <variant>
 
+#include "settings/keywords.h"
 #include "settings/settings.h"
 
 namespace pixlane {
@@ -46,7 +47,7 @@ enum class OptionClass : std::uint8_t {
     Flag,    // no value; presence stores `flag_value`
     Integer, // integer reader ($hex, %binary, sign, stops at the first misfit)
     Decimal, // floating-point number
-    Keyword, // word of keyword table `keyword_kind`
+    Keyword, // word of keyword table `keywords`
     Text,    // text, with the double-quote rules
 };
 
@@ -54,6 +55,23 @@ enum class OptionClass : std::uint8_t {
 struct AlsoSets {
     FieldRef field;
     std::int32_t value;
+};
+
+// A row is listed (and checked) while another setting has this value.
+struct ListedWhen {
+    FieldRef field;
+    std::int32_t value;
+};
+
+// What a run checks of a row's value whenever the row is listed. A fault
+// names the row's option ("Invalid width value" for --WIDTH).
+enum class Check : std::uint8_t {
+    None,
+    Range,          // from range_min to range_max inclusive; floats compared as 32-bit floats
+    NotZero,        // anything but 0
+    FormatDepth,    // 0 (automatic) or a bit depth the catalogue allows for `format`
+    WatermarkFont,  // after this row: the watermark font must load
+    WatermarkImage, // after this row: the watermark image file must have a size above 0
 };
 
 struct SettingKey {
@@ -65,11 +83,20 @@ struct SettingKey {
     std::string_view format = {}; // extension, for input/output option rows
     std::string_view option = {}; // e.g. "--JPG-QUALITY"; empty: no option
     OptionClass option_class = OptionClass::None;
-    int keyword_kind = -1;        // keyword table for Keyword options
+    Keywords keywords = Keywords::None; // keyword table of Keyword options and of the listing
     std::int32_t flag_value = 1;  // value a Flag option stores
     std::optional<AlsoSets> also_sets = {};
     std::string_view profile_option = {}; // profile key when it differs from `option`
     std::optional<std::int32_t> cli_default = {}; // command-line default when it differs
+    // The debug listing. Rows of a format (`format` set) are listed for that
+    // format, under `listing` or else their key and ": "; other rows only
+    // with a `listing` label, always or while `listed_when` holds.
+    std::string_view listing = {};
+    std::optional<ListedWhen> listed_when = {};
+    std::string_view listing_join = {}; // the next row's value follows on this line after it
+    Check check = Check::None;
+    double range_min = 0;
+    double range_max = 0;
 };
 
 // Every setting, grouped as config.ini writes them.

@@ -48,14 +48,15 @@ const std::array<std::span<const Keyword>, kKeywordKinds> kTables = {
 
 } // namespace
 
-std::span<const Keyword> keyword_table(int kind) {
-    if (kind < 0 || kind >= kKeywordKinds) {
+std::span<const Keyword> keyword_table(Keywords kind) {
+    const int index = static_cast<int>(kind);
+    if (index < 0 || index >= kKeywordKinds) {
         return {};
     }
-    return kTables[static_cast<std::size_t>(kind)];
+    return kTables[static_cast<std::size_t>(index)];
 }
 
-std::int32_t keyword_value(int kind, std::string_view text) {
+std::int32_t keyword_value(Keywords kind, std::string_view text) {
     const std::string word = to_upper(trim(text));
     for (const auto& k : keyword_table(kind)) {
         if (k.word == word) {
@@ -65,7 +66,7 @@ std::int32_t keyword_value(int kind, std::string_view text) {
     return 0;
 }
 
-std::string keyword_name(int kind, std::int32_t value) {
+std::string keyword_name(Keywords kind, std::int32_t value) {
     for (const auto& k : keyword_table(kind)) {
         if (k.value == value) {
             return to_lower(k.word);

@@ -18,10 +18,40 @@ struct Keyword {
     std::int32_t value;
 };
 
+// The keyword tables by name. One table may serve several settings (every
+// compression setting shares one, every frame-loading setting another).
+enum class Keywords : std::int8_t {
+    None = -1,
+    DdsLoadAs,
+    RawLoadAs,
+    FrameLoading,
+    ToneMapping,
+    Compression,
+    ColorTable,
+    ColorMode,
+    Chroma,
+    JpgSaveAs,
+    RotationType,
+    SizeUnit,
+    ResizeType,
+    ResizeAlgorithm,
+    Dither,
+    FrameKind,
+    WatermarkKind,
+    FontStyle,
+    FontEffect,
+    Alignment,
+    Boundary,
+    Position,
+    SizeMode,
+    Timestamp,
+};
+
 inline constexpr int kKeywordKinds = 23;
 
-std::span<const Keyword> keyword_table(int kind);
-std::int32_t keyword_value(int kind, std::string_view text);
-std::string keyword_name(int kind, std::int32_t value);
+// The entries of a table; empty for Keywords::None.
+std::span<const Keyword> keyword_table(Keywords kind);
+std::int32_t keyword_value(Keywords kind, std::string_view text);
+std::string keyword_name(Keywords kind, std::int32_t value);
 
 } // namespace pixlane

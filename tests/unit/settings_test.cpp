@@ -84,7 +84,7 @@ TEST(SettingKeysTest, RowsAreUniqueAndTwinKeysAreToldApartByGroup) {
             EXPECT_NE(row.option_class, OptionClass::None) << row.option;
         }
         if (row.option_class == OptionClass::Keyword) {
-            EXPECT_FALSE(keyword_table(row.keyword_kind).empty()) << row.option;
+            EXPECT_FALSE(keyword_table(row.keywords).empty()) << row.option;
         }
     }
     EXPECT_EQ(options.size(), 105u); // every setting option of the command line (--PROFILE aside)
@@ -124,23 +124,26 @@ TEST(SettingKeysTest, IntegersAreStoredInTheFieldsWidth) {
 
 TEST(KeywordTest, ForwardAndReverseLookups) {
     struct Case {
-        int kind;
+        Keywords kind;
         const char* word;
         int value;
     };
-    const Case forward[] = {{12, "lanczos", 5}, {12, "  Lanczos ", 5}, {12, "lanczos3", 0},
-                            {4, "LZW", 6},      {4, "zlib9", 3},       {17, "strikethrought", 2},
-                            {1, "48hs", 4},     {20, "bottomright", 8}, {99, "x", 0}};
+    using K = Keywords;
+    const Case forward[] = {{K::ResizeAlgorithm, "lanczos", 5}, {K::ResizeAlgorithm, "  Lanczos ", 5},
+                            {K::ResizeAlgorithm, "lanczos3", 0}, {K::Compression, "LZW", 6},
+                            {K::Compression, "zlib9", 3},       {K::FontEffect, "strikethrought", 2},
+                            {K::RawLoadAs, "48hs", 4},          {K::Position, "bottomright", 8},
+                            {K::None, "x", 0}};
     for (const auto& c : forward) {
-        EXPECT_EQ(keyword_value(c.kind, c.word), c.value) << c.kind << " " << c.word;
+        EXPECT_EQ(keyword_value(c.kind, c.word), c.value) << static_cast<int>(c.kind) << " " << c.word;
     }
     // The first entry of a value wins in reverse: compression 1 is "rle" for every format.
-    EXPECT_EQ(keyword_name(4, 1), "rle");
-    EXPECT_EQ(keyword_name(4, 2), "piz");
-    EXPECT_EQ(keyword_name(4, 5), "adobedeflate");
-    EXPECT_EQ(keyword_name(4, 9), "");
-    EXPECT_EQ(keyword_name(14, 1), "solid");
-    EXPECT_EQ(keyword_name(15, 2), "image");
+    EXPECT_EQ(keyword_name(Keywords::Compression, 1), "rle");
+    EXPECT_EQ(keyword_name(Keywords::Compression, 2), "piz");
+    EXPECT_EQ(keyword_name(Keywords::Compression, 5), "adobedeflate");
+    EXPECT_EQ(keyword_name(Keywords::Compression, 9), "");
+    EXPECT_EQ(keyword_name(Keywords::FrameKind, 1), "solid");
+    EXPECT_EQ(keyword_name(Keywords::WatermarkKind, 2), "image");
 }
 
 } // namespace
