@@ -6,9 +6,11 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <fstream>
 #include <limits>
 #include <sstream>
+#include <thread>
 
 #include "run/worker_process.h"
 #include "pipeline/save.h"
@@ -81,6 +83,33 @@ TEST(WorkerE2eTest, FaultyFilesCostOnlyThemselves) {
                                   {{"PIXLANE_WORKER_FAULTS", "crash=a_good.gif"}});
     EXPECT_NE(loud.out.find("Conversion stopped"), std::string::npos);
     EXPECT_EQ(loud.status, 2);
+}
+
+TEST(WorkerE2eTest, AStopSignalEndsTheChildAtOnceAndLeavesNoStrayFiles) {
+    for (int sig : {SIGTERM, SIGINT}) {
+        TempDir in, out;
+        write_file(in / "a_good.gif", small_gif());
+        write_file(in / "b_hang.gif", small_gif());
+        write_file(in / "c_good.gif", small_gif());
+        const auto started = std::chrono::steady_clock::now();
+        const auto signal_once_a_is_written = [&](pid_t pid) {
+            while (!platform::exists(out / "a_good.png") &&
+                   std::chrono::steady_clock::now() - started < std::chrono::seconds(60)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the child hangs on b
+            ::kill(pid, sig);
+        };
+        const auto r = run_pixlane({"-i", in.path(), "-o", out.path(), "-c", "png"}, {},
+                                   {{"PIXLANE_WORKER_FAULTS", "hang=b_hang.gif"},
+                                    {"PIXLANE_WORKER_TIMEOUT_SECONDS", "120"}},
+                                   signal_once_a_is_written);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
+        EXPECT_EQ(r.status, 2) << sig;
+        EXPECT_NE(r.out.find("Files converted: 1 of 3"), std::string::npos) << r.out;
+        EXPECT_NE(r.err.find("b_hang.gif: stopped"), std::string::npos) << r.err;
+        EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"a_good.png"}) << sig;
+    }
 }
 
 TEST(WorkerE2eTest, TemporaryOutputOfAFileFromASubfolderIsRemoved) {

@@ -49,7 +49,8 @@ void write_file(const std::string& path, const std::string& data) {
 }
 
 RunResult run(const std::string& program, const std::vector<std::string>& args,
-              const std::map<std::string, std::string>& env, const std::string& cwd) {
+              const std::map<std::string, std::string>& env, const std::string& cwd,
+              const WhileRunning& during) {
     TempDir capture;
     const std::string out_path = capture / "out";
     const std::string err_path = capture / "err";
@@ -94,6 +95,9 @@ RunResult run(const std::string& program, const std::vector<std::string>& args,
     pid_t pid = 0;
     RunResult r;
     if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
+        if (during) {
+            during(pid);
+        }
         int status = 0;
         ::waitpid(pid, &status, 0);
         r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -110,11 +114,11 @@ std::string pixlane_exe() {
 }
 
 RunResult run_pixlane(const std::vector<std::string>& args, const std::string& cwd,
-                      std::map<std::string, std::string> env) {
+                      std::map<std::string, std::string> env, const WhileRunning& during) {
     TempDir runtime;
     env.try_emplace("XDG_RUNTIME_DIR", runtime.path());
     env.try_emplace("XDG_CONFIG_HOME", runtime / "config");
-    return run(pixlane_exe(), args, env, cwd);
+    return run(pixlane_exe(), args, env, cwd, during);
 }
 
 } // namespace pixlane::test

@@ -2,6 +2,9 @@
 // itself, and running the built executable with captured output.
 #pragma once
 
+#include <sys/types.h>
+
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -33,9 +36,12 @@ struct RunResult {
 
 // Runs `program` with `args`; `env` entries are added to (or replace) the
 // inherited environment; standard input is /dev/null. Working folder `cwd`
-// when not empty.
+// when not empty. `during`, when given, is called with the process id while
+// the program runs (e.g. to signal it).
+using WhileRunning = std::function<void(pid_t pid)>;
 RunResult run(const std::string& program, const std::vector<std::string>& args,
-              const std::map<std::string, std::string>& env = {}, const std::string& cwd = {});
+              const std::map<std::string, std::string>& env = {}, const std::string& cwd = {},
+              const WhileRunning& during = {});
 
 // The built pixlane executable (from $PIXLANE_EXE).
 std::string pixlane_exe();
@@ -43,7 +49,8 @@ std::string pixlane_exe();
 // Runs pixlane with a private runtime folder (so the single-instance lock of
 // parallel tests never collides) and a private settings folder.
 RunResult run_pixlane(const std::vector<std::string>& args, const std::string& cwd = {},
-                      std::map<std::string, std::string> env = {});
+                      std::map<std::string, std::string> env = {},
+                      const WhileRunning& during = {});
 
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& data);

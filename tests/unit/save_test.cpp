@@ -142,6 +142,9 @@ struct FormatDepth {
     int depth;
 };
 
+// ctest shows the case as "png 24", not as bytes.
+[[maybe_unused]] void PrintTo(const FormatDepth& c, std::ostream* os) { *os << c.ext << " " << c.depth; }
+
 std::vector<FormatDepth> all_format_depths() {
     std::vector<FormatDepth> all;
     for (const OutputFormat& f : output_catalogue()) {
