@@ -35,6 +35,7 @@ struct JobRecord {
     std::string list_name;           // file name of the input list
     std::string input_folder;        // input argument, then the input folder or empty
     std::string input_type;          // input extension selecting the listing
+    std::string failure_reason;      // why the last file failed, when the job knows
 };
 
 inline constexpr const char* kDefaultListName = "untitled.pxl";

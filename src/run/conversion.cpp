@@ -139,7 +139,9 @@ ConversionRun::ConversionRun(const Settings& s, JobRecord& job, ProgressRecord& 
         };
         const JobRunner in_process = [this](JobRecord& j, std::string& reason) {
             try {
-                return run_job(m_settings, j, m_font.get());
+                const bool ok = run_job(m_settings, j, m_font.get());
+                reason = ok ? std::string() : j.failure_reason;
+                return ok;
             } catch (const std::bad_alloc&) {
                 reason = "out of memory";
                 return false;

@@ -17,6 +17,15 @@ namespace {
 
 constexpr int kIconMaxSide = 128;
 
+// "2 GiB" for 2048, "300 MiB" for 300.
+std::string size_text(std::int64_t mib) {
+    return mib % 1024 == 0 ? std::to_string(mib / 1024) + " GiB" : std::to_string(mib) + " MiB";
+}
+
+std::string frames_text(std::int64_t n) { return std::to_string(n) + (n == 1 ? " frame" : " frames"); }
+
+std::string size_of(int w, int h) { return std::to_string(w) + "\u00D7" + std::to_string(h); }
+
 int random_frame(int count) {
     static thread_local std::mt19937 engine{std::random_device{}()};
     return std::uniform_int_distribution<int>(1, count)(engine);
@@ -61,6 +70,7 @@ std::string with_frame_number(const std::string& path, const std::string& extens
 }
 
 bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
+    job.failure_reason.clear();
     GifAnimation gif;
     if (!gif.open(job.input_path)) {
         return false;
@@ -69,6 +79,13 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
     const FrameRange range = select_frames(s.gif_frame_loading, count,
                                            s.gif_frame_loading == kFramesRandom ? random_frame(count) : 1);
     const bool numbered = s.gif_frame_loading == kFramesAll && count > 1;
+    const std::int64_t frames = range.last - range.first + 1;
+    if (s.max_frames > 0 && frames > s.max_frames) {
+        job.failure_reason = frames_text(frames) + " exceed the limit of " +
+                             frames_text(s.max_frames) + " per file; raise --max-frames";
+        return false;
+    }
+    bool output_checked = false;
     bool saved = false;
     bool failed = false;
     for (int index = range.first; index <= range.last; ++index) {
@@ -87,6 +104,13 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
         const int height = height_of(b);
         job.width = width;
         job.height = height;
+        if (s.max_megapixels > 0 &&
+            std::int64_t{width} * height > std::int64_t{s.max_megapixels} * 1'000'000) {
+            job.failure_reason = "a frame of " + size_of(width, height) + " exceeds the limit of " +
+                                 std::to_string(s.max_megapixels) +
+                                 " megapixels; raise --max-megapixels";
+            return false;
+        }
         b = flip(std::move(b), s);
         b = adjust_colours(std::move(b), s);
         b = greyscale(std::move(b), s);
@@ -101,6 +125,20 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
             job.height = height_of(b);
         }
         b = convert_depth(std::move(b), job);
+        // Every output frame of a file has the size and depth of the first:
+        // their sum is known before anything is written.
+        if (b && !output_checked && s.max_output_mb > 0) {
+            output_checked = true;
+            const std::int64_t bytes =
+                frames * width_of(b) * std::int64_t{height_of(b)} * bpp_of(b) / 8;
+            if (bytes > std::int64_t{s.max_output_mb} << 20) {
+                job.failure_reason = frames_text(frames) + " of " + size_of(width_of(b), height_of(b)) +
+                                     (frames == 1 ? " exceeds" : " exceed") +
+                                     " the output limit of " + size_text(s.max_output_mb) +
+                                     " per file; raise --max-output-mb";
+                return false;
+            }
+        }
         job.output_path = output_path(s, job);
         if (numbered) {
             job.output_path = with_frame_number(job.output_path, job.output_extension, index + 1);

@@ -107,11 +107,11 @@ wire::Message job_answer(bool ok, const JobRecord& j) {
     return {ok ? "ok" : "failed",        j.output_path,
             j.temporary_path,            std::to_string(j.width),
             std::to_string(j.height),    std::to_string(j.source_depth),
-            std::to_string(j.output_depth)};
+            std::to_string(j.output_depth), j.failure_reason};
 }
 
 void read_job_answer(const wire::Message& m, JobRecord& j) {
-    if (m.size() != 7) {
+    if (m.size() != 8) {
         return;
     }
     j.output_path = m[1];
@@ -120,6 +120,7 @@ void read_job_answer(const wire::Message& m, JobRecord& j) {
     j.height = to_int(m[4]);
     j.source_depth = to_int(m[5]);
     j.output_depth = to_int(m[6]);
+    j.failure_reason = m[7];
 }
 
 // Only the soft limit moves: without privileges a hard limit, once lowered,
@@ -313,7 +314,11 @@ bool WorkerSupervisor::convert(JobRecord& job, std::string& reason) {
         return false;
     }
     read_job_answer(*answer, job);
-    return (*answer)[0] == "ok";
+    if ((*answer)[0] != "ok") {
+        reason = job.failure_reason;
+        return false;
+    }
+    return true;
 }
 
 int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,

@@ -48,7 +48,7 @@ public:
     // the child's results (output and temporary path, width, height, source
     // and output depth). On failure `reason` says why when the child died or
     // overran ("crashed with signal 11", "out of memory", "took longer than
-    // 600 s"), and is empty when the job itself failed.
+    // 600 s"); when the job itself failed, the reason it gave (often empty).
     bool convert(JobRecord& job, std::string& reason);
 
     // Children started so far.

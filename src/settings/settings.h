@@ -181,6 +181,12 @@ struct Settings {
     std::uint8_t out_folders_history = 1;
     std::uint8_t out_folders_number = 5;
     std::uint8_t keep_subfolders = 1;
+    // Resource limits per input file (0: none): frames converted, megapixels
+    // (10^6 pixels) of an output frame, and the uncompressed size of all its
+    // output frames in MiB.
+    std::int32_t max_frames = 5000;
+    std::int32_t max_megapixels = 256;
+    std::int32_t max_output_mb = 2048;
 
     // [File]
     std::string txt_fields = "username,password,firstname,lastname,title,sex,notes";
