@@ -119,7 +119,10 @@ int list_limits() {
                     const std::string path = folder + "size." + std::string(f.extension);
                     if (!save_one(make_frame(w, h), f.extension, depth, defaults, path)) {
                         if (count++ < 6) {
-                            refused += " " + std::to_string(w) + "x" + std::to_string(h);
+                            refused += " ";
+                            refused += std::to_string(w);
+                            refused += "x";
+                            refused += std::to_string(h);
                         }
                     }
                     platform::remove_file(path);
@@ -154,12 +157,14 @@ int list_limits() {
             for (int depth : allowed_depths(sweep.ext)) {
                 const std::string path = folder + "option." + sweep.ext;
                 if (!save_one(frame, sweep.ext, depth, s, path)) {
-                    refused += " " + std::to_string(depth);
+                    refused += " ";
+                    refused += std::to_string(depth);
                 } else if (Bitmap back = adopt(FreeImage_Load(FreeImage_GetFIFFromFilename(path.c_str()),
                                                                path.c_str(), 0));
                            !back || bpp_of(back) != depth) {
-                    unreadable += " " + std::to_string(depth) +
-                                  (back ? " (reads as " + std::to_string(bpp_of(back)) + ")" : " (unreadable)");
+                    unreadable += " ";
+                    unreadable += std::to_string(depth);
+                    unreadable += back ? " (reads as " + std::to_string(bpp_of(back)) + ")" : " (unreadable)";
                 }
                 platform::remove_file(path);
             }

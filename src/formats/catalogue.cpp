@@ -249,10 +249,13 @@ std::string open_file_filter(const LanguageTable& language) {
             described.push_back(description);
             filter += "|";
             filter += description;
-            filter += "|" + patterns_of(description);
+            filter += "|";
+            filter += patterns_of(description);
         }
     }
-    filter += "|" + language.text("Dialog", "All Files") + " (*.*)|*.*";
+    filter += "|";
+    filter += language.text("Dialog", "All Files");
+    filter += " (*.*)|*.*";
     return filter;
 }
 

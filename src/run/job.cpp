@@ -58,7 +58,9 @@ Bitmap limit_icon_size(Bitmap in, const JobRecord& job) {
 }
 
 std::string with_frame_number(const std::string& path, const std::string& extension, int number) {
-    const std::string suffix = "[" + std::to_string(number) + "]";
+    std::string suffix = "[";
+    suffix += std::to_string(number);
+    suffix += "]";
     const std::size_t tail = extension.size() + 1;
     if (path.size() > tail && path[path.size() - tail] == '.' &&
         iequals(std::string_view(path).substr(path.size() - extension.size()), extension)) {

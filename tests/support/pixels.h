@@ -20,8 +20,12 @@ struct Pixel {
 };
 
 inline std::string describe(const Pixel& p) {
-    return "(" + std::to_string(p.r) + "," + std::to_string(p.g) + "," + std::to_string(p.b) + "," +
-           std::to_string(p.a) + ")";
+    std::string text;
+    for (int channel : {p.r, p.g, p.b, p.a}) {
+        text += text.empty() ? "(" : ",";
+        text += std::to_string(channel);
+    }
+    return text + ")";
 }
 
 // A bitmap of `bpp` bits (24 or 32) filled with `colour`.
