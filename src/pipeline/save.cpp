@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <limits>
 #include <memory>
@@ -441,6 +442,20 @@ SaveRoute save_route(std::string_view ext, int depth, const Settings& s) {
     return SaveRoute::FreeImage;
 }
 
+namespace {
+std::function<void(const std::string&)> g_temporary_observer;
+} // namespace
+
+void set_temporary_file_observer(std::function<void(const std::string& path)> observer) {
+    g_temporary_observer = std::move(observer);
+}
+
+void announce_temporary_file(const std::string& path) {
+    if (g_temporary_observer) {
+        g_temporary_observer(path);
+    }
+}
+
 SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job) {
     const OutputFormat* format = output_entry(job.output_extension);
     if (!bitmap || !format || job.output_path.empty() || !fits_format(bitmap.get(), format->extension)) {
@@ -450,8 +465,13 @@ SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job) {
     if (job.temporary_path.empty()) {
         return SaveResult::Failed;
     }
+    announce_temporary_file(job.temporary_path);
     const SaveRoute route = save_route(format->extension, bpp_of(bitmap), s);
     SaveResult result = write_to(route, bitmap.get(), *format, job, job.temporary_path);
+    if (result == SaveResult::Saved && job.defer_outputs) {
+        job.pending_outputs.push_back({job.temporary_path, job.output_path});
+        return result;
+    }
     if (result == SaveResult::Saved && !platform::rename_file(job.temporary_path, job.output_path)) {
         result = SaveResult::Failed;
     }

@@ -21,6 +21,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <string_view>
 
 #include "pipeline/bitmap.h"
@@ -61,7 +63,14 @@ enum class SaveResult {
 // The temporary name (ASCII, in the folder of the output path) is stored in
 // job.temporary_path. Fails, writing nothing, when the bitmap's depth is not
 // one the format allows (so no writer ever sees a depth it cannot take).
+// With job.defer_outputs the frame stays under its temporary name, listed in
+// job.pending_outputs for the caller to rename.
 SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job);
+
+// Receives the path of every temporary file just before it is created (the
+// worker process tells its supervisor, which removes what a crash leaves).
+void set_temporary_file_observer(std::function<void(const std::string& path)> observer);
+void announce_temporary_file(const std::string& path);
 
 enum class SaveRoute : std::uint8_t { FreeImage, DevIL, ExactBmp, JpegXr, Pfm };
 

@@ -1,11 +1,32 @@
 #include "records/records.h"
 
+#include <cstdlib>
+
 namespace pixlane {
 
+namespace {
+
+// Every thread's engines start from PIXLANE_RANDOM_SEED when it is set (so
+// tests can compare runs), otherwise from the system's entropy.
+std::uint32_t engine_seed(std::uint32_t stream) {
+    static const char* fixed = std::getenv("PIXLANE_RANDOM_SEED");
+    if (fixed && *fixed) {
+        return static_cast<std::uint32_t>(std::strtoul(fixed, nullptr, 10)) + stream;
+    }
+    return std::random_device{}();
+}
+
+} // namespace
+
 std::int32_t new_random_value() {
-    static thread_local std::mt19937 engine{std::random_device{}()};
+    static thread_local std::mt19937 engine{engine_seed(0)};
     std::uniform_int_distribution<std::int32_t> dist(1, kRandomValueMax);
     return dist(engine);
+}
+
+std::uint32_t new_frame_pick() {
+    static thread_local std::mt19937 engine{engine_seed(1)};
+    return std::uniform_int_distribution<std::uint32_t>(1, 0xFFFFFFFFu)(engine);
 }
 
 void reset_job_record(JobRecord& job, const std::string& program_folder) {

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace pixlane {
 
@@ -36,6 +37,15 @@ struct JobRecord {
     std::string input_folder;        // input argument, then the input folder or empty
     std::string input_type;          // input extension selecting the listing
     std::string failure_reason;      // why the last file failed, when the job knows
+    std::uint32_t frame_pick = 0;    // draws the RANDOM frame of this file; 0: a fresh draw
+    // Frames saved but left under their temporary names, for a caller that
+    // renames them itself (in list order, when files convert side by side).
+    bool defer_outputs = false;
+    struct PendingOutput {
+        std::string temporary_path;
+        std::string output_path;
+    };
+    std::vector<PendingOutput> pending_outputs;
 };
 
 inline constexpr const char* kDefaultListName = "untitled.pxl";
@@ -43,6 +53,8 @@ inline constexpr std::int32_t kRandomValueMax = 99999;
 
 // A random integer from 1 to 99999 (uniform).
 std::int32_t new_random_value();
+// A non-zero value that chooses a file's RANDOM frame (JobRecord::frame_pick).
+std::uint32_t new_frame_pick();
 
 // Program folder and list name set, a new random value, sequence number 1,
 // every other field empty or 0. The caller empties its input list.

@@ -26,7 +26,12 @@ std::string frames_text(std::int64_t n) { return std::to_string(n) + (n == 1 ? "
 
 std::string size_of(int w, int h) { return std::to_string(w) + "\u00D7" + std::to_string(h); }
 
-int random_frame(int count) {
+// From 1 to count: drawn from `pick` when the caller chose it, else afresh.
+int random_frame(int count, std::uint32_t pick) {
+    if (pick != 0) {
+        std::mt19937 engine{pick};
+        return std::uniform_int_distribution<int>(1, count)(engine);
+    }
     static thread_local std::mt19937 engine{std::random_device{}()};
     return std::uniform_int_distribution<int>(1, count)(engine);
 }
@@ -79,7 +84,7 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
     }
     const int count = gif.frame_count();
     const FrameRange range = select_frames(s.gif_frame_loading, count,
-                                           s.gif_frame_loading == kFramesRandom ? random_frame(count) : 1);
+                                           s.gif_frame_loading == kFramesRandom ? random_frame(count, job.frame_pick) : 1);
     const bool numbered = s.gif_frame_loading == kFramesAll && count > 1;
     const std::int64_t frames = range.last - range.first + 1;
     if (s.max_frames > 0 && frames > s.max_frames) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "naming/mask.h"
+#include "pipeline/save.h"
 #include "platform/platform.h"
 
 namespace pixlane {
@@ -44,6 +45,7 @@ void run_fault(const std::string& fault, const Settings& s, const JobRecord& job
     if (fault == "litter") {
         // A crash in the middle of writing: a temporary output exists.
         const std::string tmp = temporary_path(s, job);
+        announce_temporary_file(tmp);
         if (FILE* f = std::fopen(tmp.c_str(), "wb")) {
             std::fputs("half", f);
             std::fclose(f);

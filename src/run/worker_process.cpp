@@ -15,6 +15,7 @@
 #include "naming/mask.h"
 #include "platform/platform.h"
 #include "platform/process.h"
+#include "pipeline/save.h"
 #include "run/job.h"
 #include "run/wire.h"
 #include "settings/serialize.h"
@@ -72,13 +73,15 @@ wire::Message job_request(const JobRecord& j) {
             j.program_folder,
             j.list_name,
             j.input_folder,
-            j.input_type};
+            j.input_type,
+            std::to_string(j.frame_pick),
+            j.defer_outputs ? "1" : "0"};
 }
 
 int to_int(const std::string& s) { return static_cast<int>(std::strtol(s.c_str(), nullptr, 10)); }
 
 bool read_job_request(const wire::Message& m, JobRecord& j) {
-    if (m.size() != 20 || m[0] != "job") {
+    if (m.size() != 22 || m[0] != "job") {
         return false;
     }
     j.input_path = m[1];
@@ -100,18 +103,26 @@ bool read_job_request(const wire::Message& m, JobRecord& j) {
     j.list_name = m[17];
     j.input_folder = m[18];
     j.input_type = m[19];
+    j.frame_pick = static_cast<std::uint32_t>(std::strtoul(m[20].c_str(), nullptr, 10));
+    j.defer_outputs = m[21] == "1";
     return true;
 }
 
+// The results, then each pending output as a temporary and a final path.
 wire::Message job_answer(bool ok, const JobRecord& j) {
-    return {ok ? "ok" : "failed",        j.output_path,
-            j.temporary_path,            std::to_string(j.width),
-            std::to_string(j.height),    std::to_string(j.source_depth),
-            std::to_string(j.output_depth), j.failure_reason};
+    wire::Message m = {ok ? "ok" : "failed",        j.output_path,
+                       j.temporary_path,            std::to_string(j.width),
+                       std::to_string(j.height),    std::to_string(j.source_depth),
+                       std::to_string(j.output_depth), j.failure_reason};
+    for (const auto& p : j.pending_outputs) {
+        m.push_back(p.temporary_path);
+        m.push_back(p.output_path);
+    }
+    return m;
 }
 
 void read_job_answer(const wire::Message& m, JobRecord& j) {
-    if (m.size() != 8) {
+    if (m.size() < 8 || m.size() % 2 != 0) {
         return;
     }
     j.output_path = m[1];
@@ -121,6 +132,10 @@ void read_job_answer(const wire::Message& m, JobRecord& j) {
     j.source_depth = to_int(m[5]);
     j.output_depth = to_int(m[6]);
     j.failure_reason = m[7];
+    j.pending_outputs.clear();
+    for (std::size_t i = 8; i + 1 < m.size(); i += 2) {
+        j.pending_outputs.push_back({m[i], m[i + 1]});
+    }
 }
 
 // Only the soft limit moves: without privileges a hard limit, once lowered,
@@ -139,23 +154,11 @@ void limit_cpu_from_now(int seconds) {
     ::setrlimit(RLIMIT_CPU, &cpu);
 }
 
-// Removes temporary outputs ("pixlane" + letters + "." + extension) the child
-// started at or after `since` in `folder`.
-void remove_temporary_files(const std::string& folder, const std::string& ext, std::int32_t since) {
-    for (const auto& entry : platform::list_folder(folder)) {
-        const std::string& n = entry.name;
-        const std::string suffix = "." + ext;
-        if (entry.is_folder || n.size() <= 7 + suffix.size() || n.rfind("pixlane", 0) != 0 ||
-            n.compare(n.size() - suffix.size(), suffix.size(), suffix) != 0) {
-            continue;
-        }
-        bool letters = true;
-        for (std::size_t i = 7; i < n.size() - suffix.size(); ++i) {
-            letters = letters && n[i] >= 'a' && n[i] <= 'z';
-        }
-        const auto mtime = platform::modification_time(folder + n);
-        if (letters && mtime && *mtime >= since) {
-            platform::remove_file(folder + n);
+// Removes the temporary files a child announced for a file it did not finish.
+void remove_announced(const std::vector<std::string>& paths) {
+    for (const auto& path : paths) {
+        if (platform::is_plain_file(path)) {
+            platform::remove_file(path);
         }
     }
 }
@@ -285,14 +288,23 @@ bool WorkerSupervisor::convert(JobRecord& job, std::string& reason) {
     if (!ensure_child(reason)) {
         return false;
     }
-    const std::int32_t started = platform::now_local() - 1;
-    // Where the output, and so its temporary file, goes.
-    const std::string folder = platform::folder_of(output_path(m_settings, job));
+    // The child names each temporary file before it creates it; only those
+    // are removed when it dies, never a finished output that merely looks
+    // like one.
+    std::vector<std::string> announced;
     bool timed_out = false;
     std::optional<wire::Message> answer;
     if (wire::write_message(m_child->to_child.get(), job_request(job))) {
-        answer = wire::read_message(m_child->from_child.get(),
-                                    m_limits.wall_seconds_per_file * 1000, &timed_out);
+        const std::int64_t deadline =
+            platform::elapsed_ms() + std::int64_t{m_limits.wall_seconds_per_file} * 1000;
+        for (;;) {
+            const std::int64_t left = std::max<std::int64_t>(deadline - platform::elapsed_ms(), 0);
+            answer = wire::read_message(m_child->from_child.get(), static_cast<int>(left), &timed_out);
+            if (!answer || answer->size() != 2 || (*answer)[0] != "temp") {
+                break;
+            }
+            announced.push_back((*answer)[1]);
+        }
     }
     if (!answer || answer->empty()) {
         const std::string why = end_child(timed_out);
@@ -305,12 +317,12 @@ bool WorkerSupervisor::convert(JobRecord& job, std::string& reason) {
                  : timed_out ? "took longer than " +
                                    std::to_string(m_limits.wall_seconds_per_file) + " s"
                              : why;
-        remove_temporary_files(folder, job.output_extension, started);
+        remove_announced(announced);
         return false;
     }
     if ((*answer)[0] == "oom") {
         reason = end_child(false);
-        remove_temporary_files(folder, job.output_extension, started);
+        remove_announced(announced);
         return false;
     }
     read_job_answer(*answer, job);
@@ -343,6 +355,8 @@ int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
     if (settings.do_watermark == 1) {
         font = WatermarkFont::load(settings);
     }
+    set_temporary_file_observer(
+        [out_fd](const std::string& path) { wire::write_message(out_fd, {"temp", path}); });
     for (;;) {
         auto request = wire::read_message(in_fd, -1);
         if (!request || request->empty() || (*request)[0] == "quit") {

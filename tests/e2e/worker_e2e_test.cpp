@@ -112,6 +112,17 @@ TEST(WorkerE2eTest, AStopSignalEndsTheChildAtOnceAndLeavesNoStrayFiles) {
     }
 }
 
+TEST(WorkerE2eTest, AFinishedOutputNamedLikeATemporaryFileSurvivesACrash) {
+    // Only the temporary files the child announced are removed after it dies.
+    TempDir in, out;
+    write_file(in / "pixlaneabc.gif", small_gif());
+    write_file(in / "zz_litter.gif", small_gif());
+    const auto r = run_pixlane({"-q", "-i", in.path(), "-o", out.path(), "-c", "png"}, {},
+                               {{"PIXLANE_WORKER_FAULTS", "litter=zz_litter.gif"}});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"pixlaneabc.png"}) << r.err;
+}
+
 TEST(WorkerE2eTest, TemporaryOutputOfAFileFromASubfolderIsRemoved) {
     // Without kept subfolders the output of sub/b.gif goes to the output
     // folder itself, and so does its temporary file.
