@@ -61,6 +61,9 @@ private:
     pid_t m_pid = -1;
 };
 
+// Processors online now (at least 1).
+int online_processors();
+
 // While an instance lives, SIGINT, SIGTERM and SIGHUP do not end the process:
 // they are noted, so a batch can stop between files and clean up. The former
 // handlers return when it goes. One instance at a time.

@@ -111,6 +111,11 @@ ExitInfo ChildProcess::wait() {
     return exit_info(status);
 }
 
+int online_processors() {
+    const long n = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return n > 0 ? static_cast<int>(n) : 1;
+}
+
 namespace {
 
 volatile sig_atomic_t g_stop_signal = 0;

@@ -10,6 +10,7 @@
 #include "naming/mask.h"
 #include "platform/platform.h"
 #include "run/job.h"
+#include "run/parallel.h"
 #include "util/strings.h"
 
 namespace pixlane {
@@ -35,6 +36,7 @@ int conversion_worker(const Settings& s, JobRecord& job, ProgressRecord& progres
         }
         ++index;
         job.input_path = entry.path;
+        job.frame_pick = new_frame_pick();
         job.relative_subfolder = entry.relative_subfolder;
         {
             std::lock_guard guard(progress.lock);
@@ -127,7 +129,11 @@ ConversionRun::ConversionRun(const Settings& s, JobRecord& job, ProgressRecord& 
     : m_settings(s), m_job(job), m_progress(progress), m_list(list), m_font(std::move(font)),
       m_options(std::move(options)), m_hooks(std::move(hooks)), m_verbose(verbose) {
     reset_progress_record(m_progress);
-    if (!m_options.in_process) {
+    const int jobs = worker_count(m_settings.jobs, m_list.size(), m_options.in_process);
+    if (jobs > 1) {
+        m_parallel = std::make_unique<ParallelConversion>(m_settings, jobs, m_options.limits,
+                                                          m_options.program);
+    } else if (!m_options.in_process) {
         // Each file is converted in a supervised child process, so a fault
         // in a decoder or writer costs that file, not the batch.
         m_supervisor =
@@ -147,12 +153,17 @@ ConversionRun::ConversionRun(const Settings& s, JobRecord& job, ProgressRecord& 
                 return false;
             }
         };
-        conversion_worker(m_settings, m_job, m_progress, m_list,
-                          m_supervisor ? supervised : in_process, m_hooks, m_verbose);
+        if (m_parallel) {
+            m_parallel->run(m_job, m_progress, m_list, m_hooks, m_verbose);
+        } else {
+            conversion_worker(m_settings, m_job, m_progress, m_list,
+                              m_supervisor ? supervised : in_process, m_hooks, m_verbose);
+        }
         // The worker processes end with the run; the font is released after it.
         {
             std::lock_guard guard(m_supervisor_lock);
             m_supervisor.reset();
+            m_parallel.reset();
         }
         m_font.reset();
     });
@@ -170,6 +181,9 @@ void ConversionRun::abort() {
     std::lock_guard guard(m_supervisor_lock);
     if (m_supervisor) {
         m_supervisor->abort();
+    }
+    if (m_parallel) {
+        m_parallel->abort();
     }
 }
 

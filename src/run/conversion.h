@@ -21,6 +21,8 @@
 
 namespace pixlane {
 
+class ParallelConversion;
+
 // Converts one file: reads job.input_path (and the batch fields), writes the
 // output and the per-file results into `job`. True on success; on failure
 // `reason` may say why (empty when the job itself failed).
@@ -114,6 +116,7 @@ private:
     bool m_verbose;
     std::mutex m_supervisor_lock; // abort() against the worker's release
     std::unique_ptr<WorkerSupervisor> m_supervisor;
+    std::unique_ptr<ParallelConversion> m_parallel; // several workers side by side
     std::unique_ptr<WorkerThread> m_thread; // last: started when everything else is ready
 };
 

@@ -187,6 +187,8 @@ struct Settings {
     std::int32_t max_frames = 5000;
     std::int32_t max_megapixels = 256;
     std::int32_t max_output_mb = 2048;
+    // Worker processes converting side by side; 0: one per online processor.
+    std::int32_t jobs = 0;
 
     // [File]
     std::string txt_fields = "username,password,firstname,lastname,title,sex,notes";
