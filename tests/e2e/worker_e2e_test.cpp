@@ -100,7 +100,7 @@ TEST(WorkerE2eTest, AStopSignalEndsTheChildAtOnceAndLeavesNoStrayFiles) {
             std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the child hangs on b
             ::kill(pid, sig);
         };
-        const auto r = run_pixlane({"-i", in.path(), "-o", out.path(), "-c", "png"}, {},
+        const auto r = run_pixlane({"-i", in.path(), "-o", out.path(), "-c", "png", "--jobs=1"}, {},
                                    {{"PIXLANE_WORKER_FAULTS", "hang=b_hang.gif"},
                                     {"PIXLANE_WORKER_TIMEOUT_SECONDS", "120"}},
                                    signal_once_a_is_written);
