@@ -92,8 +92,15 @@ std::int64_t elapsed_ms();
 // object dies or the process ends.
 class InstanceLock {
 public:
-    // Empty when another process holds the lock (or it cannot be taken).
-    static std::optional<InstanceLock> acquire(std::string_view name);
+    // Why acquire() gave no lock.
+    enum class Failure : std::uint8_t {
+        Held,         // another process holds it
+        CannotCreate, // the lock file cannot be opened or locked (errno kept)
+    };
+    // Empty when the lock is not taken; `why` (when given) then says why
+    // and `error` (when given) the errno of a CannotCreate.
+    static std::optional<InstanceLock> acquire(std::string_view name, Failure* why = nullptr,
+                                               int* error = nullptr);
     // Path of the lock file for `name`.
     static std::string lock_path(std::string_view name);
 

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "platform/platform.h"
+#include "util/unique_fd.h"
 
 extern char** environ;
 
@@ -243,17 +244,31 @@ std::string InstanceLock::lock_path(std::string_view name) {
     return join(folder, std::string(name) + ".lock");
 }
 
-std::optional<InstanceLock> InstanceLock::acquire(std::string_view name) {
+std::optional<InstanceLock> InstanceLock::acquire(std::string_view name, Failure* why, int* error) {
+    auto fail = [&](Failure failure, int errno_value) -> std::optional<InstanceLock> {
+        if (why) {
+            *why = failure;
+        }
+        if (error) {
+            *error = errno_value;
+        }
+        return std::nullopt;
+    };
     const std::string path = lock_path(name);
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        return std::nullopt;
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (!fd) {
+        return fail(Failure::CannotCreate, errno);
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return std::nullopt;
+    int rc = 0;
+    do {
+        rc = ::flock(fd.get(), LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        // Only a lock somebody holds is "already running"; anything else
+        // (no locks on that file system, ...) is a lock we cannot take.
+        return errno == EWOULDBLOCK ? fail(Failure::Held, 0) : fail(Failure::CannotCreate, errno);
     }
-    return InstanceLock(fd);
+    return InstanceLock(fd.release());
 }
 
 InstanceLock::InstanceLock(InstanceLock&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
