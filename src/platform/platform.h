@@ -64,6 +64,15 @@ struct FolderEntry {
 // Entries of a folder ("." and ".." skipped), sorted by name; empty on error.
 std::vector<FolderEntry> list_folder(const std::string& path);
 
+// Reads the plain file at `path` whole. It is opened without blocking (a
+// pipe or device swapped in for a file never stalls the caller), checked to
+// be a regular file of at most `max_bytes`, and only then read. Empty when
+// it is none of these or a read fails (/proc/self/mem, an I/O error).
+std::optional<std::string> read_plain_file(const std::string& path, std::int64_t max_bytes);
+// The first `count` bytes of the plain file at `path` (fewer when it is
+// shorter), opened and checked as read_plain_file does.
+std::optional<std::string> read_file_head(const std::string& path, std::size_t count);
+
 bool remove_file(const std::string& path);
 // Renames over an existing target in one step.
 bool rename_file(const std::string& from, const std::string& to);

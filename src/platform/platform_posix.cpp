@@ -142,6 +142,66 @@ std::vector<FolderEntry> list_folder(const std::string& path) {
     return out;
 }
 
+namespace {
+
+// The file at `path` opened for reading when it is a regular file; `st` is
+// its status. O_NONBLOCK: opening a FIFO without a writer would wait for one.
+UniqueFd open_plain_file(const std::string& path, struct stat& st) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return UniqueFd{};
+    }
+    return fd;
+}
+
+// Appends to `out` until it holds `limit` bytes or the file ends; false on
+// a read error.
+bool read_up_to(int fd, std::string& out, std::size_t limit) {
+    constexpr std::size_t kChunk = std::size_t{1} << 16;
+    while (out.size() < limit) {
+        const std::size_t before = out.size();
+        const std::size_t want = std::min(limit - before, kChunk);
+        out.resize(before + want);
+        const ssize_t n = ::read(fd, out.data() + before, want);
+        out.resize(before + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+        if (n == 0) {
+            return true;
+        }
+        if (n < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<std::string> read_plain_file(const std::string& path, std::int64_t max_bytes) {
+    struct stat st {};
+    const UniqueFd fd = open_plain_file(path, st);
+    if (!fd || max_bytes < 0 || st.st_size > max_bytes) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(st.st_size) + 1); // callers may append one byte
+    // One byte past the limit tells a file that grew since fstat.
+    if (!read_up_to(fd.get(), bytes, static_cast<std::size_t>(max_bytes) + 1) ||
+        bytes.size() > static_cast<std::size_t>(max_bytes)) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::optional<std::string> read_file_head(const std::string& path, std::size_t count) {
+    struct stat st {};
+    const UniqueFd fd = open_plain_file(path, st);
+    std::string bytes;
+    if (!fd || !read_up_to(fd.get(), bytes, count)) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 bool remove_file(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool rename_file(const std::string& from, const std::string& to) {

@@ -48,6 +48,11 @@ void write_file(const std::string& path, const std::string& data) {
     out << data;
 }
 
+bool write_sparse_file(const std::string& path, const std::string& head, std::int64_t size) {
+    write_file(path, head);
+    return ::truncate(path.c_str(), static_cast<off_t>(size)) == 0;
+}
+
 RunResult run(const std::string& program, const std::vector<std::string>& args,
               const std::map<std::string, std::string>& env, const std::string& cwd) {
     TempDir capture;

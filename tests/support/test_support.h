@@ -2,6 +2,7 @@
 // itself, and running the built executable with captured output.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -47,5 +48,8 @@ RunResult run_pixlane(const std::vector<std::string>& args, const std::string& c
 
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& data);
+// A file of `size` bytes that begins with `head` and holds no disk blocks
+// beyond it (the rest reads as zeros): huge inputs made in no time.
+bool write_sparse_file(const std::string& path, const std::string& head, std::int64_t size);
 
 } // namespace pixlane::test
