@@ -48,7 +48,9 @@ std::string relative_subfolder(const std::string& path, const std::string& base)
 
 // Offers every file of `folder` (ending with "/") and its subfolders to the
 // list, recursively, in name order, entering each folder once however many
-// links lead to it; returns the number of entries added.
+// links lead to it; returns the number of entries added. Links to files are
+// followed, links to folders only when they lead to a folder inside
+// `folder` (links resolved), never out of the tree.
 int scan_folder(InputList& list, const std::string& folder, const std::string& input_folder);
 
 // The folder worker: scans job.input_folder while progress.running, counting

@@ -52,6 +52,10 @@ bool exists(const std::string& path);
 // The identity of what `path` names, links followed: equal for every path
 // that reaches the same file or folder; empty when it cannot be read.
 std::string file_identity(const std::string& path);
+// The absolute path of what `path` names with every link, "." and ".."
+// resolved (no separator at the end but for the root); empty when it cannot
+// be resolved.
+std::string real_path(const std::string& path);
 // Creates one folder level; true when it exists afterwards.
 bool make_folder(const std::string& path);
 // Creates every missing level of `path`; true when it exists afterwards.
@@ -59,7 +63,8 @@ bool make_folders(const std::string& path);
 
 struct FolderEntry {
     std::string name;
-    bool is_folder = false;
+    bool is_folder = false; // links followed
+    bool is_link = false;   // the entry itself is a symbolic link
 };
 // Entries of a folder ("." and ".." skipped), sorted by name; empty on error.
 std::vector<FolderEntry> list_folder(const std::string& path);

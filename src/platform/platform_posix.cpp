@@ -14,6 +14,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 #include "platform/platform.h"
@@ -117,6 +118,11 @@ std::string file_identity(const std::string& path) {
     return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 }
 
+std::string real_path(const std::string& path) {
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    return resolved ? std::string(resolved.get()) : std::string{};
+}
+
 bool make_folder(const std::string& path) {
     if (::mkdir(path.c_str(), 0777) == 0) {
         return true;
@@ -135,7 +141,8 @@ std::vector<FolderEntry> list_folder(const std::string& path) {
     std::error_code ec;
     for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code ec2;
-        out.push_back({it->path().filename().string(), it->is_directory(ec2)});
+        const bool is_folder = it->is_directory(ec2);
+        out.push_back({it->path().filename().string(), is_folder, it->is_symlink(ec2)});
     }
     std::sort(out.begin(), out.end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });

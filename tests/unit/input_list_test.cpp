@@ -87,15 +87,20 @@ TEST(InputListTest, FolderWorkerScansTheTreeInNameOrder) {
     EXPECT_EQ(none.size(), 0u);
 }
 
-TEST(InputListTest, FolderScanEntersEachFolderOnce) {
+TEST(InputListTest, FolderScanEntersEachFolderOnceAndNeverLeavesTheTree) {
     TempDir dir, outside;
     platform::make_folders(dir / "sub");
     write_file(dir / "x.gif", "GIF");
     write_file(dir / "sub/y.gif", "GIF");
     write_file(outside / "w.gif", "GIF");
-    // A link back up the tree, and one to a folder elsewhere.
+    // Links back up the tree and into it are followed, each folder entered
+    // once; links to folders elsewhere (/proc led to the whole machine) are
+    // not; a link to a file outside is an input like any file.
     ASSERT_EQ(::symlink("..", (dir / "sub/up").c_str()), 0);
+    ASSERT_EQ(::symlink("sub", (dir / "inner").c_str()), 0);
     ASSERT_EQ(::symlink(outside.path().c_str(), (dir / "linked").c_str()), 0);
+    ASSERT_EQ(::symlink("/proc", (dir / "proc").c_str()), 0);
+    ASSERT_EQ(::symlink((outside / "w.gif").c_str(), (dir / "file.gif").c_str()), 0);
     InputList list;
     JobRecord job;
     job.input_folder = dir.path();
@@ -105,11 +110,19 @@ TEST(InputListTest, FolderScanEntersEachFolderOnce) {
     for (const auto& e : list.entries()) {
         paths.push_back(e.path);
     }
-    EXPECT_EQ(paths, (std::vector<std::string>{dir / "linked/w.gif", dir / "sub/y.gif", dir / "x.gif"}));
+    EXPECT_EQ(paths, (std::vector<std::string>{dir / "file.gif", dir / "inner/y.gif", dir / "x.gif"}));
     EXPECT_EQ(progress.count, 3);
 
+    // The tree is the folder scanned: from sub/, ".." leads out of it.
     InputList scanned;
-    EXPECT_EQ(scan_folder(scanned, dir / "sub/", dir.path()), 3);
+    EXPECT_EQ(scan_folder(scanned, dir / "sub/", dir / "sub/"), 1);
+    // A list line naming a folder makes that folder the tree.
+    write_file(outside / "list.txt", dir / "sub" + "\n");
+    InputList listed;
+    job.input_path = outside / "list.txt";
+    ProgressRecord list_progress;
+    list_worker(listed, job, list_progress);
+    EXPECT_EQ(list_progress.count, 1);
 }
 
 TEST(InputListTest, ListWorkerSkipsBlanksAndMissingPathsAndImportsFolders) {
