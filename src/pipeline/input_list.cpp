@@ -1,5 +1,6 @@
 #include "pipeline/input_list.h"
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -69,6 +70,65 @@ int import_item(InputList& list, const std::string& path, const std::string& inp
     return list.add(path, input_folder) ? 1 : 0;
 }
 
+// The lines of a list file, read in pieces: a line longer than
+// kListMaxLineBytes is skipped whole, never held in memory. A read error
+// ends the file.
+class ListLines {
+public:
+    explicit ListLines(const std::string& path) : m_in(path, std::ios::binary), m_buffer(1 << 16) {}
+
+    // The next line without its line feed (empty for one that is too long);
+    // false at the end.
+    bool next(std::string& line) {
+        line.clear();
+        bool too_long = false;
+        bool any = false;
+        for (;;) {
+            if (m_pos == m_end && !fill()) {
+                if (!any) {
+                    return false;
+                }
+                break; // a last line without a line feed
+            }
+            any = true;
+            const char* start = m_buffer.data() + m_pos;
+            const auto* lf = static_cast<const char*>(std::memchr(start, '\n', m_end - m_pos));
+            const std::size_t n = lf ? static_cast<std::size_t>(lf - start) : m_end - m_pos;
+            if (!too_long && line.size() + n > kListMaxLineBytes) {
+                too_long = true;
+                line.clear();
+                line.shrink_to_fit();
+            }
+            if (!too_long) {
+                line.append(start, n);
+            }
+            m_pos += n;
+            if (lf) {
+                ++m_pos;
+                break;
+            }
+        }
+        return true;
+    }
+
+private:
+    bool fill() {
+        m_pos = 0;
+        m_end = 0;
+        if (m_in) {
+            // read() turns an exception of the file buffer into badbit.
+            m_in.read(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
+            m_end = static_cast<std::size_t>(m_in.gcount());
+        }
+        return m_end > 0;
+    }
+
+    std::ifstream m_in;
+    std::vector<char> m_buffer;
+    std::size_t m_pos = 0;
+    std::size_t m_end = 0;
+};
+
 } // namespace
 
 bool InputList::add(const std::string& path, const std::string& input_folder) {
@@ -133,10 +193,10 @@ void folder_worker(InputList& list, const JobRecord& job, ProgressRecord& progre
 void list_worker(InputList& list, const JobRecord& job, ProgressRecord& progress) {
     int added = 0;
     Entered entered;
-    std::ifstream in(job.input_path, std::ios::binary);
+    ListLines lines(job.input_path);
     std::string line;
     bool first = true;
-    while (in && std::getline(in, line)) {
+    while (lines.next(line)) {
         if (first) {
             first = false;
             if (line.rfind("\xEF\xBB\xBF", 0) == 0) {

@@ -58,8 +58,13 @@ int scan_folder(InputList& list, const std::string& folder, const std::string& i
 // progress.count.
 void folder_worker(InputList& list, const JobRecord& job, ProgressRecord& progress);
 
+// Longest line of a list file taken (far above PATH_MAX); a longer line is
+// skipped, so one huge line cannot take the program's memory.
+inline constexpr std::size_t kListMaxLineBytes = std::size_t{64} << 10;
+
 // The list worker: imports the list file job.input_path (UTF-8, byte-order
-// mark skipped, lines trimmed; blank lines and missing paths skipped; a
+// mark skipped, lines trimmed; blank lines, lines longer than
+// kListMaxLineBytes and missing paths skipped; a
 // folder imports its tree; other lines are offered to the list).
 void list_worker(InputList& list, const JobRecord& job, ProgressRecord& progress);
 

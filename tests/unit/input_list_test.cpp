@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <fstream>
 
 #include "pipeline/input_list.h"
 #include "platform/platform.h"
@@ -149,6 +152,35 @@ TEST(InputListTest, ListWorkerSkipsBlanksAndMissingPathsAndImportsFolders) {
     ProgressRecord none;
     list_worker(list, job, none);
     EXPECT_EQ(none.count, 0);
+}
+
+TEST(InputListTest, ListWorkerSkipsOverlongLinesWithoutHoldingThem) {
+    TempDir dir;
+    write_file(dir / "a.gif", "GIF");
+    write_file(dir / "b.gif", "GIF");
+    // A 128 MiB line (sparse: zeros) between two paths; then a path padded
+    // to the cap exactly.
+    const std::int64_t huge = std::int64_t{128} << 20;
+    const std::string head = dir / "a.gif" + "\n/";
+    ASSERT_TRUE(test::write_sparse_file(dir / "list.txt", head, huge));
+    {
+        std::ofstream tail(dir / "list.txt", std::ios::binary | std::ios::app);
+        tail << "\n" << dir / "b.gif" << std::string(kListMaxLineBytes - (dir / "b.gif").size(), ' ')
+             << "\n" << dir / "missing.gif";
+    }
+    struct rusage before {};
+    ::getrusage(RUSAGE_SELF, &before);
+    InputList list;
+    JobRecord job;
+    job.input_path = dir / "list.txt";
+    ProgressRecord progress;
+    list_worker(list, job, progress);
+    struct rusage after {};
+    ::getrusage(RUSAGE_SELF, &after);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list.entries()[0].path, dir / "a.gif");
+    EXPECT_EQ(list.entries()[1].path, dir / "b.gif");
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64L << 10) << "peak grew by KiB"; // KiB
 }
 
 TEST(InputListTest, ExportWritesByteOrderMarkAndCrLfLinesInListOrder) {
