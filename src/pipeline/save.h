@@ -15,12 +15,16 @@
 //   pfm                our own writer (rows bottom to top, as the format has
 //                      them; FreeImage writes them the other way round)
 //   everything else    FreeImage's writer with the batch's save flags
-// Every writer writes a temporary file in the output folder; it is renamed
-// over the output path only after the encoder succeeded, so a failed save
-// leaves an earlier file of that name untouched and no temporary file.
+// Every writer writes a temporary file in the output folder through one
+// checked file (platform::OutputFile: libraries get our write functions,
+// never a path); it is renamed over the output path only after the encoder
+// succeeded and every write, the flush, the sync and the close did, so a
+// failed save (a full disk, say) leaves an earlier file of that name
+// untouched and no temporary file.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "pipeline/bitmap.h"
@@ -61,7 +65,10 @@ enum class SaveResult {
 // The temporary name (ASCII, in the folder of the output path) is stored in
 // job.temporary_path. Fails, writing nothing, when the bitmap's depth is not
 // one the format allows (so no writer ever sees a depth it cannot take).
-SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job);
+// When it fails and `reason` is given, *reason says why in one line
+// ("cannot write /out/pixlaneab.png: No space left on device").
+SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job,
+                      std::string* reason = nullptr);
 
 enum class SaveRoute : std::uint8_t { FreeImage, DevIL, ExactBmp, JpegXr, Pfm };
 

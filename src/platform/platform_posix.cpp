@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -215,28 +216,160 @@ bool rename_file(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+namespace {
+
+std::atomic<std::int64_t> g_write_budget{-1}; // bytes until writes fail; -1: no limit
+
+// Writes all of `size` bytes; 0, or the errno value of the failure.
+int write_all(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        std::size_t allowed = size;
+        if (const std::int64_t budget = g_write_budget.load(); budget >= 0) {
+            if (budget == 0) {
+                return ENOSPC;
+            }
+            allowed = static_cast<std::size_t>(std::min<std::int64_t>(budget, static_cast<std::int64_t>(size)));
+        }
+        const ssize_t n = ::write(fd, data, allowed);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n < 0 ? errno : EIO;
+        }
+        if (g_write_budget.load() >= 0) {
+            g_write_budget -= n;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+constexpr std::size_t kOutputBuffer = std::size_t{1} << 16;
+
+} // namespace
+
+void limit_writes_for_testing(std::int64_t bytes) { g_write_budget = bytes < 0 ? -1 : bytes; }
+
+bool OutputFile::create(const std::string& path) {
+    m_pending.clear();
+    m_position = 0;
+    m_error = 0;
+    m_fd.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    return m_fd ? true : fail(errno);
+}
+
+bool OutputFile::fail(int error) {
+    if (m_error == 0) {
+        m_error = error != 0 ? error : EIO;
+    }
+    return false;
+}
+
+bool OutputFile::flush() {
+    if (!ok()) {
+        return fail(m_fd ? m_error : EBADF);
+    }
+    if (m_pending.empty()) {
+        return true;
+    }
+    const int error = write_all(m_fd.get(), m_pending.data(), m_pending.size());
+    if (error != 0) {
+        return fail(error);
+    }
+    m_position += static_cast<std::int64_t>(m_pending.size());
+    m_pending.clear();
+    return true;
+}
+
+bool OutputFile::write(const void* data, std::size_t size) {
+    if (!ok()) {
+        return fail(m_fd ? m_error : EBADF);
+    }
+    const char* bytes = static_cast<const char*>(data);
+    if (m_pending.size() + size > kOutputBuffer && !flush()) {
+        return false;
+    }
+    if (size >= kOutputBuffer) {
+        const int error = write_all(m_fd.get(), bytes, size);
+        if (error != 0) {
+            return fail(error);
+        }
+        m_position += static_cast<std::int64_t>(size);
+        return true;
+    }
+    if (m_pending.capacity() < kOutputBuffer) {
+        m_pending.reserve(kOutputBuffer);
+    }
+    m_pending.insert(m_pending.end(), bytes, bytes + size);
+    return true;
+}
+
+bool OutputFile::seek(std::int64_t offset, int whence) {
+    if (!flush()) {
+        return false;
+    }
+    const off_t at = ::lseek(m_fd.get(), static_cast<off_t>(offset), whence);
+    if (at < 0) {
+        return fail(errno);
+    }
+    m_position = at;
+    return true;
+}
+
+std::int64_t OutputFile::tell() const {
+    return ok() ? m_position + static_cast<std::int64_t>(m_pending.size()) : -1;
+}
+
+std::size_t OutputFile::read(void* data, std::size_t size) {
+    if (!flush()) {
+        return 0;
+    }
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(m_fd.get(), static_cast<char*>(data) + done, size - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            fail(errno);
+            break;
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    m_position += static_cast<std::int64_t>(done);
+    return done;
+}
+
+bool OutputFile::finish() {
+    if (!flush()) {
+        return false;
+    }
+    if (::fsync(m_fd.get()) != 0) {
+        return fail(errno);
+    }
+    if (::close(m_fd.release()) != 0) {
+        return fail(errno);
+    }
+    return true;
+}
+
 bool replace_file(const std::string& path, std::string_view bytes) {
     if (path.empty()) {
         return false;
     }
     const std::string temporary = path + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!fd) {
         return false;
     }
-    bool ok = true;
-    while (ok && !bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        ok = n > 0;
-        if (ok) {
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-        }
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    bool ok = write_all(fd.get(), bytes.data(), bytes.size()) == 0;
+    ok = ok && ::fsync(fd.get()) == 0;
+    ok = (::close(fd.release()) == 0) && ok;
     ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
     if (!ok) {
         ::unlink(temporary.c_str());
