@@ -748,6 +748,9 @@ struct FullDiskCase {
     int depth;
     int color_table; // 1: the exact colour table writer (bmp, 8 bits)
 };
+void PrintTo(const FullDiskCase& c, std::ostream* os) {
+    *os << c.ext << " at " << c.depth << " bits" << (c.color_table ? ", exact colour table" : "");
+}
 
 // Every output format once (24 bits where it has them), and the exact
 // colour table writer: each save route.
