@@ -43,7 +43,8 @@ int scan_once(InputList& list, const std::string& folder, const std::string& inp
         const std::string path = folder + entry.name;
         if (entry.is_folder) {
             if (!entry.is_link || inside_tree(path, tree)) {
-                added += scan_once(list, platform::with_separator(path), input_folder, tree, entered);
+                added +=
+                    scan_once(list, platform::with_separator(path), input_folder, tree, entered);
             }
         } else {
             added += list.add(path, input_folder) ? 1 : 0;
@@ -60,7 +61,8 @@ int import_item(InputList& list, const std::string& path, const std::string& inp
                 const std::string& tree, Entered& entered) {
     if (platform::is_folder(path)) {
         if (tree.empty()) {
-            return scan_once(list, platform::with_separator(path), input_folder, tree_of(path), entered);
+            return scan_once(list, platform::with_separator(path), input_folder, tree_of(path),
+                             entered);
         }
         if (!inside_tree(path, tree)) {
             return 0;

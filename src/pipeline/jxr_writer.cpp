@@ -28,7 +28,9 @@ const PKPixelFormatGUID& format_of(JxrPixels pixels) {
 
 // A jxrlib stream over an OutputFile. It lives on the caller's stack:
 // Close (called by the encoder's release) only forgets it.
-platform::OutputFile& file_of(WMPStream* me) { return *static_cast<platform::OutputFile*>(me->state.pvObj); }
+platform::OutputFile& file_of(WMPStream* me) {
+    return *static_cast<platform::OutputFile*>(me->state.pvObj);
+}
 
 ERR stream_close(WMPStream** me) {
     *me = nullptr;
@@ -42,7 +44,8 @@ ERR stream_write(WMPStream* me, const void* pv, size_t cb) {
     return file_of(me).write(pv, cb) ? WMP_errSuccess : WMP_errFileIO;
 }
 ERR stream_set_pos(WMPStream* me, size_t offset) {
-    return file_of(me).seek(static_cast<std::int64_t>(offset), SEEK_SET) ? WMP_errSuccess : WMP_errFileIO;
+    return file_of(me).seek(static_cast<std::int64_t>(offset), SEEK_SET) ? WMP_errSuccess
+                                                                         : WMP_errFileIO;
 }
 ERR stream_get_pos(WMPStream* me, size_t* offset) {
     const std::int64_t at = file_of(me).tell();

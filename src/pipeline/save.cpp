@@ -95,10 +95,13 @@ std::string unused_temporary_path(const std::string& output_path, std::string_vi
 
 // --- FreeImage through our own file ------------------------------------------
 
-platform::OutputFile& file_of(fi_handle handle) { return *static_cast<platform::OutputFile*>(handle); }
+platform::OutputFile& file_of(fi_handle handle) {
+    return *static_cast<platform::OutputFile*>(handle);
+}
 
 unsigned DLL_CALLCONV fi_read(void* buffer, unsigned size, unsigned count, fi_handle handle) {
-    return size == 0 ? 0 : static_cast<unsigned>(file_of(handle).read(buffer, std::size_t{size} * count) / size);
+    const std::size_t got = file_of(handle).read(buffer, std::size_t{size} * count);
+    return size == 0 ? 0 : static_cast<unsigned>(got / size);
 }
 
 unsigned DLL_CALLCONV fi_write(void* buffer, unsigned size, unsigned count, fi_handle handle) {
@@ -143,14 +146,18 @@ struct DevilImage {
 // word; the caller finishes it. Set and used under g_devil_lock only.
 // (ilSave, not ilSaveF: DevIL 1.7.8's ilSaveF has no pcx writer.)
 platform::OutputFile* g_devil_file = nullptr;
-platform::OutputFile& devil_file(ILHANDLE handle) { return *static_cast<platform::OutputFile*>(handle); }
+platform::OutputFile& devil_file(ILHANDLE handle) {
+    return *static_cast<platform::OutputFile*>(handle);
+}
 ILHANDLE ILAPIENTRY devil_open(ILconst_string) { return g_devil_file; }
 void ILAPIENTRY devil_close(ILHANDLE) {}
 ILint ILAPIENTRY devil_putc(ILubyte c, ILHANDLE handle) {
     return devil_file(handle).write(&c, 1) ? c : IL_EOF;
 }
 ILint ILAPIENTRY devil_seek(ILHANDLE handle, ILint offset, ILint origin) {
-    const int whence = origin == IL_SEEK_CUR ? SEEK_CUR : origin == IL_SEEK_END ? SEEK_END : SEEK_SET;
+    const int whence = origin == IL_SEEK_CUR   ? SEEK_CUR
+                       : origin == IL_SEEK_END ? SEEK_END
+                                               : SEEK_SET;
     return devil_file(handle).seek(offset, whence) ? 0 : -1;
 }
 ILint ILAPIENTRY devil_tell(ILHANDLE handle) {
@@ -158,7 +165,8 @@ ILint ILAPIENTRY devil_tell(ILHANDLE handle) {
     return at <= std::numeric_limits<ILint>::max() ? static_cast<ILint>(at) : -1;
 }
 ILint ILAPIENTRY devil_write(const void* data, ILuint size, ILuint count, ILHANDLE handle) {
-    return devil_file(handle).write(data, std::size_t{size} * count) ? static_cast<ILint>(count) : 0;
+    return devil_file(handle).write(data, std::size_t{size} * count) ? static_cast<ILint>(count)
+                                                                     : 0;
 }
 
 // psd, dds and pcx: DevIL from BGR (24-bit) or BGRA (32-bit) rows, bottom
@@ -184,7 +192,7 @@ SaveResult save_devil(FIBITMAP* dib, ILenum type, bool mipmaps, platform::Output
     std::lock_guard<std::mutex> lock(g_devil_lock);
     while (ilGetError() != IL_NO_ERROR) { // forget what earlier calls left
     }
-    ilEnable(IL_FILE_OVERWRITE); // the temporary file exists: it is ours
+    ilEnable(IL_FILE_OVERWRITE); // else DevIL looks for a file of the name ilSave is given
     DevilImage image;
     ilBindImage(image.id);
     if (!ilTexImage(width, height, static_cast<ILuint>(ilGetInteger(IL_IMAGE_DEPTH)), channels,
@@ -314,7 +322,8 @@ bool save_pfm(FIBITMAP* dib, platform::OutputFile& file) {
     bool written = file.write(header.data(), header.size());
     // Scan line 0 of a FreeImage bitmap is the bottom row.
     for (unsigned y = 0; written && y < height; ++y) {
-        written = file.write(FreeImage_GetScanLine(dib, static_cast<int>(y)), sizeof(FIRGBF) * width);
+        written =
+            file.write(FreeImage_GetScanLine(dib, static_cast<int>(y)), sizeof(FIRGBF) * width);
     }
     return written;
 }
@@ -382,7 +391,8 @@ SaveResult write_to(SaveRoute route, FIBITMAP* dib, const OutputFormat& format,
     auto result = [](bool ok) { return ok ? SaveResult::Saved : SaveResult::Failed; };
     switch (route) {
     case SaveRoute::DevIL:
-        return save_devil(dib, static_cast<ILenum>(format.save_type), format.extension == "dds", file);
+        return save_devil(dib, static_cast<ILenum>(format.save_type), format.extension == "dds",
+                          file);
     case SaveRoute::ExactBmp:
         return result(save_exact_bmp(dib, job.save_flags, file));
     case SaveRoute::JpegXr:
@@ -392,7 +402,8 @@ SaveResult write_to(SaveRoute route, FIBITMAP* dib, const OutputFormat& format,
     case SaveRoute::FreeImage:
         break;
     }
-    return result(save_freeimage(static_cast<FREE_IMAGE_FORMAT>(format.save_type), dib, job.save_flags, file));
+    return result(save_freeimage(static_cast<FREE_IMAGE_FORMAT>(format.save_type), dib,
+                                 job.save_flags, file));
 }
 
 } // namespace
@@ -470,7 +481,8 @@ SaveRoute save_route(std::string_view ext, int depth, const Settings& s) {
     return SaveRoute::FreeImage;
 }
 
-SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job, std::string* reason) {
+SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job,
+                      std::string* reason) {
     auto failed = [&](SaveResult result, std::string why) {
         if (reason) {
             *reason = std::move(why);
@@ -486,7 +498,8 @@ SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job, s
     }
     job.temporary_path = unused_temporary_path(job.output_path, format->extension);
     if (job.temporary_path.empty()) {
-        return failed(SaveResult::Failed, "no free temporary name in " + platform::folder_of(job.output_path));
+        return failed(SaveResult::Failed,
+                      "no free temporary name in " + platform::folder_of(job.output_path));
     }
     platform::OutputFile file;
     if (!file.create(job.temporary_path)) {
@@ -509,7 +522,8 @@ SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job, s
     } else if (!platform::rename_file(job.temporary_path, job.output_path)) {
         const int error = errno;
         result = SaveResult::Failed;
-        why = "cannot rename " + job.temporary_path + " to " + job.output_path + ": " + std::strerror(error);
+        why = "cannot rename " + job.temporary_path + " to " + job.output_path + ": " +
+              std::strerror(error);
     }
     if (result != SaveResult::Saved) {
         file = platform::OutputFile{}; // closed before it is removed

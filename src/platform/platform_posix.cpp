@@ -120,7 +120,8 @@ std::string file_identity(const std::string& path) {
 }
 
 std::string real_path(const std::string& path) {
-    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                         &std::free);
     return resolved ? std::string(resolved.get()) : std::string{};
 }
 
@@ -228,7 +229,8 @@ int write_all(int fd, const char* data, std::size_t size) {
             if (budget == 0) {
                 return ENOSPC;
             }
-            allowed = static_cast<std::size_t>(std::min<std::int64_t>(budget, static_cast<std::int64_t>(size)));
+            allowed = static_cast<std::size_t>(
+                std::min<std::int64_t>(budget, static_cast<std::int64_t>(size)));
         }
         const ssize_t n = ::write(fd, data, allowed);
         if (n < 0 && errno == EINTR) {

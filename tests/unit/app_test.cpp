@@ -156,7 +156,10 @@ TEST(InstanceLockTest, ALockFileThatCannotBeCreatedIsNoOtherInstance) {
         const auto r = test::run(test::pixlane_exe(), args, env);
         EXPECT_EQ(r.status, kExitError);
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err.rfind("Error: cannot create the lock file " + runtime.path() + "Pixlane 2.8.lock: ", 0), 0u)
+        EXPECT_EQ(r.err.rfind("Error: cannot create the lock file " + runtime.path() +
+                                  "Pixlane 2.8.lock: ",
+                              0),
+                  0u)
             << r.err;
         EXPECT_EQ(r.err.find("already running"), std::string::npos) << r.err;
     }

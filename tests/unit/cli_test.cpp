@@ -343,8 +343,8 @@ TEST(CommandLineEndToEnd, HelpVersionErrorsAndBanner) {
     // Missing, unreadable (a read error, not an abort) or too large.
     test::TempDir dir;
     ASSERT_TRUE(test::write_sparse_file(dir / "huge.ini", "[CLI]\n", std::int64_t{512} << 20));
-    for (const std::string& profile : {std::string("/nonexistent/profile.ini"), std::string("/proc/self/mem"),
-                                      dir / "huge.ini"}) {
+    for (const std::string& profile : {std::string("/nonexistent/profile.ini"),
+                                       std::string("/proc/self/mem"), dir / "huge.ini"}) {
         r = test::run_pixlane({"-i", "a.gif", "--profile=" + profile});
         EXPECT_EQ(r.status, 1) << profile;
         EXPECT_EQ(r.out, "Error: Invalid profile file\n") << profile;

@@ -149,7 +149,8 @@ TEST_F(ConfigFileTest, FileWithoutByteOrderMark) {
 
 TEST_F(ConfigFileTest, UnreadableOrHugeFilesGiveWindowDefaults) {
     const std::string huge = m_dir / "huge.ini";
-    ASSERT_TRUE(test::write_sparse_file(huge, "[Output]\nJPG Quality = 5\n", std::int64_t{512} << 20));
+    ASSERT_TRUE(
+        test::write_sparse_file(huge, "[Output]\nJPG Quality = 5\n", std::int64_t{512} << 20));
     for (const std::string& path : {std::string("/proc/self/mem"), huge}) {
         Settings s;
         s.config_path = path;

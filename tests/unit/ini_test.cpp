@@ -55,7 +55,8 @@ TEST(IniTest, FilesThatCannotBeReadOrAreTooLargeAreNoFiles) {
     ASSERT_TRUE(IniFile::load(dir / "at_cap.ini").has_value());
     EXPECT_EQ(IniFile::load(dir / "at_cap.ini")->integer("CLI", "--WIDTH", 0), 200);
     // Reads of /proc/self/mem at offset 0 fail (EIO): no exception, no file.
-    for (const std::string& path : {dir / "huge.ini", dir / "over.ini", std::string("/proc/self/mem")}) {
+    for (const std::string& path :
+         {dir / "huge.ini", dir / "over.ini", std::string("/proc/self/mem")}) {
         EXPECT_FALSE(IniFile::load(path).has_value()) << path;
     }
 }

@@ -113,7 +113,8 @@ TEST(InputListTest, FolderScanEntersEachFolderOnceAndNeverLeavesTheTree) {
     for (const auto& e : list.entries()) {
         paths.push_back(e.path);
     }
-    EXPECT_EQ(paths, (std::vector<std::string>{dir / "file.gif", dir / "inner/y.gif", dir / "x.gif"}));
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{dir / "file.gif", dir / "inner/y.gif", dir / "x.gif"}));
     EXPECT_EQ(progress.count, 3);
 
     // The tree is the folder scanned: from sub/, ".." leads out of it.
@@ -165,8 +166,10 @@ TEST(InputListTest, ListWorkerSkipsOverlongLinesWithoutHoldingThem) {
     ASSERT_TRUE(test::write_sparse_file(dir / "list.txt", head, huge));
     {
         std::ofstream tail(dir / "list.txt", std::ios::binary | std::ios::app);
-        tail << "\n" << dir / "b.gif" << std::string(kListMaxLineBytes - (dir / "b.gif").size(), ' ')
-             << "\n" << dir / "missing.gif";
+        tail << "\n"
+             << dir / "b.gif" << std::string(kListMaxLineBytes - (dir / "b.gif").size(), ' ')
+             << "\n"
+             << dir / "missing.gif";
     }
     struct rusage before {};
     ::getrusage(RUSAGE_SELF, &before);

@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <sstream>
 
@@ -789,7 +789,8 @@ TEST_P(SaveOnAFullDisk, FailsAndKeepsTheEarlierFile) {
             WriteLimit limit(static_cast<std::int64_t>(room));
             job.source_depth = 32;
             Bitmap b = convert_depth(fit_icon(make_picture(64, 48), job), job);
-            EXPECT_EQ(save_frame(b, s, job, &reason), SaveResult::Failed) << room << " bytes of room";
+            EXPECT_EQ(save_frame(b, s, job, &reason), SaveResult::Failed)
+                << room << " bytes of room";
         }
         EXPECT_NE(reason.find("No space left on device"), std::string::npos) << reason;
         EXPECT_EQ(read_file(path), "earlier output") << room << " bytes of room";
@@ -881,7 +882,8 @@ TEST(SaveOnAFullDisk, ARealFullFileSystemOnEveryRoute) {
                 failures += std::string(r.ext) + ": the earlier output changed; ";
             }
             for (const auto& entry : platform::list_folder(dir.path())) {
-                if (entry.name.rfind("filler", 0) != 0 && entry.name != "out." + std::string(r.ext)) {
+                if (entry.name.rfind("filler", 0) != 0 &&
+                    entry.name != "out." + std::string(r.ext)) {
                     failures += std::string(r.ext) + ": " + entry.name + " left; ";
                 }
                 platform::remove_file(dir / entry.name);

@@ -207,7 +207,8 @@ TEST(SignatureTest, IdentifiesFilesOnDisk) {
 TEST(SignatureTest, APipeInPlaceOfAnInputIsNeverWaitedOn) {
     test::TempDir dir;
     std::string name = "unread";
-    EXPECT_TRUE(test::returns_promptly_on_fifo(dir / "a.gif", [&] { name = identify(dir / "a.gif"); }));
+    EXPECT_TRUE(
+        test::returns_promptly_on_fifo(dir / "a.gif", [&] { name = identify(dir / "a.gif"); }));
     EXPECT_EQ(name, kNone);
 }
 
