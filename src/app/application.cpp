@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "base/product.h"
 #include "platform/platform.h"
@@ -19,11 +20,20 @@ int run_application(int argc, char** argv, const CommandLineFrontEnd& command_li
     }
 
     const std::string title = title_text();
-    auto lock = platform::InstanceLock::acquire(title);
+    platform::InstanceLock::Failure why = platform::InstanceLock::Failure::Held;
+    int error = 0;
+    auto lock = platform::InstanceLock::acquire(title, &why, &error);
     if (!lock) {
+        const std::string path = platform::InstanceLock::lock_path(title);
+        if (why == platform::InstanceLock::Failure::CannotCreate) {
+            // Not another instance: say so whatever the arguments, as no
+            // window or batch can start.
+            std::fprintf(stderr, "Error: cannot create the lock file %s: %s\n", path.c_str(),
+                         std::strerror(error));
+            return kExitError;
+        }
         if (!app.args.empty()) {
-            std::fprintf(stderr, "%s is already running (lock %s).\n", title.c_str(),
-                         platform::InstanceLock::lock_path(title).c_str());
+            std::fprintf(stderr, "%s is already running (lock %s).\n", title.c_str(), path.c_str());
         }
         return kExitInstanceRunning;
     }

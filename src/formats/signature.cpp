@@ -1,9 +1,9 @@
 #include "formats/signature.h"
 
-#include "util/strings.h"
-
 #include <array>
-#include <fstream>
+
+#include "platform/platform.h"
+#include "util/strings.h"
 
 namespace pixlane {
 
@@ -178,14 +178,10 @@ std::string identify_bytes(std::string_view head) {
 }
 
 std::string identify(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::string(kUnrecognizedSignature);
-    }
-    char buffer[kSignatureBytes];
-    in.read(buffer, kSignatureBytes);
-    const auto n = static_cast<std::size_t>(in.gcount());
-    return identify_bytes(std::string_view(buffer, n));
+    // Opened without blocking and read only when it is a regular file: a
+    // pipe or device put in place of an input never stalls the caller.
+    const auto head = platform::read_file_head(path, kSignatureBytes);
+    return head ? identify_bytes(*head) : std::string(kUnrecognizedSignature);
 }
 
 } // namespace pixlane

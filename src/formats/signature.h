@@ -9,8 +9,8 @@
 
 namespace pixlane {
 
-// Returned when no signature matches, or the file is missing, unreadable or
-// empty.
+// Returned when no signature matches, or the file is missing, unreadable,
+// empty or not a regular file (a folder, a pipe, a device).
 inline constexpr std::string_view kUnrecognizedSignature = "[ERROR] UNRECOGNIZED";
 
 // How many leading bytes of a file are examined.

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <new>
+
+#include "platform/platform.h"
 
 namespace pixlane {
 namespace {
@@ -455,23 +456,10 @@ GifAnimation::~GifAnimation() = default;
 
 bool GifAnimation::open(const std::string& path) {
     m_impl.reset();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || size > kGifMaxFileBytes) {
-        return false;
-    }
-    in.seekg(0, std::ios::beg);
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(size) + 1); // room for a missing trailer
-    bytes.resize(static_cast<std::size_t>(size));
-    if (!in.read(bytes.data(), size)) {
-        return false;
-    }
-    return open_bytes(std::move(bytes));
+    // Only a regular file, opened without blocking: a pipe swapped in for
+    // the input fails at once instead of waiting for a writer.
+    auto bytes = platform::read_plain_file(path, kGifMaxFileBytes);
+    return bytes && open_bytes(std::move(*bytes));
 }
 
 bool GifAnimation::open_bytes(std::string bytes) {

@@ -81,7 +81,8 @@ public:
     GifAnimation(const GifAnimation&) = delete;
     GifAnimation& operator=(const GifAnimation&) = delete;
 
-    // Reads the file at `path` (at most kGifMaxFileBytes), checks it and
+    // Reads the file at `path` (a regular file of at most kGifMaxFileBytes;
+    // a pipe or device is refused without waiting on it), checks it and
     // opens it for decoding. False when it cannot be read or is refused.
     bool open(const std::string& path);
 

@@ -1,5 +1,6 @@
 #include "pipeline/input_list.h"
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -15,8 +16,24 @@ namespace {
 // links multiply the paths past any end.
 using Entered = std::unordered_set<std::string>;
 
+// The folder a scan stays in: `folder` with its links resolved, ending
+// with the separator; empty when it cannot be resolved.
+std::string tree_of(const std::string& folder) {
+    const std::string real = platform::real_path(folder);
+    return real.empty() ? real : platform::with_separator(real);
+}
+
+// True when `path`, its links resolved, lies inside `tree` (a tree_of).
+bool inside_tree(const std::string& path, const std::string& tree) {
+    const std::string real = tree_of(path);
+    return !tree.empty() && !real.empty() && real.rfind(tree, 0) == 0;
+}
+
+// `tree` is the resolved input folder: a link to a folder outside it is not
+// followed (a link to /proc led through /proc/N/cwd to the whole machine);
+// links to files, and to folders inside the tree, are.
 int scan_once(InputList& list, const std::string& folder, const std::string& input_folder,
-              Entered& entered) {
+              const std::string& tree, Entered& entered) {
     const std::string identity = platform::file_identity(folder);
     if (!identity.empty() && !entered.insert(identity).second) {
         return 0;
@@ -25,7 +42,10 @@ int scan_once(InputList& list, const std::string& folder, const std::string& inp
     for (const auto& entry : platform::list_folder(folder)) {
         const std::string path = folder + entry.name;
         if (entry.is_folder) {
-            added += scan_once(list, platform::with_separator(path), input_folder, entered);
+            if (!entry.is_link || inside_tree(path, tree)) {
+                added +=
+                    scan_once(list, platform::with_separator(path), input_folder, tree, entered);
+            }
         } else {
             added += list.add(path, input_folder) ? 1 : 0;
         }
@@ -34,14 +54,82 @@ int scan_once(InputList& list, const std::string& folder, const std::string& inp
 }
 
 // Offers one top-level item of a folder or list import: a folder is scanned,
-// a file is offered to the list. Returns the number of entries added.
+// a file is offered to the list. `tree` is the tree the item belongs to
+// (empty for a list line: a folder there is a tree of its own). Returns the
+// number of entries added.
 int import_item(InputList& list, const std::string& path, const std::string& input_folder,
-                Entered& entered) {
+                const std::string& tree, Entered& entered) {
     if (platform::is_folder(path)) {
-        return scan_once(list, platform::with_separator(path), input_folder, entered);
+        if (tree.empty()) {
+            return scan_once(list, platform::with_separator(path), input_folder, tree_of(path),
+                             entered);
+        }
+        if (!inside_tree(path, tree)) {
+            return 0;
+        }
+        return scan_once(list, platform::with_separator(path), input_folder, tree, entered);
     }
     return list.add(path, input_folder) ? 1 : 0;
 }
+
+// The lines of a list file, read in pieces: a line longer than
+// kListMaxLineBytes is skipped whole, never held in memory. A read error
+// ends the file.
+class ListLines {
+public:
+    explicit ListLines(const std::string& path) : m_in(path, std::ios::binary), m_buffer(1 << 16) {}
+
+    // The next line without its line feed (empty for one that is too long);
+    // false at the end.
+    bool next(std::string& line) {
+        line.clear();
+        bool too_long = false;
+        bool any = false;
+        for (;;) {
+            if (m_pos == m_end && !fill()) {
+                if (!any) {
+                    return false;
+                }
+                break; // a last line without a line feed
+            }
+            any = true;
+            const char* start = m_buffer.data() + m_pos;
+            const auto* lf = static_cast<const char*>(std::memchr(start, '\n', m_end - m_pos));
+            const std::size_t n = lf ? static_cast<std::size_t>(lf - start) : m_end - m_pos;
+            if (!too_long && line.size() + n > kListMaxLineBytes) {
+                too_long = true;
+                line.clear();
+                line.shrink_to_fit();
+            }
+            if (!too_long) {
+                line.append(start, n);
+            }
+            m_pos += n;
+            if (lf) {
+                ++m_pos;
+                break;
+            }
+        }
+        return true;
+    }
+
+private:
+    bool fill() {
+        m_pos = 0;
+        m_end = 0;
+        if (m_in) {
+            // read() turns an exception of the file buffer into badbit.
+            m_in.read(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
+            m_end = static_cast<std::size_t>(m_in.gcount());
+        }
+        return m_end > 0;
+    }
+
+    std::ifstream m_in;
+    std::vector<char> m_buffer;
+    std::size_t m_pos = 0;
+    std::size_t m_end = 0;
+};
 
 } // namespace
 
@@ -83,12 +171,13 @@ std::string relative_subfolder(const std::string& path, const std::string& base)
 
 int scan_folder(InputList& list, const std::string& folder, const std::string& input_folder) {
     Entered entered;
-    return scan_once(list, folder, input_folder, entered);
+    return scan_once(list, folder, input_folder, tree_of(folder), entered);
 }
 
 void folder_worker(InputList& list, const JobRecord& job, ProgressRecord& progress) {
     int added = 0;
     Entered entered{platform::file_identity(job.input_folder)};
+    const std::string tree = tree_of(job.input_folder);
     for (const auto& entry : platform::list_folder(job.input_folder)) {
         {
             std::lock_guard guard(progress.lock);
@@ -97,7 +186,7 @@ void folder_worker(InputList& list, const JobRecord& job, ProgressRecord& progre
             }
             ++progress.index;
         }
-        added += import_item(list, job.input_folder + entry.name, job.input_folder, entered);
+        added += import_item(list, job.input_folder + entry.name, job.input_folder, tree, entered);
     }
     std::lock_guard guard(progress.lock);
     progress.count += added;
@@ -106,10 +195,10 @@ void folder_worker(InputList& list, const JobRecord& job, ProgressRecord& progre
 void list_worker(InputList& list, const JobRecord& job, ProgressRecord& progress) {
     int added = 0;
     Entered entered;
-    std::ifstream in(job.input_path, std::ios::binary);
+    ListLines lines(job.input_path);
     std::string line;
     bool first = true;
-    while (in && std::getline(in, line)) {
+    while (lines.next(line)) {
         if (first) {
             first = false;
             if (line.rfind("\xEF\xBB\xBF", 0) == 0) {
@@ -130,7 +219,7 @@ void list_worker(InputList& list, const JobRecord& job, ProgressRecord& progress
             }
             ++progress.index;
         }
-        added += import_item(list, path, job.input_folder, entered);
+        added += import_item(list, path, job.input_folder, {}, entered);
     }
     std::lock_guard guard(progress.lock);
     progress.count += added;

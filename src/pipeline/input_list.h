@@ -48,7 +48,9 @@ std::string relative_subfolder(const std::string& path, const std::string& base)
 
 // Offers every file of `folder` (ending with "/") and its subfolders to the
 // list, recursively, in name order, entering each folder once however many
-// links lead to it; returns the number of entries added.
+// links lead to it; returns the number of entries added. Links to files are
+// followed, links to folders only when they lead to a folder inside
+// `folder` (links resolved), never out of the tree.
 int scan_folder(InputList& list, const std::string& folder, const std::string& input_folder);
 
 // The folder worker: scans job.input_folder while progress.running, counting
@@ -56,8 +58,13 @@ int scan_folder(InputList& list, const std::string& folder, const std::string& i
 // progress.count.
 void folder_worker(InputList& list, const JobRecord& job, ProgressRecord& progress);
 
+// Longest line of a list file taken (far above PATH_MAX); a longer line is
+// skipped, so one huge line cannot take the program's memory.
+inline constexpr std::size_t kListMaxLineBytes = std::size_t{64} << 10;
+
 // The list worker: imports the list file job.input_path (UTF-8, byte-order
-// mark skipped, lines trimmed; blank lines and missing paths skipped; a
+// mark skipped, lines trimmed; blank lines, lines longer than
+// kListMaxLineBytes and missing paths skipped; a
 // folder imports its tree; other lines are offered to the list).
 void list_worker(InputList& list, const JobRecord& job, ProgressRecord& progress);
 

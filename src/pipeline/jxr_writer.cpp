@@ -26,9 +26,39 @@ const PKPixelFormatGUID& format_of(JxrPixels pixels) {
     return GUID_PKPixelFormatDontCare;
 }
 
+// A jxrlib stream over an OutputFile. It lives on the caller's stack:
+// Close (called by the encoder's release) only forgets it.
+platform::OutputFile& file_of(WMPStream* me) {
+    return *static_cast<platform::OutputFile*>(me->state.pvObj);
+}
+
+ERR stream_close(WMPStream** me) {
+    *me = nullptr;
+    return WMP_errSuccess;
+}
+Bool stream_eos(WMPStream*) { return FALSE; }
+ERR stream_read(WMPStream* me, void* pv, size_t cb) {
+    return file_of(me).read(pv, cb) == cb ? WMP_errSuccess : WMP_errFileIO;
+}
+ERR stream_write(WMPStream* me, const void* pv, size_t cb) {
+    return file_of(me).write(pv, cb) ? WMP_errSuccess : WMP_errFileIO;
+}
+ERR stream_set_pos(WMPStream* me, size_t offset) {
+    return file_of(me).seek(static_cast<std::int64_t>(offset), SEEK_SET) ? WMP_errSuccess
+                                                                         : WMP_errFileIO;
+}
+ERR stream_get_pos(WMPStream* me, size_t* offset) {
+    const std::int64_t at = file_of(me).tell();
+    if (at < 0) {
+        return WMP_errFileIO;
+    }
+    *offset = static_cast<size_t>(at);
+    return WMP_errSuccess;
+}
+
 } // namespace
 
-bool write_jxr(const std::string& path, const JxrPicture& picture) {
+bool write_jxr(platform::OutputFile& file, const JxrPicture& picture) {
     if (!picture.top_row || picture.width == 0 || picture.height == 0) {
         return false;
     }
@@ -39,13 +69,16 @@ bool write_jxr(const std::string& path, const JxrPicture& picture) {
         return false;
     }
 
-    WMPStream* stream = nullptr;
-    if (CreateWS_File(&stream, path.c_str(), "wb") != WMP_errSuccess || !stream) {
-        // jxrlib keeps the stream it allocated when fopen fails; its Close
-        // would fclose(NULL), so free the bare stream.
-        PKFree(reinterpret_cast<void**>(&stream));
-        return false;
-    }
+    WMPStream own{};
+    own.state.pvObj = &file;
+    own.fMem = FALSE;
+    own.Close = stream_close;
+    own.EOS = stream_eos;
+    own.Read = stream_read;
+    own.Write = stream_write;
+    own.SetPos = stream_set_pos;
+    own.GetPos = stream_get_pos;
+    WMPStream* stream = &own;
     PKImageEncode* encoder = nullptr;
     if (PKImageEncode_Create_WMP(&encoder) != WMP_errSuccess || !encoder) {
         stream->Close(&stream);
@@ -53,8 +86,7 @@ bool write_jxr(const std::string& path, const JxrPicture& picture) {
     }
 
     // Lossless: quantiser index 1 everywhere, full 4:4:4 colour, all
-    // subbands. The encoder owns the stream from here and closes it on
-    // release.
+    // subbands. The encoder's release closes (forgets) the stream.
     CWMIStrCodecParam params;
     std::memset(&params, 0, sizeof params);
     params.cfColorFormat = info.cfColorFormat == Y_ONLY ? Y_ONLY : YUV_444;
@@ -81,14 +113,9 @@ bool write_jxr(const std::string& path, const JxrPicture& picture) {
     if (err == WMP_errSuccess) {
         err = encoder->WritePixels(encoder, picture.height, picture.top_row, picture.stride);
     }
-    // Release closes the file without a word about it: flush first, so that
-    // a full disk shows here.
-    if (err == WMP_errSuccess &&
-        (std::fflush(stream->state.file.pFile) != 0 || std::ferror(stream->state.file.pFile))) {
-        err = WMP_errFileIO;
-    }
     encoder->Release(&encoder);
-    return err == WMP_errSuccess;
+    // The file keeps the first failed write, whether jxrlib looked or not.
+    return err == WMP_errSuccess && file.ok();
 }
 
 } // namespace pixlane

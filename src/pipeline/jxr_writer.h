@@ -9,7 +9,8 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+
+#include "platform/platform.h"
 
 namespace pixlane {
 
@@ -35,11 +36,10 @@ struct JxrPicture {
     float dpi = 96.0F;
 };
 
-// Encodes the picture losslessly (quantiser 1 for colour and alpha) into a
-// new file at `path` (ASCII path; jxrlib opens it with fopen). Float
-// pictures keep jxrlib's float precision (13 mantissa bits). False when
-// jxrlib refuses the picture or the file cannot be written; a partial file
-// may then remain at `path`.
-bool write_jxr(const std::string& path, const JxrPicture& picture);
+// Encodes the picture losslessly (quantiser 1 for colour and alpha) into
+// `file`, through a jxrlib stream of our own over it. Float pictures keep
+// jxrlib's float precision (13 mantissa bits). False when jxrlib refuses
+// the picture or a write fails; the caller finishes or discards the file.
+bool write_jxr(platform::OutputFile& file, const JxrPicture& picture);
 
 } // namespace pixlane

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -24,8 +25,6 @@
 
 namespace pixlane {
 namespace {
-
-using File = std::unique_ptr<std::FILE, CDeleter<std::fclose>>;
 
 // Output formats whose 8-bit form is grey rather than a palette.
 bool grey_at_8(std::string_view ext) {
@@ -96,22 +95,32 @@ std::string unused_temporary_path(const std::string& output_path, std::string_vi
     return {};
 }
 
-struct Bytes {
-    const void* data;
-    std::size_t size;
-};
+// --- FreeImage through our own file ------------------------------------------
 
-// Creates the file and writes the pieces one after the other.
-bool write_file(const std::string& path, std::initializer_list<Bytes> pieces) {
-    File file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        return false;
-    }
-    bool written = true;
-    for (const Bytes& piece : pieces) {
-        written = written && std::fwrite(piece.data, 1, piece.size, file.get()) == piece.size;
-    }
-    return std::fclose(file.release()) == 0 && written;
+platform::OutputFile& file_of(fi_handle handle) {
+    return *static_cast<platform::OutputFile*>(handle);
+}
+
+unsigned DLL_CALLCONV fi_read(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+    const std::size_t got = file_of(handle).read(buffer, std::size_t{size} * count);
+    return size == 0 ? 0 : static_cast<unsigned>(got / size);
+}
+
+unsigned DLL_CALLCONV fi_write(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+    return file_of(handle).write(buffer, std::size_t{size} * count) ? count : 0;
+}
+
+int DLL_CALLCONV fi_seek(fi_handle handle, long offset, int origin) {
+    return file_of(handle).seek(offset, origin) ? 0 : -1;
+}
+
+long DLL_CALLCONV fi_tell(fi_handle handle) { return static_cast<long>(file_of(handle).tell()); }
+
+// FreeImage's writer with every byte going through `file` (FreeImage_Save
+// would fopen the file itself and never look at a failed write).
+bool save_freeimage(FREE_IMAGE_FORMAT fif, FIBITMAP* dib, int flags, platform::OutputFile& file) {
+    FreeImageIO io{fi_read, fi_write, fi_seek, fi_tell};
+    return FreeImage_SaveToHandle(fif, dib, &io, &file, flags) == TRUE && file.ok();
 }
 
 // --- DevIL -------------------------------------------------------------------
@@ -134,10 +143,39 @@ struct DevilImage {
     DevilImage& operator=(const DevilImage&) = delete;
 };
 
+// DevIL's write functions on the OutputFile of the save under way: DevIL
+// "opens" whatever name it is given as that file and "closes" it without a
+// word; the caller finishes it. Set and used under g_devil_lock only.
+// (ilSave, not ilSaveF: DevIL 1.7.8's ilSaveF has no pcx writer.)
+platform::OutputFile* g_devil_file = nullptr;
+platform::OutputFile& devil_file(ILHANDLE handle) {
+    return *static_cast<platform::OutputFile*>(handle);
+}
+ILHANDLE ILAPIENTRY devil_open(ILconst_string) { return g_devil_file; }
+void ILAPIENTRY devil_close(ILHANDLE) {}
+ILint ILAPIENTRY devil_putc(ILubyte c, ILHANDLE handle) {
+    return devil_file(handle).write(&c, 1) ? c : IL_EOF;
+}
+ILint ILAPIENTRY devil_seek(ILHANDLE handle, ILint offset, ILint origin) {
+    const int whence = origin == IL_SEEK_CUR   ? SEEK_CUR
+                       : origin == IL_SEEK_END ? SEEK_END
+                                               : SEEK_SET;
+    return devil_file(handle).seek(offset, whence) ? 0 : -1;
+}
+ILint ILAPIENTRY devil_tell(ILHANDLE handle) {
+    const std::int64_t at = devil_file(handle).tell();
+    return at <= std::numeric_limits<ILint>::max() ? static_cast<ILint>(at) : -1;
+}
+ILint ILAPIENTRY devil_write(const void* data, ILuint size, ILuint count, ILHANDLE handle) {
+    return devil_file(handle).write(data, std::size_t{size} * count) ? static_cast<ILint>(count)
+                                                                     : 0;
+}
+
 // psd, dds and pcx: DevIL from BGR (24-bit) or BGRA (32-bit) rows, bottom
 // row first, which is DevIL's own origin. The rows go straight from the
-// bitmap into DevIL's image: no buffer in between.
-SaveResult save_devil(FIBITMAP* dib, ILenum type, bool mipmaps, const std::string& path) {
+// bitmap into DevIL's image: no buffer in between. DevIL writes through
+// our write functions into `file`.
+SaveResult save_devil(FIBITMAP* dib, ILenum type, bool mipmaps, platform::OutputFile& file) {
     const unsigned bpp = FreeImage_GetBPP(dib);
     if (FreeImage_GetImageType(dib) != FIT_BITMAP || (bpp != 24 && bpp != 32)) {
         return SaveResult::Failed;
@@ -156,7 +194,7 @@ SaveResult save_devil(FIBITMAP* dib, ILenum type, bool mipmaps, const std::strin
     std::lock_guard<std::mutex> lock(g_devil_lock);
     while (ilGetError() != IL_NO_ERROR) { // forget what earlier calls left
     }
-    ilEnable(IL_FILE_OVERWRITE);
+    ilEnable(IL_FILE_OVERWRITE); // else DevIL looks for a file of the name ilSave is given
     DevilImage image;
     ilBindImage(image.id);
     if (!ilTexImage(width, height, static_cast<ILuint>(ilGetInteger(IL_IMAGE_DEPTH)), channels,
@@ -174,9 +212,13 @@ SaveResult save_devil(FIBITMAP* dib, ILenum type, bool mipmaps, const std::strin
     if (mipmaps && !iluBuildMipmaps()) {
         return SaveResult::Failed;
     }
-    const bool saved = ilSave(type, path.c_str()) == IL_TRUE;
+    g_devil_file = &file;
+    ilSetWrite(devil_open, devil_close, devil_putc, devil_seek, devil_tell, devil_write);
+    const bool saved = ilSave(type, "pixlane") == IL_TRUE; // the name only reaches devil_open
+    ilResetWrite();
+    g_devil_file = nullptr;
     ilBindImage(0);
-    return saved ? SaveResult::Saved : SaveResult::Failed;
+    return saved && file.ok() ? SaveResult::Saved : SaveResult::Failed;
 }
 
 // --- the exact colour table writer -------------------------------------------
@@ -197,7 +239,7 @@ std::uint32_t get32(const std::uint8_t* at) {
 // An 8-bit BMP whose palette holds only the entries up to the highest index
 // any pixel uses. FreeImage encodes the pixels (RLE8 with `flags`); its file
 // and info headers and its full palette are replaced.
-bool save_exact_bmp(FIBITMAP* dib, int flags, const std::string& path) {
+bool save_exact_bmp(FIBITMAP* dib, int flags, platform::OutputFile& file) {
     constexpr std::size_t kFileHeader = 14;
     constexpr std::size_t kInfoHeader = 40;
     if (FreeImage_GetBPP(dib) != 8 || FreeImage_GetImageType(dib) != FIT_BITMAP) {
@@ -233,17 +275,17 @@ bool save_exact_bmp(FIBITMAP* dib, int flags, const std::string& path) {
     // stream.
     const std::uint32_t offset = kFileHeader + kInfoHeader + 4 * colours;
     const std::uint32_t file_size = offset + pixel_bytes;
-    std::vector<std::uint8_t> file(offset, 0);
-    put16(file.data(), 0x4D42); // "BM"
-    put32(file.data() + 2, file_size);
-    put32(file.data() + 10, offset);
+    std::vector<std::uint8_t> head(offset, 0);
+    put16(head.data(), 0x4D42); // "BM"
+    put32(head.data() + 2, file_size);
+    put32(head.data() + 10, offset);
 
     BITMAPINFOHEADER info = *FreeImage_GetInfoHeader(dib);
     info.biCompression = (flags & BMP_SAVE_RLE) ? 1 /* BI_RLE8 */ : 0 /* BI_RGB */;
     info.biSizeImage = pixel_bytes;
     info.biClrUsed = colours;
     info.biClrImportant = colours;
-    std::uint8_t* header = file.data() + kFileHeader;
+    std::uint8_t* header = head.data() + kFileHeader;
     put32(header, kInfoHeader);
     put32(header + 4, static_cast<std::uint32_t>(info.biWidth));
     put32(header + 8, static_cast<std::uint32_t>(info.biHeight));
@@ -257,44 +299,42 @@ bool save_exact_bmp(FIBITMAP* dib, int flags, const std::string& path) {
     put32(header + 36, info.biClrImportant);
 
     const RGBQUAD* palette = FreeImage_GetPalette(dib);
-    std::uint8_t* entry = file.data() + kFileHeader + kInfoHeader;
+    std::uint8_t* entry = head.data() + kFileHeader + kInfoHeader;
     for (std::uint32_t k = 0; k < colours; ++k, entry += 4) {
         entry[0] = palette[k].rgbBlue;
         entry[1] = palette[k].rgbGreen;
         entry[2] = palette[k].rgbRed;
     }
-    return write_file(path, {{file.data(), file.size()}, {encoded + pixels_at, pixel_bytes}});
+    return file.write(head.data(), head.size()) && file.write(encoded + pixels_at, pixel_bytes);
 }
 
 // --- pfm -----------------------------------------------------------------------
 
 // Portable Floatmap: "PF", size, a negative scale for little-endian samples,
 // then rows from the bottom of the picture to its top.
-bool save_pfm(FIBITMAP* dib, const std::string& path) {
+bool save_pfm(FIBITMAP* dib, platform::OutputFile& file) {
     if (FreeImage_GetImageType(dib) != FIT_RGBF) {
-        return false;
-    }
-    File file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
         return false;
     }
     const unsigned width = FreeImage_GetWidth(dib);
     const unsigned height = FreeImage_GetHeight(dib);
     const char* scale = std::endian::native == std::endian::little ? "-1.000000" : "1.000000";
-    bool written = std::fprintf(file.get(), "PF\n%u %u\n%s\n", width, height, scale) > 0;
+    const std::string header =
+        "PF\n" + std::to_string(width) + " " + std::to_string(height) + "\n" + scale + "\n";
+    bool written = file.write(header.data(), header.size());
     // Scan line 0 of a FreeImage bitmap is the bottom row.
     for (unsigned y = 0; written && y < height; ++y) {
-        written = std::fwrite(FreeImage_GetScanLine(dib, static_cast<int>(y)), sizeof(FIRGBF),
-                              width, file.get()) == width;
+        written =
+            file.write(FreeImage_GetScanLine(dib, static_cast<int>(y)), sizeof(FIRGBF) * width);
     }
-    return std::fclose(file.release()) == 0 && written;
+    return written;
 }
 
 // --- jxr -----------------------------------------------------------------------
 
 double luminance(const RGBQUAD& c) { return 0.299 * c.rgbRed + 0.587 * c.rgbGreen + 0.114 * c.rgbBlue; }
 
-bool save_jxr(FIBITMAP* dib, const std::string& path) {
+bool save_jxr(FIBITMAP* dib, platform::OutputFile& file) {
     JxrPicture picture;
     switch (FreeImage_GetBPP(dib)) {
     case 1: {
@@ -332,7 +372,7 @@ bool save_jxr(FIBITMAP* dib, const std::string& path) {
     }
     picture.top_row = FreeImage_GetBits(dib);
     picture.stride = FreeImage_GetPitch(dib);
-    const bool written = write_jxr(path, picture);
+    const bool written = write_jxr(file, picture);
     FreeImage_FlipVertical(dib);
     return written;
 }
@@ -349,22 +389,23 @@ bool fits_format(FIBITMAP* dib, std::string_view ext) {
 }
 
 SaveResult write_to(SaveRoute route, FIBITMAP* dib, const OutputFormat& format,
-                    const JobRecord& job, const std::string& path) {
+                    const JobRecord& job, platform::OutputFile& file) {
     auto result = [](bool ok) { return ok ? SaveResult::Saved : SaveResult::Failed; };
     switch (route) {
     case SaveRoute::DevIL:
-        return save_devil(dib, static_cast<ILenum>(format.save_type), format.extension == "dds", path);
+        return save_devil(dib, static_cast<ILenum>(format.save_type), format.extension == "dds",
+                          file);
     case SaveRoute::ExactBmp:
-        return result(save_exact_bmp(dib, job.save_flags, path));
+        return result(save_exact_bmp(dib, job.save_flags, file));
     case SaveRoute::JpegXr:
-        return result(save_jxr(dib, path));
+        return result(save_jxr(dib, file));
     case SaveRoute::Pfm:
-        return result(save_pfm(dib, path));
+        return result(save_pfm(dib, file));
     case SaveRoute::FreeImage:
         break;
     }
-    return result(FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(format.save_type), dib,
-                                 path.c_str(), job.save_flags) == TRUE);
+    return result(save_freeimage(static_cast<FREE_IMAGE_FORMAT>(format.save_type), dib,
+                                 job.save_flags, file));
 }
 
 } // namespace
@@ -456,27 +497,57 @@ void announce_temporary_file(const std::string& path) {
     }
 }
 
-SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job) {
+SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job,
+                      std::string* reason) {
+    auto failed = [&](SaveResult result, std::string why) {
+        if (reason) {
+            *reason = std::move(why);
+        }
+        return result;
+    };
     const OutputFormat* format = output_entry(job.output_extension);
-    if (!bitmap || !format || job.output_path.empty() || !fits_format(bitmap.get(), format->extension)) {
-        return SaveResult::Failed;
+    if (!bitmap || !format || job.output_path.empty()) {
+        return failed(SaveResult::Failed, "nothing to save");
+    }
+    if (!fits_format(bitmap.get(), format->extension)) {
+        return failed(SaveResult::Failed, "the picture's depth is not one of the format's");
     }
     job.temporary_path = unused_temporary_path(job.output_path, format->extension);
     if (job.temporary_path.empty()) {
-        return SaveResult::Failed;
+        return failed(SaveResult::Failed,
+                      "no free temporary name in " + platform::folder_of(job.output_path));
     }
     announce_temporary_file(job.temporary_path);
-    const SaveRoute route = save_route(format->extension, bpp_of(bitmap), s);
-    SaveResult result = write_to(route, bitmap.get(), *format, job, job.temporary_path);
-    if (result == SaveResult::Saved && job.defer_outputs) {
-        job.pending_outputs.push_back({job.temporary_path, job.output_path});
-        return result;
+    platform::OutputFile file;
+    if (!file.create(job.temporary_path)) {
+        return failed(SaveResult::Failed,
+                      "cannot create " + job.temporary_path + ": " + std::strerror(file.error()));
     }
-    if (result == SaveResult::Saved && !platform::rename_file(job.temporary_path, job.output_path)) {
+    // The output path is touched only by the rename of a complete file:
+    // every write checked, flushed, synced and closed first.
+    const SaveRoute route = save_route(format->extension, bpp_of(bitmap), s);
+    SaveResult result = write_to(route, bitmap.get(), *format, job, file);
+    std::string why;
+    if (result == SaveResult::Saved && !file.finish()) {
         result = SaveResult::Failed;
     }
+    if (file.error() != 0) {
+        result = result == SaveResult::Abort ? result : SaveResult::Failed;
+        why = "cannot write " + job.temporary_path + ": " + std::strerror(file.error());
+    } else if (result != SaveResult::Saved) {
+        why = "the " + std::string(format->extension) + " writer failed";
+    } else if (job.defer_outputs) {
+        job.pending_outputs.push_back({job.temporary_path, job.output_path});
+    } else if (!platform::rename_file(job.temporary_path, job.output_path)) {
+        const int error = errno;
+        result = SaveResult::Failed;
+        why = "cannot rename " + job.temporary_path + " to " + job.output_path + ": " +
+              std::strerror(error);
+    }
     if (result != SaveResult::Saved) {
+        file = platform::OutputFile{}; // closed before it is removed
         platform::remove_file(job.temporary_path);
+        return failed(result, std::move(why));
     }
     return result;
 }

@@ -15,9 +15,12 @@
 //   pfm                our own writer (rows bottom to top, as the format has
 //                      them; FreeImage writes them the other way round)
 //   everything else    FreeImage's writer with the batch's save flags
-// Every writer writes a temporary file in the output folder; it is renamed
-// over the output path only after the encoder succeeded, so a failed save
-// leaves an earlier file of that name untouched and no temporary file.
+// Every writer writes a temporary file in the output folder through one
+// checked file (platform::OutputFile: libraries get our write functions,
+// never a path); it is renamed over the output path only after the encoder
+// succeeded and every write, the flush, the sync and the close did, so a
+// failed save (a full disk, say) leaves an earlier file of that name
+// untouched and no temporary file.
 #pragma once
 
 #include <cstdint>
@@ -65,7 +68,10 @@ enum class SaveResult {
 // one the format allows (so no writer ever sees a depth it cannot take).
 // With job.defer_outputs the frame stays under its temporary name, listed in
 // job.pending_outputs for the caller to rename.
-SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job);
+// When it fails and `reason` is given, *reason says why in one line
+// ("cannot write /out/pixlaneab.png: No space left on device").
+SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job,
+                      std::string* reason = nullptr);
 
 // Receives the path of every temporary file just before it is created (the
 // worker process tells its supervisor, which removes what a crash leaves).

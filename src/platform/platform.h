@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "util/unique_fd.h"
+
 namespace pixlane::platform {
 
 inline constexpr char kSeparator = '/';
@@ -52,6 +54,10 @@ bool exists(const std::string& path);
 // The identity of what `path` names, links followed: equal for every path
 // that reaches the same file or folder; empty when it cannot be read.
 std::string file_identity(const std::string& path);
+// The absolute path of what `path` names with every link, "." and ".."
+// resolved (no separator at the end but for the root); empty when it cannot
+// be resolved.
+std::string real_path(const std::string& path);
 // Creates one folder level; true when it exists afterwards.
 bool make_folder(const std::string& path);
 // Creates every missing level of `path`; true when it exists afterwards.
@@ -59,10 +65,65 @@ bool make_folders(const std::string& path);
 
 struct FolderEntry {
     std::string name;
-    bool is_folder = false;
+    bool is_folder = false; // links followed
+    bool is_link = false;   // the entry itself is a symbolic link
 };
 // Entries of a folder ("." and ".." skipped), sorted by name; empty on error.
 std::vector<FolderEntry> list_folder(const std::string& path);
+
+// Reads the plain file at `path` whole. It is opened without blocking (a
+// pipe or device swapped in for a file never stalls the caller), checked to
+// be a regular file of at most `max_bytes`, and only then read. Empty when
+// it is none of these or a read fails (/proc/self/mem, an I/O error).
+std::optional<std::string> read_plain_file(const std::string& path, std::int64_t max_bytes);
+// The first `count` bytes of the plain file at `path` (fewer when it is
+// shorter), opened and checked as read_plain_file does.
+std::optional<std::string> read_file_head(const std::string& path, std::size_t count);
+
+// A new file written through a buffer with every write checked. The first
+// failure is kept (error() gives its errno value) and makes every later call
+// fail. finish() writes out what is buffered, syncs the file to disk and
+// closes it: only a file whose finish() returned true is complete. A file
+// left unfinished is closed without a sync when the object dies.
+class OutputFile {
+public:
+    OutputFile() = default;
+    OutputFile(OutputFile&&) noexcept = default;
+    OutputFile& operator=(OutputFile&&) noexcept = default;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates `path` for reading and writing; fails when it exists already.
+    bool create(const std::string& path);
+    bool write(const void* data, std::size_t size);
+    // Moves the position as fseek does (`whence`: SEEK_SET, SEEK_CUR or
+    // SEEK_END).
+    bool seek(std::int64_t offset, int whence);
+    // The position; -1 after a failure.
+    std::int64_t tell() const;
+    // Reads back from the position (some writers read what they wrote);
+    // the number of bytes read.
+    std::size_t read(void* data, std::size_t size);
+    bool finish();
+
+    bool ok() const { return m_fd && m_error == 0; }
+    // The errno value of the first failure; 0 when there was none.
+    int error() const { return m_error; }
+
+private:
+    bool flush();
+    bool fail(int error);
+
+    UniqueFd m_fd;
+    std::vector<char> m_pending;  // written by the caller, not yet to the file
+    std::int64_t m_position = 0;  // where the descriptor stands
+    int m_error = 0;
+};
+
+// Fault injection for tests: after `bytes` more bytes have gone to files
+// (OutputFile, replace_file), every write fails with ENOSPC, as on a full
+// disk. A negative value lifts the limit.
+void limit_writes_for_testing(std::int64_t bytes);
 
 bool remove_file(const std::string& path);
 // Renames over an existing target in one step.
@@ -92,8 +153,15 @@ std::int64_t elapsed_ms();
 // object dies or the process ends.
 class InstanceLock {
 public:
-    // Empty when another process holds the lock (or it cannot be taken).
-    static std::optional<InstanceLock> acquire(std::string_view name);
+    // Why acquire() gave no lock.
+    enum class Failure : std::uint8_t {
+        Held,         // another process holds it
+        CannotCreate, // the lock file cannot be opened or locked (errno kept)
+    };
+    // Empty when the lock is not taken; `why` (when given) then says why
+    // and `error` (when given) the errno of a CannotCreate.
+    static std::optional<InstanceLock> acquire(std::string_view name, Failure* why = nullptr,
+                                               int* error = nullptr);
     // Path of the lock file for `name`.
     static std::string lock_path(std::string_view name);
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -14,9 +15,11 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 #include "platform/platform.h"
+#include "util/unique_fd.h"
 
 extern char** environ;
 
@@ -116,6 +119,12 @@ std::string file_identity(const std::string& path) {
     return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
 }
 
+std::string real_path(const std::string& path) {
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                         &std::free);
+    return resolved ? std::string(resolved.get()) : std::string{};
+}
+
 bool make_folder(const std::string& path) {
     if (::mkdir(path.c_str(), 0777) == 0) {
         return true;
@@ -134,11 +143,72 @@ std::vector<FolderEntry> list_folder(const std::string& path) {
     std::error_code ec;
     for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code ec2;
-        out.push_back({it->path().filename().string(), it->is_directory(ec2)});
+        const bool is_folder = it->is_directory(ec2);
+        out.push_back({it->path().filename().string(), is_folder, it->is_symlink(ec2)});
     }
     std::sort(out.begin(), out.end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     return out;
+}
+
+namespace {
+
+// The file at `path` opened for reading when it is a regular file; `st` is
+// its status. O_NONBLOCK: opening a FIFO without a writer would wait for one.
+UniqueFd open_plain_file(const std::string& path, struct stat& st) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return UniqueFd{};
+    }
+    return fd;
+}
+
+// Appends to `out` until it holds `limit` bytes or the file ends; false on
+// a read error.
+bool read_up_to(int fd, std::string& out, std::size_t limit) {
+    constexpr std::size_t kChunk = std::size_t{1} << 16;
+    while (out.size() < limit) {
+        const std::size_t before = out.size();
+        const std::size_t want = std::min(limit - before, kChunk);
+        out.resize(before + want);
+        const ssize_t n = ::read(fd, out.data() + before, want);
+        out.resize(before + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+        if (n == 0) {
+            return true;
+        }
+        if (n < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<std::string> read_plain_file(const std::string& path, std::int64_t max_bytes) {
+    struct stat st {};
+    const UniqueFd fd = open_plain_file(path, st);
+    if (!fd || max_bytes < 0 || st.st_size > max_bytes) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(st.st_size) + 1); // callers may append one byte
+    // One byte past the limit tells a file that grew since fstat.
+    if (!read_up_to(fd.get(), bytes, static_cast<std::size_t>(max_bytes) + 1) ||
+        bytes.size() > static_cast<std::size_t>(max_bytes)) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::optional<std::string> read_file_head(const std::string& path, std::size_t count) {
+    struct stat st {};
+    const UniqueFd fd = open_plain_file(path, st);
+    std::string bytes;
+    if (!fd || !read_up_to(fd.get(), bytes, count)) {
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 bool remove_file(const std::string& path) { return ::unlink(path.c_str()) == 0; }
@@ -147,28 +217,161 @@ bool rename_file(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+namespace {
+
+std::atomic<std::int64_t> g_write_budget{-1}; // bytes until writes fail; -1: no limit
+
+// Writes all of `size` bytes; 0, or the errno value of the failure.
+int write_all(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        std::size_t allowed = size;
+        if (const std::int64_t budget = g_write_budget.load(); budget >= 0) {
+            if (budget == 0) {
+                return ENOSPC;
+            }
+            allowed = static_cast<std::size_t>(
+                std::min<std::int64_t>(budget, static_cast<std::int64_t>(size)));
+        }
+        const ssize_t n = ::write(fd, data, allowed);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n < 0 ? errno : EIO;
+        }
+        if (g_write_budget.load() >= 0) {
+            g_write_budget -= n;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+constexpr std::size_t kOutputBuffer = std::size_t{1} << 16;
+
+} // namespace
+
+void limit_writes_for_testing(std::int64_t bytes) { g_write_budget = bytes < 0 ? -1 : bytes; }
+
+bool OutputFile::create(const std::string& path) {
+    m_pending.clear();
+    m_position = 0;
+    m_error = 0;
+    m_fd.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    return m_fd ? true : fail(errno);
+}
+
+bool OutputFile::fail(int error) {
+    if (m_error == 0) {
+        m_error = error != 0 ? error : EIO;
+    }
+    return false;
+}
+
+bool OutputFile::flush() {
+    if (!ok()) {
+        return fail(m_fd ? m_error : EBADF);
+    }
+    if (m_pending.empty()) {
+        return true;
+    }
+    const int error = write_all(m_fd.get(), m_pending.data(), m_pending.size());
+    if (error != 0) {
+        return fail(error);
+    }
+    m_position += static_cast<std::int64_t>(m_pending.size());
+    m_pending.clear();
+    return true;
+}
+
+bool OutputFile::write(const void* data, std::size_t size) {
+    if (!ok()) {
+        return fail(m_fd ? m_error : EBADF);
+    }
+    const char* bytes = static_cast<const char*>(data);
+    if (m_pending.size() + size > kOutputBuffer && !flush()) {
+        return false;
+    }
+    if (size >= kOutputBuffer) {
+        const int error = write_all(m_fd.get(), bytes, size);
+        if (error != 0) {
+            return fail(error);
+        }
+        m_position += static_cast<std::int64_t>(size);
+        return true;
+    }
+    if (m_pending.capacity() < kOutputBuffer) {
+        m_pending.reserve(kOutputBuffer);
+    }
+    m_pending.insert(m_pending.end(), bytes, bytes + size);
+    return true;
+}
+
+bool OutputFile::seek(std::int64_t offset, int whence) {
+    if (!flush()) {
+        return false;
+    }
+    const off_t at = ::lseek(m_fd.get(), static_cast<off_t>(offset), whence);
+    if (at < 0) {
+        return fail(errno);
+    }
+    m_position = at;
+    return true;
+}
+
+std::int64_t OutputFile::tell() const {
+    return ok() ? m_position + static_cast<std::int64_t>(m_pending.size()) : -1;
+}
+
+std::size_t OutputFile::read(void* data, std::size_t size) {
+    if (!flush()) {
+        return 0;
+    }
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(m_fd.get(), static_cast<char*>(data) + done, size - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            fail(errno);
+            break;
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    m_position += static_cast<std::int64_t>(done);
+    return done;
+}
+
+bool OutputFile::finish() {
+    if (!flush()) {
+        return false;
+    }
+    if (::fsync(m_fd.get()) != 0) {
+        return fail(errno);
+    }
+    if (::close(m_fd.release()) != 0) {
+        return fail(errno);
+    }
+    return true;
+}
+
 bool replace_file(const std::string& path, std::string_view bytes) {
     if (path.empty()) {
         return false;
     }
     const std::string temporary = path + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!fd) {
         return false;
     }
-    bool ok = true;
-    while (ok && !bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        ok = n > 0;
-        if (ok) {
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-        }
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    bool ok = write_all(fd.get(), bytes.data(), bytes.size()) == 0;
+    ok = ok && ::fsync(fd.get()) == 0;
+    ok = (::close(fd.release()) == 0) && ok;
     ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
     if (!ok) {
         ::unlink(temporary.c_str());
@@ -243,17 +446,31 @@ std::string InstanceLock::lock_path(std::string_view name) {
     return join(folder, std::string(name) + ".lock");
 }
 
-std::optional<InstanceLock> InstanceLock::acquire(std::string_view name) {
+std::optional<InstanceLock> InstanceLock::acquire(std::string_view name, Failure* why, int* error) {
+    auto fail = [&](Failure failure, int errno_value) -> std::optional<InstanceLock> {
+        if (why) {
+            *why = failure;
+        }
+        if (error) {
+            *error = errno_value;
+        }
+        return std::nullopt;
+    };
     const std::string path = lock_path(name);
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        return std::nullopt;
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (!fd) {
+        return fail(Failure::CannotCreate, errno);
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return std::nullopt;
+    int rc = 0;
+    do {
+        rc = ::flock(fd.get(), LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        // Only a lock somebody holds is "already running"; anything else
+        // (no locks on that file system, ...) is a lock we cannot take.
+        return errno == EWOULDBLOCK ? fail(Failure::Held, 0) : fail(Failure::CannotCreate, errno);
     }
-    return InstanceLock(fd);
+    return InstanceLock(fd.release());
 }
 
 InstanceLock::InstanceLock(InstanceLock&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }

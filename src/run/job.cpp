@@ -150,10 +150,14 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
         if (numbered) {
             job.output_path = with_frame_number(job.output_path, job.output_extension, index + 1);
         }
-        switch (save_frame(b, s, job)) {
+        std::string why;
+        switch (save_frame(b, s, job, &why)) {
         case SaveResult::Saved: saved = true; break;
-        case SaveResult::Failed: failed = true; break;
-        case SaveResult::Abort: return false;
+        case SaveResult::Failed:
+            failed = true;
+            job.failure_reason = why;
+            break;
+        case SaveResult::Abort: job.failure_reason = why; return false;
         }
     }
     return saved && !failed;

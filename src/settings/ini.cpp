@@ -1,7 +1,5 @@
 #include "settings/ini.h"
 
-#include <fstream>
-#include <iterator>
 #include <limits>
 
 #include "util/strings.h"
@@ -111,17 +109,14 @@ std::int64_t leading_integer(std::string_view text) {
 }
 
 std::optional<IniFile> IniFile::load(const std::string& path) {
-    // A folder would read as an empty file, a device without end, and a pipe
-    // without a writer would never open.
-    if (!platform::is_plain_file(path)) {
+    // Only a plain file is read (a folder would read as an empty file, a
+    // device without end, and a pipe without a writer would never open), only
+    // up to the cap, and a read that fails is no file.
+    const auto bytes = platform::read_plain_file(path, kIniMaxBytes);
+    if (!bytes) {
         return std::nullopt;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return parse(decode_text_file(bytes));
+    return parse(decode_text_file(*bytes));
 }
 
 IniFile IniFile::parse(std::string_view text) {

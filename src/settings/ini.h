@@ -17,9 +17,14 @@ struct IniGroup {
     std::vector<std::pair<std::string, std::string>> entries; // in file order
 };
 
+// The largest INI file read (profiles, config.ini): far above any real
+// one, so a huge file cannot take the program's memory.
+inline constexpr std::int64_t kIniMaxBytes = std::int64_t{1} << 20;
+
 class IniFile {
 public:
-    // Reads a file; nullopt when it is not a plain file or cannot be opened. A file starting with the
+    // Reads a file; nullopt when it is not a plain file, is larger than
+    // kIniMaxBytes, or cannot be opened or read. A file starting with the
     // UTF-8 byte-order mark is UTF-8; without it, valid UTF-8 is taken as
     // such and anything else as Windows-1252 (files of older installations).
     static std::optional<IniFile> load(const std::string& path);

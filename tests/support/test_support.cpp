@@ -2,12 +2,15 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <stdexcept>
 
@@ -46,6 +49,29 @@ std::string read_file(const std::string& path) {
 void write_file(const std::string& path, const std::string& data) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << data;
+}
+
+bool write_sparse_file(const std::string& path, const std::string& head, std::int64_t size) {
+    write_file(path, head);
+    return ::truncate(path.c_str(), static_cast<off_t>(size)) == 0;
+}
+
+bool returns_promptly_on_fifo(const std::string& fifo, const std::function<void()>& read,
+                              int seconds) {
+    if (::mkfifo(fifo.c_str(), 0600) != 0) {
+        return false;
+    }
+    auto done = std::async(std::launch::async, read);
+    if (done.wait_for(std::chrono::seconds(seconds)) == std::future_status::ready) {
+        return true;
+    }
+    while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    return false;
 }
 
 RunResult run(const std::string& program, const std::vector<std::string>& args,

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -54,5 +55,15 @@ RunResult run_pixlane(const std::vector<std::string>& args, const std::string& c
 
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& data);
+// A file of `size` bytes that begins with `head` and holds no disk blocks
+// beyond it (the rest reads as zeros): huge inputs made in no time.
+bool write_sparse_file(const std::string& path, const std::string& head, std::int64_t size);
+
+// Makes a FIFO at `fifo` and calls `read` (which should touch it) on a
+// thread: true when it returns within `seconds`. Otherwise a writer opens
+// the FIFO and closes it again, which releases a reader blocked on it, and
+// false is returned, so a failing test never hangs.
+bool returns_promptly_on_fifo(const std::string& fifo, const std::function<void()>& read,
+                              int seconds = 5);
 
 } // namespace pixlane::test

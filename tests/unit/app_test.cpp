@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "base/product.h"
 #include "ui/icons.h"
 #include "app/application.h"
@@ -118,7 +120,9 @@ TEST(InstanceLockTest, SecondProcessFindsTheLockHeld) {
     ASSERT_TRUE(lock.has_value());
     EXPECT_EQ(platform::InstanceLock::lock_path(title_text()), runtime.path() + "Pixlane 2.8.lock");
     // A second taker, even in this process, is refused while the lock is held.
-    EXPECT_FALSE(platform::InstanceLock::acquire(title_text()).has_value());
+    auto why = platform::InstanceLock::Failure::CannotCreate;
+    EXPECT_FALSE(platform::InstanceLock::acquire(title_text(), &why).has_value());
+    EXPECT_EQ(why, platform::InstanceLock::Failure::Held);
 
     const std::map<std::string, std::string> env{{"XDG_RUNTIME_DIR", runtime.path()}};
     auto windowless = test::run(test::pixlane_exe(), {}, env);
@@ -133,6 +137,32 @@ TEST(InstanceLockTest, SecondProcessFindsTheLockHeld) {
     lock.reset();
     EXPECT_EQ(test::run(test::pixlane_exe(), {}, env).status, kExitOk);
     ::unsetenv("XDG_RUNTIME_DIR");
+}
+
+TEST(InstanceLockTest, ALockFileThatCannotBeCreatedIsNoOtherInstance) {
+    // A folder where the lock file should be: no open succeeds, even as root.
+    test::TempDir runtime;
+    ASSERT_TRUE(platform::make_folder(runtime / "Pixlane 2.8.lock"));
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    auto why = platform::InstanceLock::Failure::Held;
+    int error = 0;
+    EXPECT_FALSE(platform::InstanceLock::acquire(title_text(), &why, &error).has_value());
+    EXPECT_EQ(why, platform::InstanceLock::Failure::CannotCreate);
+    EXPECT_EQ(error, EISDIR);
+    ::unsetenv("XDG_RUNTIME_DIR");
+
+    const std::map<std::string, std::string> env{{"XDG_RUNTIME_DIR", runtime.path()}};
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"-v"}}) {
+        const auto r = test::run(test::pixlane_exe(), args, env);
+        EXPECT_EQ(r.status, kExitError);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("Error: cannot create the lock file " + runtime.path() +
+                                  "Pixlane 2.8.lock: ",
+                              0),
+                  0u)
+            << r.err;
+        EXPECT_EQ(r.err.find("already running"), std::string::npos) << r.err;
+    }
 }
 
 TEST(StandardStreamsTest, ClosedStreamsNeverReceiveFilesOfTheProgram) {

@@ -340,9 +340,15 @@ TEST(CommandLineEndToEnd, HelpVersionErrorsAndBanner) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Error: Incorrect number of parameters\n");
 
-    r = test::run_pixlane({"-i", "a.gif", "--profile=/nonexistent/profile.ini"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "Error: Invalid profile file\n");
+    // Missing, unreadable (a read error, not an abort) or too large.
+    test::TempDir dir;
+    ASSERT_TRUE(test::write_sparse_file(dir / "huge.ini", "[CLI]\n", std::int64_t{512} << 20));
+    for (const std::string& profile : {std::string("/nonexistent/profile.ini"),
+                                       std::string("/proc/self/mem"), dir / "huge.ini"}) {
+        r = test::run_pixlane({"-i", "a.gif", "--profile=" + profile});
+        EXPECT_EQ(r.status, 1) << profile;
+        EXPECT_EQ(r.out, "Error: Invalid profile file\n") << profile;
+    }
 
     // The pause follows the batch, whatever its outcome.
     r = test::run_pixlane({"-i", "/nonexistent/a.gif", "-p"});

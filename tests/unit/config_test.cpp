@@ -147,6 +147,20 @@ TEST_F(ConfigFileTest, FileWithoutByteOrderMark) {
     }
 }
 
+TEST_F(ConfigFileTest, UnreadableOrHugeFilesGiveWindowDefaults) {
+    const std::string huge = m_dir / "huge.ini";
+    ASSERT_TRUE(
+        test::write_sparse_file(huge, "[Output]\nJPG Quality = 5\n", std::int64_t{512} << 20));
+    for (const std::string& path : {std::string("/proc/self/mem"), huge}) {
+        Settings s;
+        s.config_path = path;
+        s.jpg_quality = 5;
+        EXPECT_FALSE(load_configuration(s, kContext)) << path;
+        EXPECT_EQ(s.jpg_quality, 95) << path;
+        EXPECT_EQ(s.update_date, kNow) << path;
+    }
+}
+
 TEST_F(ConfigFileTest, MissingFileGivesWindowDefaults) {
     Settings s;
     s.config_path = m_path;

@@ -389,6 +389,10 @@ TEST(GifLoadTest, OpensFilesAndRefusesMissingOnes) {
     EXPECT_FALSE(gif.open(dir / "missing.gif"));
     EXPECT_EQ(gif.frame_count(), 0);
     EXPECT_FALSE(gif.open(dir.path())); // a folder
+    bool opened = true;
+    EXPECT_TRUE(
+        returns_promptly_on_fifo(dir / "pipe.gif", [&] { opened = gif.open(dir / "pipe.gif"); }));
+    EXPECT_FALSE(opened);
 }
 
 } // namespace

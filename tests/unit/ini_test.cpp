@@ -46,5 +46,20 @@ TEST(IniTest, EncodingsOfFilesWithoutByteOrderMark) {
     EXPECT_TRUE(is_valid_utf8("plain"));
 }
 
+TEST(IniTest, FilesThatCannotBeReadOrAreTooLargeAreNoFiles) {
+    test::TempDir dir;
+    const std::string group = "[CLI]\n--WIDTH = 200\n";
+    ASSERT_TRUE(test::write_sparse_file(dir / "at_cap.ini", group, kIniMaxBytes));
+    ASSERT_TRUE(test::write_sparse_file(dir / "huge.ini", group, std::int64_t{512} << 20));
+    ASSERT_TRUE(test::write_sparse_file(dir / "over.ini", group, kIniMaxBytes + 1));
+    ASSERT_TRUE(IniFile::load(dir / "at_cap.ini").has_value());
+    EXPECT_EQ(IniFile::load(dir / "at_cap.ini")->integer("CLI", "--WIDTH", 0), 200);
+    // Reads of /proc/self/mem at offset 0 fail (EIO): no exception, no file.
+    for (const std::string& path :
+         {dir / "huge.ini", dir / "over.ini", std::string("/proc/self/mem")}) {
+        EXPECT_FALSE(IniFile::load(path).has_value()) << path;
+    }
+}
+
 } // namespace
 } // namespace pixlane

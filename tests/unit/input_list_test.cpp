@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <fstream>
 
 #include "pipeline/input_list.h"
 #include "platform/platform.h"
@@ -87,15 +90,20 @@ TEST(InputListTest, FolderWorkerScansTheTreeInNameOrder) {
     EXPECT_EQ(none.size(), 0u);
 }
 
-TEST(InputListTest, FolderScanEntersEachFolderOnce) {
+TEST(InputListTest, FolderScanEntersEachFolderOnceAndNeverLeavesTheTree) {
     TempDir dir, outside;
     platform::make_folders(dir / "sub");
     write_file(dir / "x.gif", "GIF");
     write_file(dir / "sub/y.gif", "GIF");
     write_file(outside / "w.gif", "GIF");
-    // A link back up the tree, and one to a folder elsewhere.
+    // Links back up the tree and into it are followed, each folder entered
+    // once; links to folders elsewhere (/proc led to the whole machine) are
+    // not; a link to a file outside is an input like any file.
     ASSERT_EQ(::symlink("..", (dir / "sub/up").c_str()), 0);
+    ASSERT_EQ(::symlink("sub", (dir / "inner").c_str()), 0);
     ASSERT_EQ(::symlink(outside.path().c_str(), (dir / "linked").c_str()), 0);
+    ASSERT_EQ(::symlink("/proc", (dir / "proc").c_str()), 0);
+    ASSERT_EQ(::symlink((outside / "w.gif").c_str(), (dir / "file.gif").c_str()), 0);
     InputList list;
     JobRecord job;
     job.input_folder = dir.path();
@@ -105,11 +113,20 @@ TEST(InputListTest, FolderScanEntersEachFolderOnce) {
     for (const auto& e : list.entries()) {
         paths.push_back(e.path);
     }
-    EXPECT_EQ(paths, (std::vector<std::string>{dir / "linked/w.gif", dir / "sub/y.gif", dir / "x.gif"}));
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{dir / "file.gif", dir / "inner/y.gif", dir / "x.gif"}));
     EXPECT_EQ(progress.count, 3);
 
+    // The tree is the folder scanned: from sub/, ".." leads out of it.
     InputList scanned;
-    EXPECT_EQ(scan_folder(scanned, dir / "sub/", dir.path()), 3);
+    EXPECT_EQ(scan_folder(scanned, dir / "sub/", dir / "sub/"), 1);
+    // A list line naming a folder makes that folder the tree.
+    write_file(outside / "list.txt", dir / "sub" + "\n");
+    InputList listed;
+    job.input_path = outside / "list.txt";
+    ProgressRecord list_progress;
+    list_worker(listed, job, list_progress);
+    EXPECT_EQ(list_progress.count, 1);
 }
 
 TEST(InputListTest, ListWorkerSkipsBlanksAndMissingPathsAndImportsFolders) {
@@ -136,6 +153,37 @@ TEST(InputListTest, ListWorkerSkipsBlanksAndMissingPathsAndImportsFolders) {
     ProgressRecord none;
     list_worker(list, job, none);
     EXPECT_EQ(none.count, 0);
+}
+
+TEST(InputListTest, ListWorkerSkipsOverlongLinesWithoutHoldingThem) {
+    TempDir dir;
+    write_file(dir / "a.gif", "GIF");
+    write_file(dir / "b.gif", "GIF");
+    // A 128 MiB line (sparse: zeros) between two paths; then a path padded
+    // to the cap exactly.
+    const std::int64_t huge = std::int64_t{128} << 20;
+    const std::string head = dir / "a.gif" + "\n/";
+    ASSERT_TRUE(test::write_sparse_file(dir / "list.txt", head, huge));
+    {
+        std::ofstream tail(dir / "list.txt", std::ios::binary | std::ios::app);
+        tail << "\n"
+             << dir / "b.gif" << std::string(kListMaxLineBytes - (dir / "b.gif").size(), ' ')
+             << "\n"
+             << dir / "missing.gif";
+    }
+    struct rusage before {};
+    ::getrusage(RUSAGE_SELF, &before);
+    InputList list;
+    JobRecord job;
+    job.input_path = dir / "list.txt";
+    ProgressRecord progress;
+    list_worker(list, job, progress);
+    struct rusage after {};
+    ::getrusage(RUSAGE_SELF, &after);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list.entries()[0].path, dir / "a.gif");
+    EXPECT_EQ(list.entries()[1].path, dir / "b.gif");
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64L << 10) << "peak grew by KiB"; // KiB
 }
 
 TEST(InputListTest, ExportWritesByteOrderMarkAndCrLfLinesInListOrder) {

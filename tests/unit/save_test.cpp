@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <sstream>
 
@@ -727,6 +734,170 @@ TEST(SaveNames, NamesBeyondAsciiWorkOnEveryRoute) {
         EXPECT_EQ(platform::list_folder(dir.path()).size(), 1U) << r.ext;
         EXPECT_NE(job.temporary_path.find("/pixlane"), std::string::npos);
     }
+}
+
+// --- a full disk ---------------------------------------------------------------------
+
+// Lifts the write limit when the test ends, however it ends.
+struct WriteLimit {
+    explicit WriteLimit(std::int64_t bytes) { platform::limit_writes_for_testing(bytes); }
+    ~WriteLimit() { platform::limit_writes_for_testing(-1); }
+    WriteLimit(const WriteLimit&) = delete;
+    WriteLimit& operator=(const WriteLimit&) = delete;
+};
+
+struct FullDiskCase {
+    std::string ext;
+    int depth;
+    int color_table; // 1: the exact colour table writer (bmp, 8 bits)
+};
+void PrintTo(const FullDiskCase& c, std::ostream* os) {
+    *os << c.ext << " at " << c.depth << " bits" << (c.color_table ? ", exact colour table" : "");
+}
+
+// Every output format once (24 bits where it has them), and the exact
+// colour table writer: each save route.
+std::vector<FullDiskCase> full_disk_cases() {
+    std::vector<FullDiskCase> all;
+    for (const OutputFormat& f : output_catalogue()) {
+        const auto depths = allowed_depths(f.extension);
+        const bool has_24 = std::find(depths.begin(), depths.end(), 24) != depths.end();
+        all.push_back({std::string(f.extension), has_24 ? 24 : depths.back(), 0});
+    }
+    all.push_back({"bmp", 8, 1});
+    return all;
+}
+
+class SaveOnAFullDisk : public testing::TestWithParam<FullDiskCase> {};
+
+// The disk fills at the first byte, halfway and at the very last byte: the
+// save fails with its reason, the earlier output keeps every byte and no
+// temporary file stays. With room again the same save is complete.
+TEST_P(SaveOnAFullDisk, FailsAndKeepsTheEarlierFile) {
+    const FullDiskCase& c = GetParam();
+    TempDir dir;
+    Settings s;
+    s.bmp_color_table = c.color_table;
+    JobRecord sized = job_for(c.ext, s, dir / ("complete." + c.ext), c.depth);
+    ASSERT_EQ(run_save(make_picture(64, 48), sized, s), SaveResult::Saved);
+    const std::string complete = read_file(sized.output_path);
+    ASSERT_GT(complete.size(), 1U);
+
+    const std::string path = dir / ("out." + c.ext);
+    test::write_file(path, "earlier output");
+    for (const std::size_t room : {std::size_t{0}, complete.size() / 2, complete.size() - 1}) {
+        JobRecord job = job_for(c.ext, s, path, c.depth);
+        std::string reason;
+        {
+            WriteLimit limit(static_cast<std::int64_t>(room));
+            job.source_depth = 32;
+            Bitmap b = convert_depth(fit_icon(make_picture(64, 48), job), job);
+            EXPECT_EQ(save_frame(b, s, job, &reason), SaveResult::Failed)
+                << room << " bytes of room";
+        }
+        EXPECT_NE(reason.find("No space left on device"), std::string::npos) << reason;
+        EXPECT_EQ(read_file(path), "earlier output") << room << " bytes of room";
+        EXPECT_EQ(platform::list_folder(dir.path()).size(), 2U) << room << " bytes of room";
+    }
+    JobRecord job = job_for(c.ext, s, path, c.depth);
+    ASSERT_EQ(run_save(make_picture(64, 48), job, s), SaveResult::Saved);
+    EXPECT_EQ(read_file(path), complete);
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, SaveOnAFullDisk, testing::ValuesIn(full_disk_cases()),
+                         [](const testing::TestParamInfo<FullDiskCase>& info) {
+                             return info.param.ext + (info.param.color_table ? "_exact" : "");
+                         });
+
+// Runs `body` in a child process that has a tmpfs of `kib` KiB of its own
+// mounted at `folder` (a private mount namespace: nothing outlives the
+// child). The body's text comes back (empty: all went well); nullopt when
+// this system lets no such file system be mounted.
+std::optional<std::string> in_small_tmpfs(const std::string& folder, int kib,
+                                          const std::function<std::string()>& body) {
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        return "no pipe";
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        const uid_t uid = ::geteuid();
+        const gid_t gid = ::getegid();
+        bool mounted = false;
+        if (::unshare(uid == 0 ? CLONE_NEWNS : CLONE_NEWUSER | CLONE_NEWNS) == 0) {
+            if (uid != 0) { // be root of the new user namespace, as ourselves outside
+                test::write_file("/proc/self/setgroups", "deny");
+                test::write_file("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1");
+                test::write_file("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1");
+            }
+            const std::string size = "size=" + std::to_string(kib) + "k";
+            mounted = ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                      ::mount("tmpfs", folder.c_str(), "tmpfs", 0, size.c_str()) == 0;
+        }
+        const std::string text = mounted ? body() : std::string("\x01");
+        [[maybe_unused]] auto n = ::write(fds[1], text.data(), text.size());
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return text + " (the child died)";
+    }
+    if (text == "\x01") {
+        return std::nullopt;
+    }
+    return text;
+}
+
+// Fills the file system holding `folder` to its last block.
+void fill(const std::string& folder) {
+    platform::OutputFile filler;
+    const std::string block(std::size_t{1} << 16, 'f');
+    if (filler.create(folder + "filler")) {
+        while (filler.write(block.data(), block.size())) {
+        }
+    }
+}
+
+TEST(SaveOnAFullDisk, ARealFullFileSystemOnEveryRoute) {
+    TempDir dir;
+    const auto failures = in_small_tmpfs(dir.path(), 256, [&] {
+        std::string failures;
+        for (const RouteCase& r : kRoutes) {
+            Settings s;
+            s.bmp_color_table = r.color_table;
+            const std::string path = dir / ("out." + std::string(r.ext));
+            test::write_file(path, "earlier output");
+            fill(dir.path());
+            JobRecord job = job_for(r.ext, s, path, r.depth);
+            if (run_save(make_picture(200, 200), job, s) != SaveResult::Failed) {
+                failures += std::string(r.ext) + ": saved on a full disk; ";
+            }
+            if (read_file(path) != "earlier output") {
+                failures += std::string(r.ext) + ": the earlier output changed; ";
+            }
+            for (const auto& entry : platform::list_folder(dir.path())) {
+                if (entry.name.rfind("filler", 0) != 0 &&
+                    entry.name != "out." + std::string(r.ext)) {
+                    failures += std::string(r.ext) + ": " + entry.name + " left; ";
+                }
+                platform::remove_file(dir / entry.name);
+            }
+        }
+        return failures;
+    });
+    if (!failures) {
+        GTEST_SKIP() << "no small tmpfs can be mounted here (needs root or user namespaces)";
+    }
+    EXPECT_EQ(*failures, "");
 }
 
 } // namespace

@@ -204,6 +204,14 @@ TEST(SignatureTest, IdentifiesFilesOnDisk) {
     EXPECT_EQ(identify(dir.path()), kNone); // a folder reads as nothing
 }
 
+TEST(SignatureTest, APipeInPlaceOfAnInputIsNeverWaitedOn) {
+    test::TempDir dir;
+    std::string name = "unread";
+    EXPECT_TRUE(
+        test::returns_promptly_on_fifo(dir / "a.gif", [&] { name = identify(dir / "a.gif"); }));
+    EXPECT_EQ(name, kNone);
+}
+
 TEST(SignatureTest, EncodedGifsNameTheirVersion) {
     test::TempDir dir;
     for (bool gif89 : {true, false}) {
