@@ -9,6 +9,7 @@
 #include "cli/front_end.h"
 #include "run/worker_process.h"
 #include "platform/platform.h"
+#include "ui/window_app.h"
 
 int main(int argc, char** argv) {
     using namespace pixlane;
@@ -24,9 +25,15 @@ int main(int argc, char** argv) {
     const CommandLineFrontEnd command_line = [&batch](Session& app) {
         return cli::run_command_line(app, batch);
     };
-    const WindowMode window = [](Session&) {
-        std::printf("%s: the desktop window is not available yet.\n", title_text().c_str());
-        return static_cast<int>(kExitOk);
+    WindowMode window;
+    window.start = []() -> std::optional<DesktopSize> {
+        const auto size = start_window_toolkit();
+        if (!size) {
+            return std::nullopt;
+        }
+        return DesktopSize{size->width, size->height};
     };
+    window.run = [](Session& app) { return run_main_window(app); };
+    window.stop = [] { stop_window_toolkit(); };
     return run_application(argc, argv, command_line, window);
 }
