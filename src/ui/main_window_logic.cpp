@@ -9,17 +9,23 @@
 
 namespace pixlane {
 
-MainLayout main_window_layout(int w, int k) {
+MainLayout main_window_layout(int w, int k, int field_height, int button_size) {
+    const int extra = field_height > kFieldHeight ? field_height - kFieldHeight : 0;
+    field_height = kFieldHeight + extra;
+    button_size = button_size > kFieldButtonSize ? button_size : kFieldButtonSize;
+    // A button's offset from its field's top: -1 as drawn, centred when larger.
+    const int button_offset =
+        button_size == kFieldButtonSize && extra == 0 ? -1 : (field_height - button_size) / 2;
     MainLayout l;
     l.container = {0, 0, w, k - 10};
-    l.file_list = {10, 10, w - 130, k - 109};
+    l.file_list = {10, 10, w - 130, k - 109 - 2 * extra};
     l.list_column_width = w - 160;
-    l.folder_label = {10, k - 94, 380, 20};
-    l.folder_field = {10, k - 79, w - 130, 21};
-    l.folder_button = {w - 114, k - 80, 24, 24};
-    l.format_label = {10, k - 54, 380, 20};
-    l.format_field = {10, k - 39, w - 130, 21};
-    l.format_button = {w - 114, k - 40, 24, 24};
+    l.folder_label = {10, k - 94 - 2 * extra, 380, 20};
+    l.folder_field = {10, k - 79 - 2 * extra, w - 130, field_height};
+    l.folder_button = {w - 114, l.folder_field.y + button_offset, button_size, button_size};
+    l.format_label = {10, k - 54 - extra, 380, 20};
+    l.format_field = {10, k - 39 - extra, w - 130, field_height};
+    l.format_button = {w - 114, l.format_field.y + button_offset, button_size, button_size};
     l.convert_button = {w - 110, 10, 100, 100};
     return l;
 }

@@ -46,9 +46,19 @@ struct MainLayout {
     Rect convert_button;
 };
 
+// The design's heights of the two fields and the size of their buttons.
+inline constexpr int kFieldHeight = 21;
+inline constexpr int kFieldButtonSize = 24;
+
 // The layout for inner width `w` and `k`, the inner height less the heights
-// of menu bar, toolbar and status bar (pixels).
-MainLayout main_window_layout(int w, int k);
+// of menu bar, toolbar and status bar (pixels). With the design's field
+// height and button size this is the formula as drawn; a toolkit whose
+// drop-down lists need more height gives `field_height` (and
+// `button_size`): each field row then grows upwards by the difference, so
+// the bottom margin and the gaps between rows stay, the list shortens, and
+// each button is centred on its field.
+MainLayout main_window_layout(int w, int k, int field_height = kFieldHeight,
+                              int button_size = kFieldButtonSize);
 
 // --- recent output folders ----------------------------------------------
 

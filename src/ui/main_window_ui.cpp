@@ -12,6 +12,8 @@
 #include <wx/statusbr.h>
 #include <wx/toolbar.h>
 
+#include <algorithm>
+
 #include "base/product.h"
 #include "formats/catalogue.h"
 #include "formats/extensions.h"
@@ -310,9 +312,16 @@ void MainWindow::fill_format_field() {
     m_format_field->SetSelection(format_selection(items, m_app.settings.output_format));
 }
 
-void MainWindow::layout() {
+MainLayout MainWindow::current_layout() const {
     const wxSize inner = GetClientSize();
-    const MainLayout l = main_window_layout(inner.GetWidth(), inner.GetHeight());
+    const int field = m_folder_field->GetBestSize().GetHeight();
+    const int button = std::max(m_folder_button->GetBestSize().GetWidth(),
+                                m_folder_button->GetBestSize().GetHeight());
+    return main_window_layout(inner.GetWidth(), inner.GetHeight(), field, button);
+}
+
+void MainWindow::layout() {
+    const MainLayout l = current_layout();
     const auto place = [](wxWindow* w, const Rect& r) {
         w->SetSize(r.x, r.y, r.width, r.height);
     };

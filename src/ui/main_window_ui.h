@@ -53,8 +53,10 @@ public:
     // runs New and shows the window.
     void finish();
 
-    // The layout formula over the current inner size.
+    // The layout formula over the current inner size, with the height the
+    // toolkit's drop-down lists and buttons need.
     void layout();
+    MainLayout current_layout() const;
     // Posts a size event, so the layout runs when the loop takes it.
     void request_layout();
 

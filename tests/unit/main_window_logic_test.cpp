@@ -31,6 +31,20 @@ TEST(MainLayoutTest, FormulaAtTwoSizes) {
     }
 }
 
+TEST(MainLayoutTest, TallerFieldsGrowUpwards) {
+    const MainLayout l = main_window_layout(510, 330, 35, 33);
+    EXPECT_EQ(l.format_field, (Rect{10, 277, 380, 35}));  // still ends 18 above the bottom
+    EXPECT_EQ(l.format_label, (Rect{10, 262, 380, 20}));
+    EXPECT_EQ(l.folder_field, (Rect{10, 223, 380, 35}));
+    EXPECT_EQ(l.folder_label, (Rect{10, 208, 380, 20}));
+    EXPECT_EQ(l.file_list, (Rect{10, 10, 380, 193}));      // 5 above the label, as drawn
+    EXPECT_EQ(l.folder_button, (Rect{396, 224, 33, 33}));  // centred on its field
+    EXPECT_EQ(l.format_button, (Rect{396, 278, 33, 33}));
+    EXPECT_EQ(l.convert_button, (Rect{400, 10, 100, 100}));
+    // Smaller values than the design's are not used.
+    EXPECT_EQ(main_window_layout(510, 330, 15, 10).format_field, (Rect{10, 291, 380, 21}));
+}
+
 TEST(RecentFoldersTest, PushRule) {
     struct Case {
         std::string recent, folder;

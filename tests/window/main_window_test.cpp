@@ -98,7 +98,10 @@ TEST_F(MainWindowTest, TitleAndControlsWhereTheLayoutPutsThem) {
         window.SetClientSize(inner);
         pump();
         ASSERT_EQ(window.GetClientSize(), inner);
-        const MainLayout l = main_window_layout(inner.GetWidth(), inner.GetHeight());
+        const MainLayout l = window.current_layout();
+        // The formula, with the fields as high as the toolkit draws them.
+        EXPECT_EQ(l.file_list.height, inner.GetHeight() - 109 - 2 * (l.folder_field.height - 21));
+        EXPECT_EQ(l.convert_button, (Rect{inner.GetWidth() - 110, 10, 100, 100}));
         EXPECT_EQ(rect_of(window.container()), l.container);
         EXPECT_EQ(rect_of(window.file_list()), l.file_list);
         EXPECT_EQ(window.file_list()->GetColumnWidth(0), l.list_column_width);
@@ -110,7 +113,8 @@ TEST_F(MainWindowTest, TitleAndControlsWhereTheLayoutPutsThem) {
         EXPECT_EQ(at(window.format_label()), wxPoint(l.format_label.x, l.format_label.y));
         EXPECT_EQ(at(window.format_field()), wxPoint(l.format_field.x, l.format_field.y));
         EXPECT_EQ(at(window.format_button()), wxPoint(l.format_button.x, l.format_button.y));
-        EXPECT_EQ(window.folder_field()->GetSize().GetWidth(), l.folder_field.width);
+        EXPECT_EQ(rect_of(window.folder_field()), l.folder_field);
+        EXPECT_EQ(rect_of(window.format_button()), l.format_button);
     }
     // The geometry the settings keep at exit.
     const WindowGeometry g = window.geometry();
