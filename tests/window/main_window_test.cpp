@@ -13,7 +13,11 @@
 #include <wx/statusbr.h>
 #include <wx/toolbar.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <thread>
@@ -280,6 +284,56 @@ TEST_F(MainWindowTest, RecentFoldersFillTheFieldAndNewClearsItsText) {
     // The format field lists the 23 formats and shows the [Output] Format.
     EXPECT_EQ(window.format_field()->GetCount(), 23u);
     EXPECT_EQ(window.format_field()->GetValue().BeforeFirst(' '), "BMP");
+}
+
+// Starts the executable on this display with a private settings folder,
+// gives it `ms` to open its window, then asks it to close (SIGTERM).
+int run_and_close(const std::string& config_home, const std::string& runtime, int ms) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        ::setenv("XDG_CONFIG_HOME", config_home.c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        const std::string exe = test::pixlane_exe();
+        ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST(WindowRunTest, TheNextStartRestoresGeometryRecentFoldersAndFormat) {
+    test::TempDir home;
+    test::TempDir runtime;
+    const std::string file = home / "Tarnwell/pixlane/config.ini";
+    // The first start: the window centred on the 1280 x 1024 desktop.
+    ASSERT_EQ(run_and_close(home.path(), runtime.path(), 2500), 0);
+    std::string text = test::read_file(file);
+    EXPECT_NE(text.find("\r\nX = 385\r\nY = 347\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\nUI Theme = handdrawn\r\n"), std::string::npos);
+
+    const auto replace = [&text](const std::string& from, const std::string& to) {
+        const auto at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+    };
+    replace("\r\nWidth = 510\r\nHeight = 330\r\nX = 385\r\nY = 347\r\n",
+            "\r\nWidth = 640\r\nHeight = 420\r\nX = 20\r\nY = 30\r\n");
+    replace("\r\n[Output]\r\nFormat = bmp\r\n", "\r\n[Output]\r\nFormat = png\r\n");
+    replace("\r\nRecent Out Folders = \r\n", "\r\nRecent Out Folders = /out/a/\t/out/b/\r\n");
+    replace("\r\nUI Theme = handdrawn\r\n", "\r\nUI Theme = removed\r\n");
+    test::write_file(file, text);
+    ASSERT_EQ(run_and_close(home.path(), runtime.path(), 2500), 0);
+    const std::string again = test::read_file(file);
+    EXPECT_NE(again.find("\r\nWidth = 640\r\nHeight = 420\r\nX = 20\r\nY = 30\r\n"),
+              std::string::npos)
+        << again;
+    EXPECT_NE(again.find("\r\n[Output]\r\nFormat = png\r\n"), std::string::npos);
+    EXPECT_NE(again.find("\r\nRecent Out Folders = /out/a/\t/out/b/\r\n"), std::string::npos);
+    // A missing theme package gives way to the one found last.
+    EXPECT_NE(again.find("\r\nUI Theme = handdrawn\r\n"), std::string::npos);
 }
 
 } // namespace
