@@ -118,9 +118,9 @@ DeletePlan delete_plan(const std::vector<int>& selected, int count);
 struct WindowGeometry {
     bool maximised = false;
     bool minimised = false;
-    int x = 0;      // outer position
+    int x = 0; // outer position
     int y = 0;
-    int width = 0;  // inner size
+    int width = 0; // inner size
     int height = 0;
 };
 // What the settings keep of the window at exit: maximised sets IsMaximized

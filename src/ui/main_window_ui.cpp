@@ -76,8 +76,9 @@ const std::vector<MenuSpec>& menu_table() {
 }
 
 // The toolbar, in order; 0 is a separator.
-constexpr int kToolbar[] = {kCmdNew,  kCmdAdd,   kCmdOutFolder, 0,      kCmdPreferences, 0,
-                            kCmdConvert, 0,      kCmdHelp,      kCmdEmail, kCmdWeb,     kCmdUpdates};
+constexpr int kToolbar[] = {kCmdNew,         kCmdAdd,   kCmdOutFolder, 0,
+                            kCmdPreferences, 0,         kCmdConvert,   0,
+                            kCmdHelp,        kCmdEmail, kCmdWeb,       kCmdUpdates};
 
 const MenuRow* find_row(int id) {
     for (const auto& menu : menu_table()) {
@@ -92,7 +93,7 @@ const MenuRow* find_row(int id) {
 
 // Files and folders dropped from a file manager.
 class FileDrop final : public wxFileDropTarget {
-public:
+  public:
     explicit FileDrop(MainWindow& window) : m_window(window) {}
     bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& names) override {
         std::vector<std::string> paths;
@@ -103,13 +104,13 @@ public:
         return true;
     }
 
-private:
+  private:
     MainWindow& m_window;
 };
 
 // The small window that offers Add Input File and Add Input Folder.
 class InputChooser final : public wxDialog {
-public:
+  public:
     enum Choice { kFiles = 1, kFolder = 2 };
 
     InputChooser(wxWindow* parent, const LanguageTable& language, const wxBitmap& files,
@@ -159,8 +160,8 @@ MainWindow::MainWindow(Session& app, WindowImages& images)
     m_format_button = new wxBitmapButton(m_panel, kCmdOutFormat, menu_icon("OutFormat"),
                                          wxDefaultPosition, wxSize(24, 24), wxBU_EXACTFIT);
     m_format_button->SetToolTip(wx(text("Menu", "Output Format Options")));
-    m_convert = new wxBitmapButton(m_panel, kCmdConvert, button_image("Convert"),
-                                   wxDefaultPosition, wxSize(100, 100));
+    m_convert = new wxBitmapButton(m_panel, kCmdConvert, button_image("Convert"), wxDefaultPosition,
+                                   wxSize(100, 100));
     m_convert->SetToolTip(wx(text("Menu", "Convert")));
 
     Bind(wxEVT_MENU, &MainWindow::on_command, this);
@@ -168,7 +169,11 @@ MainWindow::MainWindow(Session& app, WindowImages& images)
     Bind(wxEVT_BUTTON, &MainWindow::on_command, this);
     Bind(wxEVT_CLOSE_WINDOW, &MainWindow::on_close, this);
     m_list->Bind(wxEVT_LIST_ITEM_RIGHT_CLICK, &MainWindow::on_list_right_click, this);
-    m_list->Bind(wxEVT_LIST_ITEM_ACTIVATED, [this](wxListEvent&) { open_input_chooser(); });
+    // A left double-click anywhere in the list, on a row or below the rows.
+    for (wxWindow* part : m_list->GetChildren()) {
+        part->Bind(wxEVT_LEFT_DCLICK,
+                   [this](wxMouseEvent&) { CallAfter([this] { open_input_chooser(); }); });
+    }
     m_folder_field->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) {
         m_app.job.output_folder = utf8(m_folder_field->GetValue());
     });
@@ -246,8 +251,8 @@ void MainWindow::build_menus() {
             continue;
         }
         const MenuRow* row = find_row(id);
-        auto* item = new wxMenuItem(m_context_menu, id,
-                                    wx(text("Menu", row->key) + "\t" + row->shortcut));
+        auto* item =
+            new wxMenuItem(m_context_menu, id, wx(text("Menu", row->key) + "\t" + row->shortcut));
         item->SetBitmap(menu_icon(row->icon));
         m_context_menu->Append(item);
     }
@@ -322,9 +327,7 @@ MainLayout MainWindow::current_layout() const {
 
 void MainWindow::layout() {
     const MainLayout l = current_layout();
-    const auto place = [](wxWindow* w, const Rect& r) {
-        w->SetSize(r.x, r.y, r.width, r.height);
-    };
+    const auto place = [](wxWindow* w, const Rect& r) { w->SetSize(r.x, r.y, r.width, r.height); };
     place(m_panel, l.container);
     place(m_list, l.file_list);
     m_list->SetColumnWidth(0, l.list_column_width);
@@ -348,9 +351,9 @@ void MainWindow::push_recent_folder(const std::string& folder) {
 }
 
 void MainWindow::refresh_output_folder_field() {
-    const auto items = recent_folder_items(m_app.settings.recent_out_folders,
-                                           m_app.settings.out_folders_number,
-                                           m_app.job.output_folder);
+    const auto items =
+        recent_folder_items(m_app.settings.recent_out_folders, m_app.settings.out_folders_number,
+                            m_app.job.output_folder);
     if (!items) {
         return;
     }

@@ -42,7 +42,7 @@ enum CommandId : int {
 };
 
 class MainWindow final : public wxFrame {
-public:
+  public:
     // Builds the window hidden at (X, Y) with inner size Width x Height and
     // every control, menu, toolbar and shortcut. `app` and `images` outlive
     // the window.
@@ -89,7 +89,7 @@ public:
     wxWindow* folder_label() const { return m_folder_label; }
     wxWindow* format_label() const { return m_format_label; }
 
-private:
+  private:
     std::string text(const char* group, const char* key) const;
     wxBitmap menu_icon(std::string_view key) const;
     wxBitmap toolbar_icon(std::string_view key) const;

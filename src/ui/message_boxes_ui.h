@@ -10,7 +10,7 @@ namespace pixlane {
 // Error and warning boxes and the Yes/No questions, titled and worded from
 // group Msg of the language table, over `parent` (may be nullptr).
 class WxMessageBoxes final : public MessageBoxes {
-public:
+  public:
     explicit WxMessageBoxes(const LanguageTable& language, wxWindow* parent = nullptr)
         : m_language(language), m_parent(parent) {}
     void set_parent(wxWindow* parent) { m_parent = parent; }
@@ -19,7 +19,7 @@ public:
     void show_warning(const std::string& message) override;
     bool ask(Question q) override;
 
-private:
+  private:
     const LanguageTable& m_language;
     wxWindow* m_parent;
 };

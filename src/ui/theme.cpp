@@ -219,8 +219,9 @@ bool load_image_sets(ImageSets& images, const IconMaps& maps, std::string& ui_th
         return false;
     }
     const auto config_entry = entries->find(std::string(kThemeConfig));
-    const std::string_view config =
-        config_entry == entries->end() ? std::string_view{} : std::string_view(config_entry->second);
+    const std::string_view config = config_entry == entries->end()
+                                        ? std::string_view{}
+                                        : std::string_view(config_entry->second);
     if (choice.buttons) {
         load_set(images, maps.buttons, kButtonKeys, *entries, config, "Buttons", kButtonEntrySize);
     }

@@ -30,11 +30,12 @@ std::optional<RgbaImage> decode_png(std::string_view bytes);
 
 // The icon keys of the menu and toolbar icon sets, in their fixed order
 // (Error is loaded but no control shows it).
+// clang-format off
 inline constexpr std::string_view kIconKeys[] = {
-    "New",   "Add",         "InFiles",  "InFolder",        "OutFolder", "OutFormat",
-    "FavFolder", "ImportFiles", "ExportFiles", "Exit",       "Copy",      "Delete",
-    "SelectAll", "Convert",  "Error",    "Preferences",     "CustomConverter", "Help",
-    "Email", "Web",         "Updates",  "About"};
+    "New", "Add", "InFiles", "InFolder", "OutFolder", "OutFormat", "FavFolder",
+    "ImportFiles", "ExportFiles", "Exit", "Copy", "Delete", "SelectAll", "Convert",
+    "Error", "Preferences", "CustomConverter", "Help", "Email", "Web", "Updates", "About"};
+// clang-format on
 inline constexpr std::string_view kButtonKeys[] = {"Convert", "InFiles", "InFolder"};
 
 // Toolbar icon size in pixels for a UI Size value: 0..4 give 16, 24, 32, 48,
@@ -52,8 +53,7 @@ std::string theme_entry_name(std::string_view value, int size);
 // the next "=" or the line's end, trimmed of blanks, without tabs, CRs and
 // LFs. Empty when the section or the key is absent; LF-only files hold no
 // values.
-std::string read_theme_value(std::string_view text, std::string_view section,
-                             std::string_view key);
+std::string read_theme_value(std::string_view text, std::string_view section, std::string_view key);
 
 // The folder of the theme packages, ending with "/": "gfx/" beside the
 // executable, or share/pixlane/gfx/ of an installed tree when only that

@@ -20,7 +20,7 @@ namespace {
 // The application object of the window mode. Start-up and the event loop
 // are driven from run_main_window, not from OnInit.
 class PixlaneApp final : public wxApp {
-public:
+  public:
     bool OnInit() override { return true; }
 };
 
@@ -86,12 +86,15 @@ int run_main_window(Session& app) {
     std::signal(SIGTERM, request_close);
     std::signal(SIGINT, request_close);
     wxTimer signals(window);
-    window->Bind(wxEVT_TIMER, [window](wxTimerEvent&) {
-        if (g_close_requested) {
-            g_close_requested = 0;
-            window->Close();
-        }
-    }, signals.GetId());
+    window->Bind(
+        wxEVT_TIMER,
+        [window](wxTimerEvent&) {
+            if (g_close_requested) {
+                g_close_requested = 0;
+                window->Close();
+            }
+        },
+        signals.GetId());
     signals.Start(kSignalPollMs);
     window->finish();
     wxTheApp->OnRun();

@@ -14,9 +14,19 @@ TEST(MainLayoutTest, FormulaAtTwoSizes) {
         int w, k;
         Rect list, folder_field, folder_button, format_label, convert;
     } cases[] = {
-        {510, 330, {10, 10, 380, 221}, {10, 251, 380, 21}, {396, 250, 24, 24}, {10, 276, 380, 20},
+        {510,
+         330,
+         {10, 10, 380, 221},
+         {10, 251, 380, 21},
+         {396, 250, 24, 24},
+         {10, 276, 380, 20},
          {400, 10, 100, 100}},
-        {800, 600, {10, 10, 670, 491}, {10, 521, 670, 21}, {686, 520, 24, 24}, {10, 546, 380, 20},
+        {800,
+         600,
+         {10, 10, 670, 491},
+         {10, 521, 670, 21},
+         {686, 520, 24, 24},
+         {10, 546, 380, 20},
          {690, 10, 100, 100}},
     };
     for (const auto& c : cases) {
@@ -33,12 +43,12 @@ TEST(MainLayoutTest, FormulaAtTwoSizes) {
 
 TEST(MainLayoutTest, TallerFieldsGrowUpwards) {
     const MainLayout l = main_window_layout(510, 330, 35, 33);
-    EXPECT_EQ(l.format_field, (Rect{10, 277, 380, 35}));  // still ends 18 above the bottom
+    EXPECT_EQ(l.format_field, (Rect{10, 277, 380, 35})); // still ends 18 above the bottom
     EXPECT_EQ(l.format_label, (Rect{10, 262, 380, 20}));
     EXPECT_EQ(l.folder_field, (Rect{10, 223, 380, 35}));
     EXPECT_EQ(l.folder_label, (Rect{10, 208, 380, 20}));
-    EXPECT_EQ(l.file_list, (Rect{10, 10, 380, 193}));      // 5 above the label, as drawn
-    EXPECT_EQ(l.folder_button, (Rect{396, 224, 33, 33}));  // centred on its field
+    EXPECT_EQ(l.file_list, (Rect{10, 10, 380, 193}));     // 5 above the label, as drawn
+    EXPECT_EQ(l.folder_button, (Rect{396, 224, 33, 33})); // centred on its field
     EXPECT_EQ(l.format_button, (Rect{396, 278, 33, 33}));
     EXPECT_EQ(l.convert_button, (Rect{400, 10, 100, 100}));
     // Smaller values than the design's are not used.
@@ -57,8 +67,8 @@ TEST(RecentFoldersTest, PushRule) {
         {"/a/\t/b/", "/n/", 1, "/n/"},
         {"", "/n/", 5, "/n/"},
         {" /a/ \t\t/b/", "/n/", 5, "/n/\t/a/\t/b/"}, // fields trimmed, empty ones skipped
-        {"/a/\t/b/\t/c/", "/n/", 2, "/n/\t/a/"},    // only fields 1..N are read
-        {"/a/", "", 5, "/a/"},                     // an empty folder changes nothing
+        {"/a/\t/b/\t/c/", "/n/", 2, "/n/\t/a/"},     // only fields 1..N are read
+        {"/a/", "", 5, "/a/"},                       // an empty folder changes nothing
     };
     for (const auto& c : cases) {
         EXPECT_EQ(push_recent_folder(c.recent, c.folder, c.number), c.expected) << c.recent;

@@ -21,19 +21,18 @@ TEST(ThemeValueTest, ReadsTheValueRules) {
         std::string_view text, section, key, value;
     } cases[] = {
         {crlf, "Theme", "Name", "Hand Drawn"},
-        {crlf, "theme", "NAME", "Hand Drawn"},       // section and key in any case
-        {crlf, "Icons", "New", "new"},               // blanks trimmed, tabs removed
-        {crlf, "Icons", "Exit", "a"},                // up to the next "="
-        {crlf, "Icons", "Open", "folder"},           // a line that begins with the key
+        {crlf, "theme", "NAME", "Hand Drawn"}, // section and key in any case
+        {crlf, "Icons", "New", "new"},         // blanks trimmed, tabs removed
+        {crlf, "Icons", "Exit", "a"},          // up to the next "="
+        {crlf, "Icons", "Open", "folder"},     // a line that begins with the key
         {crlf, "Icons", "Copy", ""},
-        {crlf, "Icons", "Last", "end"},              // the last line without CR LF
-        {crlf, "Theme", "New", ""},                  // not inside its section
-        {crlf, "Buttons", "New", ""},                // no such section
+        {crlf, "Icons", "Last", "end"},                      // the last line without CR LF
+        {crlf, "Theme", "New", ""},                          // not inside its section
+        {crlf, "Buttons", "New", ""},                        // no such section
         {"[Theme]\nName=Hand Drawn\n", "Theme", "Name", ""}, // LF-only: no values
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(read_theme_value(c.text, c.section, c.key), c.value)
-            << c.section << "/" << c.key;
+        EXPECT_EQ(read_theme_value(c.text, c.section, c.key), c.value) << c.section << "/" << c.key;
     }
 }
 
@@ -41,8 +40,8 @@ TEST(ThemeValueTest, EntryNamesAndToolbarSizes) {
     EXPECT_EQ(theme_entry_name("new", 32), "new_32.png");
     EXPECT_EQ(theme_entry_name("open.PNG", 64), "open.PNG");
     EXPECT_EQ(theme_entry_name("icons/open.png", 16), "icons/open.png");
-    const std::pair<int, int> sizes[] = {{0, 16}, {1, 24}, {2, 32}, {3, 48}, {4, 64},
-                                         {5, 16}, {-1, 16}};
+    const std::pair<int, int> sizes[] = {{0, 16}, {1, 24}, {2, 32}, {3, 48},
+                                         {4, 64}, {5, 16}, {-1, 16}};
     for (auto [ui_size, pixels] : sizes) {
         EXPECT_EQ(toolbar_icon_size(ui_size), pixels) << ui_size;
     }
@@ -70,7 +69,7 @@ void write_zip(const std::string& path, const std::map<std::string, std::string>
 std::string png(std::string_view name) { return std::string(embedded_image(name)); }
 
 class ThemePackageTest : public ::testing::Test {
-protected:
+  protected:
     test::TempDir m_dir;
     IconMaps m_maps = make_icon_maps();
 

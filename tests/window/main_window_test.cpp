@@ -40,7 +40,7 @@ void pump(int ms = 300) {
 }
 
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_app.language.load_builtin();
         m_app.settings.ui_size = 2;
