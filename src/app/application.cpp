@@ -47,15 +47,27 @@ int run_application(int argc, char** argv, const CommandLineFrontEnd& command_li
 }
 
 int run_window_mode(Session& app, const WindowMode& window) {
+    DesktopSize desktop;
+    if (window.start) {
+        const auto size = window.start();
+        if (!size) {
+            return kExitError;
+        }
+        desktop = *size;
+    }
     // The settings folder and its two levels exist from the first window start.
     app.settings.config_path = settings_folder(true) + std::string(kConfigFileName);
-    load_configuration(app.settings, ConfigContext{platform::now_local(), 0, 0});
+    load_configuration(app.settings,
+                       ConfigContext{platform::now_local(), desktop.width, desktop.height});
     app.language.load_builtin();
-    const int status = window ? window(app) : static_cast<int>(kExitOk);
+    const int status = window.run ? window.run(app) : static_cast<int>(kExitOk);
     if (app.settings.out_folders_history == 0) {
         app.settings.recent_out_folders.clear();
     }
     save_configuration(app.settings);
+    if (window.stop) {
+        window.stop();
+    }
     return status;
 }
 

@@ -18,13 +18,31 @@ extern std::atomic<bool> g_quit;
 // The command-line front end: nullopt when the window is to open, otherwise
 // the exit status of the finished command-line work.
 using CommandLineFrontEnd = std::function<std::optional<int>(Session&)>;
-// The window mode: runs until the user quits; returns the exit status.
-using WindowMode = std::function<int(Session&)>;
 
-// The window mode's start-up and shutdown around `window`: settings folder
-// (created when missing), config.ini loaded over the window defaults, the
-// language table; after the window, recent output folders emptied when they
-// are not kept, and config.ini saved.
+// Size of the primary desktop in pixels.
+struct DesktopSize {
+    int width = 0;
+    int height = 0;
+};
+
+// The window toolkit, in the order the window mode uses it.
+struct WindowMode {
+    // Connects to the display before anything is read; nullopt when there is
+    // none (one line has then been printed on standard error).
+    std::function<std::optional<DesktopSize>()> start;
+    // Builds and shows the main window and serves it until the user quits;
+    // records the window geometry in the settings. Returns the exit status.
+    std::function<int(Session&)> run;
+    // Releases the toolkit.
+    std::function<void()> stop;
+};
+
+// The window mode's start-up and shutdown around `window`: the toolkit
+// started (no display: kExitError, nothing read or written), settings folder
+// (created when missing), config.ini loaded over the window defaults with
+// the window centred on the desktop, the language table; after the window,
+// recent output folders emptied when they are not kept, and config.ini
+// saved.
 int run_window_mode(Session& app, const WindowMode& window);
 
 // Start-up, mode choice and shutdown. Takes the single-instance lock (a

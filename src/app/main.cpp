@@ -10,6 +10,7 @@
 #include "run/worker_faults.h"
 #include "run/worker_process.h"
 #include "platform/platform.h"
+#include "ui/window_app.h"
 
 int main(int argc, char** argv) {
     using namespace pixlane;
@@ -25,9 +26,15 @@ int main(int argc, char** argv) {
     const CommandLineFrontEnd command_line = [&batch](Session& app) {
         return cli::run_command_line(app, batch);
     };
-    const WindowMode window = [](Session&) {
-        std::printf("%s: the desktop window is not available yet.\n", title_text().c_str());
-        return static_cast<int>(kExitOk);
+    WindowMode window;
+    window.start = []() -> std::optional<DesktopSize> {
+        const auto size = start_window_toolkit();
+        if (!size) {
+            return std::nullopt;
+        }
+        return DesktopSize{size->width, size->height};
     };
+    window.run = [](Session& app) { return run_main_window(app); };
+    window.stop = [] { stop_window_toolkit(); };
     return run_application(argc, argv, command_line, window);
 }

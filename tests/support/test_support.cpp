@@ -144,6 +144,9 @@ RunResult run_pixlane(const std::vector<std::string>& args, const std::string& c
     TempDir runtime;
     env.try_emplace("XDG_RUNTIME_DIR", runtime.path());
     env.try_emplace("XDG_CONFIG_HOME", runtime / "config");
+    // A start that reaches the window never finds a display, so it ends.
+    env.try_emplace("DISPLAY", "");
+    env.try_emplace("WAYLAND_DISPLAY", "");
     return run(pixlane_exe(), args, env, cwd, during);
 }
 

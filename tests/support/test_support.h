@@ -48,7 +48,7 @@ RunResult run(const std::string& program, const std::vector<std::string>& args,
 std::string pixlane_exe();
 
 // Runs pixlane with a private runtime folder (so the single-instance lock of
-// parallel tests never collides) and a private settings folder.
+// parallel tests never collides), a private settings folder and no display.
 RunResult run_pixlane(const std::vector<std::string>& args, const std::string& cwd = {},
                       std::map<std::string, std::string> env = {},
                       const WhileRunning& during = {});

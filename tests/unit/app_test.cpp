@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <functional>
 
 #include "base/product.h"
 #include "ui/icons.h"
@@ -134,8 +137,12 @@ TEST(InstanceLockTest, SecondProcessFindsTheLockHeld) {
     EXPECT_EQ(console.out, "");
     EXPECT_NE(console.err.find("Pixlane 2.8"), std::string::npos);
 
+    // Once it is free the start goes on to the window (here without a display).
     lock.reset();
-    EXPECT_EQ(test::run(test::pixlane_exe(), {}, env).status, kExitOk);
+    EXPECT_EQ(test::run(test::pixlane_exe(), {},
+                        {{"XDG_RUNTIME_DIR", runtime.path()}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}})
+                  .status,
+              kExitError);
     ::unsetenv("XDG_RUNTIME_DIR");
 }
 
@@ -185,40 +192,81 @@ TEST(StandardStreamsTest, ClosedStreamsNeverReceiveFilesOfTheProgram) {
 namespace pixlane {
 namespace {
 
+// A window mode without a window: a desktop of 1920 x 1080 and a run that
+// changes what the user would change.
+WindowMode fake_window(std::function<void(Settings&)> user, bool* stopped) {
+    WindowMode w;
+    w.start = [] { return std::optional<DesktopSize>(DesktopSize{1920, 1080}); };
+    w.run = [user](Session& app) {
+        user(app.settings);
+        return static_cast<int>(kExitOk);
+    };
+    w.stop = [stopped] { *stopped = true; };
+    return w;
+}
+
 TEST(WindowModeTest, SettingsPersistThroughConfigIniAndTheConsoleNeverTouchesIt) {
     test::TempDir home;
     const std::string folder = home / "Tarnwell/pixlane/";
-    const std::map<std::string, std::string> env{{"XDG_CONFIG_HOME", home.path()}};
 
     // A console run neither creates the settings folder nor writes the file.
-    auto r = test::run_pixlane({"-v"}, {}, env);
+    auto r = test::run_pixlane({"-v"}, {}, {{"XDG_CONFIG_HOME", home.path()}});
     EXPECT_EQ(r.status, kExitOk);
     EXPECT_FALSE(platform::exists(folder));
 
-    // The first window start creates both levels and writes the file at exit.
-    r = test::run_pixlane({}, {}, env);
-    EXPECT_EQ(r.status, kExitOk);
+    ::setenv("XDG_CONFIG_HOME", home.path().c_str(), 1);
+    // The first window start creates both levels, centres the window on the
+    // desktop and writes the file at exit.
+    bool stopped = false;
+    Session first;
+    int x_seen = 0;
+    EXPECT_EQ(run_window_mode(first, fake_window([&](Settings& s) {
+                                  x_seen = s.x;
+                                  s.jpg_quality = 80;
+                                  s.recent_out_folders = "/out/";
+                              }, &stopped)),
+              kExitOk);
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(x_seen, (1920 - 510) / 2);
     const std::string written = test::read_file(folder + "config.ini");
     EXPECT_EQ(written.rfind("\xEF\xBB\xBF\r\n[General]\r\nCFG = 19\r\n", 0), 0u) << written;
+    EXPECT_NE(written.find("\r\nJPG Quality = 80\r\n"), std::string::npos);
 
-    // A value edited in the file survives the next window run; an older
-    // layout is migrated and written back as the current one.
+    // An older layout is migrated and written back as the current one; with
+    // Out Folders History 0 the recent folders go at exit.
     std::string edited = written;
-    const auto at = edited.find("JPG Quality = 95");
-    ASSERT_NE(at, std::string::npos);
-    edited.replace(at, 16, "jpg quality = 80");
     const auto cfg = edited.find("CFG = 19");
     edited.replace(cfg, 8, "CFG = 10");
     const auto mask = edited.find("Filename Mask = %filename%.%ext%");
     ASSERT_NE(mask, std::string::npos);
     edited.replace(mask, 32, "Filename Mask = %filename%");
     test::write_file(folder + "config.ini", edited);
-    r = test::run_pixlane({}, {}, env);
-    EXPECT_EQ(r.status, kExitOk);
+    Session second;
+    std::string recent_seen;
+    EXPECT_EQ(run_window_mode(second, fake_window([&](Settings& s) {
+                                  recent_seen = s.recent_out_folders;
+                                  s.out_folders_history = 0;
+                              }, &stopped)),
+              kExitOk);
+    EXPECT_EQ(recent_seen, "/out/");
     const std::string again = test::read_file(folder + "config.ini");
-    EXPECT_NE(again.find("\r\nJPG Quality = 80\r\n"), std::string::npos);
     EXPECT_NE(again.find("\r\nCFG = 19\r\n"), std::string::npos);
     EXPECT_NE(again.find("\r\nFilename Mask = %filename%.%ext%\r\n"), std::string::npos);
+    EXPECT_NE(again.find("\r\nRecent Out Folders = \r\n"), std::string::npos);
+    ::unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(WindowModeTest, WithoutADisplayOneLineAndStatusOne) {
+    test::TempDir home;
+    for (const char* display : {"", ":59"}) {
+        const auto r = test::run_pixlane(
+            {}, {}, {{"XDG_CONFIG_HOME", home.path()}, {"DISPLAY", display}, {"WAYLAND_DISPLAY", ""}});
+        EXPECT_EQ(r.status, kExitError) << display;
+        EXPECT_EQ(r.out, "") << display;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(r.err.rfind("Pixlane 2.8: ", 0), 0u) << r.err;
+        EXPECT_FALSE(platform::exists(home / "Tarnwell")) << display; // nothing read or written
+    }
 }
 
 } // namespace

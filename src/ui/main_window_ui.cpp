@@ -1,0 +1,589 @@
+#include "ui/main_window_ui.h"
+
+#include <wx/app.h>
+#include <wx/clipbrd.h>
+#include <wx/dataobj.h>
+#include <wx/dialog.h>
+#include <wx/dirdlg.h>
+#include <wx/dnd.h>
+#include <wx/evtloop.h>
+#include <wx/filedlg.h>
+#include <wx/menu.h>
+#include <wx/statusbr.h>
+#include <wx/toolbar.h>
+
+#include <algorithm>
+
+#include "base/product.h"
+#include "formats/catalogue.h"
+#include "formats/extensions.h"
+#include "platform/platform.h"
+#include "ui/images_ui.h"
+
+namespace pixlane {
+namespace {
+
+wxString wx(const std::string& s) { return wxString::FromUTF8(s); }
+std::string utf8(const wxString& s) { return std::string(s.utf8_str()); }
+
+// One command of the menus: its identifier, icon key, Menu text key and
+// shortcut text.
+struct MenuRow {
+    int id; // 0: separator
+    const char* icon;
+    const char* key;
+    const char* shortcut;
+};
+
+struct MenuSpec {
+    const char* title_key;
+    std::vector<MenuRow> rows;
+};
+
+const std::vector<MenuSpec>& menu_table() {
+    static const std::vector<MenuSpec> table = {
+        {"File",
+         {{kCmdNew, "New", "New", "Ctrl+N"},
+          {0, nullptr, nullptr, nullptr},
+          {kCmdAdd, "Add", "Select Input Files", nullptr},
+          {kCmdOutFolder, "OutFolder", "Select Output Folder", nullptr},
+          {0, nullptr, nullptr, nullptr},
+          {kCmdImportFiles, "ImportFiles", "Import Input Files", nullptr},
+          {kCmdExportFiles, "ExportFiles", "Export Input Files", nullptr},
+          {0, nullptr, nullptr, nullptr},
+          {kCmdExit, "Exit", "Exit", "Alt+X"}}},
+        {"Edit",
+         {{kCmdCopy, "Copy", "Copy", "Ctrl+C"},
+          {kCmdDelete, "Delete", "Delete", "Ctrl+Del"},
+          {0, nullptr, nullptr, nullptr},
+          {kCmdSelectAll, "SelectAll", "Select All", "Ctrl+A"}}},
+        {"Converter",
+         {{kCmdConvert, "Convert", "Convert", "F5"},
+          {0, nullptr, nullptr, nullptr},
+          {kCmdCustomConverter, "CustomConverter", "Custom Converter", nullptr},
+          {0, nullptr, nullptr, nullptr},
+          {kCmdPreferences, "Preferences", "Preferences", nullptr}}},
+        {"Help",
+         {{kCmdHelp, "Help", "Manual", "F1"},
+          {0, nullptr, nullptr, nullptr},
+          {kCmdEmail, "Email", "Send Feedback", nullptr},
+          {kCmdWeb, "Web", "Visit Homepage", nullptr},
+          {kCmdUpdates, "Updates", "Check For New Version", nullptr},
+          {0, nullptr, nullptr, nullptr},
+          {kCmdAbout, "About", "About", nullptr}}},
+    };
+    return table;
+}
+
+// The toolbar, in order; 0 is a separator.
+constexpr int kToolbar[] = {kCmdNew,         kCmdAdd,   kCmdOutFolder, 0,
+                            kCmdPreferences, 0,         kCmdConvert,   0,
+                            kCmdHelp,        kCmdEmail, kCmdWeb,       kCmdUpdates};
+
+const MenuRow* find_row(int id) {
+    for (const auto& menu : menu_table()) {
+        for (const auto& row : menu.rows) {
+            if (row.id == id) {
+                return &row;
+            }
+        }
+    }
+    return nullptr;
+}
+
+// Files and folders dropped from a file manager.
+class FileDrop final : public wxFileDropTarget {
+  public:
+    explicit FileDrop(MainWindow& window) : m_window(window) {}
+    bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& names) override {
+        std::vector<std::string> paths;
+        for (const auto& name : names) {
+            paths.push_back(utf8(name));
+        }
+        m_window.drop_files(paths);
+        return true;
+    }
+
+  private:
+    MainWindow& m_window;
+};
+
+// The small window that offers Add Input File and Add Input Folder.
+class InputChooser final : public wxDialog {
+  public:
+    enum Choice { kFiles = 1, kFolder = 2 };
+
+    InputChooser(wxWindow* parent, const LanguageTable& language, const wxBitmap& files,
+                 const wxBitmap& folder)
+        : wxDialog(parent, wxID_ANY, wx(language.text("Menu", "Select Input Files")),
+                   wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX) {
+        SetClientSize(270, 160);
+        auto* first = new wxBitmapButton(this, kFiles, files, wxPoint(37, 20), wxSize(80, 80));
+        new wxBitmapButton(this, kFolder, folder, wxPoint(153, 20), wxSize(80, 80));
+        new wxStaticText(this, wxID_ANY, wx(language.text("Menu", "Select Input File")),
+                         wxPoint(12, 108), wxSize(130, 40), wxALIGN_CENTRE_HORIZONTAL);
+        new wxStaticText(this, wxID_ANY, wx(language.text("Menu", "Select Input Folder")),
+                         wxPoint(128, 108), wxSize(130, 40), wxALIGN_CENTRE_HORIZONTAL);
+        Bind(wxEVT_BUTTON, [this](wxCommandEvent& e) { EndModal(e.GetId()); });
+        CentreOnParent();
+        first->SetFocus();
+    }
+};
+
+} // namespace
+
+MainWindow::MainWindow(Session& app, WindowImages& images)
+    : wxFrame(nullptr, wxID_ANY, wx(title_text()), wxPoint(app.settings.x, app.settings.y),
+              wxDefaultSize, wxDEFAULT_FRAME_STYLE),
+      m_app(app), m_images(images) {
+    SetDropTarget(new FileDrop(*this));
+
+    build_menus();
+    build_toolbar();
+    CreateStatusBar(1);
+    SetStatusText(wxString());
+
+    m_panel = new wxPanel(this, wxID_ANY);
+    m_list = new wxListCtrl(m_panel, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                            wxLC_REPORT | wxBORDER_SUNKEN);
+    m_list->InsertColumn(0, wx(text("General", "Filename")));
+    m_list->SetDropTarget(new FileDrop(*this));
+    m_folder_label = new wxStaticText(m_panel, wxID_ANY, wx(text("General", "Output Folder")));
+    m_folder_field = new wxBitmapComboBox(m_panel, wxID_ANY, wxString(), wxDefaultPosition,
+                                          wxDefaultSize, 0, nullptr, wxCB_READONLY);
+    m_folder_button = new wxBitmapButton(m_panel, kCmdOutFolder, menu_icon("OutFolder"),
+                                         wxDefaultPosition, wxSize(24, 24), wxBU_EXACTFIT);
+    m_folder_button->SetToolTip(wx(text("Menu", "Select Output Folder")));
+    m_format_label = new wxStaticText(m_panel, wxID_ANY, wx(text("General", "Output Format")));
+    m_format_field = new wxBitmapComboBox(m_panel, wxID_ANY, wxString(), wxDefaultPosition,
+                                          wxDefaultSize, 0, nullptr, wxCB_READONLY);
+    m_format_button = new wxBitmapButton(m_panel, kCmdOutFormat, menu_icon("OutFormat"),
+                                         wxDefaultPosition, wxSize(24, 24), wxBU_EXACTFIT);
+    m_format_button->SetToolTip(wx(text("Menu", "Output Format Options")));
+    m_convert = new wxBitmapButton(m_panel, kCmdConvert, button_image("Convert"), wxDefaultPosition,
+                                   wxSize(100, 100));
+    m_convert->SetToolTip(wx(text("Menu", "Convert")));
+
+    Bind(wxEVT_MENU, &MainWindow::on_command, this);
+    Bind(wxEVT_TOOL, &MainWindow::on_command, this);
+    Bind(wxEVT_BUTTON, &MainWindow::on_command, this);
+    Bind(wxEVT_CLOSE_WINDOW, &MainWindow::on_close, this);
+    m_list->Bind(wxEVT_LIST_ITEM_RIGHT_CLICK, &MainWindow::on_list_right_click, this);
+    // A left double-click anywhere in the list, on a row or below the rows.
+    for (wxWindow* part : m_list->GetChildren()) {
+        part->Bind(wxEVT_LEFT_DCLICK,
+                   [this](wxMouseEvent&) { CallAfter([this] { open_input_chooser(); }); });
+    }
+    m_folder_field->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) {
+        m_app.job.output_folder = utf8(m_folder_field->GetValue());
+    });
+    m_format_field->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) {
+        const int at = m_format_field->GetSelection();
+        if (at >= 0 && at < static_cast<int>(m_format_indices.size())) {
+            m_app.settings.output_format =
+                std::string(kOutputExtensions[static_cast<std::size_t>(m_format_indices[at])]);
+        }
+    });
+    m_app.input_list.on_added = [this](const InputEntry& entry) {
+        m_list->InsertItem(m_list->GetItemCount(), wx(entry.path));
+    };
+    // Width x Height is the area between the toolbar and the status bar (the
+    // bars' heights vary with the desktop theme), set once the bars exist.
+    SetMinClientSize(wxSize(kMinimumInnerWidth, kMinimumInnerHeight));
+    SetClientSize(m_app.settings.width, m_app.settings.height);
+}
+
+MainWindow::~MainWindow() {
+    m_app.input_list.on_added = nullptr;
+    delete m_context_menu;
+}
+
+std::string MainWindow::text(const char* group, const char* key) const {
+    return m_app.language.text(group, key);
+}
+
+wxBitmap MainWindow::menu_icon(std::string_view key) const {
+    const auto it = m_images.maps.set_a.find(key);
+    return to_bitmap(it == m_images.maps.set_a.end() ? nullptr : m_images.images.find(it->second),
+                     16);
+}
+
+wxBitmap MainWindow::toolbar_icon(std::string_view key) const {
+    const auto it = m_images.maps.set_b.find(key);
+    return to_bitmap(it == m_images.maps.set_b.end() ? nullptr : m_images.images.find(it->second),
+                     toolbar_icon_size(m_app.settings.ui_size));
+}
+
+wxBitmap MainWindow::button_image(std::string_view key) const {
+    const auto it = m_images.maps.buttons.find(key);
+    return to_bitmap(it == m_images.maps.buttons.end() ? nullptr
+                                                       : m_images.images.find(it->second));
+}
+
+void MainWindow::build_menus() {
+    auto* bar = new wxMenuBar;
+    for (const auto& spec : menu_table()) {
+        auto* menu = new wxMenu;
+        for (const auto& row : spec.rows) {
+            if (row.id == 0) {
+                menu->AppendSeparator();
+                continue;
+            }
+            std::string label = text("Menu", row.key);
+            if (row.shortcut) {
+                label += std::string("\t") + row.shortcut;
+            }
+            auto* item = new wxMenuItem(menu, row.id, wx(label));
+            item->SetBitmap(menu_icon(row.icon));
+            menu->Append(item);
+        }
+        bar->Append(menu, wx(text("Menu", spec.title_key)));
+    }
+    wxMenuBar* old = GetMenuBar();
+    SetMenuBar(bar);
+    delete old;
+
+    delete m_context_menu;
+    m_context_menu = new wxMenu;
+    for (int id : {int(kCmdCopy), int(kCmdDelete), 0, int(kCmdSelectAll)}) {
+        if (id == 0) {
+            m_context_menu->AppendSeparator();
+            continue;
+        }
+        const MenuRow* row = find_row(id);
+        auto* item =
+            new wxMenuItem(m_context_menu, id, wx(text("Menu", row->key) + "\t" + row->shortcut));
+        item->SetBitmap(menu_icon(row->icon));
+        m_context_menu->Append(item);
+    }
+}
+
+void MainWindow::build_toolbar() {
+    if (wxToolBar* old = GetToolBar()) {
+        SetToolBar(nullptr);
+        old->Destroy();
+    }
+    wxToolBar* bar = CreateToolBar(wxTB_HORIZONTAL | wxTB_FLAT | wxTB_NODIVIDER);
+    const int size = toolbar_icon_size(m_app.settings.ui_size);
+    bar->SetToolBitmapSize(wxSize(size, size));
+    for (int id : kToolbar) {
+        if (id == 0) {
+            bar->AddSeparator();
+            continue;
+        }
+        const MenuRow* row = find_row(id);
+        const wxString tip = wx(text("Menu", row->key));
+        bar->AddTool(id, tip, toolbar_icon(row->icon), tip);
+    }
+    bar->Realize();
+}
+
+void MainWindow::apply_images() {
+    m_folder_button->SetBitmap(menu_icon("OutFolder"));
+    m_format_button->SetBitmap(menu_icon("OutFormat"));
+    m_convert->SetBitmap(button_image("Convert"));
+    for (unsigned i = 0; i < m_folder_field->GetCount(); ++i) {
+        m_folder_field->SetItemBitmap(i, menu_icon("FavFolder"));
+    }
+    for (unsigned i = 0; i < m_format_field->GetCount(); ++i) {
+        m_format_field->SetItemBitmap(i, menu_icon("New"));
+    }
+}
+
+void MainWindow::finish() {
+    Bind(wxEVT_SIZE, [this](wxSizeEvent&) { layout(); });
+    if (m_app.settings.is_maximized == 1) {
+        Maximize(true);
+    }
+    if (m_app.settings.recent_out_folders.empty()) {
+        m_folder_field->Append(wxString(), menu_icon("FavFolder"));
+    }
+    fill_format_field();
+    command_new();
+    Show(true);
+    layout();
+    request_layout();
+}
+
+void MainWindow::fill_format_field() {
+    m_format_field->Clear();
+    m_format_indices.clear();
+    const auto items = format_items(true);
+    const wxBitmap icon = menu_icon("New");
+    for (const auto& item : items) {
+        m_format_field->Append(wx(item.text), icon);
+        m_format_indices.push_back(item.index);
+    }
+    m_format_field->SetSelection(format_selection(items, m_app.settings.output_format));
+}
+
+MainLayout MainWindow::current_layout() const {
+    const wxSize inner = GetClientSize();
+    const int field = m_folder_field->GetBestSize().GetHeight();
+    const int button = std::max(m_folder_button->GetBestSize().GetWidth(),
+                                m_folder_button->GetBestSize().GetHeight());
+    return main_window_layout(inner.GetWidth(), inner.GetHeight(), field, button);
+}
+
+void MainWindow::layout() {
+    const MainLayout l = current_layout();
+    const auto place = [](wxWindow* w, const Rect& r) { w->SetSize(r.x, r.y, r.width, r.height); };
+    place(m_panel, l.container);
+    place(m_list, l.file_list);
+    m_list->SetColumnWidth(0, l.list_column_width);
+    place(m_folder_label, l.folder_label);
+    place(m_folder_field, l.folder_field);
+    place(m_folder_button, l.folder_button);
+    place(m_format_label, l.format_label);
+    place(m_format_field, l.format_field);
+    place(m_format_button, l.format_button);
+    place(m_convert, l.convert_button);
+    Refresh();
+}
+
+void MainWindow::request_layout() { PostSizeEvent(); }
+
+void MainWindow::set_status_text(const std::string& status) { SetStatusText(wx(status)); }
+
+void MainWindow::push_recent_folder(const std::string& folder) {
+    m_app.settings.recent_out_folders = pixlane::push_recent_folder(
+        m_app.settings.recent_out_folders, folder, m_app.settings.out_folders_number);
+}
+
+void MainWindow::refresh_output_folder_field() {
+    const auto items =
+        recent_folder_items(m_app.settings.recent_out_folders, m_app.settings.out_folders_number,
+                            m_app.job.output_folder);
+    if (!items) {
+        return;
+    }
+    m_folder_field->Clear();
+    const wxBitmap icon = menu_icon("FavFolder");
+    for (const auto& item : items->items) {
+        m_folder_field->Append(wx(item), icon);
+    }
+    if (items->selected >= 0) {
+        m_folder_field->SetSelection(items->selected);
+    }
+}
+
+void MainWindow::apply_interface_changes(int format_position) {
+    if (ui_refresh_request == 2) {
+        load_image_sets(m_images.images, m_images.maps, m_app.settings.ui_theme,
+                        m_app.settings.ui_size, m_images.themes, m_images.folder,
+                        SetChoice{false, false, true});
+        build_toolbar();
+        request_layout();
+        ui_refresh_request = 0;
+    }
+    if (ui_refresh_request == 1) {
+        load_image_sets(m_images.images, m_images.maps, m_app.settings.ui_theme,
+                        m_app.settings.ui_size, m_images.themes, m_images.folder, SetChoice{});
+        build_menus();
+        build_toolbar();
+        apply_images();
+        request_layout();
+        ui_refresh_request = 0;
+    }
+    if (format_position >= 0 && format_position < static_cast<int>(m_format_field->GetCount())) {
+        m_format_field->SetSelection(format_position);
+    }
+    if (static_cast<int>(m_folder_field->GetCount()) != m_app.settings.out_folders_number) {
+        refresh_output_folder_field();
+    }
+}
+
+void MainWindow::drop_files(const std::vector<std::string>& paths) {
+    const auto import_folder = [this](const std::string& folder) {
+        scan_folder(m_app.input_list, folder, folder);
+    };
+    const auto between = [] {
+        if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) {
+            loop->YieldFor(wxEVT_CATEGORY_UI);
+        }
+    };
+    handle_drop(paths, m_app.job, m_app.input_list, import_folder, between);
+    request_layout();
+}
+
+WindowGeometry MainWindow::geometry() const {
+    WindowGeometry g;
+    g.maximised = IsMaximized();
+    g.minimised = IsIconized();
+    const wxPoint at = GetPosition();
+    const wxSize inner = GetClientSize();
+    g.x = at.x;
+    g.y = at.y;
+    g.width = inner.GetWidth();
+    g.height = inner.GetHeight();
+    return g;
+}
+
+bool MainWindow::list_has_focus() const {
+    const wxWindow* focus = wxWindow::FindFocus();
+    return focus != nullptr && (focus == m_list || focus->GetParent() == m_list);
+}
+
+void MainWindow::on_close(wxCloseEvent&) {
+    capture_geometry(m_app.settings, geometry());
+    Destroy();
+}
+
+void MainWindow::on_list_right_click(wxListEvent&) {
+    if (m_list->GetSelectedItemCount() > 0) {
+        PopupMenu(m_context_menu);
+    }
+}
+
+void MainWindow::on_command(wxCommandEvent& event) {
+    switch (event.GetId()) {
+    case kCmdNew: command_new(); break;
+    case kCmdAdd: open_input_chooser(); break;
+    case kCmdOutFolder: command_select_output_folder(); break;
+    case kCmdImportFiles: not_available("Import Input Files"); break;
+    case kCmdExportFiles: not_available("Export Input Files"); break;
+    case kCmdExit: Close(); break;
+    case kCmdCopy: command_copy(); break;
+    case kCmdDelete: command_delete(); break;
+    case kCmdSelectAll: command_select_all(); break;
+    case kCmdConvert: not_available("Convert"); break;
+    case kCmdCustomConverter: not_available("Custom Converter"); break;
+    case kCmdPreferences: not_available("Preferences"); break;
+    case kCmdOutFormat:
+        preferences_start_page = 3;
+        not_available("Preferences");
+        break;
+    case kCmdHelp: not_available("Manual"); break;
+    case kCmdEmail: not_available("Send Feedback"); break;
+    case kCmdWeb: not_available("Visit Homepage"); break;
+    case kCmdUpdates: not_available("Check For New Version"); break;
+    case kCmdAbout: not_available("About"); break;
+    default: event.Skip(); break;
+    }
+}
+
+void MainWindow::not_available(const char* menu_key) {
+    std::string name = text("Menu", menu_key);
+    while (!name.empty() && name.back() == '.') {
+        name.pop_back();
+    }
+    set_status_text(name + ": not available yet");
+}
+
+void MainWindow::command_new() {
+    refresh_output_folder_field();
+    reset_job_record(m_app.job, platform::program_folder());
+    m_app.input_list.clear();
+    m_list->DeleteAllItems();
+    m_folder_field->SetSelection(wxNOT_FOUND);
+    set_status_text(text("General", "Ready"));
+    m_list->SetFocus();
+}
+
+void MainWindow::command_select_output_folder() {
+    const std::string field = utf8(m_folder_field->GetValue());
+    const std::string start = field.empty() ? m_app.job.output_folder : platform::folder_of(field);
+    wxDirDialog dialog(this, wx(text("Dialog", "Select Output Folder")), wx(start),
+                       wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+    if (dialog.ShowModal() == wxID_OK) {
+        const std::string chosen = utf8(dialog.GetPath());
+        if (!chosen.empty() && platform::is_folder(chosen)) {
+            const std::string folder = platform::with_separator(chosen);
+            push_recent_folder(folder);
+            m_app.job.output_folder = folder;
+            refresh_output_folder_field();
+        }
+    }
+    request_layout();
+}
+
+void MainWindow::command_copy() {
+    if (!list_has_focus() || m_list->GetItemCount() == 0) {
+        return;
+    }
+    std::vector<std::string> paths;
+    for (long i = m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); i >= 0;
+         i = m_list->GetNextItem(i, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) {
+        paths.push_back(utf8(m_list->GetItemText(i)));
+    }
+    const std::string copied = copy_text(paths);
+    if (!copied.empty() && wxTheClipboard->Open()) {
+        wxTheClipboard->Clear();
+        wxTheClipboard->SetData(new wxTextDataObject(wx(copied)));
+        wxTheClipboard->Close();
+    }
+}
+
+void MainWindow::command_delete() {
+    if (!list_has_focus()) {
+        return;
+    }
+    std::vector<int> selected;
+    for (long i = m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); i >= 0;
+         i = m_list->GetNextItem(i, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) {
+        selected.push_back(static_cast<int>(i));
+    }
+    const DeletePlan plan = delete_plan(selected, m_list->GetItemCount());
+    for (int row : plan.removals) {
+        m_app.input_list.remove(utf8(m_list->GetItemText(row)));
+        m_list->DeleteItem(row);
+    }
+    if (plan.select_after >= 0) {
+        m_list->SetItemState(plan.select_after, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                             wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    }
+}
+
+void MainWindow::command_select_all() {
+    if (!list_has_focus() || m_list->GetItemCount() == 0) {
+        return;
+    }
+    for (long i = 0; i < m_list->GetItemCount(); ++i) {
+        m_list->SetItemState(i, 0, wxLIST_STATE_SELECTED);
+    }
+    for (long i = 0; i < m_list->GetItemCount(); ++i) {
+        m_list->SetItemState(i, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    }
+}
+
+void MainWindow::open_input_chooser() {
+    InputChooser chooser(this, m_app.language, button_image("InFiles"), button_image("InFolder"));
+    const int choice = chooser.ShowModal();
+    chooser.Hide();
+    if (choice == InputChooser::kFiles) {
+        add_input_files();
+    } else if (choice == InputChooser::kFolder) {
+        add_input_folder();
+    }
+    Raise();
+    SetFocus();
+}
+
+void MainWindow::add_input_files() {
+    wxFileDialog dialog(this, wx(text("Dialog", "Select Input Files")), wx(m_app.job.input_folder),
+                        wxString(), wx(open_file_filter(m_app.language)),
+                        wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
+    if (dialog.ShowModal() != wxID_OK) {
+        return;
+    }
+    wxArrayString chosen;
+    dialog.GetPaths(chosen);
+    m_app.job.input_folder = platform::with_separator(utf8(dialog.GetDirectory()));
+    for (const auto& path : chosen) {
+        m_app.input_list.add(utf8(path), m_app.job.input_folder);
+    }
+    request_layout();
+}
+
+void MainWindow::add_input_folder() {
+    wxDirDialog dialog(this, wx(text("Dialog", "Select Input Folder")), wx(m_app.job.input_folder),
+                       wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+    if (dialog.ShowModal() != wxID_OK) {
+        return;
+    }
+    m_app.job.input_folder = platform::with_separator(utf8(dialog.GetPath()));
+    scan_folder(m_app.input_list, m_app.job.input_folder, m_app.job.input_folder);
+    request_layout();
+}
+
+} // namespace pixlane

@@ -1,0 +1,112 @@
+#include "ui/window_app.h"
+
+#include <wx/app.h>
+#include <wx/display.h>
+#include <wx/init.h>
+#include <wx/log.h>
+#include <wx/timer.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+#include "base/product.h"
+#include "ui/main_window_ui.h"
+#include "ui/message_boxes_ui.h"
+
+namespace pixlane {
+namespace {
+
+// The application object of the window mode. Start-up and the event loop
+// are driven from run_main_window, not from OnInit.
+class PixlaneApp final : public wxApp {
+  public:
+    bool OnInit() override { return true; }
+};
+
+bool env_set(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+// SIGTERM and SIGINT close the main window the ordinary way (geometry kept,
+// config.ini saved); a timer of the event loop looks at the flag.
+volatile std::sig_atomic_t g_close_requested = 0;
+void request_close(int) { g_close_requested = 1; }
+constexpr int kSignalPollMs = 100;
+
+bool g_started = false;
+
+} // namespace
+} // namespace pixlane
+
+wxIMPLEMENT_APP_NO_MAIN(pixlane::PixlaneApp);
+
+namespace pixlane {
+
+std::optional<ScreenSize> start_window_toolkit() {
+    if (!env_set("DISPLAY") && !env_set("WAYLAND_DISPLAY")) {
+        std::fprintf(stderr,
+                     "%s: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
+                     "not set); give arguments for the console, see --help.\n",
+                     title_text().c_str());
+        return std::nullopt;
+    }
+    static char name[] = "pixlane";
+    static char* argv[] = {name, nullptr};
+    int argc = 1;
+    bool started = false;
+    {
+        // The toolkit's own complaint would be a second line.
+        wxLogNull quiet;
+        started = wxEntryStart(argc, argv) && wxTheApp != nullptr && wxTheApp->CallOnInit();
+    }
+    if (!started) {
+        if (wxTheApp != nullptr) {
+            wxEntryCleanup();
+        }
+        const char* display = std::getenv("DISPLAY");
+        std::fprintf(stderr, "%s: cannot open the window: the display %s does not answer.\n",
+                     title_text().c_str(),
+                     env_set("DISPLAY") ? display : std::getenv("WAYLAND_DISPLAY"));
+        return std::nullopt;
+    }
+    g_started = true;
+    const wxRect area = wxDisplay(0u).GetGeometry();
+    return ScreenSize{area.GetWidth(), area.GetHeight()};
+}
+
+int run_main_window(Session& app) {
+    WindowImages images;
+    prepare_window_images(images, app.settings.ui_theme, app.settings.ui_size, theme_folder());
+    auto* window = new MainWindow(app, images);
+    wxTheApp->SetTopWindow(window);
+    WxMessageBoxes boxes(app.language, window);
+    g_close_requested = 0;
+    std::signal(SIGTERM, request_close);
+    std::signal(SIGINT, request_close);
+    wxTimer signals(window);
+    window->Bind(
+        wxEVT_TIMER,
+        [window](wxTimerEvent&) {
+            if (g_close_requested) {
+                g_close_requested = 0;
+                window->Close();
+            }
+        },
+        signals.GetId());
+    signals.Start(kSignalPollMs);
+    window->finish();
+    wxTheApp->OnRun();
+    return kExitOk;
+}
+
+void stop_window_toolkit() {
+    if (g_started) {
+        wxTheApp->OnExit();
+        wxEntryCleanup();
+        g_started = false;
+    }
+}
+
+} // namespace pixlane

@@ -1,0 +1,351 @@
+// The main window on a real (virtual) display: the test binary runs under
+// xvfb-run. Kept to a few pointed checks; the decisions behind them are
+// tested without a display in tests/unit/main_window_logic_test.cpp.
+#include <gtest/gtest.h>
+
+#include <wx/app.h>
+#include <wx/clipbrd.h>
+#include <wx/dataobj.h>
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
+#include <wx/image.h>
+#include <wx/menu.h>
+#include <wx/statusbr.h>
+#include <wx/toolbar.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+#include "platform/platform.h"
+#include "support/test_support.h"
+#include "ui/main_window_ui.h"
+#include "ui/window_app.h"
+
+namespace pixlane {
+namespace {
+
+// Lets the toolkit work for `ms` milliseconds.
+void pump(int ms = 300) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        wxTheApp->Yield(true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_app.language.load_builtin();
+        m_app.settings.ui_size = 2;
+        prepare_window_images(m_images, m_app.settings.ui_theme, m_app.settings.ui_size,
+                              std::string(PIXLANE_BINARY_DIR) + "/gfx/");
+    }
+    void TearDown() override {
+        if (m_window != nullptr) {
+            m_window->Destroy();
+            pump(100);
+        }
+    }
+    MainWindow& open(int x, int y, int width, int height) {
+        m_app.settings.x = x;
+        m_app.settings.y = y;
+        m_app.settings.width = width;
+        m_app.settings.height = height;
+        m_window = new MainWindow(m_app, m_images);
+        m_window->finish();
+        pump();
+        return *m_window;
+    }
+    void run(int command) {
+        wxCommandEvent event(wxEVT_MENU, command);
+        m_window->ProcessWindowEvent(event);
+    }
+    std::vector<long> selected_rows() const {
+        std::vector<long> rows;
+        const wxListCtrl* list = m_window->file_list();
+        for (long i = list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); i >= 0;
+             i = list->GetNextItem(i, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) {
+            rows.push_back(i);
+        }
+        return rows;
+    }
+
+    Session m_app;
+    WindowImages m_images;
+    MainWindow* m_window = nullptr;
+};
+
+Rect rect_of(const wxWindow* w) {
+    const wxPoint at = w->GetPosition();
+    const wxSize size = w->GetSize();
+    return {at.x, at.y, size.GetWidth(), size.GetHeight()};
+}
+
+TEST_F(MainWindowTest, TitleAndControlsWhereTheLayoutPutsThem) {
+    MainWindow& window = open(30, 40, 510, 330);
+    EXPECT_EQ(window.GetTitle(), "Pixlane 2.8");
+    EXPECT_EQ(window.GetMenuBar()->GetMenuCount(), 4u);
+    EXPECT_EQ(window.GetToolBar()->GetToolsCount(), 12u);
+    EXPECT_EQ(window.GetToolBar()->GetToolBitmapSize(), wxSize(32, 32));
+    EXPECT_EQ(window.GetMenuBar()->GetLabel(kCmdDelete), "Delete\tCtrl+Del");
+    EXPECT_EQ(window.GetMenuBar()->GetLabel(kCmdExit), "Exit\tAlt+X");
+    EXPECT_TRUE(window.GetMenuBar()->FindItem(kCmdUpdates)->GetBitmap().IsOk());
+    EXPECT_EQ(window.GetStatusBar()->GetStatusText(), "Ready");
+    for (const wxSize inner : {wxSize(510, 330), wxSize(820, 560)}) {
+        window.SetClientSize(inner);
+        pump();
+        ASSERT_EQ(window.GetClientSize(), inner);
+        const MainLayout l = window.current_layout();
+        // The formula, with the fields as high as the toolkit draws them.
+        EXPECT_EQ(l.file_list.height, inner.GetHeight() - 109 - 2 * (l.folder_field.height - 21));
+        EXPECT_EQ(l.convert_button, (Rect{inner.GetWidth() - 110, 10, 100, 100}));
+        EXPECT_EQ(rect_of(window.container()), l.container);
+        EXPECT_EQ(rect_of(window.file_list()), l.file_list);
+        EXPECT_EQ(window.file_list()->GetColumnWidth(0), l.list_column_width);
+        EXPECT_EQ(rect_of(window.convert_button()), l.convert_button);
+        const auto at = [](const wxWindow* w) { return w->GetPosition(); };
+        EXPECT_EQ(at(window.folder_label()), wxPoint(l.folder_label.x, l.folder_label.y));
+        EXPECT_EQ(at(window.folder_field()), wxPoint(l.folder_field.x, l.folder_field.y));
+        EXPECT_EQ(at(window.folder_button()), wxPoint(l.folder_button.x, l.folder_button.y));
+        EXPECT_EQ(at(window.format_label()), wxPoint(l.format_label.x, l.format_label.y));
+        EXPECT_EQ(at(window.format_field()), wxPoint(l.format_field.x, l.format_field.y));
+        EXPECT_EQ(at(window.format_button()), wxPoint(l.format_button.x, l.format_button.y));
+        EXPECT_EQ(rect_of(window.folder_field()), l.folder_field);
+        EXPECT_EQ(rect_of(window.format_button()), l.format_button);
+    }
+    // The geometry the settings keep at exit.
+    const WindowGeometry g = window.geometry();
+    EXPECT_FALSE(g.maximised);
+    EXPECT_EQ(g.x, 30);
+    EXPECT_EQ(g.y, 40);
+    EXPECT_EQ(g.width, 820);
+    EXPECT_EQ(g.height, 560);
+}
+
+// The window's pixels as the screen shows them.
+wxImage screenshot(const wxWindow& window) {
+    const wxPoint at = window.GetScreenPosition();
+    const wxSize size = window.GetSize();
+    wxBitmap shot(size);
+    {
+        wxScreenDC screen;
+        wxMemoryDC memory(shot);
+        memory.Blit(0, 0, size.GetWidth(), size.GetHeight(), &screen, at.x, at.y);
+    }
+    return shot.ConvertToImage();
+}
+
+// Mean absolute channel difference between `image` drawn at (x, y) over
+// the window background and the screenshot, on its opaque pixels.
+double difference(const wxImage& shot, const RgbaImage& image, int x, int y) {
+    double sum = 0;
+    int n = 0;
+    for (int j = 0; j < image.height; ++j) {
+        for (int i = 0; i < image.width; ++i) {
+            const auto* p = &image.rgba[(static_cast<std::size_t>(j) * image.width + i) * 4];
+            if (p[3] < 250 || x + i >= shot.GetWidth() || y + j >= shot.GetHeight()) {
+                continue;
+            }
+            sum += std::abs(shot.GetRed(x + i, y + j) - p[0]) +
+                   std::abs(shot.GetGreen(x + i, y + j) - p[1]) +
+                   std::abs(shot.GetBlue(x + i, y + j) - p[2]);
+            n += 3;
+        }
+    }
+    return n ? sum / n : 255.0;
+}
+
+TEST_F(MainWindowTest, ScreenshotShowsTheConvertImageAndTheList) {
+    MainWindow& window = open(0, 0, 640, 400);
+    const std::string examples = std::string(PIXLANE_SOURCE_DIR) + "/examples/";
+    window.drop_files({examples});
+    pump(500);
+    ASSERT_GE(window.file_list()->GetItemCount(), 2);
+    const wxImage shot = screenshot(window);
+    if (const char* path = std::getenv("PIXLANE_SCREENSHOT")) {
+        ASSERT_TRUE(shot.SaveFile(path, wxBITMAP_TYPE_PNG)) << path;
+    }
+
+    // The Convert picture sits inside its button: the best offset matches.
+    const RgbaImage* convert = m_images.images.find(m_images.maps.buttons.at("Convert"));
+    ASSERT_NE(convert, nullptr);
+    const wxPoint button =
+        window.convert_button()->GetScreenPosition() - window.GetScreenPosition();
+    double best = 255;
+    for (int dy = 0; dy <= 100 - convert->height; ++dy) {
+        for (int dx = 0; dx <= 100 - convert->width; ++dx) {
+            best = std::min(best, difference(shot, *convert, button.x + dx, button.y + dy));
+        }
+    }
+    EXPECT_LT(best, 12.0);
+
+    // The list's first row holds dark text on a light background.
+    const wxPoint list = window.file_list()->GetScreenPosition() - window.GetScreenPosition();
+    wxRect row;
+    ASSERT_TRUE(window.file_list()->GetItemRect(0, row));
+    int dark = 0;
+    for (int y = row.y; y < row.y + row.height; ++y) {
+        for (int x = row.x; x < row.x + std::min(row.width, 300); ++x) {
+            const int px = list.x + x, py = list.y + y;
+            dark += shot.GetRed(px, py) + shot.GetGreen(px, py) + shot.GetBlue(px, py) < 200;
+        }
+    }
+    EXPECT_GT(dark, 30);
+}
+
+TEST_F(MainWindowTest, EditCommandsActOnlyWhileTheListHasTheFocus) {
+    MainWindow& window = open(0, 0, 600, 400);
+    test::TempDir dir;
+    std::vector<std::string> paths;
+    for (const char* name : {"a.gif", "b.gif", "c.gif", "d.gif", "e.gif"}) {
+        test::write_file(dir / name, "GIF89a....");
+        paths.push_back(dir / name);
+    }
+    window.drop_files(paths);
+    pump();
+    ASSERT_EQ(window.file_list()->GetItemCount(), 5);
+    if (wxTheClipboard->Open()) {
+        wxTheClipboard->SetData(new wxTextDataObject("before"));
+        wxTheClipboard->Close();
+    }
+    const auto clipboard = [] {
+        wxTextDataObject data;
+        if (wxTheClipboard->Open()) {
+            wxTheClipboard->GetData(data);
+            wxTheClipboard->Close();
+        }
+        return std::string(data.GetText().utf8_str());
+    };
+
+    window.format_field()->SetFocus();
+    pump(200);
+    ASSERT_EQ(wxWindow::FindFocus(), window.format_field());
+    run(kCmdSelectAll);
+    run(kCmdCopy);
+    EXPECT_TRUE(selected_rows().empty());
+    EXPECT_EQ(clipboard(), "before");
+
+    window.file_list()->SetFocus();
+    pump(200);
+    run(kCmdSelectAll);
+    EXPECT_EQ(selected_rows().size(), 5u);
+    run(kCmdCopy);
+    EXPECT_EQ(clipboard(), paths[0] + "\r\n" + paths[1] + "\r\n" + paths[2] + "\r\n" + paths[3] +
+                               "\r\n" + paths[4]);
+
+    // Deleting the last entry, alone selected, leaves the new last selected.
+    for (long i = 0; i < 4; ++i) {
+        window.file_list()->SetItemState(i, 0, wxLIST_STATE_SELECTED);
+    }
+    run(kCmdDelete);
+    EXPECT_EQ(window.file_list()->GetItemCount(), 4);
+    EXPECT_EQ(selected_rows(), std::vector<long>{3});
+    EXPECT_EQ(m_app.input_list.size(), 4u);
+    EXPECT_FALSE(m_app.input_list.contains(paths[4]));
+}
+
+TEST_F(MainWindowTest, DropOfAFolderImportsItsTreeAndANonGifAddsNothing) {
+    MainWindow& window = open(0, 0, 600, 400);
+    test::TempDir dir;
+    platform::make_folder(dir / "tree");
+    platform::make_folder(dir / "tree/sub");
+    test::write_file(dir / "tree/a.gif", "GIF89a....");
+    test::write_file(dir / "tree/sub/b.gif", "GIF89a....");
+    test::write_file(dir / "photo.jpg", "jpeg");
+    window.drop_files({dir / "photo.jpg"});
+    EXPECT_EQ(window.file_list()->GetItemCount(), 0);
+    window.drop_files({dir / "tree"});
+    ASSERT_EQ(window.file_list()->GetItemCount(), 2);
+    EXPECT_EQ(window.file_list()->GetItemText(1), wxString::FromUTF8(dir / "tree/sub/b.gif"));
+    EXPECT_EQ(m_app.job.input_folder, dir / "tree/");
+    run(kCmdNew);
+    EXPECT_EQ(window.file_list()->GetItemCount(), 0);
+    EXPECT_EQ(m_app.input_list.size(), 0u);
+}
+
+TEST_F(MainWindowTest, RecentFoldersFillTheFieldAndNewClearsItsText) {
+    m_app.settings.recent_out_folders = "/one/\t/two/";
+    MainWindow& window = open(0, 0, 600, 400);
+    EXPECT_EQ(window.folder_field()->GetCount(), 2u);
+    EXPECT_EQ(window.folder_field()->GetValue(), ""); // after New
+    window.push_recent_folder("/three/");
+    m_app.job.output_folder = "/two/";
+    window.refresh_output_folder_field();
+    EXPECT_EQ(window.folder_field()->GetCount(), 3u);
+    EXPECT_EQ(window.folder_field()->GetString(0), "/three/");
+    EXPECT_EQ(window.folder_field()->GetValue(), "/two/");
+    // The format field lists the 23 formats and shows the [Output] Format.
+    EXPECT_EQ(window.format_field()->GetCount(), 23u);
+    EXPECT_EQ(window.format_field()->GetValue().BeforeFirst(' '), "BMP");
+}
+
+// Starts the executable on this display with a private settings folder,
+// gives it `ms` to open its window, then asks it to close (SIGTERM).
+int run_and_close(const std::string& config_home, const std::string& runtime, int ms) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        ::setenv("XDG_CONFIG_HOME", config_home.c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        const std::string exe = test::pixlane_exe();
+        ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST(WindowRunTest, TheNextStartRestoresGeometryRecentFoldersAndFormat) {
+    test::TempDir home;
+    test::TempDir runtime;
+    const std::string file = home / "Tarnwell/pixlane/config.ini";
+    // The first start: the window centred on the 1280 x 1024 desktop.
+    ASSERT_EQ(run_and_close(home.path(), runtime.path(), 2500), 0);
+    std::string text = test::read_file(file);
+    EXPECT_NE(text.find("\r\nX = 385\r\nY = 347\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\nUI Theme = handdrawn\r\n"), std::string::npos);
+
+    const auto replace = [&text](const std::string& from, const std::string& to) {
+        const auto at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+    };
+    replace("\r\nWidth = 510\r\nHeight = 330\r\nX = 385\r\nY = 347\r\n",
+            "\r\nWidth = 640\r\nHeight = 420\r\nX = 20\r\nY = 30\r\n");
+    replace("\r\n[Output]\r\nFormat = bmp\r\n", "\r\n[Output]\r\nFormat = png\r\n");
+    replace("\r\nRecent Out Folders = \r\n", "\r\nRecent Out Folders = /out/a/\t/out/b/\r\n");
+    replace("\r\nUI Theme = handdrawn\r\n", "\r\nUI Theme = removed\r\n");
+    test::write_file(file, text);
+    ASSERT_EQ(run_and_close(home.path(), runtime.path(), 2500), 0);
+    const std::string again = test::read_file(file);
+    EXPECT_NE(again.find("\r\nWidth = 640\r\nHeight = 420\r\nX = 20\r\nY = 30\r\n"),
+              std::string::npos)
+        << again;
+    EXPECT_NE(again.find("\r\n[Output]\r\nFormat = png\r\n"), std::string::npos);
+    EXPECT_NE(again.find("\r\nRecent Out Folders = /out/a/\t/out/b/\r\n"), std::string::npos);
+    // A missing theme package gives way to the one found last.
+    EXPECT_NE(again.find("\r\nUI Theme = handdrawn\r\n"), std::string::npos);
+}
+
+} // namespace
+} // namespace pixlane
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (!pixlane::start_window_toolkit()) {
+        return 1;
+    }
+    wxImage::AddHandler(new wxPNGHandler);
+    const int status = RUN_ALL_TESTS();
+    pixlane::stop_window_toolkit();
+    return status;
+}
