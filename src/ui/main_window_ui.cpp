@@ -19,6 +19,8 @@
 #include "formats/extensions.h"
 #include "platform/platform.h"
 #include "ui/images_ui.h"
+#include "ui/message_boxes_ui.h"
+#include "ui/progress_dialog_ui.h"
 
 namespace pixlane {
 namespace {
@@ -424,7 +426,13 @@ bool MainWindow::list_has_focus() const {
     return focus != nullptr && (focus == m_list || focus->GetParent() == m_list);
 }
 
-void MainWindow::on_close(wxCloseEvent&) {
+void MainWindow::on_close(wxCloseEvent& event) {
+    if (m_conversion != nullptr && event.CanVeto()) {
+        // The progress dialog asks whether to break the run.
+        event.Veto();
+        m_conversion->request_close();
+        return;
+    }
     capture_geometry(m_app.settings, geometry());
     Destroy();
 }
@@ -446,7 +454,7 @@ void MainWindow::on_command(wxCommandEvent& event) {
     case kCmdCopy: command_copy(); break;
     case kCmdDelete: command_delete(); break;
     case kCmdSelectAll: command_select_all(); break;
-    case kCmdConvert: not_available("Convert"); break;
+    case kCmdConvert: start_conversion_run(); break;
     case kCmdCustomConverter: not_available("Custom Converter"); break;
     case kCmdPreferences: not_available("Preferences"); break;
     case kCmdOutFormat:
@@ -584,6 +592,44 @@ void MainWindow::add_input_folder() {
     m_app.job.input_folder = platform::with_separator(utf8(dialog.GetPath()));
     scan_folder(m_app.input_list, m_app.job.input_folder, m_app.job.input_folder);
     request_layout();
+}
+
+} // namespace pixlane
+
+namespace pixlane {
+
+void MainWindow::start_conversion_run() {
+    wxString field = m_folder_field->GetValue();
+    field.Trim(true).Trim(false);
+    std::string folder = utf8(field);
+    std::string ext = m_app.settings.output_format;
+    const int at = m_format_field->GetSelection();
+    if (at >= 0 && at < static_cast<int>(m_format_indices.size())) {
+        ext = std::string(kOutputExtensions[static_cast<std::size_t>(m_format_indices[at])]);
+    }
+    set_status_text(text("General", "Preparing"));
+    std::unique_ptr<WatermarkFont> font;
+    const std::optional<Fault> fault = prepare_interactive_run(
+        m_app.settings, m_app.job, m_app.input_list.size(), folder, ext, font);
+    if (fault) {
+        set_status_text(text("Msg", "Conversion is not complete"));
+        WxMessageBoxes(m_app.language, this)
+            .show_warning(substitute(text("Msg", fault->key.c_str()), fault->argument));
+        return;
+    }
+    const std::string before = m_app.settings.recent_out_folders;
+    push_recent_folder(folder);
+    if (m_app.settings.recent_out_folders != before) {
+        refresh_output_folder_field();
+    }
+    set_status_text(text("General", "Converting"));
+    ConversionDialog dialog(this, m_app, std::move(font),
+                            [this](const std::string& status) { set_status_text(status); });
+    m_conversion = &dialog;
+    dialog.run();
+    m_conversion = nullptr;
+    Raise();
+    SetFocus();
 }
 
 } // namespace pixlane

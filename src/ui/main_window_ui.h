@@ -41,6 +41,8 @@ enum CommandId : int {
     kCmdOutFormat,
 };
 
+class ConversionDialog;
+
 class MainWindow final : public wxFrame {
   public:
     // Builds the window hidden at (X, Y) with inner size Width x Height and
@@ -88,6 +90,8 @@ class MainWindow final : public wxFrame {
     wxWindow* format_button() const { return m_format_button; }
     wxWindow* folder_label() const { return m_folder_label; }
     wxWindow* format_label() const { return m_format_label; }
+    // The progress dialog while a conversion runs, else null.
+    ConversionDialog* conversion_dialog() const { return m_conversion; }
 
   private:
     std::string text(const char* group, const char* key) const;
@@ -114,6 +118,7 @@ class MainWindow final : public wxFrame {
     void add_input_files();
     void add_input_folder();
     void not_available(const char* menu_key);
+    void start_conversion_run();
 
     Session& m_app;
     WindowImages& m_images;
@@ -127,6 +132,7 @@ class MainWindow final : public wxFrame {
     wxBitmapComboBox* m_format_field = nullptr;
     wxBitmapButton* m_format_button = nullptr;
     wxBitmapButton* m_convert = nullptr;
+    ConversionDialog* m_conversion = nullptr;
     std::vector<int> m_format_indices; // output extension index of each format item
 };
 

@@ -1,0 +1,106 @@
+#include "ui/progress_dialog_ui.h"
+
+#include "ui/message_boxes_ui.h"
+
+namespace pixlane {
+namespace {
+
+wxString wx(const std::string& s) { return wxString::FromUTF8(s); }
+
+} // namespace
+
+ConversionDialog::ConversionDialog(wxWindow* parent, Session& app,
+                                   std::unique_ptr<WatermarkFont> font,
+                                   std::function<void(const std::string&)> status)
+    : wxDialog(parent, wxID_ANY, wx(app.language.text("Dialog", "Convert Progress")),
+               wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
+      m_app(app), m_font(std::move(font)), m_status(std::move(status)), m_timer(this) {
+    const int count = static_cast<int>(app.input_list.size());
+    SetClientSize(ProgressLayout::kWidth, ProgressLayout::kHeight);
+    const int measured = GetTextExtent(wxS("abc123:\\-")).GetWidth();
+    m_model = std::make_unique<ConversionProgress>(app.language, count, character_width(measured));
+    const ProgressLayout& l = m_model->layout();
+    m_file_line = new wxStaticText(this, wxID_ANY, wxString(), wxPoint(10, 13), wxSize(280, 20),
+                                   wxST_NO_AUTORESIZE);
+    m_time_line = new wxStaticText(this, wxID_ANY, wx(m_model->view().time_line), wxPoint(10, 33),
+                                   wxSize(280, 20), wxST_NO_AUTORESIZE);
+    m_time_line->Show(l.show_time);
+    m_bar = new wxGauge(this, wxID_ANY, l.bar_range, wxPoint(10, l.bar_y), wxSize(280, 20),
+                        wxGA_HORIZONTAL | wxGA_SMOOTH);
+    m_ok = new wxButton(this, wxID_OK, wx(app.language.text("Dialog", "OK")), wxPoint(110, 95),
+                        wxSize(80, 25));
+    m_ok->Disable();
+    m_ok->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
+        if (!m_run) {
+            EndModal(wxID_OK);
+        }
+    });
+    Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { request_close(); });
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); });
+    CentreOnParent();
+}
+
+ConversionDialog::~ConversionDialog() {
+    m_timer.Stop();
+    if (m_run) {
+        m_run->stop(); // the run's destructor waits for the file in hand
+    }
+}
+
+int ConversionDialog::run() {
+    m_run = std::make_unique<ConversionRun>(m_app.settings, m_app.job, m_app.progress,
+                                            m_app.input_list, std::move(m_font),
+                                            RunOptions::from_environment(), RunHooks{}, false);
+    m_timer.Start(15);
+    return ShowModal();
+}
+
+void ConversionDialog::poll() {
+    if (!m_run || m_asking) {
+        return;
+    }
+    if (m_run->finished()) {
+        const int converted = m_app.progress.snapshot().count;
+        m_run.reset();
+        m_timer.Stop();
+        m_model->finish(converted);
+        render();
+        m_status(m_model->view().status);
+        m_ok->Enable();
+        m_ok->SetFocus();
+        return;
+    }
+    if (m_model->update(m_app.progress.snapshot())) {
+        render();
+    }
+}
+
+void ConversionDialog::render() {
+    const ProgressView& v = m_model->view();
+    SetTitle(wx(v.title));
+    m_file_line->SetLabel(wx(v.file_line));
+    m_time_line->SetLabel(wx(v.time_line));
+    m_bar->SetValue(v.bar);
+}
+
+void ConversionDialog::request_close() {
+    if (!m_run) {
+        EndModal(wxID_OK);
+        return;
+    }
+    if (m_asking) {
+        return;
+    }
+    m_asking = true;
+    m_app.progress.pause();
+    WxMessageBoxes boxes(m_app.language, this);
+    const bool yes = boxes.ask(Question::BreakConversion);
+    m_app.progress.resume();
+    m_asking = false;
+    if (yes && m_run) {
+        m_model->cancel();
+        m_run->stop();
+    }
+}
+
+} // namespace pixlane

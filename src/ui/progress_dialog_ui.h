@@ -1,0 +1,53 @@
+// The modal conversion progress dialog: starts the conversion on a worker
+// thread and renders ui/progress_logic.h from a 15 ms timer.
+#pragma once
+
+#include <wx/button.h>
+#include <wx/dialog.h>
+#include <wx/gauge.h>
+#include <wx/stattext.h>
+#include <wx/timer.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "run/conversion.h"
+#include "run/session.h"
+#include "ui/progress_logic.h"
+
+namespace pixlane {
+
+class ConversionDialog final : public wxDialog {
+  public:
+    // `status` sets the main window's status text at the end.
+    ConversionDialog(wxWindow* parent, Session& app, std::unique_ptr<WatermarkFont> font,
+                     std::function<void(const std::string&)> status);
+    ~ConversionDialog() override;
+
+    // Runs the conversion and the dialog until OK is pressed.
+    int run();
+    // Asks the break question while the worker runs; ends the dialog when
+    // it has ended.
+    void request_close();
+    const ConversionProgress& model() const { return *m_model; }
+    wxButton* ok_button() const { return m_ok; }
+
+  private:
+    void poll();
+    void render();
+
+    Session& m_app;
+    std::unique_ptr<WatermarkFont> m_font;
+    std::function<void(const std::string&)> m_status;
+    std::unique_ptr<ConversionProgress> m_model;
+    std::unique_ptr<ConversionRun> m_run;
+    wxStaticText* m_file_line = nullptr;
+    wxStaticText* m_time_line = nullptr;
+    wxGauge* m_bar = nullptr;
+    wxButton* m_ok = nullptr;
+    wxTimer m_timer;
+    bool m_asking = false;
+};
+
+} // namespace pixlane
