@@ -60,10 +60,13 @@ void ConversionDialog::poll() {
         return;
     }
     if (m_run->finished()) {
-        const int converted = m_app.progress.snapshot().count;
+        // The last files may have ended between two polls: the end shows
+        // the index the worker reached.
+        const ProgressSnapshot last = m_app.progress.snapshot();
+        m_model->update(last);
         m_run.reset();
         m_timer.Stop();
-        m_model->finish(converted);
+        m_model->finish(last.count);
         render();
         m_status(m_model->view().status);
         m_ok->Enable();

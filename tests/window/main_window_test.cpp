@@ -17,6 +17,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
 #include <csignal>
 #include <cstdlib>
 #include <memory>
@@ -25,6 +28,7 @@
 #include "platform/platform.h"
 #include "support/test_support.h"
 #include "ui/main_window_ui.h"
+#include "ui/progress_dialog_ui.h"
 #include "ui/window_app.h"
 
 namespace pixlane {
@@ -285,6 +289,113 @@ TEST_F(MainWindowTest, RecentFoldersFillTheFieldAndNewClearsItsText) {
     EXPECT_EQ(window.format_field()->GetCount(), 23u);
     EXPECT_EQ(window.format_field()->GetValue().BeforeFirst(' '), "BMP");
 }
+
+// Calls `step` every 20 ms from the event loop (a modal dialog's too) until
+// it returns true.
+class Poller final : public wxTimer {
+  public:
+    explicit Poller(std::function<bool()> step) : m_step(std::move(step)) { Start(20); }
+    void Notify() override {
+        if (m_step()) {
+            Stop();
+        }
+    }
+
+  private:
+    std::function<bool()> m_step;
+};
+
+// Files under `root` by relative path, with their bytes.
+std::map<std::string, std::string> files_under(const std::string& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+        if (e.is_regular_file()) {
+            files[std::filesystem::relative(e.path(), root).string()] =
+                test::read_file(e.path().string());
+        }
+    }
+    return files;
+}
+
+class ConversionRunTest : public MainWindowTest {
+  protected:
+    // Presses Convert and waits for the dialog's OK, then presses it; the
+    // dialog's final view.
+    ProgressView convert() {
+        ProgressView seen;
+        const auto started = std::chrono::steady_clock::now();
+        Poller poller([&] {
+            ConversionDialog* dialog = m_window->conversion_dialog();
+            if (dialog == nullptr) {
+                return std::chrono::steady_clock::now() - started > std::chrono::seconds(5);
+            }
+            if (!dialog->ok_button()->IsEnabled()) {
+                return false;
+            }
+            seen = dialog->model().view();
+            seen.title = std::string(dialog->GetTitle().utf8_str());
+            wxCommandEvent click(wxEVT_BUTTON, wxID_OK);
+            click.SetEventObject(dialog->ok_button());
+            dialog->ok_button()->ProcessWindowEvent(click);
+            return true;
+        });
+        run(kCmdConvert);
+        return seen;
+    }
+    // The output folder as the folder chooser sets it.
+    void choose_folder(const std::string& folder) {
+        m_window->push_recent_folder(folder);
+        m_app.job.output_folder = folder;
+        m_window->refresh_output_folder_field();
+    }
+    std::string status() const {
+        return std::string(m_window->GetStatusBar()->GetStatusText().utf8_str());
+    }
+};
+
+TEST_F(ConversionRunTest, TwoFilesTheFirstFailingEndsOneOfTwo) {
+    ::setenv("PIXLANE_IN_PROCESS", "1", 1);
+    m_app.settings.output_format = "png";
+    MainWindow& window = open(0, 0, 600, 400);
+    test::TempDir dir;
+    platform::make_folder(dir / "in");
+    platform::make_folder(dir / "out");
+    test::write_file(dir / "in/a.gif", "this is no picture");
+    test::write_file(dir / "in/b.gif",
+                     test::read_file(std::string(PIXLANE_SOURCE_DIR) + "/examples/still.gif"));
+    window.drop_files({dir / "in"});
+    ASSERT_EQ(window.file_list()->GetItemCount(), 2);
+    choose_folder(dir / "out/");
+    const ProgressView end = convert();
+    EXPECT_EQ(end.file_line, "Files converted: 1 of 2");
+    EXPECT_EQ(end.title, "Conversion complete (2/2)");
+    EXPECT_EQ(status(), "Conversion complete");
+    EXPECT_EQ(files_under(dir / "out").size(), 1u);
+}
+
+TEST_F(ConversionRunTest, AFolderConvertedInTheWindowEqualsTheConsolesOutput) {
+    ::setenv("PIXLANE_IN_PROCESS", "1", 1);
+    m_app.settings.output_format = "png";
+    MainWindow& window = open(0, 0, 600, 400);
+    test::TempDir dir;
+    const std::string examples = std::string(PIXLANE_SOURCE_DIR) + "/examples";
+    window.drop_files({examples});
+    ASSERT_GE(window.file_list()->GetItemCount(), 3);
+    platform::make_folder(dir / "window");
+    choose_folder(dir / "window/");
+    const ProgressView end = convert();
+    const int count = window.file_list()->GetItemCount();
+    EXPECT_EQ(end.file_line, "Files converted: " + std::to_string(count) + " of " +
+                                 std::to_string(count));
+    platform::make_folder(dir / "console");
+    const test::RunResult console =
+        test::run_pixlane({"-q", "-i", examples + "/", "-o", dir / "console", "-c", "png"});
+    ASSERT_EQ(console.status, 0) << console.out << console.err;
+    const auto ours = files_under(dir / "window");
+    EXPECT_GE(ours.size(), static_cast<std::size_t>(count)); // an animation gives a file per frame
+    EXPECT_TRUE(ours == files_under(dir / "console"));
+}
+
 
 // Starts the executable on this display with a private settings folder,
 // gives it `ms` to open its window, then asks it to close (SIGTERM).
