@@ -433,6 +433,11 @@ void MainWindow::on_close(wxCloseEvent& event) {
         m_conversion->request_close();
         return;
     }
+    if (m_list_work != nullptr && event.CanVeto()) {
+        event.Veto();
+        m_list_work->request_close();
+        return;
+    }
     capture_geometry(m_app.settings, geometry());
     Destroy();
 }
@@ -448,8 +453,8 @@ void MainWindow::on_command(wxCommandEvent& event) {
     case kCmdNew: command_new(); break;
     case kCmdAdd: open_input_chooser(); break;
     case kCmdOutFolder: command_select_output_folder(); break;
-    case kCmdImportFiles: not_available("Import Input Files"); break;
-    case kCmdExportFiles: not_available("Export Input Files"); break;
+    case kCmdImportFiles: import_list(); break;
+    case kCmdExportFiles: export_list(); break;
     case kCmdExit: Close(); break;
     case kCmdCopy: command_copy(); break;
     case kCmdDelete: command_delete(); break;
@@ -589,9 +594,12 @@ void MainWindow::add_input_folder() {
     if (dialog.ShowModal() != wxID_OK) {
         return;
     }
-    m_app.job.input_folder = platform::with_separator(utf8(dialog.GetPath()));
-    scan_folder(m_app.input_list, m_app.job.input_folder, m_app.job.input_folder);
-    request_layout();
+    const std::string chosen = utf8(dialog.GetPath());
+    if (chosen.empty() || !platform::is_folder(chosen)) {
+        return;
+    }
+    m_app.job.input_folder = platform::with_separator(chosen);
+    run_list_work(ListWork::FolderImport, folder_bar_maximum(m_app.job.input_folder));
 }
 
 } // namespace pixlane
@@ -630,6 +638,70 @@ void MainWindow::start_conversion_run() {
     m_conversion = nullptr;
     Raise();
     SetFocus();
+}
+
+} // namespace pixlane
+
+namespace pixlane {
+
+void MainWindow::run_list_work(ListWork work, int maximum) {
+    // The worker adds entries on its thread; the rows follow on this one.
+    auto on_added = m_app.input_list.on_added;
+    m_app.input_list.on_added = [this](const InputEntry& entry) {
+        CallAfter([this, path = entry.path] {
+            m_list->InsertItem(m_list->GetItemCount(), wx(path));
+        });
+    };
+    {
+        ListWorkDialog dialog(this, m_app, work, maximum,
+                              [this](const std::string& status) { set_status_text(status); });
+        m_list_work = &dialog;
+        dialog.run();
+        m_list_work = nullptr;
+    }
+    m_app.input_list.on_added = on_added;
+    request_layout();
+    Raise();
+    SetFocus();
+}
+
+void MainWindow::import_list() {
+    const std::string filter = text("Dialog", "Text Files") + "|*.txt;*.lst|" +
+                               text("Dialog", "All Files") + " (*.*)|*.*";
+    wxFileDialog dialog(this, wx(text("Dialog", "Import Input Files")),
+                        wx(platform::folder_of(m_app.job.input_path)), wxS("list.txt"), wx(filter),
+                        wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    if (dialog.ShowModal() != wxID_OK) {
+        return;
+    }
+    const std::string chosen = utf8(dialog.GetPath());
+    if (platform::file_size(chosen) <= 0) {
+        return;
+    }
+    m_app.job.input_path = chosen;
+    run_list_work(ListWork::ListImport, list_bar_maximum(chosen));
+}
+
+void MainWindow::export_list() {
+    if (m_list->GetItemCount() == 0) {
+        WxMessageBoxes(m_app.language, this).show_warning(text("Msg", "Empty input files"));
+        return;
+    }
+    const std::string filter = text("Dialog", "Text Files") + "|*.txt;*.lst|" +
+                               text("Dialog", "All Files") + " (*.*)|*.*";
+    wxFileDialog dialog(this, wx(text("Dialog", "Export Input Files")),
+                        wx(platform::folder_of(m_app.job.input_path)), wxS("list.txt"), wx(filter),
+                        wxFD_SAVE);
+    if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty()) {
+        return;
+    }
+    const std::string name = export_file_name(utf8(dialog.GetPath()));
+    if (platform::file_size(name) > 0 &&
+        !WxMessageBoxes(m_app.language, this).ask(Question::OverwriteFile)) {
+        return;
+    }
+    m_app.job.input_path = name;
+    run_list_work(ListWork::Export, m_list->GetItemCount());
 }
 
 } // namespace pixlane

@@ -42,6 +42,8 @@ enum CommandId : int {
 };
 
 class ConversionDialog;
+class ListWorkDialog;
+enum class ListWork;
 
 class MainWindow final : public wxFrame {
   public:
@@ -74,6 +76,10 @@ class MainWindow final : public wxFrame {
     void apply_interface_changes(int format_position);
     // Paths dropped from a file manager.
     void drop_files(const std::vector<std::string>& paths);
+    // Runs the folder import (the job's input folder), the list import (its
+    // input path) or the export (to its input path) in the progress dialog,
+    // the bar going to `maximum`.
+    void run_list_work(ListWork work, int maximum);
     // The window's state for the settings at exit.
     WindowGeometry geometry() const;
 
@@ -119,6 +125,8 @@ class MainWindow final : public wxFrame {
     void add_input_folder();
     void not_available(const char* menu_key);
     void start_conversion_run();
+    void import_list();
+    void export_list();
 
     Session& m_app;
     WindowImages& m_images;
@@ -133,6 +141,7 @@ class MainWindow final : public wxFrame {
     wxBitmapButton* m_format_button = nullptr;
     wxBitmapButton* m_convert = nullptr;
     ConversionDialog* m_conversion = nullptr;
+    ListWorkDialog* m_list_work = nullptr;
     std::vector<int> m_format_indices; // output extension index of each format item
 };
 

@@ -107,3 +107,87 @@ void ConversionDialog::request_close() {
 }
 
 } // namespace pixlane
+
+namespace pixlane {
+
+ListWorkDialog::ListWorkDialog(wxWindow* parent, Session& app, ListWork work, int maximum,
+                               std::function<void(const std::string&)> status)
+    : wxDialog(parent, wxID_ANY,
+               wx(app.language.text("Dialog", work == ListWork::Export ? "Export Progress"
+                                                                      : "Import Progress")),
+               wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
+      m_app(app), m_work(work), m_status(std::move(status)), m_timer(this) {
+    SetClientSize(300, 40);
+    m_bar = new wxGauge(this, wxID_ANY, maximum > 0 ? maximum : 1, wxPoint(10, 10),
+                        wxSize(280, 20), wxGA_HORIZONTAL | wxGA_SMOOTH);
+    Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { request_close(); });
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); });
+    CentreOnParent();
+}
+
+ListWorkDialog::~ListWorkDialog() {
+    m_timer.Stop();
+    if (m_run) {
+        m_run->stop();
+    }
+}
+
+int ListWorkDialog::run() {
+    const ImportKind kind = m_work == ListWork::FolderImport ? ImportKind::Folder
+                            : m_work == ListWork::ListImport ? ImportKind::List
+                                                             : ImportKind::Export;
+    m_run = std::make_unique<ImportRun>(kind, m_app.input_list, m_app.job, m_app.progress);
+    m_timer.Start(15);
+    return ShowModal();
+}
+
+void ListWorkDialog::poll() {
+    if (m_ended) {
+        // The finished dialog has stayed up for 0.7 s.
+        m_timer.Stop();
+        EndModal(wxID_OK);
+        return;
+    }
+    if (!m_run || m_asking) {
+        return;
+    }
+    const ProgressSnapshot now = m_app.progress.snapshot();
+    if (m_run->finished()) {
+        m_run.reset();
+        m_bar->SetValue(std::min(now.index, m_bar->GetRange()));
+        m_status(list_work_status(m_app.language, m_work, now.count, m_broken));
+        m_ended = true;
+        m_timer.Start(700, wxTIMER_ONE_SHOT);
+        return;
+    }
+    if (now.index > m_shown) {
+        m_shown = now.index;
+        m_bar->SetValue(std::min(m_shown, m_bar->GetRange()));
+    }
+}
+
+void ListWorkDialog::request_close() {
+    if (!m_run) {
+        if (m_ended) {
+            m_timer.Stop();
+            EndModal(wxID_OK);
+        }
+        return;
+    }
+    if (m_asking) {
+        return;
+    }
+    m_asking = true;
+    m_app.progress.pause();
+    WxMessageBoxes boxes(m_app.language, this);
+    const bool yes = boxes.ask(m_work == ListWork::Export ? Question::BreakExport
+                                                          : Question::BreakImport);
+    m_app.progress.resume();
+    m_asking = false;
+    if (yes && m_run) {
+        m_broken = true;
+        m_run->stop();
+    }
+}
+
+} // namespace pixlane

@@ -51,3 +51,33 @@ class ConversionDialog final : public wxDialog {
 };
 
 } // namespace pixlane
+
+namespace pixlane {
+
+// The small import and export progress dialog: runs the folder, list or
+// export worker and follows its index; the final status goes to `status`.
+class ListWorkDialog final : public wxDialog {
+  public:
+    ListWorkDialog(wxWindow* parent, Session& app, ListWork work, int maximum,
+                   std::function<void(const std::string&)> status);
+    ~ListWorkDialog() override;
+
+    int run();
+    void request_close();
+
+  private:
+    void poll();
+
+    Session& m_app;
+    ListWork m_work;
+    std::function<void(const std::string&)> m_status;
+    std::unique_ptr<ImportRun> m_run;
+    wxGauge* m_bar = nullptr;
+    wxTimer m_timer;
+    int m_shown = 0;
+    bool m_broken = false;
+    bool m_asking = false;
+    bool m_ended = false;
+};
+
+} // namespace pixlane

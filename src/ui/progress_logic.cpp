@@ -1,6 +1,11 @@
 #include "ui/progress_logic.h"
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
 #include "pipeline/save.h"
+#include "platform/platform.h"
 #include "run/conversion.h"
 
 namespace pixlane {
@@ -90,6 +95,33 @@ void ConversionProgress::finish(int converted) {
                                   std::to_string(converted), std::to_string(m_count));
     m_view.time_line = substitute(m_language.text("Dialog", "Time Remaining"), "00:00:00");
     m_view.bar = m_count + 1;
+}
+
+} // namespace pixlane
+
+namespace pixlane {
+
+std::string list_work_status(const LanguageTable& language, ListWork work, int count, bool broken) {
+    const bool exporting = work == ListWork::Export;
+    if (broken) {
+        return language.text("Msg", exporting ? "Export is not complete" : "Import is not complete");
+    }
+    return substitute(language.text("Msg", exporting ? "Export complete" : "Import complete"),
+                      std::to_string(count));
+}
+
+std::string export_file_name(const std::string& chosen) {
+    return has_extension(chosen) ? chosen : chosen + ".txt";
+}
+
+int folder_bar_maximum(const std::string& folder) {
+    return static_cast<int>(platform::list_folder(folder).size());
+}
+
+int list_bar_maximum(const std::string& list_file) {
+    std::ifstream in(list_file, std::ios::binary);
+    return static_cast<int>(std::count(std::istreambuf_iterator<char>(in),
+                                       std::istreambuf_iterator<char>(), '\n'));
 }
 
 } // namespace pixlane

@@ -87,3 +87,22 @@ class ConversionProgress {
 };
 
 } // namespace pixlane
+
+namespace pixlane {
+
+// What the import and export progress dialog runs.
+enum class ListWork { FolderImport, ListImport, Export };
+
+// The main window's status text when the work has ended with `count`
+// entries added or saved, or was broken.
+std::string list_work_status(const LanguageTable& language, ListWork work, int count, bool broken);
+
+// An export name without extension gets ".txt".
+std::string export_file_name(const std::string& chosen);
+
+// The bar's maximum: entries of the folder itself, line feeds of a list
+// file, or the rows to export.
+int folder_bar_maximum(const std::string& folder);
+int list_bar_maximum(const std::string& list_file);
+
+} // namespace pixlane

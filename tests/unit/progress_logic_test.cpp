@@ -93,5 +93,17 @@ TEST(InteractiveChecks, FaultsInTheirOrderWithTheirMessages) {
     }
 }
 
+TEST(ListWork, FinalStatusAndExportName) {
+    const LanguageTable& lang = builtin();
+    EXPECT_EQ(list_work_status(lang, ListWork::FolderImport, 3, false),
+              "Import complete, new files added: 3");
+    EXPECT_EQ(list_work_status(lang, ListWork::ListImport, 0, true), "Import stopped");
+    EXPECT_EQ(list_work_status(lang, ListWork::Export, 2, false), "Export complete, entries saved: 2");
+    EXPECT_EQ(list_work_status(lang, ListWork::Export, 1, true), "Export stopped");
+    EXPECT_EQ(export_file_name("/tmp/name"), "/tmp/name.txt");
+    EXPECT_EQ(export_file_name("/tmp/name.lst"), "/tmp/name.lst");
+    EXPECT_EQ(export_file_name("/tmp/a.b/name"), "/tmp/a.b/name.txt");
+}
+
 } // namespace
 } // namespace pixlane

@@ -353,6 +353,24 @@ class ConversionRunTest : public MainWindowTest {
     }
 };
 
+TEST_F(ConversionRunTest, AFolderImportAndAnExportReportTheirCounts) {
+    MainWindow& window = open(0, 0, 600, 400);
+    test::TempDir dir;
+    platform::make_folder(dir / "in");
+    platform::make_folder(dir / "in/sub");
+    test::write_file(dir / "in/a.gif", "GIF89a....");
+    test::write_file(dir / "in/sub/b.gif", "GIF89a....");
+    m_app.job.input_folder = dir / "in/";
+    window.run_list_work(ListWork::FolderImport, folder_bar_maximum(dir / "in/"));
+    pump(100);
+    EXPECT_EQ(window.file_list()->GetItemCount(), 2);
+    EXPECT_EQ(status(), "Import complete, new files added: 2");
+    m_app.job.input_path = export_file_name(dir / "list");
+    window.run_list_work(ListWork::Export, window.file_list()->GetItemCount());
+    EXPECT_EQ(status(), "Export complete, entries saved: 2");
+    EXPECT_FALSE(test::read_file(dir / "list.txt").empty());
+}
+
 TEST_F(ConversionRunTest, TwoFilesTheFirstFailingEndsOneOfTwo) {
     ::setenv("PIXLANE_IN_PROCESS", "1", 1);
     m_app.settings.output_format = "png";
