@@ -585,11 +585,16 @@ void MainWindow::add_input_files() {
     for (const auto& path : chosen) {
         m_app.input_list.add(utf8(path), m_app.job.input_folder);
     }
+    // The next list dialog does not start among the entries just added.
+    m_app.job.input_path.clear();
     request_layout();
 }
 
 void MainWindow::add_input_folder() {
-    wxDirDialog dialog(this, wx(text("Dialog", "Select Input Folder")), wx(m_app.job.input_folder),
+    const std::string start = m_app.job.input_folder.empty() && !m_app.job.input_path.empty()
+                                  ? platform::folder_of(m_app.job.input_path)
+                                  : m_app.job.input_folder;
+    wxDirDialog dialog(this, wx(text("Dialog", "Select Input Folder")), wx(start),
                        wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) {
         return;
