@@ -98,6 +98,7 @@ class MainWindow final : public wxFrame {
     wxWindow* format_label() const { return m_format_label; }
     // The progress dialog while a conversion runs, else null.
     ConversionDialog* conversion_dialog() const { return m_conversion; }
+    ListWorkDialog* list_work_dialog() const { return m_list_work; }
 
   private:
     std::string text(const char* group, const char* key) const;

@@ -184,7 +184,13 @@ void ListWorkDialog::request_close() {
                                                           : Question::BreakImport);
     m_app.progress.resume();
     m_asking = false;
-    if (yes && m_run) {
+    if (yes) {
+        break_work();
+    }
+}
+
+void ListWorkDialog::break_work() {
+    if (m_run) {
         m_broken = true;
         m_run->stop();
     }

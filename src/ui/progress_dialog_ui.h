@@ -64,6 +64,9 @@ class ListWorkDialog final : public wxDialog {
 
     int run();
     void request_close();
+    // The Yes answer to the break question: the worker stops before its
+    // next entry and the work ends as broken.
+    void break_work();
 
   private:
     void poll();

@@ -294,7 +294,9 @@ TEST_F(MainWindowTest, RecentFoldersFillTheFieldAndNewClearsItsText) {
 // it returns true.
 class Poller final : public wxTimer {
   public:
-    explicit Poller(std::function<bool()> step) : m_step(std::move(step)) { Start(20); }
+    explicit Poller(std::function<bool()> step, int ms = 20) : m_step(std::move(step)) {
+        Start(ms);
+    }
     void Notify() override {
         if (m_step()) {
             Stop();
