@@ -114,12 +114,12 @@ ListWorkDialog::ListWorkDialog(wxWindow* parent, Session& app, ListWork work, in
                                std::function<void(const std::string&)> status)
     : wxDialog(parent, wxID_ANY,
                wx(app.language.text("Dialog", work == ListWork::Export ? "Export Progress"
-                                                                      : "Import Progress")),
+                                                                       : "Import Progress")),
                wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
       m_app(app), m_work(work), m_status(std::move(status)), m_timer(this) {
     SetClientSize(300, 40);
-    m_bar = new wxGauge(this, wxID_ANY, maximum > 0 ? maximum : 1, wxPoint(10, 10),
-                        wxSize(280, 20), wxGA_HORIZONTAL | wxGA_SMOOTH);
+    m_bar = new wxGauge(this, wxID_ANY, maximum > 0 ? maximum : 1, wxPoint(10, 10), wxSize(280, 20),
+                        wxGA_HORIZONTAL | wxGA_SMOOTH);
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { request_close(); });
     Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); });
     CentreOnParent();
@@ -180,8 +180,8 @@ void ListWorkDialog::request_close() {
     m_asking = true;
     m_app.progress.pause();
     WxMessageBoxes boxes(m_app.language, this);
-    const bool yes = boxes.ask(m_work == ListWork::Export ? Question::BreakExport
-                                                          : Question::BreakImport);
+    const bool yes =
+        boxes.ask(m_work == ListWork::Export ? Question::BreakExport : Question::BreakImport);
     m_app.progress.resume();
     m_asking = false;
     if (yes) {

@@ -104,7 +104,8 @@ namespace pixlane {
 std::string list_work_status(const LanguageTable& language, ListWork work, int count, bool broken) {
     const bool exporting = work == ListWork::Export;
     if (broken) {
-        return language.text("Msg", exporting ? "Export is not complete" : "Import is not complete");
+        return language.text("Msg",
+                             exporting ? "Export is not complete" : "Import is not complete");
     }
     return substitute(language.text("Msg", exporting ? "Export complete" : "Import complete"),
                       std::to_string(count));
@@ -120,8 +121,8 @@ int folder_bar_maximum(const std::string& folder) {
 
 int list_bar_maximum(const std::string& list_file) {
     std::ifstream in(list_file, std::ios::binary);
-    return static_cast<int>(std::count(std::istreambuf_iterator<char>(in),
-                                       std::istreambuf_iterator<char>(), '\n'));
+    return static_cast<int>(
+        std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
 }
 
 } // namespace pixlane

@@ -24,7 +24,11 @@ TEST(ShortenPath, KeepsBothEndsAroundThreeDots) {
 }
 
 TEST(ProgressLayoutTest, TimeLineFromFiveFiles) {
-    struct Row { int count; bool show_time; int bar_y; };
+    struct Row {
+        int count;
+        bool show_time;
+        int bar_y;
+    };
     for (const Row& r : {Row{4, false, 50}, Row{5, true, 60}, Row{1, false, 50}}) {
         const ProgressLayout l = progress_layout(r.count);
         EXPECT_EQ(l.show_time, r.show_time) << r.count;
@@ -78,11 +82,16 @@ TEST(InteractiveChecks, FaultsInTheirOrderWithTheirMessages) {
     const LanguageTable& lang = builtin();
     Settings s;
     std::unique_ptr<WatermarkFont> font;
-    struct Row { std::size_t inputs; std::string folder; const char* starts; };
+    struct Row {
+        std::size_t inputs;
+        std::string folder;
+        const char* starts;
+    };
     const Row rows[] = {
         {0, "/tmp", "No input file(s) found."},
         {1, "", "The output folder's field is empty."},
-        {1, "/no/such/folder", "The following output folder is invalid or doesn't exist:\r\n/no/such/folder/\r\n"},
+        {1, "/no/such/folder",
+         "The following output folder is invalid or doesn't exist:\r\n/no/such/folder/\r\n"},
     };
     for (const Row& r : rows) {
         std::string folder = r.folder;
@@ -98,7 +107,8 @@ TEST(ListWork, FinalStatusAndExportName) {
     EXPECT_EQ(list_work_status(lang, ListWork::FolderImport, 3, false),
               "Import complete, new files added: 3");
     EXPECT_EQ(list_work_status(lang, ListWork::ListImport, 0, true), "Import stopped");
-    EXPECT_EQ(list_work_status(lang, ListWork::Export, 2, false), "Export complete, entries saved: 2");
+    EXPECT_EQ(list_work_status(lang, ListWork::Export, 2, false),
+              "Export complete, entries saved: 2");
     EXPECT_EQ(list_work_status(lang, ListWork::Export, 1, true), "Export stopped");
     EXPECT_EQ(export_file_name("/tmp/name"), "/tmp/name.txt");
     EXPECT_EQ(export_file_name("/tmp/name.lst"), "/tmp/name.lst");
