@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -105,6 +106,7 @@ void write(const std::string& path, const std::string& data) {
 
 struct Usage {
     double cpu_seconds = 0;
+    double wall_seconds = 0;
     long peak_kib = 0;
     int status = 0;
 };
@@ -137,6 +139,7 @@ Usage run_child(std::vector<std::string> args, bool in_process = false) {
     envp.push_back(nullptr);
     pid_t pid = 0;
     Usage u;
+    const auto started = std::chrono::steady_clock::now();
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
         u.status = -1;
         return u;
@@ -145,6 +148,7 @@ Usage run_child(std::vector<std::string> args, bool in_process = false) {
     int status = 0;
     rusage ru{};
     wait4(pid, &status, 0, &ru);
+    u.wall_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     u.cpu_seconds = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
                     static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
     u.peak_kib = ru.ru_maxrss;
@@ -241,7 +245,8 @@ int main(int argc, char** argv) {
         const Usage bare = run_child({self, "--bare", *c.folder, out, c.ext, std::to_string(c.bare_flags)});
         fs::remove_all(out);
         fs::create_directories(out);
-        std::vector<std::string> args = {PIXLANE_EXE, "-q", "-i", *c.folder, "-o", out, "-c", c.ext};
+        std::vector<std::string> args = {PIXLANE_EXE, "-q", "-i", *c.folder, "-o", out, "-c", c.ext,
+                                         "--jobs=1"};
         args.insert(args.end(), c.options.begin(), c.options.end());
         const Usage batch = run_child(args);
         fs::remove_all(out);
@@ -255,6 +260,31 @@ int main(int argc, char** argv) {
                     bare.cpu_seconds / batch.cpu_seconds, local.cpu_seconds,
                     batch.cpu_seconds / local.cpu_seconds,
                     batch.status == 0 && local.status == 0 ? "" : "  (a run failed)");
+    }
+    // Several workers: wall time and processor time of --jobs=2 against
+    // --jobs=1 (best of 3 each), outputs identical by construction.
+    std::printf("\n%-36s %9s %9s %10s %10s %7s %7s\n", "case", "1 wall s", "2 wall s", "1 cpu s",
+                "2 cpu s", "wall", "cpu");
+    for (const auto& c : cases) {
+        if (!c.options.empty()) {
+            continue;
+        }
+        Usage best[2];
+        for (int jobs : {1, 2}) {
+            for (int k = 0; k < 3; ++k) {
+                fs::remove_all(out);
+                fs::create_directories(out);
+                const Usage u = run_child({PIXLANE_EXE, "-q", "-i", *c.folder, "-o", out, "-c", c.ext,
+                                           "--jobs=" + std::to_string(jobs)});
+                if (k == 0 || u.wall_seconds < best[jobs - 1].wall_seconds) {
+                    best[jobs - 1] = u;
+                }
+            }
+        }
+        std::printf("%-36s %9.2f %9.2f %10.2f %10.2f %7.2f %7.2f\n", c.name, best[0].wall_seconds,
+                    best[1].wall_seconds, best[0].cpu_seconds, best[1].cpu_seconds,
+                    best[1].wall_seconds / best[0].wall_seconds,
+                    best[1].cpu_seconds / best[0].cpu_seconds);
     }
     // Start-up: the processor time of "pixlane -v", best of 20.
     double best = 1e9;

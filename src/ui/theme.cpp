@@ -118,12 +118,19 @@ std::string theme_entry_name(std::string_view value, int size) {
     if (ifind(value, ".png") != std::string_view::npos) {
         return std::string(value);
     }
-    return std::string(value) + "_" + std::to_string(size) + ".png";
+    std::string name(value);
+    name += '_';
+    name += std::to_string(size);
+    name += ".png";
+    return name;
 }
 
 std::string read_theme_value(std::string_view text, std::string_view section,
                              std::string_view key) {
-    const std::size_t open = ifind(text, "[" + std::string(section) + "]");
+    std::string header = "[";
+    header.append(section);
+    header += ']';
+    const std::size_t open = ifind(text, header);
     if (open == std::string_view::npos) {
         return {};
     }
