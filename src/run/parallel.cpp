@@ -254,10 +254,11 @@ int ParallelConversion::run(JobRecord& job, ProgressRecord& progress, const Inpu
         tasks.erase(next);
     }
     // What is left after a stop was never committed: its frames go.
-    for (auto& [index, task] : tasks) {
+    for (auto& entry : tasks) {
+        Task* left = entry.second.get();
         std::unique_lock guard(m_lock);
-        m_changed.wait(guard, [&] { return task->done; });
-        discard(task->job);
+        m_changed.wait(guard, [left] { return left->done; });
+        discard(left->job);
     }
     {
         std::lock_guard guard(progress.lock);

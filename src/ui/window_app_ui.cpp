@@ -40,7 +40,15 @@ bool g_started = false;
 } // namespace
 } // namespace pixlane
 
+// The macro also defines wxGetApp(), which this program never calls.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wunused-function"
+#endif
 wxIMPLEMENT_APP_NO_MAIN(pixlane::PixlaneApp);
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 namespace pixlane {
 
