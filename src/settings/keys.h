@@ -95,6 +95,8 @@ struct SettingKey {
     std::optional<ListedWhen> listed_when = {};
     std::string_view listing_join = {}; // the next row's value follows on this line after it
     Check check = Check::None;
+    // The documented range: checked by the run with Check::Range, otherwise
+    // only warned about when an option gives a value outside it.
     double range_min = 0;
     double range_max = 0;
 };
