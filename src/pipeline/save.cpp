@@ -519,7 +519,11 @@ SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job,
     }
     announce_temporary_file(job.temporary_path);
     platform::OutputFile file;
+    const auto device_full = [&](int error) {
+        job.out_of_space = job.out_of_space || error == ENOSPC || error == EDQUOT;
+    };
     if (!file.create(job.temporary_path)) {
+        device_full(file.error());
         return failed(SaveResult::Failed,
                       "cannot create " + job.temporary_path + ": " + std::strerror(file.error()));
     }
@@ -534,6 +538,7 @@ SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job,
     if (file.error() != 0) {
         result = result == SaveResult::Abort ? result : SaveResult::Failed;
         why = "cannot write " + job.temporary_path + ": " + std::strerror(file.error());
+        device_full(file.error());
     } else if (result != SaveResult::Saved) {
         why = "the " + std::string(format->extension) + " writer failed";
     } else if (job.defer_outputs) {

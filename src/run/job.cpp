@@ -78,6 +78,7 @@ std::string with_frame_number(const std::string& path, const std::string& extens
 
 bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
     job.failure_reason.clear();
+    job.out_of_space = false;
     GifAnimation gif;
     if (!gif.open(job.input_path)) {
         return false;
@@ -156,6 +157,9 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
         case SaveResult::Failed:
             failed = true;
             job.failure_reason = why;
+            if (job.out_of_space) {
+                return false; // every later frame would fail the same way
+            }
             break;
         case SaveResult::Abort: job.failure_reason = why; return false;
         }
