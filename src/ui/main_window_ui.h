@@ -76,6 +76,7 @@ class MainWindow final : public wxFrame {
     void apply_interface_changes(int format_position);
     // Paths dropped from a file manager.
     void drop_files(const std::vector<std::string>& paths);
+    static void let_events_through();
     // Runs the folder import (the job's input folder), the list import (its
     // input path) or the export (to its input path) in the progress dialog,
     // the bar going to `maximum`.
