@@ -81,6 +81,7 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
     job.out_of_space = false;
     GifAnimation gif;
     if (!gif.open(job.input_path)) {
+        job.failure_reason = gif.error();
         return false;
     }
     const int count = gif.frame_count();
@@ -163,6 +164,9 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
             break;
         case SaveResult::Abort: job.failure_reason = why; return false;
         }
+    }
+    if (!saved && job.failure_reason.empty()) {
+        job.failure_reason = "no frame could be decoded";
     }
     return saved && !failed;
 }
