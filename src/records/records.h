@@ -32,6 +32,8 @@ struct JobRecord {
     std::string debug_word;          // "DEBUG" turns on per-file lines in console mode
     std::int32_t width = 0;          // %width% after rotation, resize and icon limit
     std::int32_t height = 0;         // %height%
+    std::int32_t frame_number = 0;   // %frame%: 1-based frame of the animation being saved
+    std::int32_t frame_total = 0;    // %frames%: frames of the animation
     std::string program_folder;      // ends with "/"
     std::string list_name;           // file name of the input list
     std::string input_folder;        // input argument, then the input folder or empty

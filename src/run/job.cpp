@@ -100,6 +100,8 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
     for (int index = range.first; index <= range.last; ++index) {
         // The last frame needed is the canvas itself, handed over uncopied.
         Bitmap b = index == range.last ? gif.take_frame(index) : gif.frame(index);
+        job.frame_number = index + 1; // %frame% and %frames%, also in the watermark text
+        job.frame_total = count;
         job.source_depth = bpp_of(b);
         if (width_of(b) == 0 || height_of(b) == 0) {
             continue; // a page that could not be decoded
@@ -149,7 +151,7 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
             }
         }
         job.output_path = output_path(s, job);
-        if (numbered) {
+        if (numbered && !mask_numbers_frames(s)) {
             job.output_path = with_frame_number(job.output_path, job.output_extension, index + 1);
         }
         std::string why;

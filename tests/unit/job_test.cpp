@@ -165,6 +165,21 @@ TEST(JobTest, RandomModeWritesOneFrame) {
     EXPECT_TRUE(c == kColours[0] || c == kColours[1] || c == kColours[2]) << c;
 }
 
+TEST(JobTest, FrameTokensNameEachFrameInSortingOrder) {
+    Batch all(coloured_frames(12));
+    all.settings.filename_mask = "%filename%-%FRAME%-of-%frames%.%ext%";
+    EXPECT_TRUE(run_job(all.settings, all.job));
+    const auto names = all.written();
+    ASSERT_EQ(names.size(), 12u);
+    EXPECT_EQ(names.front(), "anim-01-of-12.png"); // no "[k]": the mask numbers the frames
+    EXPECT_EQ(names.back(), "anim-12-of-12.png");
+    Batch middle(coloured_frames(3));
+    middle.settings.filename_mask = all.settings.filename_mask;
+    middle.settings.gif_frame_loading = kFramesMiddle;
+    EXPECT_TRUE(run_job(middle.settings, middle.job));
+    EXPECT_EQ(middle.written(), std::vector<std::string>{"anim-2-of-3.png"});
+}
+
 TEST(JobTest, SingleFrameHasNoSuffix) {
     Batch batch(coloured_frames(1));
     EXPECT_TRUE(run_job(batch.settings, batch.job));
