@@ -436,6 +436,23 @@ Bitmap fit_icon(Bitmap in, const JobRecord& job) {
     return canvas;
 }
 
+int target_depth(const JobRecord& job, int source_depth) {
+    return job.automatic_depth || job.output_depth == 0
+               ? automatic_depth(job.output_extension, source_depth)
+               : job.output_depth;
+}
+
+Bitmap lay_over(Bitmap in, Rgb colour) {
+    if (!in || bpp_of(in) != 32 || FreeImage_GetImageType(in.get()) != FIT_BITMAP) {
+        return in;
+    }
+    RGBQUAD under{};
+    under.rgbRed = colour.r;
+    under.rgbGreen = colour.g;
+    under.rgbBlue = colour.b;
+    return adopt(FreeImage_Composite(in.get(), FALSE, &under, nullptr));
+}
+
 Bitmap convert_depth(Bitmap in, JobRecord& job) {
     if (!in) {
         return in;

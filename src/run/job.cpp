@@ -103,6 +103,12 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
         job.frame_number = index + 1; // %frame% and %frames%, also in the watermark text
         job.frame_total = count;
         job.source_depth = bpp_of(b);
+        if (target_depth(job, bpp_of(b)) != 32) {
+            // The output keeps no alpha: transparent areas show the chosen
+            // background, not the colour their pixels happen to hold. Done
+            // first, so rotation and the decorations work on what is seen.
+            b = lay_over(std::move(b), parse_colour(s.transparency_background));
+        }
         if (width_of(b) == 0 || height_of(b) == 0) {
             continue; // a page that could not be decoded
         }
