@@ -143,10 +143,10 @@ struct NamedColour {
     const char* name;
 };
 constexpr NamedColour kNamedColours[] = {
-    {"000000", "Black"}, {"C0C0C0", "Silver"},  {"808080", "Gray"},   {"FFFFFF", "White"},
+    {"000000", "Black"},  {"C0C0C0", "Silver"}, {"808080", "Gray"},   {"FFFFFF", "White"},
     {"800000", "Maroon"}, {"FF0000", "Red"},    {"800080", "Purple"}, {"FF00FF", "Fuchsia"},
-    {"008000", "Green"}, {"00FF00", "Lime"},    {"808000", "Olive"},  {"FFFF00", "Yellow"},
-    {"000080", "Navy"},  {"0000FF", "Blue"},    {"008080", "Teal"},   {"00FFFF", "Aqua"},
+    {"008000", "Green"},  {"00FF00", "Lime"},   {"808000", "Olive"},  {"FFFF00", "Yellow"},
+    {"000080", "Navy"},   {"0000FF", "Blue"},   {"008080", "Teal"},   {"00FFFF", "Aqua"},
     {"FF8000", "Orange"}, {"804000", "Brown"},  {"8000FF", "Violet"},
 };
 
@@ -226,8 +226,8 @@ std::vector<PrefRow> preference_rows(const LanguageTable& language) {
         }
         r.label = text_or(language, label_key, label_key + ":");
         if (!key.prefs.unit.empty()) {
-            r.units.push_back({text_or(language, key.prefs.unit, std::string(key.prefs.unit)), 0,
-                               {}, {}});
+            r.units.push_back(
+                {text_or(language, key.prefs.unit, std::string(key.prefs.unit)), 0, {}, {}});
         }
         switch (control) {
         case Control::List: r.items = fixed_items(key, language); break;
@@ -254,7 +254,9 @@ std::vector<PrefRow> preference_rows(const LanguageTable& language) {
         case Control::OutputFormat:
             for (const FormatItem& f : format_items(false)) {
                 r.items.push_back(
-                    {f.text, 0, std::string(kOutputExtensions[static_cast<std::size_t>(f.index)]),
+                    {f.text,
+                     0,
+                     std::string(kOutputExtensions[static_cast<std::size_t>(f.index)]),
                      {}});
             }
             break;
@@ -387,8 +389,8 @@ ControlValue load_control(const PrefRow& row, const std::vector<ListItem>& items
     case Control::Gamma: {
         const auto* f = std::get_if<float Settings::*>(&field);
         const double gamma = f ? static_cast<double>(s.**f) : get_int(s, field);
-        v.value = std::isfinite(gamma) ? clamp_to(row.range, std::llround(gamma * 100))
-                                       : row.range.min;
+        v.value =
+            std::isfinite(gamma) ? clamp_to(row.range, std::llround(gamma * 100)) : row.range.min;
         v.text = spin_text(row.range, v.value);
         break;
     }
@@ -436,7 +438,7 @@ void store_control(const PrefRow& row, const std::vector<ListItem>& items, const
     case Control::Check: set_int(s, field, v.checked ? 1 : 0); break;
     case Control::Number:
         if (const auto* f = std::get_if<float Settings::*>(&field)) {
-            s.**f = static_cast<float>(number_from_text(v.text));
+            s.** f = static_cast<float>(number_from_text(v.text));
         } else {
             set_int(s, field, number_from_text(v.text));
         }
@@ -450,7 +452,7 @@ void store_control(const PrefRow& row, const std::vector<ListItem>& items, const
     case Control::Slider: set_int(s, field, clamp_to(row.range, v.value)); break;
     case Control::Gamma:
         if (const auto* f = std::get_if<float Settings::*>(&field)) {
-            s.**f = static_cast<float>(clamp_to(row.range, v.value) / 100.0);
+            s.** f = static_cast<float>(clamp_to(row.range, v.value) / 100.0);
         }
         break;
     case Control::Colour:

@@ -24,8 +24,8 @@ namespace pixlane {
 
 // The pages in tree order; each also names the settings group it edits.
 inline constexpr std::array<std::string_view, 9> kPreferencesPages = {
-    "General", "Interface", "Input", "Output", "Transform",
-    "Adjustment", "Frame", "Watermark", "Advanced"};
+    "General",    "Interface", "Input",     "Output",  "Transform",
+    "Adjustment", "Frame",     "Watermark", "Advanced"};
 inline constexpr int kOutputPage = 3;
 
 // The page of a settings group; -1 for groups no page edits.
@@ -61,8 +61,8 @@ struct PrefRow {
     int page = 0;
     std::string format; // per-format panel of Input and Output; empty: none
     std::string label;
-    std::vector<ListItem> units;    // unit list: its one unit, or the choices of unit_key
-    std::vector<ListItem> items;    // list items that do not depend on the record
+    std::vector<ListItem> units; // unit list: its one unit, or the choices of unit_key
+    std::vector<ListItem> items; // list items that do not depend on the record
     SliderRange range;
 };
 
@@ -96,8 +96,8 @@ ControlValue load_control(const PrefRow& row, const std::vector<ListItem>& items
                           const Settings& s);
 // Stores what the control shows into `s`. A list without a selection
 // leaves its setting (a depth list stores 0); an unreadable date too.
-void store_control(const PrefRow& row, const std::vector<ListItem>& items,
-                   const ControlValue& v, Settings& s);
+void store_control(const PrefRow& row, const std::vector<ListItem>& items, const ControlValue& v,
+                   Settings& s);
 
 // --- rules ----------------------------------------------------------------
 

@@ -92,7 +92,9 @@ TEST_F(PreferencesLogicTest, ListsShowTheirItemsAndRowsTheirLabels) {
         const char* label;
         std::vector<std::string> items;
     } cases[] = {
-        {"General", "Update Range", "Check for Updates:",
+        {"General",
+         "Update Range",
+         "Check for Updates:",
          {"Every day", "Every week", "Every month", "Every 3 months", "Every 6 months", "Never"}},
         {"General", "Language", "Language:", {"English"}},
         {"Interface", "UI Theme", "Theme:", {"Alpha theme", "Beta"}},
@@ -100,7 +102,9 @@ TEST_F(PreferencesLogicTest, ListsShowTheirItemsAndRowsTheirLabels) {
         {"Output", "JPG Chroma", "Chroma Subsampling:", {"None", "Low", "Medium", "High"}},
         {"Output", "TIFF Color Mode", "Color Mode:", {"RGB", "CMYK"}},
         {"Output", "PNG BPP", "Bits Per Pixel:", {}},
-        {"Transform", "Image Resize Algorithm", "Resize Algorithm:",
+        {"Transform",
+         "Image Resize Algorithm",
+         "Resize Algorithm:",
          {"Box", "Bilinear", "B-Spline", "Bicubic", "Catmull-Rom Spline", "Lanczos"}},
         {"Adjustment", "Image Threshold", "Threshold Level:", {}},
         {"Watermark", "Font Effect", "Font Effect:", {"None", "Underline", "Strikethrough"}},
@@ -222,8 +226,10 @@ TEST_F(PreferencesLogicTest, ColourNames) {
         Rgb colour;
         const char* name;
     } cases[] = {
-        {{0, 0, 0}, "Black"},        {{0xFF, 0x80, 0}, "Orange"},
-        {{0x80, 0, 0xFF}, "Violet"}, {{0xC0, 0xC0, 0xC0}, "Silver"},
+        {{0, 0, 0}, "Black"},
+        {{0xFF, 0x80, 0}, "Orange"},
+        {{0x80, 0, 0xFF}, "Violet"},
+        {{0xC0, 0xC0, 0xC0}, "Silver"},
         {{0x1A, 0x2B, 0x3C}, "Color #1A2B3C"},
     };
     for (const auto& c : cases) {
@@ -247,15 +253,22 @@ TEST_F(PreferencesLogicTest, EnableAndVisibilityRules) {
         {[](Settings& s) { s.raw_load_as = 5; }, "Input", "RAW Image Width", false, true, false},
         {[](Settings& s) { s.raw_load_as = 4; }, "Input", "RAW Tone Mapping", false, true, true},
         {[](Settings& s) { s.raw_load_as = 3; }, "Input", "RAW Tone Mapping", false, true, false},
-        {[](Settings& s) { s.input_format = "gif"; }, "Input", "GIF Frame Loading", true, true, true},
+        {[](Settings& s) { s.input_format = "gif"; }, "Input", "GIF Frame Loading", true, true,
+         true},
         {[](Settings& s) { s.output_format = "png"; }, "Output", "JPG Quality", false, true, true},
         {[](Settings& s) { s.output_format = "JPG"; }, "Output", "JPG Quality", true, true, true},
-        {[](Settings& s) { s.do_image_rotation = 0; }, "Transform", "Image Rotation Back Color", true, true, false},
-        {[](Settings& s) { s.do_image_rotation = 1; }, "Transform", "Image Rotation", true, true, true},
-        {[](Settings& s) { s.do_image_resize = 0; }, "Transform", "Image Height", true, true, false},
-        {[](Settings& s) { s.do_image_resize = 1; }, "Transform", "Keep Aspect Ratio", true, true, true},
-        {[](Settings& s) { s.do_image_threshold = 0; }, "Adjustment", "Image Threshold", true, true, false},
-        {[](Settings& s) { s.do_image_dither = 1; }, "Adjustment", "Image Dither Algorithm", true, true, true},
+        {[](Settings& s) { s.do_image_rotation = 0; }, "Transform", "Image Rotation Back Color",
+         true, true, false},
+        {[](Settings& s) { s.do_image_rotation = 1; }, "Transform", "Image Rotation", true, true,
+         true},
+        {[](Settings& s) { s.do_image_resize = 0; }, "Transform", "Image Height", true, true,
+         false},
+        {[](Settings& s) { s.do_image_resize = 1; }, "Transform", "Keep Aspect Ratio", true, true,
+         true},
+        {[](Settings& s) { s.do_image_threshold = 0; }, "Adjustment", "Image Threshold", true, true,
+         false},
+        {[](Settings& s) { s.do_image_dither = 1; }, "Adjustment", "Image Dither Algorithm", true,
+         true, true},
         {[](Settings& s) { s.do_frame = 0; }, "Frame", "Solid Opacity", false, true, true},
         {[](Settings& s) { s.do_frame = 1; }, "Frame", "Solid Left Color", true, true, true},
         {[](Settings& s) { s.do_watermark = 1; }, "Watermark", "Font", true, true, true},
@@ -264,8 +277,10 @@ TEST_F(PreferencesLogicTest, EnableAndVisibilityRules) {
         {[](Settings& s) { s.do_watermark = 2; }, "Watermark", "Text", false, true, true},
         {[](Settings& s) { s.do_watermark = 1; }, "Watermark", "Text Scale", true, false, true},
         {[](Settings& s) { s.text_size = 1; }, "Watermark", "Text Scale", false, true, true},
-        {[](Settings& s) { s.file_timestamp = 1; }, "Advanced", "Custom Timestamp", true, true, false},
-        {[](Settings& s) { s.file_timestamp = 2; }, "Advanced", "Custom Timestamp", true, true, true},
+        {[](Settings& s) { s.file_timestamp = 1; }, "Advanced", "Custom Timestamp", true, true,
+         false},
+        {[](Settings& s) { s.file_timestamp = 2; }, "Advanced", "Custom Timestamp", true, true,
+         true},
     };
     for (const auto& c : cases) {
         Settings s;
