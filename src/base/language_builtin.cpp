@@ -368,6 +368,13 @@ const LanguagePair kBuiltinLanguage[] = {
     {"Keep Folders", "Keep Recent"},
     {"Out Folders Number", "Output Folders Number:"},
     {"Keep Subfolders", "Keep Subfolders:"},
+    {"Max Frames", "Max Frames:"},
+    {"Frames", "frames"},
+    {"Max Megapixels", "Max Megapixels:"},
+    {"Megapixels", "megapixels"},
+    {"Max Output MB", "Max Output Size:"},
+    {"Megabytes", "MB"},
+    {"Jobs", "Parallel Jobs:"},
     // Kept in the table; no window shows them.
     {"Export", "Export"},
     {"Txt", "Txt"},

@@ -20,6 +20,7 @@
 #include "platform/platform.h"
 #include "ui/images_ui.h"
 #include "ui/message_boxes_ui.h"
+#include "ui/preferences_ui.h"
 #include "ui/progress_dialog_ui.h"
 
 namespace pixlane {
@@ -467,10 +468,10 @@ void MainWindow::on_command(wxCommandEvent& event) {
     case kCmdSelectAll: command_select_all(); break;
     case kCmdConvert: start_conversion_run(); break;
     case kCmdCustomConverter: not_available("Custom Converter"); break;
-    case kCmdPreferences: not_available("Preferences"); break;
+    case kCmdPreferences: open_preferences(); break;
     case kCmdOutFormat:
-        preferences_start_page = 3;
-        not_available("Preferences");
+        preferences_start_page = kOutputPage;
+        open_preferences();
         break;
     case kCmdHelp: not_available("Manual"); break;
     case kCmdEmail: not_available("Send Feedback"); break;
@@ -718,5 +719,11 @@ void MainWindow::export_list() {
     m_app.job.input_path = name;
     run_list_work(ListWork::Export, m_list->GetItemCount());
 }
+
+} // namespace pixlane
+
+namespace pixlane {
+
+void MainWindow::open_preferences() { PreferencesDialog::open(*this, m_app, m_images); }
 
 } // namespace pixlane
