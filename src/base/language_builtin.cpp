@@ -375,6 +375,7 @@ const LanguagePair kBuiltinLanguage[] = {
     {"Max Output MB", "Max Output Size:"},
     {"Megabytes", "MB"},
     {"Jobs", "Parallel Jobs:"},
+    {"Transparency Background", "Transparency Background:"},
     // Kept in the table; no window shows them.
     {"Export", "Export"},
     {"Txt", "Txt"},
