@@ -376,6 +376,7 @@ const LanguagePair kBuiltinLanguage[] = {
     {"Megabytes", "MB"},
     {"Jobs", "Parallel Jobs:"},
     {"Transparency Background", "Transparency Background:"},
+    {"Overwrite", "Existing Files:"},
     // Kept in the table; no window shows them.
     {"Export", "Export"},
     {"Txt", "Txt"},

@@ -92,33 +92,42 @@ int run_batch(Session& app, bool quiet, std::FILE* out) {
     console.status(text("General", "Converting"));
     RunHooks hooks;
     hooks.line = [&](const std::string& line) { console.line(line); };
+    hooks.warning = [](const std::string& text) {
+        std::fprintf(stderr, "Warning: %s\n", text.c_str());
+    };
     hooks.file_failed = [](const std::string& input, const std::string& reason) {
         if (!reason.empty()) {
             std::fprintf(stderr, "pixlane: %s: %s\n", input.c_str(), reason.c_str());
         }
     };
     int converted = 0;
+    int skipped = 0;
     {
         ConversionRun run(s, job, app.progress, app.input_list, std::move(font),
                           RunOptions::from_environment(), hooks, job.console_mode == 1 && console.debugging());
         wait_unless_stopped(run, signals, stopped);
         converted = app.progress.snapshot().count;
+        skipped = app.progress.snapshot().skipped;
     }
     if (app.progress.snapshot().out_of_space) {
         console.line("Error: no space left on the output device");
         stopped = true;
     }
     // A stopped batch never claims to be complete; what it did convert is counted.
-    if (converted > 0 && !stopped) {
+    if ((converted > 0 || skipped > 0) && !stopped) {
         console.status(text("Msg", "Conversion complete"));
     } else {
         console.line(text("Msg", "Conversion is not complete"));
     }
-    if (converted > 0) {
+    if (converted > 0 || skipped > 0) {
         console.status(substitute(text("Msg", "Files converted"), std::to_string(converted),
                                   std::to_string(imported)));
     }
-    return converted == imported && !stopped ? kExitOk : kExitIncomplete;
+    if (skipped > 0) {
+        // Left alone by --overwrite=skip: their outputs are in place.
+        console.status("Files skipped: " + std::to_string(skipped));
+    }
+    return converted + skipped == imported && !stopped ? kExitOk : kExitIncomplete;
 }
 
 } // namespace pixlane

@@ -560,11 +560,19 @@ SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job,
         why = "the " + std::string(format->extension) + " writer failed";
     } else if (job.defer_outputs) {
         job.pending_outputs.push_back({job.temporary_path, job.output_path});
-    } else if (!platform::rename_file(job.temporary_path, job.output_path)) {
-        const int error = errno;
-        result = SaveResult::Failed;
-        why = "cannot rename " + job.temporary_path + " to " + job.output_path + ": " +
-              std::strerror(error);
+    } else {
+        file = platform::OutputFile{};
+        switch (place_output(job.temporary_path, job.output_path, s.overwrite)) {
+        case Placement::Written: job.written_outputs.push_back(job.output_path); break;
+        case Placement::Skipped: ++job.skipped_outputs; break;
+        case Placement::Failed: {
+            const int error = errno;
+            result = SaveResult::Failed;
+            why = "cannot rename " + job.temporary_path + " to " + job.output_path + ": " +
+                  std::strerror(error);
+            break;
+        }
+        }
     }
     if (result != SaveResult::Saved) {
         file = platform::OutputFile{}; // closed before it is removed
@@ -572,6 +580,32 @@ SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job,
         return failed(result, std::move(why));
     }
     return result;
+}
+
+std::string numbered_name(const std::string& path, int n) {
+    const std::size_t name = path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1;
+    std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot <= name) {
+        dot = path.size();
+    }
+    return path.substr(0, dot) + " (" + std::to_string(n) + ")" + path.substr(dot);
+}
+
+Placement place_output(const std::string& temporary, std::string& output_path, int overwrite) {
+    if (overwrite != kOverwriteReplace && platform::exists(output_path)) {
+        if (overwrite == kOverwriteSkip) {
+            platform::remove_file(temporary);
+            return Placement::Skipped;
+        }
+        for (int n = 2;; ++n) {
+            std::string candidate = numbered_name(output_path, n);
+            if (!platform::exists(candidate)) {
+                output_path = std::move(candidate);
+                break;
+            }
+        }
+    }
+    return platform::rename_file(temporary, output_path) ? Placement::Written : Placement::Failed;
 }
 
 int save_flags(std::string_view ext, const Settings& s) {

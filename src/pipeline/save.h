@@ -64,6 +64,22 @@ int target_depth(const JobRecord& job, int source_depth);
 // cannot keep its alpha; any other bitmap as it is.
 Bitmap lay_over(Bitmap in, Rgb colour);
 
+// The overwrite policies of Settings::overwrite.
+inline constexpr int kOverwriteReplace = 0;
+inline constexpr int kOverwriteSkip = 1;
+inline constexpr int kOverwriteRename = 2;
+
+enum class Placement { Written, Skipped, Failed };
+
+// Gives a complete temporary file its output name under the overwrite
+// policy: replaced, left alone (the temporary file is removed; Skipped), or
+// the first free "name (2).ext", "name (3).ext", … (`output_path` becomes
+// the name written). Failed keeps errno.
+Placement place_output(const std::string& temporary, std::string& output_path, int overwrite);
+
+// `path` with " (n)" before the extension of its file name.
+std::string numbered_name(const std::string& path, int n);
+
 enum class SaveResult {
     Saved,
     Failed, // this frame failed; the job goes on with the next one

@@ -46,11 +46,12 @@ void reset_progress_record(ProgressRecord& p) {
     p.running = true;
     p.paused = false;
     p.out_of_space = false;
+    p.skipped = 0;
 }
 
 ProgressSnapshot ProgressRecord::snapshot() const {
     std::lock_guard guard(lock);
-    return {index, current_input, last_duration, count, total, running, out_of_space};
+    return {index, current_input, last_duration, count, total, running, out_of_space, skipped};
 }
 
 void ProgressRecord::request_stop() {

@@ -49,6 +49,10 @@ struct JobRecord {
         std::string output_path;
     };
     std::vector<PendingOutput> pending_outputs;
+    // The last file's outputs that reached their final names, and the frames
+    // left unwritten because their name existed (overwrite policy "skip").
+    std::vector<std::string> written_outputs;
+    std::int32_t skipped_outputs = 0;
 };
 
 inline constexpr const char* kDefaultListName = "untitled.pxl";
@@ -72,6 +76,7 @@ struct ProgressSnapshot {
     std::int32_t total = 0;
     bool running = true;
     bool out_of_space = false;
+    std::int32_t skipped = 0;
 };
 
 // What a worker reports to the thread that waits for it. Read and written
@@ -83,6 +88,7 @@ struct ProgressRecord {
     std::int64_t last_duration = 0;  // ms of the previous file; >= 1000 after success, 0 after failure
     std::int32_t count = 0;          // files added (import) or converted (conversion)
     std::int32_t total = 0;          // entries the worker walks; 0 while unknown
+    std::int32_t skipped = 0;        // files left alone: every output name existed (conversion)
     bool running = true;             // cleared to stop the worker between files
     bool paused = false;             // the worker waits before its next file while set
     bool out_of_space = false;       // the worker stopped because the output device is full

@@ -15,12 +15,25 @@
 
 namespace pixlane {
 
+std::string OutputClashes::written(const std::string& input, const std::string& output) {
+    auto [at, added] = m_writer.emplace(output, input);
+    if (added || at->second == input) {
+        return {};
+    }
+    std::string text = at->second + " and " + input + " both write " + output +
+                       "; the output of the later one replaced the earlier";
+    at->second = input;
+    return text;
+}
+
 int conversion_worker(const Settings& s, JobRecord& job, ProgressRecord& progress,
                       const InputList& list, const JobRunner& run, const RunHooks& hooks,
                       bool verbose) {
     int converted = 0;
+    int skipped = 0;
     int index = 0;
     std::int64_t duration = 0;
+    OutputClashes clashes;
     auto say = [&](const std::string& text) {
         if (verbose && hooks.line) {
             hooks.line(text);
@@ -54,7 +67,21 @@ int conversion_worker(const Settings& s, JobRecord& job, ProgressRecord& progres
         }
         const std::int64_t started = platform::elapsed_ms();
         std::string reason;
-        if (run(job, reason)) {
+        const bool ok = run(job, reason);
+        for (const auto& output : job.written_outputs) {
+            if (std::string clash = clashes.written(job.input_path, output);
+                !clash.empty() && hooks.warning) {
+                hooks.warning(clash);
+            }
+        }
+        if (ok && job.written_outputs.empty() && job.skipped_outputs > 0) {
+            // Every output name existed and the policy left them alone.
+            say("[OK] Skipped, exists: " + job.output_path);
+            ++skipped;
+            duration = 0;
+            std::lock_guard guard(progress.lock);
+            progress.skipped = skipped;
+        } else if (ok) {
             say("[OK] Saving As: " + job.output_path);
             ++converted;
             duration = std::max<std::int64_t>(platform::elapsed_ms() - started, 1000);

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -38,6 +39,19 @@ struct RunHooks {
     std::function<void(const std::string& input, const std::string& reason)> file_failed;
     // The worker's end, with the count it stores in the progress record.
     std::function<void(int count)> finished;
+    // A text after "Warning: " (two inputs of the batch wrote one output).
+    std::function<void(const std::string& text)> warning;
+};
+
+// Tells when two inputs of one batch write the same output name, so the
+// earlier output is never lost without a word.
+class OutputClashes {
+  public:
+    // The warning text when `output` was written before by another input.
+    std::string written(const std::string& input, const std::string& output);
+
+  private:
+    std::map<std::string, std::string> m_writer;
 };
 
 // The conversion worker: walks the list in order while progress.running

@@ -79,6 +79,8 @@ std::string with_frame_number(const std::string& path, const std::string& extens
 bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
     job.failure_reason.clear();
     job.out_of_space = false;
+    job.written_outputs.clear();
+    job.skipped_outputs = 0;
     GifAnimation gif;
     if (!gif.open(job.input_path)) {
         job.failure_reason = gif.error();

@@ -5,6 +5,7 @@
 
 #include "formats/signature.h"
 #include "naming/mask.h"
+#include "pipeline/save.h"
 #include "platform/platform.h"
 #include "platform/process.h"
 #include "util/strings.h"
@@ -134,6 +135,8 @@ int ParallelConversion::run(JobRecord& job, ProgressRecord& progress, const Inpu
     }
 
     std::int32_t converted = 0;
+    std::int32_t skipped = 0;
+    OutputClashes clashes;
     std::int64_t duration = 0;
     std::int64_t last_commit = platform::elapsed_ms();
     std::size_t next_start = 0;
@@ -214,10 +217,27 @@ int ParallelConversion::run(JobRecord& job, ProgressRecord& progress, const Inpu
             say("File Format: " + identify(task->job.input_path));
         }
         bool ok = task->ok;
-        for (const auto& p : task->job.pending_outputs) {
-            if (!platform::rename_file(p.temporary_path, p.output_path)) {
+        int written = 0;
+        int left_alone = 0;
+        for (auto& p : task->job.pending_outputs) {
+            // Placed here, in list order, so existing names are judged as
+            // one worker would judge them.
+            const Placement placed =
+                place_output(p.temporary_path, p.output_path, m_settings.overwrite);
+            if (placed == Placement::Failed) {
                 platform::remove_file(p.temporary_path);
                 ok = false;
+                continue;
+            }
+            if (placed == Placement::Skipped) {
+                ++left_alone;
+                continue;
+            }
+            ++written;
+            task->job.output_path = p.output_path;
+            if (std::string clash = clashes.written(task->job.input_path, p.output_path);
+                !clash.empty() && hooks.warning) {
+                hooks.warning(clash);
             }
             // A later file that reads what was just written starts again.
             for (std::size_t later = next + 1; later < next_start; ++later) {
@@ -236,7 +256,13 @@ int ParallelConversion::run(JobRecord& job, ProgressRecord& progress, const Inpu
         job.input_path = task->job.input_path;
         job.relative_subfolder = task->job.relative_subfolder;
         const std::int64_t now = platform::elapsed_ms();
-        if (ok) {
+        if (ok && written == 0 && left_alone > 0) {
+            say("[OK] Skipped, exists: " + task->job.output_path);
+            ++skipped;
+            duration = 0;
+            std::lock_guard guard(progress.lock);
+            progress.skipped = skipped;
+        } else if (ok) {
             say("[OK] Saving As: " + task->job.output_path);
             ++converted;
             duration = std::max<std::int64_t>(now - last_commit, 1000);

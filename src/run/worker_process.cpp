@@ -114,7 +114,9 @@ wire::Message job_answer(bool ok, const JobRecord& j) {
                        j.temporary_path,            std::to_string(j.width),
                        std::to_string(j.height),    std::to_string(j.source_depth),
                        std::to_string(j.output_depth), j.failure_reason,
-                       j.out_of_space ? "1" : "0"};
+                       j.out_of_space ? "1" : "0", std::to_string(j.skipped_outputs),
+                       std::to_string(j.written_outputs.size())};
+    m.insert(m.end(), j.written_outputs.begin(), j.written_outputs.end());
     for (const auto& p : j.pending_outputs) {
         m.push_back(p.temporary_path);
         m.push_back(p.output_path);
@@ -123,7 +125,11 @@ wire::Message job_answer(bool ok, const JobRecord& j) {
 }
 
 void read_job_answer(const wire::Message& m, JobRecord& j) {
-    if (m.size() < 9 || m.size() % 2 != 1) {
+    if (m.size() < 11) {
+        return;
+    }
+    const std::size_t written = std::strtoul(m[10].c_str(), nullptr, 10);
+    if (written > m.size() - 11 || (m.size() - 11 - written) % 2 != 0) {
         return;
     }
     j.output_path = m[1];
@@ -134,8 +140,10 @@ void read_job_answer(const wire::Message& m, JobRecord& j) {
     j.output_depth = to_int(m[6]);
     j.failure_reason = m[7];
     j.out_of_space = m[8] == "1";
+    j.skipped_outputs = to_int(m[9]);
+    j.written_outputs.assign(m.begin() + 11, m.begin() + 11 + static_cast<std::ptrdiff_t>(written));
     j.pending_outputs.clear();
-    for (std::size_t i = 9; i + 1 < m.size(); i += 2) {
+    for (std::size_t i = 11 + written; i + 1 < m.size(); i += 2) {
         j.pending_outputs.push_back({m[i], m[i + 1]});
     }
 }
@@ -283,6 +291,8 @@ void WorkerSupervisor::abort() {
 bool WorkerSupervisor::convert(JobRecord& job, std::string& reason) {
     reason.clear();
     job.out_of_space = false;
+    job.written_outputs.clear();
+    job.skipped_outputs = 0;
     // A child that ended while idle (killed from outside) is replaced before
     // it is handed a file; that file never reached it.
     if (m_child && m_child->process.has_ended()) {

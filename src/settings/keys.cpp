@@ -152,6 +152,7 @@ const SettingKey kSettingKeys[] = {
     {.group = "Advanced", .key = "Max Output MB", .type = FieldType::Int, .field = &Settings::max_output_mb, .option = "--MAX-OUTPUT-MB", .option_class = OptionClass::Integer, .prefs = {.unit = "Megabytes"}},
     {.group = "Advanced", .key = "Jobs", .type = FieldType::Int, .field = &Settings::jobs, .option = "--JOBS", .option_class = OptionClass::Integer},
     {.group = "Advanced", .key = "Transparency Background", .type = FieldType::Colour, .field = &Settings::transparency_background, .option = "--BACKGROUND", .option_class = OptionClass::Text},
+    {.group = "Advanced", .key = "Overwrite", .type = FieldType::Choice, .field = &Settings::overwrite, .option = "--OVERWRITE", .option_class = OptionClass::Keyword, .keywords = Keywords::Overwrite},
     {.group = "File", .key = "TxtFields", .type = FieldType::Text, .field = &Settings::txt_fields, .persist = Persist::ReadOnly},
     {.group = "File", .key = "CsvDelimiter", .type = FieldType::Text, .field = &Settings::csv_delimiter, .persist = Persist::ReadOnly},
     {.group = "File", .key = "Recent Out Folders", .type = FieldType::Text, .field = &Settings::recent_out_folders},

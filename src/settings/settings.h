@@ -191,6 +191,9 @@ struct Settings {
     std::int32_t jobs = 0;
     // What transparent areas show in outputs that cannot keep alpha.
     std::string transparency_background = "FFFFFF";
+    // An output whose name exists already: 0 replaced, 1 left alone (the
+    // frame is skipped), 2 written as "name (2).ext", "name (3).ext", ….
+    std::uint8_t overwrite = 0;
 
     // [File]
     std::string txt_fields = "username,password,firstname,lastname,title,sex,notes";

@@ -189,6 +189,48 @@ TEST(BatchE2eTest, NothingImportedOrConvertedStopsWithStatusTwo) {
     EXPECT_NE(r.out.find("Files converted: 1 of 2"), std::string::npos);
 }
 
+// Two inputs that map to one name (a.gif and sub/a.gif without subfolders)
+// and an output that exists already, under each overwrite policy, with one
+// worker and with two.
+TEST(BatchE2eTest, OverwritePoliciesNeverLoseAnOutputSilently) {
+    struct Case {
+        const char* policy;
+        const char* names;
+        bool old_kept;
+        const char* summary; // the last line
+    };
+    const Case cases[] = {
+        {"yes", "a.png b.png ", false, "Files converted: 3 of 3"},
+        {"skip", "a.png b.png ", true, "Files skipped: 2"},
+        {"rename", "a (2).png a.png b (2).png b.png ", true, "Files converted: 3 of 3"},
+    };
+    TempDir in;
+    platform::make_folder(in / "sub");
+    make_gif(in / "a.gif");
+    make_gif(in / "sub/a.gif", 9, 6);
+    make_gif(in / "b.gif");
+    for (const auto& c : cases) {
+        for (const char* jobs : {"--jobs=1", "--jobs=2"}) {
+            TempDir out;
+            write_file(out / "b.png", "earlier");
+            const auto r = run_pixlane({"-i", in.path(), "-o", out.path(), "-c", "png",
+                                        "--no-subfolders", std::string("--overwrite=") + c.policy, jobs});
+            std::string names;
+            for (const auto& e : platform::list_folder(out.path())) {
+                names += e.name + " ";
+            }
+            EXPECT_EQ(r.status, 0) << c.policy << jobs;
+            EXPECT_EQ(names, c.names) << c.policy << jobs;
+            EXPECT_EQ(read_file(out / "b.png") == "earlier", c.old_kept) << c.policy << jobs;
+            EXPECT_EQ(lines_of(r.out).back(), c.summary) << c.policy << jobs;
+            // Only "yes" lets the second a.gif replace the first, and says so.
+            EXPECT_EQ(r.err.find("a.gif both write " + out / "a.png") != std::string::npos,
+                      std::string(c.policy) == "yes")
+                << c.policy << jobs << r.err;
+        }
+    }
+}
+
 TEST(BatchE2eTest, SequenceNumbersSkipFailedFiles) {
     TempDir dir;
     platform::make_folder(dir / "in");
