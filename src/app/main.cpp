@@ -24,7 +24,9 @@ int main(int argc, char** argv) {
         return run_batch(app, quiet);
     };
     const CommandLineFrontEnd command_line = [&batch](Session& app) {
-        return cli::run_command_line(app, batch);
+        auto status = cli::run_command_line(app, batch);
+        platform::restore_console_title();
+        return status;
     };
     WindowMode window;
     window.start = []() -> std::optional<DesktopSize> {

@@ -1,8 +1,10 @@
 #include "cli/batch.h"
 
+#include <functional>
 #include <memory>
 
 #include "pipeline/save.h"
+#include "platform/platform.h"
 #include "platform/process.h"
 #include "run/checks.h"
 #include "run/conversion.h"
@@ -34,11 +36,15 @@ private:
 
 // Polls a worker until it ends; a stop signal gives up the work in hand.
 template <class Run>
-void wait_unless_stopped(Run& run, const platform::StopSignals& signals, bool& stopped) {
+void wait_unless_stopped(Run& run, const platform::StopSignals& signals, bool& stopped,
+                         const std::function<void()>& tick = {}) {
     while (!run.wait_for(50)) {
         if (signals.received() != 0 && !stopped) {
             stopped = true;
             run.abort();
+        }
+        if (tick) {
+            tick();
         }
     }
     stopped = stopped || signals.received() != 0;
@@ -50,7 +56,50 @@ struct StoppableImport {
     void abort() { run.stop(); }
 };
 
+// One line on a terminal's standard error, rewritten in place at most
+// every 200 ms and erased at the end; nothing on a pipe or file.
+class TerminalProgress {
+  public:
+    TerminalProgress(const ProgressRecord& progress, bool on)
+        : m_progress(progress), m_on(on), m_started(platform::elapsed_ms()) {}
+    ~TerminalProgress() {
+        if (m_shown) {
+            std::fputs("\r\033[K", stderr);
+            std::fflush(stderr);
+        }
+    }
+    void tick() {
+        const std::int64_t now = platform::elapsed_ms();
+        if (!m_on || now - m_last < 200) {
+            return;
+        }
+        m_last = now;
+        std::fprintf(stderr, "\r%s\033[K", progress_line(m_progress.snapshot(), now - m_started).c_str());
+        std::fflush(stderr);
+        m_shown = true;
+    }
+
+  private:
+    const ProgressRecord& m_progress;
+    bool m_on;
+    std::int64_t m_started;
+    std::int64_t m_last = 0;
+    bool m_shown = false;
+};
+
 } // namespace
+
+std::string progress_line(const ProgressSnapshot& now, std::int64_t elapsed_ms) {
+    // Files ended: those before the one under way.
+    const std::int64_t done = now.index > 0 ? now.index - 1 : 0;
+    std::string line = std::to_string(done) + "/" + std::to_string(now.total) + " files, " +
+                       std::to_string(now.frames) + " frames, " + remaining_time_text(elapsed_ms) +
+                       " elapsed";
+    if (done > 0 && now.total > done) {
+        line += ", " + remaining_time_text(elapsed_ms * (now.total - done) / done) + " left";
+    }
+    return line;
+}
 
 int run_batch(Session& app, bool quiet, std::FILE* out) {
     Settings& s = app.settings;
@@ -92,12 +141,16 @@ int run_batch(Session& app, bool quiet, std::FILE* out) {
     console.status(text("General", "Converting"));
     RunHooks hooks;
     hooks.line = [&](const std::string& line) { console.line(line); };
-    hooks.warning = [](const std::string& text) {
-        std::fprintf(stderr, "Warning: %s\n", text.c_str());
+    // The line would break the debug listing's lines; -q asks for silence.
+    const bool progress_shown = !quiet && !console.debugging() && platform::stderr_is_terminal();
+    // A message first erases the progress line, which is drawn again after it.
+    const char* erase = progress_shown ? "\r\033[K" : "";
+    hooks.warning = [erase](const std::string& text) {
+        std::fprintf(stderr, "%sWarning: %s\n", erase, text.c_str());
     };
-    hooks.file_failed = [](const std::string& input, const std::string& reason) {
+    hooks.file_failed = [erase](const std::string& input, const std::string& reason) {
         if (!reason.empty()) {
-            std::fprintf(stderr, "pixlane: %s: %s\n", input.c_str(), reason.c_str());
+            std::fprintf(stderr, "%spixlane: %s: %s\n", erase, input.c_str(), reason.c_str());
         }
     };
     int converted = 0;
@@ -105,7 +158,8 @@ int run_batch(Session& app, bool quiet, std::FILE* out) {
     {
         ConversionRun run(s, job, app.progress, app.input_list, std::move(font),
                           RunOptions::from_environment(), hooks, job.console_mode == 1 && console.debugging());
-        wait_unless_stopped(run, signals, stopped);
+        TerminalProgress line(app.progress, progress_shown);
+        wait_unless_stopped(run, signals, stopped, [&line] { line.tick(); });
         converted = app.progress.snapshot().count;
         skipped = app.progress.snapshot().skipped;
     }

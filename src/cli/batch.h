@@ -3,7 +3,9 @@
 // outcome into the exit status.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "run/session.h"
 
@@ -14,5 +16,10 @@ namespace pixlane {
 // stopped (SIGINT, SIGTERM or SIGHUP end it between files) or converted
 // fewer files than it imported.
 int run_batch(Session& app, bool quiet, std::FILE* out = stdout);
+
+// The line a terminal shows while files convert: "12/800 files, 340 frames,
+// 00:00:07 elapsed, 00:07:40 left" (the time left from the average so far;
+// left out until a file has ended).
+std::string progress_line(const ProgressSnapshot& now, std::int64_t elapsed_ms);
 
 } // namespace pixlane

@@ -188,8 +188,12 @@ void open_standard_streams();
 // Console helpers for the command line: the title and the key wait act only
 // when the stream is a terminal.
 bool stdout_is_terminal();
+bool stderr_is_terminal();
 bool stdin_is_terminal();
 void set_console_title(const std::string& title);
+// Gives the terminal back the title it had before the first
+// set_console_title (nothing when none was set).
+void restore_console_title();
 void wait_for_key();
 
 } // namespace pixlane::platform

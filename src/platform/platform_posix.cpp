@@ -516,11 +516,28 @@ void open_standard_streams() {
 
 bool stdout_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
 bool stdin_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
+bool stderr_is_terminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+namespace {
+bool g_title_saved = false;
+}
 
 void set_console_title(const std::string& title) {
     if (stdout_is_terminal()) {
+        if (!g_title_saved) {
+            std::printf("\033[22;0t"); // the terminal keeps its own title on its stack
+            g_title_saved = true;
+        }
         std::printf("\033]0;%s\007", title.c_str());
         std::fflush(stdout);
+    }
+}
+
+void restore_console_title() {
+    if (g_title_saved && stdout_is_terminal()) {
+        std::printf("\033[23;0t");
+        std::fflush(stdout);
+        g_title_saved = false;
     }
 }
 

@@ -47,11 +47,12 @@ void reset_progress_record(ProgressRecord& p) {
     p.paused = false;
     p.out_of_space = false;
     p.skipped = 0;
+    p.frames = 0;
 }
 
 ProgressSnapshot ProgressRecord::snapshot() const {
     std::lock_guard guard(lock);
-    return {index, current_input, last_duration, count, total, running, out_of_space, skipped};
+    return {index, current_input, last_duration, count, total, running, out_of_space, skipped, frames};
 }
 
 void ProgressRecord::request_stop() {

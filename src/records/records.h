@@ -77,6 +77,7 @@ struct ProgressSnapshot {
     bool running = true;
     bool out_of_space = false;
     std::int32_t skipped = 0;
+    std::int64_t frames = 0;
 };
 
 // What a worker reports to the thread that waits for it. Read and written
@@ -89,6 +90,7 @@ struct ProgressRecord {
     std::int32_t count = 0;          // files added (import) or converted (conversion)
     std::int32_t total = 0;          // entries the worker walks; 0 while unknown
     std::int32_t skipped = 0;        // files left alone: every output name existed (conversion)
+    std::int64_t frames = 0;         // outputs written (conversion)
     bool running = true;             // cleared to stop the worker between files
     bool paused = false;             // the worker waits before its next file while set
     bool out_of_space = false;       // the worker stopped because the output device is full

@@ -68,6 +68,10 @@ int conversion_worker(const Settings& s, JobRecord& job, ProgressRecord& progres
         const std::int64_t started = platform::elapsed_ms();
         std::string reason;
         const bool ok = run(job, reason);
+        {
+            std::lock_guard guard(progress.lock);
+            progress.frames += static_cast<std::int64_t>(job.written_outputs.size());
+        }
         for (const auto& output : job.written_outputs) {
             if (std::string clash = clashes.written(job.input_path, output);
                 !clash.empty() && hooks.warning) {

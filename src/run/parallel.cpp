@@ -255,6 +255,10 @@ int ParallelConversion::run(JobRecord& job, ProgressRecord& progress, const Inpu
         job.output_depth = task->job.output_depth;
         job.input_path = task->job.input_path;
         job.relative_subfolder = task->job.relative_subfolder;
+        {
+            std::lock_guard guard(progress.lock);
+            progress.frames += written;
+        }
         const std::int64_t now = platform::elapsed_ms();
         if (ok && written == 0 && left_alone > 0) {
             say("[OK] Skipped, exists: " + task->job.output_path);

@@ -6,6 +6,7 @@
 
 #include "app/application.h"
 #include "cli/arguments.h"
+#include "cli/batch.h"
 #include "cli/front_end.h"
 #include "platform/platform.h"
 #include "support/test_support.h"
@@ -111,6 +112,26 @@ TEST(CommandLineWarningTest, BeforeTheBannerAndStrictStops) {
     EXPECT_EQ(strict.status, 1);
     EXPECT_EQ(strict.out, "Error: unknown option --widht (did you mean --width?)\n");
     EXPECT_EQ(strict.batch_calls, 0);
+}
+
+TEST(TerminalProgressTest, FilesFramesElapsedAndTimeLeft) {
+    struct Case {
+        std::int32_t index, total;
+        std::int64_t frames, elapsed_ms;
+        const char* line;
+    };
+    const Case cases[] = {
+        {1, 800, 0, 500, "0/800 files, 0 frames, 00:00:00 elapsed"},
+        {13, 800, 340, 7000, "12/800 files, 340 frames, 00:00:07 elapsed, 00:07:39 left"},
+        {801, 800, 9000, 65000, "800/800 files, 9000 frames, 00:01:05 elapsed"},
+    };
+    for (const auto& c : cases) {
+        ProgressSnapshot now;
+        now.index = c.index;
+        now.total = c.total;
+        now.frames = c.frames;
+        EXPECT_EQ(progress_line(now, c.elapsed_ms), c.line);
+    }
 }
 
 TEST(ArgumentTest, KeysAndValues) {
