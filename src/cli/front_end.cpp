@@ -7,6 +7,7 @@
 #include "cli/arguments.h"
 #include "cli/options.h"
 #include "cli/profile.h"
+#include "cli/reference.h"
 #include "platform/platform.h"
 #include "settings/keys.h"
 
@@ -232,6 +233,14 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch,
     if (first == "-V" || first == "--VERSION") {
         io.set_title(title_text());
         print_line(io.out, version_text());
+        print_line(io.out, library_versions());
+        std::fflush(io.out);
+        return kExitOk;
+    }
+    if (first == "--HELP-ALL" || first == "--HELP-TOKENS") {
+        io.set_title(title_text());
+        print_lines(io.out, first == "--HELP-ALL" ? help_all_lines(program_stem(app.program_name))
+                                                  : help_token_lines());
         std::fflush(io.out);
         return kExitOk;
     }

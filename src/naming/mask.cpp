@@ -17,10 +17,27 @@ enum Token {
     kHour, kMinute, kSecond, kBpp, kWidth, kHeight, kRnd, kN, kTokenCount
 };
 
-constexpr std::array<std::string_view, kTokenCount> kTokens = {
-    "%filename%", "%filename[u]%", "%filename[l]%", "%filename[t]%", "%ext%", "%ext[u]%",
-    "%ext[t]%",   "%yyyy%",        "%mm%",          "%dd%",          "%hh%",  "%ii%",
-    "%ss%",       "%bpp%",         "%width%",       "%height%",      "%rnd%", "%n%"};
+// In the order of `Token`.
+constexpr std::array<MaskToken, kTokenCount> kTokens = {{
+    {"%filename%", "input file name without its folder and last extension"},
+    {"%filename[u]%", "the same in upper case"},
+    {"%filename[l]%", "the same in lower case"},
+    {"%filename[t]%", "the same with the first letter upper case, the rest lower case"},
+    {"%ext%", "output extension"},
+    {"%ext[u]%", "output extension in upper case"},
+    {"%ext[t]%", "output extension with the first letter upper case"},
+    {"%yyyy%", "year of the run, four digits"},
+    {"%mm%", "month, two digits"},
+    {"%dd%", "day of the month, two digits"},
+    {"%hh%", "hour, two digits"},
+    {"%ii%", "minutes, two digits"},
+    {"%ss%", "seconds, two digits"},
+    {"%bpp%", "bits per pixel of the output image"},
+    {"%width%", "width of the output image in pixels"},
+    {"%height%", "height of the output image in pixels"},
+    {"%rnd%", "random number, new for each converted file, at least five digits"},
+    {"%n%", "number of the file among those converted, from 1, at least five digits"},
+}};
 
 std::string title_case(std::string_view s) {
     std::string r = to_lower(s);
@@ -78,7 +95,7 @@ std::string expand(std::string_view text, const JobRecord& job, Clock clock) {
         if (text[i] == '%') {
             bool matched = false;
             for (int t = 0; t < kTokenCount; ++t) {
-                const auto token = kTokens[static_cast<std::size_t>(t)];
+                const auto token = kTokens[static_cast<std::size_t>(t)].text;
                 if (iequals(text.substr(i, token.size()), token)) {
                     out += token_value(static_cast<Token>(t), job, clock);
                     i += token.size();
@@ -117,6 +134,8 @@ std::string five_digits(std::int64_t value) {
     }
     return value < 0 ? "-" + digits : digits;
 }
+
+std::span<const MaskToken> mask_tokens() { return kTokens; }
 
 std::string expand_mask(const Settings& s, const JobRecord& job, Clock clock) {
     std::string mask = to_lower(s.filename_mask);

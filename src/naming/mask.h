@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,15 @@
 #include "settings/settings.h"
 
 namespace pixlane {
+
+// A token of the mask and what it stands for, for the help texts.
+struct MaskToken {
+    std::string_view text;
+    std::string_view meaning;
+};
+
+// Every token, in the order the expander tries them.
+std::span<const MaskToken> mask_tokens();
 
 // Source of the current local wall-clock date for the date tokens.
 using Clock = std::int32_t (*)();
