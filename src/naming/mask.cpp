@@ -17,27 +17,10 @@ enum Token {
     kHour, kMinute, kSecond, kBpp, kWidth, kHeight, kRnd, kN, kTokenCount
 };
 
-// In the order of `Token`.
-constexpr std::array<MaskToken, kTokenCount> kTokens = {{
-    {"%filename%", "input file name without its folder and last extension"},
-    {"%filename[u]%", "the same in upper case"},
-    {"%filename[l]%", "the same in lower case"},
-    {"%filename[t]%", "the same with the first letter upper case, the rest lower case"},
-    {"%ext%", "output extension"},
-    {"%ext[u]%", "output extension in upper case"},
-    {"%ext[t]%", "output extension with the first letter upper case"},
-    {"%yyyy%", "year of the run, four digits"},
-    {"%mm%", "month, two digits"},
-    {"%dd%", "day of the month, two digits"},
-    {"%hh%", "hour, two digits"},
-    {"%ii%", "minutes, two digits"},
-    {"%ss%", "seconds, two digits"},
-    {"%bpp%", "bits per pixel of the output image"},
-    {"%width%", "width of the output image in pixels"},
-    {"%height%", "height of the output image in pixels"},
-    {"%rnd%", "random number, new for each converted file, at least five digits"},
-    {"%n%", "number of the file among those converted, from 1, at least five digits"},
-}};
+constexpr std::array<std::string_view, kTokenCount> kTokens = {
+    "%filename%", "%filename[u]%", "%filename[l]%", "%filename[t]%", "%ext%", "%ext[u]%",
+    "%ext[t]%",   "%yyyy%",        "%mm%",          "%dd%",          "%hh%",  "%ii%",
+    "%ss%",       "%bpp%",         "%width%",       "%height%",      "%rnd%", "%n%"};
 
 std::string title_case(std::string_view s) {
     std::string r = to_lower(s);
@@ -95,7 +78,7 @@ std::string expand(std::string_view text, const JobRecord& job, Clock clock) {
         if (text[i] == '%') {
             bool matched = false;
             for (int t = 0; t < kTokenCount; ++t) {
-                const auto token = kTokens[static_cast<std::size_t>(t)].text;
+                const auto token = kTokens[static_cast<std::size_t>(t)];
                 if (iequals(text.substr(i, token.size()), token)) {
                     out += token_value(static_cast<Token>(t), job, clock);
                     i += token.size();
@@ -134,8 +117,6 @@ std::string five_digits(std::int64_t value) {
     }
     return value < 0 ? "-" + digits : digits;
 }
-
-std::span<const MaskToken> mask_tokens() { return kTokens; }
 
 std::string expand_mask(const Settings& s, const JobRecord& job, Clock clock) {
     std::string mask = to_lower(s.filename_mask);
@@ -186,6 +167,44 @@ bool apply_timestamp(const Settings& s, const std::string& input_path,
     case 2: return platform::set_modification_time(output, s.custom_timestamp);
     default: return true;
     }
+}
+
+namespace {
+
+// What each token stands for, in the order of `Token`: the help texts list
+// the tokens from here.
+constexpr std::array<std::string_view, kTokenCount> kTokenMeanings = {
+    "input file name without its folder and last extension",
+    "the same in upper case",
+    "the same in lower case",
+    "the same with the first letter upper case, the rest lower case",
+    "output extension",
+    "output extension in upper case",
+    "output extension with the first letter upper case",
+    "year of the run, four digits",
+    "month, two digits",
+    "day of the month, two digits",
+    "hour, two digits",
+    "minutes, two digits",
+    "seconds, two digits",
+    "bits per pixel of the output image",
+    "width of the output image in pixels",
+    "height of the output image in pixels",
+    "random number, new for each converted file, at least five digits",
+    "number of the file among those converted, from 1, at least five digits",
+};
+
+} // namespace
+
+std::span<const MaskToken> mask_tokens() {
+    static const auto tokens = [] {
+        std::array<MaskToken, kTokenCount> all{};
+        for (std::size_t t = 0; t < all.size(); ++t) {
+            all[t] = {kTokens[t], kTokenMeanings[t]};
+        }
+        return all;
+    }();
+    return tokens;
 }
 
 } // namespace pixlane

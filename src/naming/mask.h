@@ -18,15 +18,6 @@
 
 namespace pixlane {
 
-// A token of the mask and what it stands for, for the help texts.
-struct MaskToken {
-    std::string_view text;
-    std::string_view meaning;
-};
-
-// Every token, in the order the expander tries them.
-std::span<const MaskToken> mask_tokens();
-
 // Source of the current local wall-clock date for the date tokens.
 using Clock = std::int32_t (*)();
 
@@ -61,5 +52,14 @@ std::string random_name(std::string_view prefix, std::string_view suffix, Clock 
 // CURRENT leaves it. Only the modification time changes.
 bool apply_timestamp(const Settings& s, const std::string& input_path,
                      const std::string& output_path);
+
+// A token of the mask and what it stands for, for the help texts.
+struct MaskToken {
+    std::string_view text;
+    std::string_view meaning;
+};
+
+// Every token, in the order the expander tries them.
+std::span<const MaskToken> mask_tokens();
 
 } // namespace pixlane
