@@ -104,12 +104,19 @@ int run_batch(Session& app, bool quiet, std::FILE* out) {
         wait_unless_stopped(run, signals, stopped);
         converted = app.progress.snapshot().count;
     }
-    if (converted > 0) {
+    if (app.progress.snapshot().out_of_space) {
+        console.line("Error: no space left on the output device");
+        stopped = true;
+    }
+    // A stopped batch never claims to be complete; what it did convert is counted.
+    if (converted > 0 && !stopped) {
         console.status(text("Msg", "Conversion complete"));
-        console.status(substitute(text("Msg", "Files converted"), std::to_string(converted),
-                                  std::to_string(imported)));
     } else {
         console.line(text("Msg", "Conversion is not complete"));
+    }
+    if (converted > 0) {
+        console.status(substitute(text("Msg", "Files converted"), std::to_string(converted),
+                                  std::to_string(imported)));
     }
     return converted == imported && !stopped ? kExitOk : kExitIncomplete;
 }

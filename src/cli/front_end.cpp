@@ -1,5 +1,7 @@
 #include "cli/front_end.h"
 
+#include <algorithm>
+
 #include "base/product.h"
 #include "formats/extensions.h"
 #include "base/language.h"
@@ -138,10 +140,30 @@ const PathOption* find_path_option(std::string_view key) {
     return nullptr;
 }
 
+// Every option the main loop knows, lower case, for the nearest-name hint.
+std::span<const std::string> known_options() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> v = {"-i", "--input", "-o", "--output", "-c", "--conversion",
+                                      "--profile", "-d", "--debug", "-q", "--quiet", "-p",
+                                      "--pause", "--strict", "-h", "-?", "--help", "-v",
+                                      "--version", "-u", "-t"};
+        for (const auto& row : setting_keys()) {
+            if (!row.option.empty()) {
+                v.push_back(to_lower(row.option));
+            }
+        }
+        return v;
+    }();
+    return names;
+}
+
 } // namespace
 
 ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s, JobRecord& job) {
     ParseResult result;
+    for (const auto& argument : args) {
+        result.strict = result.strict || argument_key(argument) == "--STRICT";
+    }
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string key = argument_key(args[i]);
         if (key.empty()) {
@@ -166,6 +188,9 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s, J
             if (row->option_class == OptionClass::Text) {
                 value = strip_quotes(join_quoted(std::move(value), args, i));
             }
+            if (std::string warning = option_value_warning(*row, value); !warning.empty()) {
+                result.warnings.push_back(std::move(warning));
+            }
             apply_option_value(*row, value, s);
         } else if (key == kProfileOption) {
             std::string value = argument_value(args[i]);
@@ -183,6 +208,12 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s, J
             result.quiet = true;
         } else if (is_key(key, "-P", "--PAUSE")) {
             result.pause = true;
+        } else if (const auto known = known_options();
+                   std::find(known.begin(), known.end(), to_lower(key)) == known.end()) {
+            // One-shot commands out of first place are known and pass quietly.
+            const std::string_view typed = trim(args[i]);
+            result.warnings.push_back(
+                unknown_option_warning(typed.substr(0, typed.find('=')), known));
         }
     }
     return result;
@@ -268,6 +299,18 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch,
     }
 
     io.set_title(title_text());
+    if (parsed.strict && !parsed.warnings.empty()) {
+        print_line(io.out, "Error: " + parsed.warnings.front());
+        std::fflush(io.out);
+        if (parsed.pause) {
+            io.wait_for_key();
+        }
+        return kExitError;
+    }
+    for (const auto& warning : parsed.warnings) {
+        print_line(io.err, "Warning: " + warning);
+    }
+    std::fflush(io.err);
     if (!parsed.quiet) {
         print_lines(io.out, banner_lines());
     }

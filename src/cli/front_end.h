@@ -24,6 +24,7 @@ struct ConsoleIo {
     std::FILE* out = stdout;
     std::function<void(const std::string&)> set_title = platform_set_title;
     std::function<void()> wait_for_key = platform_wait_for_key;
+    std::FILE* err = stderr; // warnings
 
     static void platform_set_title(const std::string& title);
     static void platform_wait_for_key();
@@ -34,6 +35,8 @@ struct ParseResult {
     std::string error; // empty, or the message printed after "Error: "
     bool quiet = false;
     bool pause = false;
+    bool strict = false;                // --STRICT: a warning is an error
+    std::vector<std::string> warnings;  // texts after "Warning: ", in argument order
 };
 
 // Prepares the records for a command-line run: the job record reset with the
@@ -44,7 +47,8 @@ void prepare_for_parsing(Session& app);
 // The main loop: every argument from the first, matched by its key against
 // -I/--INPUT, -O/--OUTPUT, -C/--CONVERSION, the setting options of the
 // settings table, --PROFILE, then -D/--DEBUG, -Q/--QUIET, -P/--PAUSE.
-// Unknown keys and arguments without "-" are skipped. Stops at the first
+// Unknown keys and arguments without "-" are skipped; an unknown key and a
+// value the run would silently misread leave a warning. Stops at the first
 // value error.
 ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s, JobRecord& job);
 

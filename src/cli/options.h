@@ -4,6 +4,7 @@
 // class says how its value is read.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,5 +31,15 @@ bool value_is_missing(std::string_view value);
 // table (unknown words give 0); a text is stored as given (the caller has
 // already applied its quoting rule).
 void apply_option_value(const SettingKey& row, std::string_view value, Settings& s);
+
+// What the run would silently make of a value the user surely meant
+// otherwise, as the text after "Warning: "; empty when the value is fine.
+// Keyword options name the words they take; integer options with a stated
+// range but no run check (the threshold level) say it is outside it.
+std::string option_value_warning(const SettingKey& row, std::string_view value);
+
+// The warning text for an option key nobody knows (`typed` as the user
+// spelled it, up to any "="), naming the nearest of `known` when one is close.
+std::string unknown_option_warning(std::string_view typed, std::span<const std::string> known);
 
 } // namespace pixlane::cli

@@ -14,13 +14,14 @@ namespace {
 
 enum Token {
     kFilename, kFilenameU, kFilenameL, kFilenameT, kExt, kExtU, kExtT, kYear, kMonth, kDay,
-    kHour, kMinute, kSecond, kBpp, kWidth, kHeight, kRnd, kN, kTokenCount
+    kHour, kMinute, kSecond, kBpp, kWidth, kHeight, kRnd, kN, kFrame, kFrames, kTokenCount
 };
 
 constexpr std::array<std::string_view, kTokenCount> kTokens = {
     "%filename%", "%filename[u]%", "%filename[l]%", "%filename[t]%", "%ext%", "%ext[u]%",
     "%ext[t]%",   "%yyyy%",        "%mm%",          "%dd%",          "%hh%",  "%ii%",
-    "%ss%",       "%bpp%",         "%width%",       "%height%",      "%rnd%", "%n%"};
+    "%ss%",       "%bpp%",         "%width%",       "%height%",      "%rnd%", "%n%",
+    "%frame%",    "%frames%"};
 
 std::string title_case(std::string_view s) {
     std::string r = to_lower(s);
@@ -63,6 +64,13 @@ std::string token_value(Token t, const JobRecord& job, Clock clock) {
     case kHeight: return std::to_string(job.height);
     case kRnd: return five_digits(job.random_value);
     case kN: return five_digits(job.sequence_number);
+    case kFrame: {
+        // Padded to the width of the count, so names sort in frame order.
+        const std::string number = std::to_string(job.frame_number);
+        const std::size_t width = std::to_string(job.frame_total).size();
+        return std::string(width > number.size() ? width - number.size() : 0, '0') + number;
+    }
+    case kFrames: return std::to_string(job.frame_total);
     case kTokenCount: break;
     }
     return {};
@@ -116,6 +124,10 @@ std::string five_digits(std::int64_t value) {
         digits.insert(0, 5 - digits.size(), '0');
     }
     return value < 0 ? "-" + digits : digits;
+}
+
+bool mask_numbers_frames(const Settings& s) {
+    return ifind(s.filename_mask, kTokens[kFrame]) != std::string_view::npos;
 }
 
 std::string expand_mask(const Settings& s, const JobRecord& job, Clock clock) {

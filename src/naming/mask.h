@@ -3,7 +3,7 @@
 //
 // Tokens: %filename% %filename[u]% %filename[l]% %filename[t]% %ext%
 // %ext[u]% %ext[t]% %yyyy% %mm% %dd% %hh% %ii% %ss% %bpp% %width% %height%
-// %rnd% %n%, found without regard to case. The text is expanded in one pass:
+// %rnd% %n% %frame% %frames%, found without regard to case. The text is expanded in one pass:
 // a token's value is inserted as it is and never expanded again, so an input
 // named "a%n%.gif" keeps "%n%" in its output name.
 #pragma once
@@ -20,6 +20,10 @@ namespace pixlane {
 
 // Source of the current local wall-clock date for the date tokens.
 using Clock = std::int32_t (*)();
+
+// True when the mask names each frame itself (it holds %frame%), so the
+// frames of an animation need no "[k]" suffix.
+bool mask_numbers_frames(const Settings& s);
 
 // The output file name (no folder) for the current job: the mask lower-cased
 // (an empty mask is "%filename%.%ext%"), its tokens filled.

@@ -167,19 +167,27 @@ int effective_disposal(const GifFrameLayout& f) {
 
 } // namespace
 
-std::optional<GifLayout> check_gif(std::string& data) {
+std::optional<GifLayout> check_gif(std::string& data, std::string* reason) {
+    const auto refused = [&](std::string why) -> std::optional<GifLayout> {
+        if (reason) {
+            *reason = std::move(why);
+        }
+        return std::nullopt;
+    };
+    const auto size_of = [](int w, int h) { return std::to_string(w) + "\u00D7" + std::to_string(h); };
     Cursor c(data);
-    if (!c.has(13)) {
-        return std::nullopt;
-    }
     if (data.compare(0, 6, "GIF87a") != 0 && data.compare(0, 6, "GIF89a") != 0) {
-        return std::nullopt;
+        return refused("not a GIF file");
+    }
+    if (!c.has(13)) {
+        return refused("truncated GIF file");
     }
     GifLayout layout;
     layout.width = static_cast<int>(c.u16(6));
     layout.height = static_cast<int>(c.u16(8));
     if (!within_limits(layout.width, layout.height)) {
-        return std::nullopt;
+        return refused("a screen of " + size_of(layout.width, layout.height) +
+                       " is empty or larger than the loader takes");
     }
     const std::int64_t screen = std::int64_t{layout.width} * layout.height;
     const unsigned packed = c.peek(10);
@@ -190,7 +198,7 @@ std::optional<GifLayout> check_gif(std::string& data) {
         global_entries = table_entries(packed);
         const std::size_t table = c.pos();
         if (!c.skip(3 * static_cast<std::size_t>(global_entries))) {
-            return std::nullopt;
+            return refused("truncated GIF file");
         }
         if (static_cast<int>(background_index) < global_entries) {
             const auto at = [&](std::size_t i) { return static_cast<BYTE>(data[table + i]); };
@@ -217,7 +225,7 @@ std::optional<GifLayout> check_gif(std::string& data) {
         }
         if (block == kExtensionBlock) {
             if (!c.has(1)) {
-                return std::nullopt;
+                return refused("truncated GIF file");
             }
             const unsigned label = c.peek();
             c.skip(1);
@@ -225,12 +233,15 @@ std::optional<GifLayout> check_gif(std::string& data) {
                 control = c.pos();
             }
             if (!c.skip_sub_blocks()) {
-                return std::nullopt;
+                return refused("truncated GIF file");
             }
             continue;
         }
-        if (block != kImageBlock || !c.has(9)) {
-            return std::nullopt;
+        if (block != kImageBlock) {
+            return refused("an unknown block at byte " + std::to_string(c.pos() - 1));
+        }
+        if (!c.has(9)) {
+            return refused("truncated GIF file");
         }
         GifFrameLayout f;
         f.left = static_cast<int>(c.u16(0));
@@ -240,7 +251,8 @@ std::optional<GifLayout> check_gif(std::string& data) {
         const unsigned frame_packed = c.peek(8);
         c.skip(9);
         if (!within_limits(f.width, f.height)) {
-            return std::nullopt;
+            return refused("a frame of " + size_of(f.width, f.height) +
+                           " is empty or larger than the loader takes");
         }
         if (control) {
             // The decoder reads the packed byte right after the size byte.
@@ -250,26 +262,29 @@ std::optional<GifLayout> check_gif(std::string& data) {
         }
         if (frame_packed & 0x80) {
             if (!c.skip(3 * static_cast<std::size_t>(table_entries(frame_packed)))) {
-                return std::nullopt;
+                return refused("truncated GIF file");
             }
         }
-        if (!c.has(1) || !code_size_ok(c.peek())) {
-            return std::nullopt;
+        if (!c.has(1)) {
+            return refused("truncated GIF file");
+        }
+        if (!code_size_ok(c.peek())) {
+            return refused("an LZW code size of " + std::to_string(c.peek()) + " (2 to 8 are valid)");
         }
         c.skip(1);
         if (!c.skip_sub_blocks()) {
-            return std::nullopt;
+            return refused("truncated GIF file");
         }
         layout.frames.push_back(f);
         frame_pixels += std::int64_t{f.width} * f.height;
         const auto frames = static_cast<std::int64_t>(layout.frames.size());
         if (frames > kGifMaxFrames || frames * screen > kGifMaxTotalPixels ||
             frame_pixels > kGifMaxTotalPixels) {
-            return std::nullopt;
+            return refused("more frames or frame pixels than the loader takes");
         }
     }
     if (layout.frames.empty()) {
-        return std::nullopt;
+        return refused("no frames");
     }
     return layout;
 }
@@ -459,14 +474,21 @@ bool GifAnimation::open(const std::string& path) {
     // Only a regular file, opened without blocking: a pipe swapped in for
     // the input fails at once instead of waiting for a writer.
     auto bytes = platform::read_plain_file(path, kGifMaxFileBytes);
-    return bytes && open_bytes(std::move(*bytes));
+    if (!bytes) {
+        m_error = platform::is_folder(path) || !platform::exists(path)
+                      ? "cannot be read"
+                      : "cannot be read (not a regular file, unreadable, or over 1 GiB)";
+        return false;
+    }
+    return open_bytes(std::move(*bytes));
 }
 
 bool GifAnimation::open_bytes(std::string bytes) {
     m_impl.reset();
+    m_error.clear();
     auto impl = std::make_unique<Impl>();
     impl->data = std::move(bytes);
-    std::optional<GifLayout> layout = check_gif(impl->data);
+    std::optional<GifLayout> layout = check_gif(impl->data, &m_error);
     if (!layout) {
         return false;
     }
@@ -481,6 +503,7 @@ bool GifAnimation::open_bytes(std::string bytes) {
     impl->multi.reset(FreeImage_OpenMultiBitmapFromHandle(FIF_GIF, &impl->io, &impl->reader, GIF_LOAD256));
     if (!impl->multi ||
         FreeImage_GetPageCount(impl->multi.get()) != static_cast<int>(impl->layout.frames.size())) {
+        m_error = "the GIF decoder refused it";
         return false;
     }
     m_impl = std::move(impl);

@@ -70,8 +70,8 @@ struct GifLayout {
 // least one and at most kGifMaxFrames frames, and at most kGifMaxTotalPixels
 // in frames x screen and in the sum of the frame areas. A stream that ends
 // after complete blocks without the trailer gets one appended to `data`.
-// Returns nothing when the file is refused.
-std::optional<GifLayout> check_gif(std::string& data);
+// Returns nothing when the file is refused, with why in `reason` when given.
+std::optional<GifLayout> check_gif(std::string& data, std::string* reason = nullptr);
 
 // A GIF animation opened for reading its composed frames in order.
 class GifAnimation {
@@ -88,6 +88,8 @@ public:
 
     // As open(), from bytes already in memory.
     bool open_bytes(std::string bytes);
+    // Why the last open failed ("not a GIF file", "truncated GIF file", …).
+    const std::string& error() const { return m_error; }
 
     // Number of frames (0 when not open).
     int frame_count() const;
@@ -110,6 +112,7 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
+    std::string m_error;
 };
 
 } // namespace pixlane

@@ -174,17 +174,28 @@ int scan_folder(InputList& list, const std::string& folder, const std::string& i
     return scan_once(list, folder, input_folder, tree_of(folder), entered);
 }
 
+namespace {
+
+// Between two items: waits while the progress record is paused (a break
+// question is open), then counts the item; false once stopped.
+bool next_item(ProgressRecord& progress) {
+    if (!progress.proceed()) {
+        return false;
+    }
+    std::lock_guard guard(progress.lock);
+    ++progress.index;
+    return true;
+}
+
+} // namespace
+
 void folder_worker(InputList& list, const JobRecord& job, ProgressRecord& progress) {
     int added = 0;
     Entered entered{platform::file_identity(job.input_folder)};
     const std::string tree = tree_of(job.input_folder);
     for (const auto& entry : platform::list_folder(job.input_folder)) {
-        {
-            std::lock_guard guard(progress.lock);
-            if (!progress.running) {
-                break;
-            }
-            ++progress.index;
+        if (!next_item(progress)) {
+            break;
         }
         added += import_item(list, job.input_folder + entry.name, job.input_folder, tree, entered);
     }
@@ -212,12 +223,8 @@ void list_worker(InputList& list, const JobRecord& job, ProgressRecord& progress
         if (path.empty() || !platform::exists(path)) {
             continue;
         }
-        {
-            std::lock_guard guard(progress.lock);
-            if (!progress.running) {
-                break;
-            }
-            ++progress.index;
+        if (!next_item(progress)) {
+            break;
         }
         added += import_item(list, path, job.input_folder, {}, entered);
     }
@@ -231,12 +238,8 @@ void export_worker(const InputList& list, const JobRecord& job, ProgressRecord& 
     if (out) {
         out << "\xEF\xBB\xBF";
         for (const auto& entry : list.entries()) {
-            {
-                std::lock_guard guard(progress.lock);
-                if (!progress.running) {
-                    break;
-                }
-                ++progress.index;
+            if (!next_item(progress)) {
+                break;
             }
             out << entry.path << "\r\n";
             ++written;

@@ -436,6 +436,23 @@ Bitmap fit_icon(Bitmap in, const JobRecord& job) {
     return canvas;
 }
 
+int target_depth(const JobRecord& job, int source_depth) {
+    return job.automatic_depth || job.output_depth == 0
+               ? automatic_depth(job.output_extension, source_depth)
+               : job.output_depth;
+}
+
+Bitmap lay_over(Bitmap in, Rgb colour) {
+    if (!in || bpp_of(in) != 32 || FreeImage_GetImageType(in.get()) != FIT_BITMAP) {
+        return in;
+    }
+    RGBQUAD under{};
+    under.rgbRed = colour.r;
+    under.rgbGreen = colour.g;
+    under.rgbBlue = colour.b;
+    return adopt(FreeImage_Composite(in.get(), FALSE, &under, nullptr));
+}
+
 Bitmap convert_depth(Bitmap in, JobRecord& job) {
     if (!in) {
         return in;
@@ -519,7 +536,11 @@ SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job,
     }
     announce_temporary_file(job.temporary_path);
     platform::OutputFile file;
+    const auto device_full = [&](int error) {
+        job.out_of_space = job.out_of_space || error == ENOSPC || error == EDQUOT;
+    };
     if (!file.create(job.temporary_path)) {
+        device_full(file.error());
         return failed(SaveResult::Failed,
                       "cannot create " + job.temporary_path + ": " + std::strerror(file.error()));
     }
@@ -534,6 +555,7 @@ SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job,
     if (file.error() != 0) {
         result = result == SaveResult::Abort ? result : SaveResult::Failed;
         why = "cannot write " + job.temporary_path + ": " + std::strerror(file.error());
+        device_full(file.error());
     } else if (result != SaveResult::Saved) {
         why = "the " + std::string(format->extension) + " writer failed";
     } else if (job.defer_outputs) {

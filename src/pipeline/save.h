@@ -30,6 +30,7 @@
 
 #include "pipeline/bitmap.h"
 #include "records/records.h"
+#include "settings/colour.h"
 #include "settings/settings.h"
 
 namespace pixlane {
@@ -55,6 +56,13 @@ Bitmap fit_icon(Bitmap in, const JobRecord& job);
 //   other           no bitmap (the save then fails)
 // A bitmap already in the target form is returned as it is.
 Bitmap convert_depth(Bitmap in, JobRecord& job);
+
+// The depth convert_depth will give a frame loaded at `source_depth`.
+int target_depth(const JobRecord& job, int source_depth);
+
+// A 32-bit bitmap laid over an opaque `colour` (24 bits), for outputs that
+// cannot keep its alpha; any other bitmap as it is.
+Bitmap lay_over(Bitmap in, Rgb colour);
 
 enum class SaveResult {
     Saved,

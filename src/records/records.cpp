@@ -45,11 +45,12 @@ void reset_progress_record(ProgressRecord& p) {
     p.total = 0;
     p.running = true;
     p.paused = false;
+    p.out_of_space = false;
 }
 
 ProgressSnapshot ProgressRecord::snapshot() const {
     std::lock_guard guard(lock);
-    return {index, current_input, last_duration, count, total, running};
+    return {index, current_input, last_duration, count, total, running, out_of_space};
 }
 
 void ProgressRecord::request_stop() {
@@ -59,6 +60,14 @@ void ProgressRecord::request_stop() {
         paused = false;
     }
     m_resumed.notify_all();
+}
+
+void ProgressRecord::stop_out_of_space() {
+    {
+        std::lock_guard guard(lock);
+        out_of_space = true;
+    }
+    request_stop();
 }
 
 void ProgressRecord::pause() {

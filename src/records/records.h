@@ -32,11 +32,14 @@ struct JobRecord {
     std::string debug_word;          // "DEBUG" turns on per-file lines in console mode
     std::int32_t width = 0;          // %width% after rotation, resize and icon limit
     std::int32_t height = 0;         // %height%
+    std::int32_t frame_number = 0;   // %frame%: 1-based frame of the animation being saved
+    std::int32_t frame_total = 0;    // %frames%: frames of the animation
     std::string program_folder;      // ends with "/"
     std::string list_name;           // file name of the input list
     std::string input_folder;        // input argument, then the input folder or empty
     std::string input_type;          // input extension selecting the listing
     std::string failure_reason;      // why the last file failed, when the job knows
+    bool out_of_space = false;       // the last file failed because its output device is full
     std::uint32_t frame_pick = 0;    // draws the RANDOM frame of this file; 0: a fresh draw
     // Frames saved but left under their temporary names, for a caller that
     // renames them itself (in list order, when files convert side by side).
@@ -68,6 +71,7 @@ struct ProgressSnapshot {
     std::int32_t count = 0;
     std::int32_t total = 0;
     bool running = true;
+    bool out_of_space = false;
 };
 
 // What a worker reports to the thread that waits for it. Read and written
@@ -81,11 +85,14 @@ struct ProgressRecord {
     std::int32_t total = 0;          // entries the worker walks; 0 while unknown
     bool running = true;             // cleared to stop the worker between files
     bool paused = false;             // the worker waits before its next file while set
+    bool out_of_space = false;       // the worker stopped because the output device is full
 
     // Every field, read at once under the lock.
     ProgressSnapshot snapshot() const;
     // Clears `running` (and any pause): the worker stops before its next file.
     void request_stop();
+    // request_stop() because the output device is full (out_of_space set).
+    void stop_out_of_space();
     // Holds the worker before its next file until resume() or request_stop().
     void pause();
     void resume();
@@ -97,8 +104,8 @@ private:
     std::condition_variable m_resumed;
 };
 
-// Index 0, current input empty, count 0, total 0, running on, not paused;
-// last duration kept.
+// Index 0, current input empty, count 0, total 0, running on, not paused,
+// not out of space; last duration kept.
 void reset_progress_record(ProgressRecord& p);
 
 } // namespace pixlane

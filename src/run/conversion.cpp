@@ -67,6 +67,10 @@ int conversion_worker(const Settings& s, JobRecord& job, ProgressRecord& progres
             if (hooks.file_failed) {
                 hooks.file_failed(job.input_path, reason);
             }
+            if (job.out_of_space) {
+                progress.stop_out_of_space(); // every later file would fail the same way
+                break;
+            }
         }
     }
     {

@@ -78,8 +78,10 @@ std::string with_frame_number(const std::string& path, const std::string& extens
 
 bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
     job.failure_reason.clear();
+    job.out_of_space = false;
     GifAnimation gif;
     if (!gif.open(job.input_path)) {
+        job.failure_reason = gif.error();
         return false;
     }
     const int count = gif.frame_count();
@@ -98,7 +100,15 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
     for (int index = range.first; index <= range.last; ++index) {
         // The last frame needed is the canvas itself, handed over uncopied.
         Bitmap b = index == range.last ? gif.take_frame(index) : gif.frame(index);
+        job.frame_number = index + 1; // %frame% and %frames%, also in the watermark text
+        job.frame_total = count;
         job.source_depth = bpp_of(b);
+        if (target_depth(job, bpp_of(b)) != 32) {
+            // The output keeps no alpha: transparent areas show the chosen
+            // background, not the colour their pixels happen to hold. Done
+            // first, so rotation and the decorations work on what is seen.
+            b = lay_over(std::move(b), parse_colour(s.transparency_background));
+        }
         if (width_of(b) == 0 || height_of(b) == 0) {
             continue; // a page that could not be decoded
         }
@@ -147,7 +157,7 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
             }
         }
         job.output_path = output_path(s, job);
-        if (numbered) {
+        if (numbered && !mask_numbers_frames(s)) {
             job.output_path = with_frame_number(job.output_path, job.output_extension, index + 1);
         }
         std::string why;
@@ -156,9 +166,15 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
         case SaveResult::Failed:
             failed = true;
             job.failure_reason = why;
+            if (job.out_of_space) {
+                return false; // every later frame would fail the same way
+            }
             break;
         case SaveResult::Abort: job.failure_reason = why; return false;
         }
+    }
+    if (!saved && job.failure_reason.empty()) {
+        job.failure_reason = "no frame could be decoded";
     }
     return saved && !failed;
 }

@@ -251,7 +251,13 @@ int ParallelConversion::run(JobRecord& job, ProgressRecord& progress, const Inpu
             }
         }
         last_commit = now;
+        const bool device_full = !ok && task->job.out_of_space;
         tasks.erase(next);
+        if (device_full) {
+            // As one worker would: nothing after this file is committed.
+            progress.stop_out_of_space();
+            break;
+        }
     }
     // What is left after a stop was never committed: its frames go.
     for (auto& entry : tasks) {

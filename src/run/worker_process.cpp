@@ -113,7 +113,8 @@ wire::Message job_answer(bool ok, const JobRecord& j) {
     wire::Message m = {ok ? "ok" : "failed",        j.output_path,
                        j.temporary_path,            std::to_string(j.width),
                        std::to_string(j.height),    std::to_string(j.source_depth),
-                       std::to_string(j.output_depth), j.failure_reason};
+                       std::to_string(j.output_depth), j.failure_reason,
+                       j.out_of_space ? "1" : "0"};
     for (const auto& p : j.pending_outputs) {
         m.push_back(p.temporary_path);
         m.push_back(p.output_path);
@@ -122,7 +123,7 @@ wire::Message job_answer(bool ok, const JobRecord& j) {
 }
 
 void read_job_answer(const wire::Message& m, JobRecord& j) {
-    if (m.size() < 8 || m.size() % 2 != 0) {
+    if (m.size() < 9 || m.size() % 2 != 1) {
         return;
     }
     j.output_path = m[1];
@@ -132,8 +133,9 @@ void read_job_answer(const wire::Message& m, JobRecord& j) {
     j.source_depth = to_int(m[5]);
     j.output_depth = to_int(m[6]);
     j.failure_reason = m[7];
+    j.out_of_space = m[8] == "1";
     j.pending_outputs.clear();
-    for (std::size_t i = 8; i + 1 < m.size(); i += 2) {
+    for (std::size_t i = 9; i + 1 < m.size(); i += 2) {
         j.pending_outputs.push_back({m[i], m[i + 1]});
     }
 }
@@ -280,6 +282,7 @@ void WorkerSupervisor::abort() {
 
 bool WorkerSupervisor::convert(JobRecord& job, std::string& reason) {
     reason.clear();
+    job.out_of_space = false;
     // A child that ended while idle (killed from outside) is replaced before
     // it is handed a file; that file never reached it.
     if (m_child && m_child->process.has_ended()) {

@@ -1,8 +1,9 @@
 // The one table of settings. Each row declares a setting once: its config.ini
 // group and key, its type, the field of the record, how config.ini persists
 // it, its command-line option with value class, keyword table and the field
-// the option also sets. Defaults, config.ini, the option table, profiles and
-// the debug listing all walk this table.
+// the option also sets, and how the Preferences dialog edits it. Defaults,
+// config.ini, the option table, profiles, the debug listing and the
+// Preferences pages all walk this table.
 #pragma once
 
 #include <cstdint>
@@ -74,6 +75,55 @@ enum class Check : std::uint8_t {
     WatermarkImage, // after this row: the watermark image file must have a size above 0
 };
 
+// How the Preferences dialog edits a row. Rows of the groups that are its
+// pages (General, Interface, Input, Output, Transform, Adjustment, Frame,
+// Watermark, Advanced) get a control; Auto picks it from the row itself.
+enum class Control : std::uint8_t {
+    Auto,         // flag: Check; choice: List; int: Depth with a FormatDepth check,
+                  // Slider with a Range check, else Number; float: Number; text: Text;
+                  // colour: Colour; colour list: None; date: Date
+    None,         // not edited (derived, or the entries of another row's list)
+    List,         // drop-down list; item k stores k (or the keyword table's values)
+    Check,        // check box; checked stores 1
+    Number,       // digits, with a unit list beside them
+    Text,         // free text, stored trimmed and without tabs and line breaks
+    Slider,       // slider with a spin box, from `min` to `max`
+    Gamma,        // slider in hundredths, the box showing two decimals
+    Colour,       // swatch button and hexadecimal field
+    ColourList,   // colours of the row named by `items`, with a browse button
+    FontList,     // fonts of the row named by `items`, with a browse button
+    ImagePath,    // text with a browse button for an image file
+    Date,         // date and time
+    Depth,        // "Auto" and the allowed depths of the row's format
+    Unit,         // the unit list beside the row before this one
+    Language,     // the one language; stores "en"
+    Theme,        // theme packages; stores the package name
+    InputFormat,  // the input extension list; stores the extension
+    OutputFormat, // the output extension list; stores the extension
+};
+
+// Holds while the value v of `field` has bit v set in `values`.
+struct When {
+    FieldRef field;
+    std::uint32_t values;
+};
+template <class... V> constexpr std::uint32_t bits(V... v) { return ((1u << v) | ...); }
+
+struct PrefsRow {
+    Control control = Control::Auto;
+    std::string_view label = {}; // Preferences key of the label; empty: the setting's key
+    // List: comma-separated Preferences keys of the items, storing 0, 1, ...;
+    // empty: one item per value of the keyword table. Colour and font lists:
+    // the key of the row (same group) whose entries they offer.
+    std::string_view items = {};
+    std::string_view unit = {}; // Preferences key of a number's one unit
+    std::int32_t min = 0;       // slider range; none given: the Range check's
+    std::int32_t max = 0;
+    std::optional<When> panel = {};        // in the sub-panel shown while this holds
+    std::optional<When> shown_when = {};   // the row itself
+    std::optional<When> enabled_when = {}; // the row's controls
+};
+
 struct SettingKey {
     std::string_view group;
     std::string_view key;
@@ -95,8 +145,11 @@ struct SettingKey {
     std::optional<ListedWhen> listed_when = {};
     std::string_view listing_join = {}; // the next row's value follows on this line after it
     Check check = Check::None;
+    // The documented range: checked by the run with Check::Range, otherwise
+    // only warned about when an option gives a value outside it.
     double range_min = 0;
     double range_max = 0;
+    PrefsRow prefs = {}; // the Preferences dialog
 };
 
 // Every setting, grouped as config.ini writes them.

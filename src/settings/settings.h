@@ -189,6 +189,8 @@ struct Settings {
     std::int32_t max_output_mb = 2048;
     // Worker processes converting side by side; 0: one per online processor.
     std::int32_t jobs = 0;
+    // What transparent areas show in outputs that cannot keep alpha.
+    std::string transparency_background = "FFFFFF";
 
     // [File]
     std::string txt_fields = "username,password,firstname,lastname,title,sex,notes";

@@ -20,6 +20,7 @@
 #include "platform/platform.h"
 #include "ui/images_ui.h"
 #include "ui/message_boxes_ui.h"
+#include "ui/preferences_ui.h"
 #include "ui/progress_dialog_ui.h"
 
 namespace pixlane {
@@ -102,7 +103,8 @@ class FileDrop final : public wxFileDropTarget {
         for (const auto& name : names) {
             paths.push_back(utf8(name));
         }
-        m_window.drop_files(paths);
+        // Imported once the drop has ended: a folder opens a modal dialog.
+        m_window.CallAfter([&window = m_window, paths] { window.drop_files(paths); });
         return true;
     }
 
@@ -395,16 +397,21 @@ void MainWindow::apply_interface_changes(int format_position) {
     }
 }
 
+// Between two added files the window repaints and takes input (a long
+// selection never freezes it); handlers of user input stay queued.
+void MainWindow::let_events_through() {
+    if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) {
+        loop->YieldFor(wxEVT_CATEGORY_UI);
+    }
+}
+
 void MainWindow::drop_files(const std::vector<std::string>& paths) {
+    // A dropped folder is imported as Add Input Folder imports one: with the
+    // progress dialog, which can break it.
     const auto import_folder = [this](const std::string& folder) {
-        scan_folder(m_app.input_list, folder, folder);
+        run_list_work(ListWork::FolderImport, folder_bar_maximum(folder));
     };
-    const auto between = [] {
-        if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) {
-            loop->YieldFor(wxEVT_CATEGORY_UI);
-        }
-    };
-    handle_drop(paths, m_app.job, m_app.input_list, import_folder, between);
+    handle_drop(paths, m_app.job, m_app.input_list, import_folder, let_events_through);
     request_layout();
 }
 
@@ -461,10 +468,10 @@ void MainWindow::on_command(wxCommandEvent& event) {
     case kCmdSelectAll: command_select_all(); break;
     case kCmdConvert: start_conversion_run(); break;
     case kCmdCustomConverter: not_available("Custom Converter"); break;
-    case kCmdPreferences: not_available("Preferences"); break;
+    case kCmdPreferences: open_preferences(); break;
     case kCmdOutFormat:
-        preferences_start_page = 3;
-        not_available("Preferences");
+        preferences_start_page = kOutputPage;
+        open_preferences();
         break;
     case kCmdHelp: not_available("Manual"); break;
     case kCmdEmail: not_available("Send Feedback"); break;
@@ -573,7 +580,10 @@ void MainWindow::open_input_chooser() {
 }
 
 void MainWindow::add_input_files() {
-    wxFileDialog dialog(this, wx(text("Dialog", "Select Input Files")), wx(m_app.job.input_folder),
+    const std::string start = m_app.job.input_path.empty()
+                                  ? m_app.job.input_folder
+                                  : platform::folder_of(m_app.job.input_path);
+    wxFileDialog dialog(this, wx(text("Dialog", "Select Input Files")), wx(start),
                         wxString(), wx(open_file_filter(m_app.language)),
                         wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) {
@@ -584,6 +594,7 @@ void MainWindow::add_input_files() {
     m_app.job.input_folder = platform::with_separator(utf8(dialog.GetDirectory()));
     for (const auto& path : chosen) {
         m_app.input_list.add(utf8(path), m_app.job.input_folder);
+        let_events_through();
     }
     // The next list dialog does not start among the entries just added.
     m_app.job.input_path.clear();
@@ -708,5 +719,11 @@ void MainWindow::export_list() {
     m_app.job.input_path = name;
     run_list_work(ListWork::Export, m_list->GetItemCount());
 }
+
+} // namespace pixlane
+
+namespace pixlane {
+
+void MainWindow::open_preferences() { PreferencesDialog::open(*this, m_app, m_images); }
 
 } // namespace pixlane

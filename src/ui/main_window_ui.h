@@ -74,8 +74,11 @@ class MainWindow final : public wxFrame {
     // request asks for, selects the output format at `format_position`
     // and refreshes the folder field when its size no longer matches.
     void apply_interface_changes(int format_position);
+    // Opens the Preferences dialog on `preferences_start_page`.
+    void open_preferences();
     // Paths dropped from a file manager.
     void drop_files(const std::vector<std::string>& paths);
+    static void let_events_through();
     // Runs the folder import (the job's input folder), the list import (its
     // input path) or the export (to its input path) in the progress dialog,
     // the bar going to `maximum`.

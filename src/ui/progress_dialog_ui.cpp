@@ -66,11 +66,17 @@ void ConversionDialog::poll() {
         m_model->update(last);
         m_run.reset();
         m_timer.Stop();
+        if (last.out_of_space) {
+            m_model->cancel(); // the run stopped itself after that file
+        }
         m_model->finish(last.count);
         render();
         m_status(m_model->view().status);
         m_ok->Enable();
         m_ok->SetFocus();
+        if (last.out_of_space) {
+            WxMessageBoxes(m_app.language, this).show_warning("No space left on the output device");
+        }
         return;
     }
     if (m_model->update(m_app.progress.snapshot())) {

@@ -2,8 +2,10 @@
 // touch ASCII letters only, as keys, options and keywords are ASCII.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pixlane {
 
@@ -75,6 +77,27 @@ inline std::size_t ifind(std::string_view hay, std::string_view needle, std::siz
         }
     }
     return std::string_view::npos;
+}
+
+// The number of single-character insertions, deletions and substitutions
+// that turn `a` into `b` (ASCII case counts).
+inline std::size_t edit_distance(std::string_view a, std::string_view b) {
+    std::string_view::size_type n = b.size();
+    std::vector<std::size_t> row(n + 1, 0);
+    for (std::size_t j = 0; j <= n; ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= n; ++j) {
+            const std::size_t above = row[j];
+            const std::size_t replace = diagonal + (a[i - 1] == b[j - 1] ? 0 : 1);
+            row[j] = std::min({replace, above + 1, row[j - 1] + 1});
+            diagonal = above;
+        }
+    }
+    return row[n];
 }
 
 } // namespace pixlane

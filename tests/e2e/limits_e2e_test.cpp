@@ -74,5 +74,56 @@ TEST(LimitsE2eTest, AmplifyingFilesFailWithTheLimitNamedAndWriteNothing) {
     }
 }
 
+// Five 150×150 stills (about 90 KB of 32-bit bmp each) into a 256 KiB
+// file system: the third fills it (with two workers, files in flight share
+// the space, so fewer may fit). The batch stops there with one line, keeps
+// the files before it and the earlier output of that name, and leaves no
+// temporary file.
+TEST(LimitsE2eTest, AFullOutputDeviceStopsTheBatch) {
+    TempDir in, out;
+    const std::vector<std::string> names = {"a", "b", "c", "d", "e"};
+    for (const auto& name : names) {
+        GifSpec g;
+        g.width = g.height = 150;
+        g.global_palette = test_palette(4);
+        g.frames.push_back(solid_frame(0, 0, 150, 150, 1));
+        write_file(in / (name + ".gif"), encode_gif(g));
+    }
+    for (const auto& [jobs, fitting] : {std::pair{"--jobs=1", 2}, std::pair{"--jobs=2", 0}}) {
+        const auto failures = in_small_tmpfs(out.path(), 256, [&, jobs = jobs, fitting = fitting] {
+            write_file(out / "c.bmp", "earlier output");
+            const auto r = run_pixlane({"-i", in.path(), "-o", out.path(), "-c", "bmp", jobs});
+            std::string listed;
+            int converted = 0;
+            for (const auto& e : platform::list_folder(out.path())) {
+                listed += e.name + " ";
+                converted += e.name != "c.bmp" ? 1 : 0;
+            }
+            std::string expected_files;
+            for (int i = 0; i < converted; ++i) {
+                expected_files += names[static_cast<std::size_t>(i)] + ".bmp ";
+            }
+            expected_files += "c.bmp ";
+            std::string failures;
+            if (r.status != 2 || (fitting > 0 && converted != fitting) || listed != expected_files ||
+                read_file(out / "c.bmp") != "earlier output" ||
+                r.out.find("Error: no space left on the output device\nConversion stopped\n") ==
+                    std::string::npos ||
+                (converted > 0 && r.out.find("Files converted: " + std::to_string(converted) +
+                                             " of 5") == std::string::npos) ||
+                r.err.find(": No space left on device") == std::string::npos ||
+                r.err.find("e.gif") != std::string::npos) {
+                failures = "status " + std::to_string(r.status) + ", files " + listed + ", out " +
+                           r.out + ", err " + r.err;
+            }
+            return failures;
+        });
+        if (!failures) {
+            GTEST_SKIP() << "no small tmpfs can be mounted here (needs root or user namespaces)";
+        }
+        EXPECT_EQ(*failures, "") << jobs;
+    }
+}
+
 } // namespace
 } // namespace pixlane::test

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -148,6 +150,62 @@ RunResult run_pixlane(const std::vector<std::string>& args, const std::string& c
     env.try_emplace("DISPLAY", "");
     env.try_emplace("WAYLAND_DISPLAY", "");
     return run(pixlane_exe(), args, env, cwd, during);
+}
+
+std::optional<std::string> in_small_tmpfs(const std::string& folder, int kib,
+                                          const std::function<std::string()>& body) {
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        return "no pipe";
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        const uid_t uid = ::geteuid();
+        const gid_t gid = ::getegid();
+        bool mounted = false;
+        if (::unshare(uid == 0 ? CLONE_NEWNS : CLONE_NEWUSER | CLONE_NEWNS) == 0) {
+            if (uid != 0) { // be root of the new user namespace, as ourselves outside
+                write_file("/proc/self/setgroups", "deny");
+                write_file("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1");
+                write_file("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1");
+            }
+            const std::string size = "size=" + std::to_string(kib) + "k";
+            mounted = ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                      ::mount("tmpfs", folder.c_str(), "tmpfs", 0, size.c_str()) == 0;
+        }
+        const std::string text = mounted ? body() : std::string("\x01");
+        [[maybe_unused]] auto n = ::write(fds[1], text.data(), text.size());
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return text + " (the child died)";
+    }
+    if (text == "\x01") {
+        return std::nullopt;
+    }
+    return text;
+}
+
+// Fills the file system holding `folder` to its last block.
+void fill_file_system(const std::string& folder) {
+    const int fd = ::open((folder + "/filler").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    if (fd < 0) {
+        return;
+    }
+    const std::string block(std::size_t{1} << 16, 'f');
+    while (::write(fd, block.data(), block.size()) > 0) {
+    }
+    ::close(fd);
 }
 
 } // namespace pixlane::test

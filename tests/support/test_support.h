@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,5 +66,16 @@ bool write_sparse_file(const std::string& path, const std::string& head, std::in
 // false is returned, so a failing test never hangs.
 bool returns_promptly_on_fifo(const std::string& fifo, const std::function<void()>& read,
                               int seconds = 5);
+
+// Runs `body` in a child process that has a tmpfs of `kib` KiB of its own
+// mounted at `folder` (a private mount namespace: nothing outlives the
+// child; programs it runs see the same). The body's text comes back (empty:
+// all went well); nullopt when this system lets no such file system be
+// mounted.
+std::optional<std::string> in_small_tmpfs(const std::string& folder, int kib,
+                                          const std::function<std::string()>& body);
+
+// Fills the file system holding `folder` to its last block (a file "filler").
+void fill_file_system(const std::string& folder);
 
 } // namespace pixlane::test

@@ -139,6 +139,31 @@ TEST(OptionTableTest, TextValuesLoseQuotesAndJoinArguments) {
     EXPECT_FALSE(p.result.quiet);
 }
 
+TEST(OptionTableTest, WarningsForWhatTheRunWouldMisread) {
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> warnings;
+    };
+    const Case cases[] = {
+        {{"-i", "a.gif", "--widht=5", "-q", "--strict"},
+         {"unknown option --widht (did you mean --width?)"}},
+        {{"--Verbose"}, {"unknown option --verbose"}},
+        {{"--threshold=999", "--threshold=255", "--threshold=-1"},
+         {"--threshold: 999 is outside 0 to 255", "--threshold: -1 is outside 0 to 255"}},
+        {{"--png-compression=zlib9", "--png-compression=99"},
+         {"--png-compression: unknown value 99; expected none, rle, zip, piz, pxr24, b44, zlib1, "
+          "zlib6, zlib9, ccittfax3, ccittfax4, packbits, deflate, adobedeflate, lzw, jpeg, logluv"}},
+        // Range-checked options fail in the run instead; one-shot commands
+        // out of first place, stray words and flags pass quietly.
+        {{"--jpg-quality=500", "-v", "--help", "stray", "--flip-horizontal"}, {}},
+    };
+    for (const auto& c : cases) {
+        const auto p = parse(c.args);
+        EXPECT_EQ(p.result.warnings, c.warnings) << c.args.front();
+    }
+    EXPECT_TRUE(parse({"-q", "--strict"}).result.strict);
+}
+
 TEST(OptionTableTest, EveryOptionOfTheSettingsTableIsReachable) {
     int options = 0;
     for (const auto& row : setting_keys()) {
@@ -150,7 +175,7 @@ TEST(OptionTableTest, EveryOptionOfTheSettingsTableIsReachable) {
         const std::string arg = std::string(row.option) + "=1";
         EXPECT_TRUE(parse({arg}).result.error.empty()) << arg;
     }
-    EXPECT_EQ(options, 109);
+    EXPECT_EQ(options, 110);
 }
 
 class ProfileTest : public ::testing::Test {

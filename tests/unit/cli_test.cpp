@@ -78,7 +78,7 @@ Run run_front_end(Session& app, std::vector<std::string> args, int batch_status 
     app.args = std::move(args);
     app.program_name = "pixlane.exe";
     std::FILE* out = std::tmpfile();
-    ConsoleIo io{out, [&](const std::string&) { ++r.titles; }, [&] { ++r.key_waits; }};
+    ConsoleIo io{out, [&](const std::string&) { ++r.titles; }, [&] { ++r.key_waits; }, out};
     const BatchRunner batch = [&](Session&, bool quiet) {
         ++r.batch_calls;
         r.batch_quiet = quiet;
@@ -103,6 +103,16 @@ Run run_front_end(std::vector<std::string> args, int batch_status = 0) {
 
 constexpr const char* kBanner = "Pixlane 2.8\nCopyright (c) 2026 Tarnwell\n"
                                 "https://www.tarnwell.example/pixlane\n \n";
+
+TEST(CommandLineWarningTest, BeforeTheBannerAndStrictStops) {
+    const auto warned = run_front_end({"-i", "a.gif", "--widht=5"});
+    EXPECT_EQ(warned.out, std::string("Warning: unknown option --widht (did you mean --width?)\n") +
+                              kBanner + "<batch>\n");
+    const auto strict = run_front_end({"-i", "a.gif", "--strict", "--widht=5"});
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_EQ(strict.out, "Error: unknown option --widht (did you mean --width?)\n");
+    EXPECT_EQ(strict.batch_calls, 0);
+}
 
 TEST(ArgumentTest, KeysAndValues) {
     struct Case {

@@ -6,6 +6,7 @@
 #include <FreeImage.h>
 
 #include <cstring>
+#include <map>
 #include <random>
 
 #include "pipeline/gif_load.h"
@@ -320,6 +321,14 @@ int count_pixels(const Bitmap& b, std::uint32_t colour) {
 }
 
 TEST(GifLoadTest, MalformedInputsAreClippedOrRefused) {
+    // Every refusal says why; the reasons a user meets most, exactly.
+    const std::map<std::string, std::string> reasons = {
+        {"not a GIF", "not a GIF file"},
+        {"empty file", "not a GIF file"},
+        {"truncated inside the frame data", "truncated GIF file"},
+        {"LZW code size 12", "an LZW code size of 12 (2 to 8 are valid)"},
+        {"16385x1 screen", "a screen of 16385\u00D71 is empty or larger than the loader takes"},
+    };
     for (const auto& row : malformed_inputs()) {
         GifAnimation gif;
         const bool opened = gif.open_bytes(row.bytes);
@@ -327,6 +336,10 @@ TEST(GifLoadTest, MalformedInputsAreClippedOrRefused) {
         EXPECT_EQ(gif.frame_count(), row.frames) << row.name;
         if (!opened) {
             EXPECT_FALSE(gif.frame(0)) << row.name;
+            EXPECT_FALSE(gif.error().empty()) << row.name;
+            if (const auto it = reasons.find(row.name); it != reasons.end()) {
+                EXPECT_EQ(gif.error(), it->second) << row.name;
+            }
             continue;
         }
         Bitmap last = gif.frame(row.frames - 1);

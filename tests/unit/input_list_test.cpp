@@ -3,7 +3,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "pipeline/input_list.h"
 #include "platform/platform.h"
@@ -88,6 +90,28 @@ TEST(InputListTest, FolderWorkerScansTheTreeInNameOrder) {
     InputList none;
     folder_worker(none, job, stopped);
     EXPECT_EQ(none.size(), 0u);
+}
+
+// A break question pauses the import between items; a stop given while it is
+// asked keeps what was added. (The first entry pauses the record itself.)
+TEST(InputListTest, APausedImportWaitsAndAStopKeepsTheEntriesAdded) {
+    TempDir dir;
+    for (const char* name : {"a.gif", "b.gif", "c.gif"}) {
+        write_file(dir / name, "GIF");
+    }
+    InputList list;
+    JobRecord job;
+    job.input_folder = dir.path();
+    ProgressRecord progress;
+    list.on_added = [&](const InputEntry&) { progress.pause(); };
+    std::thread worker([&] { folder_worker(list, job, progress); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(progress.snapshot().index, 1); // held before the second entry
+    progress.request_stop();
+    worker.join();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list.entries()[0].path, dir / "a.gif");
+    EXPECT_EQ(progress.count, 1);
 }
 
 TEST(InputListTest, FolderScanEntersEachFolderOnceAndNeverLeavesTheTree) {

@@ -165,6 +165,44 @@ TEST(JobTest, RandomModeWritesOneFrame) {
     EXPECT_TRUE(c == kColours[0] || c == kColours[1] || c == kColours[2]) << c;
 }
 
+TEST(JobTest, FrameTokensNameEachFrameInSortingOrder) {
+    Batch all(coloured_frames(12));
+    all.settings.filename_mask = "%filename%-%FRAME%-of-%frames%.%ext%";
+    EXPECT_TRUE(run_job(all.settings, all.job));
+    const auto names = all.written();
+    ASSERT_EQ(names.size(), 12u);
+    EXPECT_EQ(names.front(), "anim-01-of-12.png"); // no "[k]": the mask numbers the frames
+    EXPECT_EQ(names.back(), "anim-12-of-12.png");
+    Batch middle(coloured_frames(3));
+    middle.settings.filename_mask = all.settings.filename_mask;
+    middle.settings.gif_frame_loading = kFramesMiddle;
+    EXPECT_TRUE(run_job(middle.settings, middle.job));
+    EXPECT_EQ(middle.written(), std::vector<std::string>{"anim-2-of-3.png"});
+}
+
+TEST(JobTest, TransparentAreasShowTheBackgroundOnlyWhereAlphaIsLost) {
+    GifSpec g;
+    g.width = 6;
+    g.height = 4;
+    g.global_palette = {kColours[0], kColours[1]};
+    g.frames.push_back(solid_frame(0, 0, 6, 4, 0));
+    g.frames[0].transparent = 0; // all transparent; its pixels hold red
+    struct Case {
+        int depth;
+        const char* background;
+        long seen;
+    };
+    const Case cases[] = {{24, "FFFFFF", 0xFFFFFF}, {24, "000080", 0x000080}, {0, "000080", 0xFF0000}};
+    for (const auto& c : cases) {
+        Batch batch(encode_gif(g));
+        batch.settings.png_bpp = c.depth;
+        batch.settings.transparency_background = c.background;
+        set_batch_output(batch.job, "png", batch.settings);
+        EXPECT_TRUE(run_job(batch.settings, batch.job)) << c.background;
+        EXPECT_EQ(batch.colour("anim.png"), c.seen) << c.depth << " " << c.background;
+    }
+}
+
 TEST(JobTest, SingleFrameHasNoSuffix) {
     Batch batch(coloured_frames(1));
     EXPECT_TRUE(run_job(batch.settings, batch.job));

@@ -809,74 +809,16 @@ INSTANTIATE_TEST_SUITE_P(Routes, SaveOnAFullDisk, testing::ValuesIn(full_disk_ca
                              return info.param.ext + (info.param.color_table ? "_exact" : "");
                          });
 
-// Runs `body` in a child process that has a tmpfs of `kib` KiB of its own
-// mounted at `folder` (a private mount namespace: nothing outlives the
-// child). The body's text comes back (empty: all went well); nullopt when
-// this system lets no such file system be mounted.
-std::optional<std::string> in_small_tmpfs(const std::string& folder, int kib,
-                                          const std::function<std::string()>& body) {
-    int fds[2];
-    if (::pipe(fds) != 0) {
-        return "no pipe";
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        const uid_t uid = ::geteuid();
-        const gid_t gid = ::getegid();
-        bool mounted = false;
-        if (::unshare(uid == 0 ? CLONE_NEWNS : CLONE_NEWUSER | CLONE_NEWNS) == 0) {
-            if (uid != 0) { // be root of the new user namespace, as ourselves outside
-                test::write_file("/proc/self/setgroups", "deny");
-                test::write_file("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1");
-                test::write_file("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1");
-            }
-            const std::string size = "size=" + std::to_string(kib) + "k";
-            mounted = ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-                      ::mount("tmpfs", folder.c_str(), "tmpfs", 0, size.c_str()) == 0;
-        }
-        const std::string text = mounted ? body() : std::string("\x01");
-        [[maybe_unused]] auto n = ::write(fds[1], text.data(), text.size());
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    std::string text;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        return text + " (the child died)";
-    }
-    if (text == "\x01") {
-        return std::nullopt;
-    }
-    return text;
-}
-
-// Fills the file system holding `folder` to its last block.
-void fill(const std::string& folder) {
-    platform::OutputFile filler;
-    const std::string block(std::size_t{1} << 16, 'f');
-    if (filler.create(folder + "filler")) {
-        while (filler.write(block.data(), block.size())) {
-        }
-    }
-}
-
 TEST(SaveOnAFullDisk, ARealFullFileSystemOnEveryRoute) {
     TempDir dir;
-    const auto failures = in_small_tmpfs(dir.path(), 256, [&] {
+    const auto failures = test::in_small_tmpfs(dir.path(), 256, [&] {
         std::string failures;
         for (const RouteCase& r : kRoutes) {
             Settings s;
             s.bmp_color_table = r.color_table;
             const std::string path = dir / ("out." + std::string(r.ext));
             test::write_file(path, "earlier output");
-            fill(dir.path());
+            test::fill_file_system(dir.path());
             JobRecord job = job_for(r.ext, s, path, r.depth);
             if (run_save(make_picture(200, 200), job, s) != SaveResult::Failed) {
                 failures += std::string(r.ext) + ": saved on a full disk; ";

@@ -373,6 +373,27 @@ TEST_F(ConversionRunTest, AFolderImportAndAnExportReportTheirCounts) {
     EXPECT_FALSE(test::read_file(dir / "list.txt").empty());
 }
 
+TEST_F(ConversionRunTest, ABrokenFolderImportKeepsTheEntriesAdded) {
+    MainWindow& window = open(0, 0, 600, 400);
+    test::TempDir dir;
+    platform::make_folder(dir / "in");
+    for (int i = 0; i < 3000; ++i) {
+        test::write_file(dir / ("in/" + std::to_string(10000 + i) + ".gif"), "GIF89a....");
+    }
+    m_app.job.input_folder = dir / "in/";
+    // Yes to the break question at the dialog's first chance.
+    window.CallAfter([&window] {
+        if (ListWorkDialog* dialog = window.list_work_dialog()) {
+            dialog->break_work();
+        }
+    });
+    window.run_list_work(ListWork::FolderImport, folder_bar_maximum(dir / "in/"));
+    pump(100);
+    EXPECT_EQ(status(), "Import stopped");
+    EXPECT_LT(m_app.input_list.size(), 3000u);
+    EXPECT_EQ(window.file_list()->GetItemCount(), static_cast<int>(m_app.input_list.size()));
+}
+
 TEST_F(ConversionRunTest, TwoFilesTheFirstFailingEndsOneOfTwo) {
     ::setenv("PIXLANE_IN_PROCESS", "1", 1);
     m_app.settings.output_format = "png";
