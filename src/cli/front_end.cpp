@@ -145,7 +145,8 @@ std::span<const std::string> known_options() {
     static const std::vector<std::string> names = [] {
         std::vector<std::string> v = {"-i", "--input", "-o", "--output", "-c", "--conversion",
                                       "--profile", "-d", "--debug", "-q", "--quiet", "-p",
-                                      "--pause", "--strict", "-h", "-?", "--help", "-v",
+                                      "--pause", "--strict", "-h", "-?", "--help", "--help-all",
+                                      "--help-tokens", "-v",
                                       "--version", "-u", "-t"};
         for (const auto& row : setting_keys()) {
             if (!row.option.empty()) {

@@ -32,6 +32,7 @@ struct FrontEndOption {
 };
 
 const std::vector<FrontEndOption>& front_end_options() {
+    // clang-format off
     static const std::vector<FrontEndOption> options = {
         {{"-h", "-?"}, "--help", "", "Display the short help and exit", false},
         {{}, "--help-all", "", "Display every option with its values and default and exit", false},
@@ -43,10 +44,13 @@ const std::vector<FrontEndOption>& front_end_options() {
         {{"-c"}, "--conversion", "STR", "Set output extension, one of", true},
         {{}, "--profile", "FILE", "Read the settings of a profile file (lines --option=value)",
          false},
+        {{}, "--strict", "", "Make an unknown option or keyword value an error, not a warning",
+         false},
         {{"-q"}, "--quiet", "", "Don't print status messages to stdout", false},
         {{"-d"}, "--debug", "", "Print debug information to stdout", false},
         {{"-p"}, "--pause", "", "Pause at exit", false},
     };
+    // clang-format on
     return options;
 }
 
@@ -148,9 +152,8 @@ std::string value_class(const SettingKey& row, const std::vector<std::string>& w
     case OptionClass::Decimal: text = "decimal"; break;
     case OptionClass::Keyword: return "one of " + join(words, " | ");
     case OptionClass::Text:
-        return row.type == FieldType::Colour
-                   ? "colour, six hexadecimal digits"
-                   : "text (in double quotes it may hold blanks)";
+        return row.type == FieldType::Colour ? "colour, six hexadecimal digits"
+                                             : "text (in double quotes it may hold blanks)";
     case OptionClass::None: break;
     }
     switch (row.check) {
@@ -252,9 +255,8 @@ void add_entry(std::vector<std::string>& lines, const std::string& names, std::s
 }
 
 std::string group_heading(const OptionGroup& group) {
-    return group.is_settings_group
-               ? group.title + " options ([" + group.title + "] in config.ini):"
-               : group.title + " options:";
+    return group.is_settings_group ? group.title + " options ([" + group.title + "] in config.ini):"
+                                   : group.title + " options:";
 }
 
 // Roff text: backslashes and hyphens escaped, characters beyond ASCII as
@@ -309,8 +311,11 @@ std::vector<OptionGroup> option_reference() {
     OptionGroup main{"Main", false, {}};
     std::vector<std::string> extensions(kOutputExtensions.begin(), kOutputExtensions.end());
     for (const auto& option : front_end_options()) {
-        OptionDoc doc{option.short_names, std::string(option.long_name), std::string(option.value),
-                      std::string(option.text), {}};
+        OptionDoc doc{option.short_names,
+                      std::string(option.long_name),
+                      std::string(option.value),
+                      std::string(option.text),
+                      {}};
         if (option.output_extensions) {
             doc.words = extensions;
             doc.text += " " + join(extensions, " | ");
@@ -357,16 +362,19 @@ std::vector<std::string> help_token_lines() {
         add_entry(lines, std::string(token.text), token.meaning);
     }
     lines.push_back(" ");
-    lines.push_back("The default mask is \"%filename%.%ext%\". When every frame of an animation is");
-    lines.push_back("converted (--gif-frame-loading=all), [1], [2], ... go before the extension.");
+    lines.push_back(
+        "The default mask is \"%filename%.%ext%\". When every frame of an animation is");
+    lines.push_back(
+        "converted (--gif-frame-loading=all) and the mask has no %frame%, [1], [2], ...");
+    lines.push_back("go before the extension.");
     return lines;
 }
 
 std::string man_page() {
     const std::string title = title_text();
     std::string out;
-    out += ".\\\" The manual page of pixlane, written by pixlane " +
-           std::string(kManPageArgument) + " from its option table.\n";
+    out += ".\\\" The manual page of pixlane, written by pixlane " + std::string(kManPageArgument) +
+           " from its option table.\n";
     out += ".TH PIXLANE 1 \"\" \"" + title + "\" \"User Commands\"\n";
     out += ".SH NAME\npixlane \\- batch converter of GIF images to 23 image formats\n";
     out += ".SH SYNOPSIS\n.B pixlane\n.RB [ \\-i\n.IR FILE ]\n.RI [ options ]\n";
@@ -402,14 +410,17 @@ std::string man_page() {
     const std::string settings = std::string(kVendorFolder) + "/" + std::string(kProductFolder) +
                                  "/" + std::string(kConfigFileName);
     out += ".SH FILES\n"
-           ".TP\n.I $XDG_CONFIG_HOME/" + roff(settings) + "\n"
+           ".TP\n.I $XDG_CONFIG_HOME/" +
+           roff(settings) +
+           "\n"
            "The settings of the window (else below\n.IR ~/.config ).\n"
            ".TP\n.I <prefix>/share/pixlane/gfx/\n"
            "The theme packages of the window (ZIP archives of theme.cfg and PNG images); a\n"
            ".I gfx/\nfolder beside the executable is used first.\n";
     out += ".SH EXAMPLES\n"
            ".EX\npixlane \\-i photos/ \\-o converted/ \\-c png\n"
-           "pixlane \\-i anim.gif \\-c jpg \\-\\-jpg\\-quality=95 \\-\\-filename\\-mask=%filename%_%n%\n"
+           "pixlane \\-i anim.gif \\-c jpg \\-\\-jpg\\-quality=95 "
+           "\\-\\-filename\\-mask=%filename%_%n%\n"
            ".EE\n";
     return out;
 }
@@ -439,7 +450,8 @@ std::string bash_completion() {
     out += "_pixlane()\n{\n"
            "    local cur=${COMP_WORDS[COMP_CWORD]} prev= opt= value= prefix= words=\n"
            "    (( COMP_CWORD > 0 )) && prev=${COMP_WORDS[COMP_CWORD-1]}\n"
-           "    # \"--name=va\" comes as \"--name\" \"=\" \"va\" while \"=\" breaks words, else whole.\n"
+           "    # \"--name=va\" comes as \"--name\" \"=\" \"va\" while \"=\" breaks words, else "
+           "whole.\n"
            "    if [[ $cur == = ]]; then\n"
            "        opt=$prev\n"
            "    elif [[ $prev == = ]] && (( COMP_CWORD > 1 )); then\n"
@@ -461,7 +473,9 @@ std::string bash_completion() {
     out += "        -i|-I|-o|-O) return 0 ;;\n"
            "    esac\n"
            "    if [[ $cur == -* ]]; then\n"
-           "        COMPREPLY=($(compgen -W " + shell_words(names) + " -- \"${cur,,}\"))\n"
+           "        COMPREPLY=($(compgen -W " +
+           shell_words(names) +
+           " -- \"${cur,,}\"))\n"
            "        if [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} == *= ]]; then\n"
            "            compopt -o nospace 2>/dev/null\n"
            "        fi\n"

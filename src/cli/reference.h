@@ -14,9 +14,9 @@ namespace pixlane::cli {
 // One option as the reference shows it.
 struct OptionDoc {
     std::vector<std::string> short_names; // "-i"; "-h" and "-?"; or none
-    std::string long_name;  // "--input", lower case
-    std::string value;      // "FILE", "NUM", "WORD", "STR", "RRGGBB"; empty: takes no value
-    std::string text;       // what it sets: value class, accepted words, default
+    std::string long_name;                // "--input", lower case
+    std::string value;              // "FILE", "NUM", "WORD", "STR", "RRGGBB"; empty: takes no value
+    std::string text;               // what it sets: value class, accepted words, default
     std::vector<std::string> words; // the accepted values when they are words, lower case
 };
 

@@ -204,6 +204,8 @@ constexpr std::array<std::string_view, kTokenCount> kTokenMeanings = {
     "height of the output image in pixels",
     "random number, new for each converted file, at least five digits",
     "number of the file among those converted, from 1, at least five digits",
+    "number of the frame, from 1, padded with 0 to the width of the frame count",
+    "number of frames of the animation",
 };
 
 } // namespace

@@ -114,7 +114,8 @@ TEST(ReferenceTest, EveryOptionOfTheTableIsInTheHelpTheManualAndTheCompletion) {
     for (const auto& want : expected) {
         ASSERT_TRUE(std::getline(answers, answer)) << want;
         // A name may be the start of longer ones (--rotation, --rotation-type).
-        EXPECT_TRUE(answer == want || (" " + answer + " ").find(" " + want + " ") != std::string::npos)
+        EXPECT_TRUE(answer == want ||
+                    (" " + answer + " ").find(" " + want + " ") != std::string::npos)
             << want << " got " << answer;
     }
 }
