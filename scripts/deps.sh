@@ -10,6 +10,8 @@ PACKAGES=(
   libpng-dev libjpeg-dev libcairo2-dev libpango1.0-dev libfontconfig-dev
   libwxgtk3.2-dev libgtest-dev
   fonts-liberation fonts-dejavu-core xvfb xauth
+  # the package check (ctest label package): cpack's dpkg-shlibdeps, man -l, the desktop entry
+  dpkg-dev man-db groff-base desktop-file-utils
   # scripts/make_images.sh: the public-domain icon library and its SVG renderer
   tango-icon-theme librsvg2-bin
 )

@@ -4,6 +4,7 @@
 #   gfx/handdrawn/<key>_<size>.png   menu and toolbar icons at 16, 24, 32, 48, 64
 #   gfx/handdrawn/button_<key>.png   button images (Convert 64, InFiles and InFolder 48)
 #   gfx/about_banner.png             the About banner, 360 x 40
+#   gfx/icon/pixlane_<size>.png      the program icon of the desktop entry
 # 16, 24 and 32 pixels are Tango's hand-tuned bitmaps; 48 and 64 are drawn
 # from its SVG sources with rsvg-convert (package librsvg2-bin).
 set -euo pipefail
@@ -45,4 +46,8 @@ for triple in "${buttons[@]}"; do
   rsvg-convert -w "$size" -h "$size" "$(svg_of "$name")" -o "$out/button_${key}.png"
 done
 rsvg-convert -w 360 -h 40 "$here/gfx/about_banner.svg" -o "$here/gfx/about_banner.png"
-echo "make_images.sh: $(ls "$out"/*.png | wc -l) theme images and the About banner written"
+# The install takes every gfx/icon/pixlane_<size>.png there is.
+for size in 16 24 32 48 64 128 256; do
+  rsvg-convert -w "$size" -h "$size" "$here/gfx/icon/pixlane.svg" -o "$here/gfx/icon/pixlane_${size}.png"
+done
+echo "make_images.sh: $(ls "$out"/*.png | wc -l) theme images, the About banner and the program icon written"

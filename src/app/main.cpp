@@ -7,6 +7,7 @@
 #include "base/product.h"
 #include "cli/batch.h"
 #include "cli/front_end.h"
+#include "cli/reference.h"
 #include "run/worker_faults.h"
 #include "run/worker_process.h"
 #include "platform/platform.h"
@@ -19,6 +20,14 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], kWorkerModeArgument) == 0) {
         return run_worker_process(3, 4, std::strtoull(argv[2], nullptr, 10),
                                   std::atoi(argv[3]), worker_faults_from_environment());
+    }
+    // The build writes the manual page and the completion script this way,
+    // without the single-instance lock.
+    if (argc == 2) {
+        if (const auto text = cli::reference_document(argv[1])) {
+            std::fwrite(text->data(), 1, text->size(), stdout);
+            return std::fflush(stdout) == 0 ? kExitOk : kExitError;
+        }
     }
     const cli::BatchRunner batch = [](Session& app, bool quiet) {
         return run_batch(app, quiet);

@@ -9,6 +9,7 @@
 #include "cli/arguments.h"
 #include "cli/options.h"
 #include "cli/profile.h"
+#include "cli/reference.h"
 #include "platform/platform.h"
 #include "settings/keys.h"
 
@@ -144,7 +145,8 @@ std::span<const std::string> known_options() {
     static const std::vector<std::string> names = [] {
         std::vector<std::string> v = {"-i", "--input", "-o", "--output", "-c", "--conversion",
                                       "--profile", "-d", "--debug", "-q", "--quiet", "-p",
-                                      "--pause", "--strict", "-h", "-?", "--help", "-v",
+                                      "--pause", "--strict", "-h", "-?", "--help", "--help-all",
+                                      "--help-tokens", "-v",
                                       "--version", "-u", "-t"};
         for (const auto& row : setting_keys()) {
             if (!row.option.empty()) {
@@ -263,6 +265,14 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch,
     if (first == "-V" || first == "--VERSION") {
         io.set_title(title_text());
         print_line(io.out, version_text());
+        print_line(io.out, library_versions());
+        std::fflush(io.out);
+        return kExitOk;
+    }
+    if (first == "--HELP-ALL" || first == "--HELP-TOKENS") {
+        io.set_title(title_text());
+        print_lines(io.out, first == "--HELP-ALL" ? help_all_lines(program_stem(app.program_name))
+                                                  : help_token_lines());
         std::fflush(io.out);
         return kExitOk;
     }

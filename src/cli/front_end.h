@@ -63,8 +63,9 @@ std::vector<std::string> banner_lines();
 std::string program_stem(std::string_view program_name);
 
 // Runs the command line of `app.args`. Nullopt when the window is to open
-// (no arguments, or no input option); otherwise the exit status: 0 for help,
-// version and the commands that need the window (-U, -T), 1 after an
+// (no arguments, or no input option); otherwise the exit status: 0 for help
+// (also --help-all and --help-tokens), version (its line, then the image
+// libraries' versions) and the commands that need the window (-U, -T), 1 after an
 // "Error: " line, else the status `batch` returns.
 std::optional<int> run_command_line(Session& app, const BatchRunner& batch,
                                     const ConsoleIo& io = {});

@@ -181,4 +181,44 @@ bool apply_timestamp(const Settings& s, const std::string& input_path,
     }
 }
 
+namespace {
+
+// What each token stands for, in the order of `Token`: the help texts list
+// the tokens from here.
+constexpr std::array<std::string_view, kTokenCount> kTokenMeanings = {
+    "input file name without its folder and last extension",
+    "the same in upper case",
+    "the same in lower case",
+    "the same with the first letter upper case, the rest lower case",
+    "output extension",
+    "output extension in upper case",
+    "output extension with the first letter upper case",
+    "year of the run, four digits",
+    "month, two digits",
+    "day of the month, two digits",
+    "hour, two digits",
+    "minutes, two digits",
+    "seconds, two digits",
+    "bits per pixel of the output image",
+    "width of the output image in pixels",
+    "height of the output image in pixels",
+    "random number, new for each converted file, at least five digits",
+    "number of the file among those converted, from 1, at least five digits",
+    "number of the frame, from 1, padded with 0 to the width of the frame count",
+    "number of frames of the animation",
+};
+
+} // namespace
+
+std::span<const MaskToken> mask_tokens() {
+    static const auto tokens = [] {
+        std::array<MaskToken, kTokenCount> all{};
+        for (std::size_t t = 0; t < all.size(); ++t) {
+            all[t] = {kTokens[t], kTokenMeanings[t]};
+        }
+        return all;
+    }();
+    return tokens;
+}
+
 } // namespace pixlane

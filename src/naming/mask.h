@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -55,5 +56,14 @@ std::string random_name(std::string_view prefix, std::string_view suffix, Clock 
 // CURRENT leaves it. Only the modification time changes.
 bool apply_timestamp(const Settings& s, const std::string& input_path,
                      const std::string& output_path);
+
+// A token of the mask and what it stands for, for the help texts.
+struct MaskToken {
+    std::string_view text;
+    std::string_view meaning;
+};
+
+// Every token, in the order the expander tries them.
+std::span<const MaskToken> mask_tokens();
 
 } // namespace pixlane
