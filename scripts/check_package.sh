@@ -34,7 +34,8 @@ exe="$root/usr/bin/pixlane"
 needed=$(readelf -d "$exe" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
 [ -n "$needed" ] || fail "no NEEDED entries in $exe"
 for lib in $needed; do
-  path=$(ldconfig -p | awk -v lib="$lib" '$1 == lib { print $NF; exit }')
+  # awk reads to the end: an early exit would end ldconfig with SIGPIPE under pipefail
+  path=$(ldconfig -p | awk -v lib="$lib" '$1 == lib && !found { print $NF; found = 1 }')
   [ -n "$path" ] || fail "$lib is not known to ldconfig"
   # dpkg knows the path as the package has it, the link or the file it names.
   owner=
