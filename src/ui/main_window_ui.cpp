@@ -18,6 +18,7 @@
 #include "formats/catalogue.h"
 #include "formats/extensions.h"
 #include "platform/platform.h"
+#include "ui/help_commands_ui.h"
 #include "ui/images_ui.h"
 #include "ui/message_boxes_ui.h"
 #include "ui/progress_dialog_ui.h"
@@ -137,7 +138,7 @@ class InputChooser final : public wxDialog {
 MainWindow::MainWindow(Session& app, WindowImages& images)
     : wxFrame(nullptr, wxID_ANY, wx(title_text()), wxPoint(app.settings.x, app.settings.y),
               wxDefaultSize, wxDEFAULT_FRAME_STYLE),
-      m_app(app), m_images(images) {
+      m_app(app), m_images(images), m_help(std::make_unique<HelpCommands>(*this, app, images)) {
     SetDropTarget(new FileDrop(*this));
 
     build_menus();
@@ -460,18 +461,16 @@ void MainWindow::on_command(wxCommandEvent& event) {
     case kCmdDelete: command_delete(); break;
     case kCmdSelectAll: command_select_all(); break;
     case kCmdConvert: start_conversion_run(); break;
-    case kCmdCustomConverter: not_available("Custom Converter"); break;
     case kCmdPreferences: not_available("Preferences"); break;
     case kCmdOutFormat:
         preferences_start_page = 3;
         not_available("Preferences");
         break;
-    case kCmdHelp: not_available("Manual"); break;
-    case kCmdEmail: not_available("Send Feedback"); break;
-    case kCmdWeb: not_available("Visit Homepage"); break;
-    case kCmdUpdates: not_available("Check For New Version"); break;
-    case kCmdAbout: not_available("About"); break;
-    default: event.Skip(); break;
+    default:
+        if (!m_help->run(event.GetId())) {
+            event.Skip();
+        }
+        break;
     }
 }
 
