@@ -66,17 +66,23 @@ FindConverterDialog::FindConverterDialog(wxWindow* parent, const LanguageTable& 
                wxDefaultPosition, wxDefaultSize, kSmallWindowStyle),
       m_language(language) {
     SetClientSize(370, 60);
-    const int row = 18;
-    new wxStaticText(this, wxID_ANY, wx(language.text("Custom-Converter", "From")),
-                     wxPoint(10, row + 4));
-    m_from = new wxTextCtrl(this, wxID_ANY, wxString(), wxPoint(55, row), wxSize(100, -1),
+    // One row, every control centred on the window's middle line.
+    const auto centre = [](wxWindow* control) {
+        control->Move(control->GetPosition().x, (60 - control->GetSize().GetHeight()) / 2);
+    };
+    centre(new wxStaticText(this, wxID_ANY, wx(language.text("Custom-Converter", "From")),
+                            wxPoint(10, 0)));
+    m_from = new wxTextCtrl(this, wxID_ANY, wxString(), wxPoint(55, 0), wxSize(100, -1),
                             wxTE_PROCESS_ENTER);
-    new wxStaticText(this, wxID_ANY, wx(language.text("Custom-Converter", "To")),
-                     wxPoint(165, row + 4));
-    m_to = new wxTextCtrl(this, wxID_ANY, wxString(), wxPoint(195, row), wxSize(100, -1),
+    centre(m_from);
+    centre(new wxStaticText(this, wxID_ANY, wx(language.text("Custom-Converter", "To")),
+                            wxPoint(165, 0)));
+    m_to = new wxTextCtrl(this, wxID_ANY, wxString(), wxPoint(195, 0), wxSize(100, -1),
                           wxTE_PROCESS_ENTER);
+    centre(m_to);
     m_search = new wxButton(this, wxID_OK, wx(language.text("Custom-Converter", "Search")),
-                            wxPoint(300, row - 2), wxSize(62, -1));
+                            wxPoint(300, 0), wxSize(62, -1));
+    centre(m_search);
     m_search->SetDefault();
     SetEscapeId(wxID_CANCEL);
     m_search->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { search(); });
@@ -91,9 +97,9 @@ void FindConverterDialog::search() {
         WxMessageBoxes(m_language, this).show_warning(m_language.text("Msg", "Empty extensions"));
         return;
     }
-    Hide();
-    platform::shell_open(vendor_url(*path));
+    // Ending the modal run hides the window before the page opens.
     EndModal(wxID_OK);
+    platform::shell_open(vendor_url(*path));
 }
 
 UninstallPage::UninstallPage(const LanguageTable& language)
