@@ -10,6 +10,8 @@ PACKAGES=(
   libpng-dev libjpeg-dev libcairo2-dev libpango1.0-dev libfontconfig-dev
   libwxgtk3.2-dev libgtest-dev
   fonts-liberation fonts-dejavu-core xvfb xauth
+  # chmcmd, which compiles the user manual pixlane.chm (the build skips it when missing)
+  fp-utils
   # scripts/make_images.sh: the public-domain icon library and its SVG renderer
   tango-icon-theme librsvg2-bin
 )
