@@ -34,6 +34,15 @@ bool update_offer_due(Date now, Date last, int update_range) {
     return days && static_cast<std::int64_t>(now) > last + *days * kSecondsPerDay;
 }
 
+bool offer_update_check(Settings& s, Date now, const std::function<bool()>& ask) {
+    if (!update_offer_due(now, s.update_date, s.update_range)) {
+        return false;
+    }
+    const bool yes = ask();
+    s.update_date = now;
+    return yes;
+}
+
 std::string update_file_url() { return "http://" + vendor_host() + "/files/pixlane.dat"; }
 
 std::string product_page_url() { return vendor_url("/pixlane/"); }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,11 @@ std::optional<int> update_interval_days(int update_range);
 // True when the start-up offer is due: the range has an interval and `now`
 // is later than `last` (Update Date) plus that interval, strictly.
 bool update_offer_due(Date now, Date last, int update_range);
+
+// The start-up offer: when it is due, `ask` puts the question and Update
+// Date becomes `now` whatever the answer. True when the check is to run
+// (the offer was due and the answer was yes).
+bool offer_update_check(Settings& s, Date now, const std::function<bool()>& ask);
 
 // The address of the update file on the vendor's server.
 std::string update_file_url();

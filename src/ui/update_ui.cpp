@@ -2,6 +2,8 @@
 
 #include <wx/msgdlg.h>
 
+#include <thread>
+
 #include "base/product.h"
 #include "platform/platform.h"
 #include "ui/message_boxes_ui.h"
@@ -16,21 +18,19 @@ wxString wx(const std::string& s) { return wxString::FromUTF8(s); }
 UpdateChecker::UpdateChecker(Session& app, wxWindow* parent) : m_app(app), m_parent(parent) {}
 
 UpdateChecker::~UpdateChecker() {
-    m_cancel = true;
-    if (m_thread.joinable()) {
-        m_thread.join();
+    if (m_fetch) {
+        std::lock_guard guard(m_fetch->lock);
+        m_fetch->owner = nullptr;
+        m_fetch->cancel = true;
     }
     // An answer already queued goes with the handler's pending events.
 }
 
 void UpdateChecker::offer() {
-    const Date now = platform::now_local();
-    if (!update_offer_due(now, m_app.settings.update_date, m_app.settings.update_range)) {
-        return;
-    }
-    const bool yes = WxMessageBoxes(m_app.language, m_parent).ask(Question::CheckForUpdates);
-    m_app.settings.update_date = now;
-    if (yes) {
+    const auto ask = [this] {
+        return WxMessageBoxes(m_app.language, m_parent).ask(Question::CheckForUpdates);
+    };
+    if (offer_update_check(m_app.settings, platform::now_local(), ask)) {
         check();
     }
 }
@@ -39,20 +39,20 @@ void UpdateChecker::check() {
     if (m_running) {
         return;
     }
-    if (m_thread.joinable()) {
-        m_thread.join(); // the last fetch has ended: its answer came back
-    }
     m_running = true;
-    m_thread = std::thread([this, url = update_file_url(), agent = title_text(),
-                            timeout = m_timeout_ms] {
-        const UpdateVerdict verdict = check_for_update(url, agent, timeout, &m_cancel);
-        if (!m_cancel) {
-            CallAfter([this, verdict] {
-                m_running = false;
-                show(verdict);
+    m_fetch = std::make_shared<Fetch>();
+    m_fetch->owner = this;
+    std::thread([fetch = m_fetch, url = update_file_url(), agent = title_text(),
+                 timeout = m_timeout_ms] {
+        const UpdateVerdict verdict = check_for_update(url, agent, timeout, &fetch->cancel);
+        std::lock_guard guard(fetch->lock);
+        if (UpdateChecker* owner = fetch->owner) {
+            owner->CallAfter([owner, verdict] {
+                owner->m_running = false;
+                owner->show(verdict);
             });
         }
-    });
+    }).detach();
 }
 
 void UpdateChecker::show(UpdateVerdict verdict) {

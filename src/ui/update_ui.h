@@ -9,7 +9,8 @@
 
 #include <atomic>
 #include <functional>
-#include <thread>
+#include <memory>
+#include <mutex>
 
 #include "run/session.h"
 #include "ui/update_logic.h"
@@ -23,7 +24,8 @@ class UpdateChecker final : public wxEvtHandler {
 
     // `app` and `parent` outlive the checker.
     UpdateChecker(Session& app, wxWindow* parent);
-    // Ends a fetch under way at once; its answer is dropped.
+    // Lets go of a fetch under way: it is cancelled and its answer dropped;
+    // nothing waits for it.
     ~UpdateChecker() override;
     UpdateChecker(const UpdateChecker&) = delete;
     UpdateChecker& operator=(const UpdateChecker&) = delete;
@@ -48,10 +50,16 @@ class UpdateChecker final : public wxEvtHandler {
     Session& m_app;
     wxWindow* m_parent;
     Report m_report;
+    // What a fetch's thread shares with its checker, which may go first.
+    struct Fetch {
+        std::mutex lock;
+        UpdateChecker* owner = nullptr; // null once the checker has gone
+        std::atomic<bool> cancel{false};
+    };
+
     int m_timeout_ms = kTimeoutMs;
     bool m_running = false;
-    std::atomic<bool> m_cancel{false};
-    std::thread m_thread;
+    std::shared_ptr<Fetch> m_fetch;
 };
 
 } // namespace pixlane

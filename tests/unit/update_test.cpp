@@ -147,5 +147,30 @@ TEST(UpdateCheckTest, TheOfferWaitsAFullIntervalStrictly) {
     EXPECT_FALSE(update_offer_due(2'147'483'000, 2'147'483'000, 4));
 }
 
+TEST(UpdateCheckTest, TheOfferResetsTheDateWhateverTheAnswer) {
+    constexpr Date kWeek = 7 * 24 * 60 * 60;
+    struct Case {
+        Date now_after_last;
+        bool answer;
+        bool asked;
+        bool runs;
+    };
+    const Case cases[] = {
+        {kWeek, true, false, false},
+        {kWeek + 1, false, true, false},
+        {kWeek + 1, true, true, true},
+    };
+    for (const auto& c : cases) {
+        Settings s;
+        s.update_range = 1;
+        s.update_date = 1'000'000;
+        const Date now = s.update_date + c.now_after_last;
+        bool asked = false;
+        EXPECT_EQ(offer_update_check(s, now, [&] { return asked = true, c.answer; }), c.runs);
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(s.update_date, c.asked ? now : 1'000'000);
+    }
+}
+
 } // namespace
 } // namespace pixlane

@@ -71,7 +71,9 @@ class HelpWindowTest : public ::testing::Test {
         pump_for(200);
     }
     void TearDown() override {
-        m_window->Destroy();
+        if (m_window != nullptr) {
+            m_window->Destroy();
+        }
         pump_for(100);
         ::unsetenv("PIXLANE_VENDOR_HOST");
     }
@@ -170,6 +172,19 @@ TEST_F(HelpWindowTest, TheUpdateCheckAnswersWhileTheWindowKeepsWorking) {
             EXPECT_GT(ticks, 30); // the event loop ran all the while
         }
     }
+}
+
+TEST_F(HelpWindowTest, ClosingTheWindowDoesNotWaitForACheck) {
+    test::LoopbackServer server("", true);
+    ::setenv("PIXLANE_VENDOR_HOST", server.host().c_str(), 1);
+    run(kCmdUpdates);
+    pump_for(100);
+    ASSERT_TRUE(m_window->help().updates().running());
+    const auto start = Clock::now();
+    delete m_window; // its checker goes with it; the fetch is let go
+    m_window = nullptr;
+    pump_for(100);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
 }
 
 TEST_F(HelpWindowTest, TheUninstallPageOpensTheCentreOnlyWhenChecked) {
