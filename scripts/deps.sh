@@ -12,6 +12,8 @@ PACKAGES=(
   fonts-liberation fonts-dejavu-core xvfb xauth
   # the package check (ctest label package): cpack's dpkg-shlibdeps, man -l, the desktop entry
   dpkg-dev man-db groff-base desktop-file-utils
+  # chmcmd, which compiles the user manual pixlane.chm (the build skips it when missing)
+  fp-utils
   # scripts/make_images.sh: the public-domain icon library and its SVG renderer
   tango-icon-theme librsvg2-bin
 )

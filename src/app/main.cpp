@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <string>
 
 #include "app/application.h"
 #include "base/product.h"
@@ -32,8 +34,25 @@ int main(int argc, char** argv) {
     const cli::BatchRunner batch = [](Session& app, bool quiet) {
         return run_batch(app, quiet);
     };
-    const CommandLineFrontEnd command_line = [&batch](Session& app) {
-        auto status = cli::run_command_line(app, batch);
+    // The uninstall page and the screenshot mode run on the window toolkit,
+    // then the process ends.
+    const auto with_toolkit = [](const std::function<int()>& run) {
+        if (!start_window_toolkit()) {
+            return static_cast<int>(kExitError);
+        }
+        const int status = run();
+        stop_window_toolkit();
+        return status;
+    };
+    cli::WindowCommands window_commands;
+    window_commands.uninstall = [with_toolkit](Session& app) {
+        return with_toolkit([&app] { return run_uninstall_page(app); });
+    };
+    window_commands.screenshot = [with_toolkit](Session& app, const std::string& folder) {
+        return with_toolkit([&app, &folder] { return run_screenshot_mode(app, folder); });
+    };
+    const CommandLineFrontEnd command_line = [&batch, &window_commands](Session& app) {
+        auto status = cli::run_command_line(app, batch, {}, window_commands);
         platform::restore_console_title();
         return status;
     };

@@ -1,5 +1,7 @@
 #include "base/product.h"
 
+#include <cstdlib>
+
 #include "platform/platform.h"
 
 namespace pixlane {
@@ -20,6 +22,13 @@ std::string version_text(int version_number) {
 }
 
 std::string title_text() { return std::string(kProductName) + " " + version_text(); }
+
+std::string vendor_host() {
+    const char* host = std::getenv("PIXLANE_VENDOR_HOST");
+    return host != nullptr && *host != '\0' ? std::string(host) : std::string(kVendorHost);
+}
+
+std::string vendor_url(std::string_view path) { return "https://" + vendor_host() + std::string(path); }
 
 std::string settings_folder(bool create) {
     std::string folder = platform::settings_base_folder();

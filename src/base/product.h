@@ -13,6 +13,11 @@ inline constexpr std::string_view kProductName = "Pixlane";
 // copyright line is stored with "©"; the console prints it with "(c)".
 inline constexpr std::string_view kCopyrightLine = "Copyright \u00A9 2026 Tarnwell";
 inline constexpr std::string_view kWebAddress = "https://www.tarnwell.example/pixlane";
+// The vendor's web server and support address. PIXLANE_VENDOR_HOST
+// ("host" or "host:port") replaces the host, so tests and mirrors can point
+// the update check and the links elsewhere.
+inline constexpr std::string_view kVendorHost = "www.tarnwell.example";
+inline constexpr std::string_view kSupportAddress = "support@tarnwell.example";
 // Vendor folder below the user's settings folder, then the product's.
 inline constexpr std::string_view kVendorFolder = "Tarnwell";
 inline constexpr std::string_view kProductFolder = "pixlane";
@@ -23,6 +28,12 @@ inline constexpr std::string_view kConfigFileName = "config.ini";
 std::string version_text(int version_number = kVersionNumber);
 // "Pixlane 2.8": window title, console title and single-instance lock name.
 std::string title_text();
+
+// The vendor's web server: PIXLANE_VENDOR_HOST when set and not empty, else
+// kVendorHost.
+std::string vendor_host();
+// "https://" + vendor host + `path` (the path begins with "/" or is empty).
+std::string vendor_url(std::string_view path);
 
 // The settings folder: the base settings folder, the vendor folder and the
 // product folder, ending with the separator. With `create`, missing levels

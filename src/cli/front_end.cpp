@@ -249,7 +249,7 @@ std::vector<std::string> banner_lines() {
 }
 
 std::optional<int> run_command_line(Session& app, const BatchRunner& batch,
-                                    const ConsoleIo& io) {
+                                    const ConsoleIo& io, const WindowCommands& window) {
     if (app.args.empty()) {
         return std::nullopt;
     }
@@ -257,10 +257,12 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch,
 
     // One-shot commands, recognised only as the first argument.
     const std::string first = argument_key(app.args.front());
-    if (first == "-U" || first == "-T") {
-        // The uninstall window and the screenshot mode belong to the window
-        // front end, which this build does not have yet.
-        return kExitOk;
+    if (first == "-U") {
+        return window.uninstall ? window.uninstall(app) : static_cast<int>(kExitOk);
+    }
+    if (first == "-T") {
+        const std::string folder = app.args.size() > 1 ? argument_value(app.args[1]) : "";
+        return window.screenshot ? window.screenshot(app, folder) : static_cast<int>(kExitOk);
     }
     if (first == "-V" || first == "--VERSION") {
         io.set_title(title_text());

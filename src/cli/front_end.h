@@ -62,12 +62,21 @@ std::vector<std::string> banner_lines();
 // The executable's file name without folder and without extension.
 std::string program_stem(std::string_view program_name);
 
+// The first-argument commands that need the window: the uninstall page
+// ("-U") and the screenshot mode ("-T" folder; the folder is the second
+// argument's value, empty when there is none). Each returns the exit status.
+// Without them both end at once with kExitOk.
+struct WindowCommands {
+    std::function<int(Session&)> uninstall;
+    std::function<int(Session&, const std::string& folder)> screenshot;
+};
+
 // Runs the command line of `app.args`. Nullopt when the window is to open
 // (no arguments, or no input option); otherwise the exit status: 0 for help
 // (also --help-all and --help-tokens), version (its line, then the image
-// libraries' versions) and the commands that need the window (-U, -T), 1 after an
+// libraries' versions), what `window` returns for -U and -T, 1 after an
 // "Error: " line, else the status `batch` returns.
 std::optional<int> run_command_line(Session& app, const BatchRunner& batch,
-                                    const ConsoleIo& io = {});
+                                    const ConsoleIo& io = {}, const WindowCommands& window = {});
 
 } // namespace pixlane::cli

@@ -176,8 +176,9 @@ private:
     int m_fd = -1;
 };
 
-// Hands a file or web address to the desktop (xdg-open, started directly,
-// never through a shell). The result is not examined.
+// Hands a file or web address to the desktop (xdg-open, or the program
+// PIXLANE_SHELL_OPEN names, started directly with the target as its one
+// argument, never through a shell). The result is not examined.
 void shell_open(const std::string& target);
 
 // Opens /dev/null on standard input, output or error when the process was

@@ -493,10 +493,11 @@ InstanceLock::~InstanceLock() {
 }
 
 void shell_open(const std::string& target) {
-    std::string program = "xdg-open";
+    const char* chosen = std::getenv("PIXLANE_SHELL_OPEN");
+    std::string program = chosen != nullptr && *chosen != '\0' ? chosen : "xdg-open";
     char* argv[] = {program.data(), const_cast<char*>(target.c_str()), nullptr};
     pid_t pid = 0;
-    if (::posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) == 0) {
+    if (::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ) == 0) {
         // Reaped in the background so no zombie is left; the result is not examined.
         std::thread([pid] {
             int status = 0;

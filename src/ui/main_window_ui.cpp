@@ -18,6 +18,7 @@
 #include "formats/catalogue.h"
 #include "formats/extensions.h"
 #include "platform/platform.h"
+#include "ui/help_commands_ui.h"
 #include "ui/images_ui.h"
 #include "ui/message_boxes_ui.h"
 #include "ui/preferences_ui.h"
@@ -139,7 +140,7 @@ class InputChooser final : public wxDialog {
 MainWindow::MainWindow(Session& app, WindowImages& images)
     : wxFrame(nullptr, wxID_ANY, wx(title_text()), wxPoint(app.settings.x, app.settings.y),
               wxDefaultSize, wxDEFAULT_FRAME_STYLE),
-      m_app(app), m_images(images) {
+      m_app(app), m_images(images), m_help(std::make_unique<HelpCommands>(*this, app, images)) {
     SetDropTarget(new FileDrop(*this));
 
     build_menus();
@@ -467,18 +468,16 @@ void MainWindow::on_command(wxCommandEvent& event) {
     case kCmdDelete: command_delete(); break;
     case kCmdSelectAll: command_select_all(); break;
     case kCmdConvert: start_conversion_run(); break;
-    case kCmdCustomConverter: not_available("Custom Converter"); break;
     case kCmdPreferences: open_preferences(); break;
     case kCmdOutFormat:
         preferences_start_page = kOutputPage;
         open_preferences();
         break;
-    case kCmdHelp: not_available("Manual"); break;
-    case kCmdEmail: not_available("Send Feedback"); break;
-    case kCmdWeb: not_available("Visit Homepage"); break;
-    case kCmdUpdates: not_available("Check For New Version"); break;
-    case kCmdAbout: not_available("About"); break;
-    default: event.Skip(); break;
+    default:
+        if (!m_help->run(event.GetId())) {
+            event.Skip();
+        }
+        break;
     }
 }
 

@@ -10,6 +10,7 @@
 #include <wx/panel.h>
 #include <wx/stattext.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,7 @@ enum CommandId : int {
 };
 
 class ConversionDialog;
+class HelpCommands;
 class ListWorkDialog;
 enum class ListWork;
 
@@ -102,6 +104,8 @@ class MainWindow final : public wxFrame {
     // The progress dialog while a conversion runs, else null.
     ConversionDialog* conversion_dialog() const { return m_conversion; }
     ListWorkDialog* list_work_dialog() const { return m_list_work; }
+    // The Help menu, find-a-converter and the update check.
+    HelpCommands& help() { return *m_help; }
 
   private:
     std::string text(const char* group, const char* key) const;
@@ -147,6 +151,7 @@ class MainWindow final : public wxFrame {
     ConversionDialog* m_conversion = nullptr;
     ListWorkDialog* m_list_work = nullptr;
     std::vector<int> m_format_indices; // output extension index of each format item
+    std::unique_ptr<HelpCommands> m_help;
 };
 
 } // namespace pixlane

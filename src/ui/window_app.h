@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "run/session.h"
 
@@ -25,6 +26,20 @@ std::optional<ScreenSize> start_window_toolkit();
 // box, Exit, or SIGTERM/SIGINT). The window geometry is in app.settings
 // afterwards. Returns kExitOk.
 int run_main_window(Session& app);
+
+// The uninstall page of "-U": waits for Next (which, with the check box
+// checked, opens the vendor's uninstall page) or the close box. Needs the
+// toolkit started; reads and writes nothing. Returns kExitOk.
+int run_uninstall_page(Session& app);
+
+// The screenshot mode of "-T": the main window with sample entries, shown
+// at (400, 400) with inner size 510 x 330 for half a second, captured with
+// its frame into `folder` (the program folder when empty) as pixlane1.jpg,
+// and as the 180-pixel-wide pixlane1x.jpg. A folder that does not exist
+// does nothing. Needs the toolkit started; config.ini is not touched.
+// Returns kExitOk, or kExitError (with a line on standard error) when a
+// picture cannot be written.
+int run_screenshot_mode(Session& app, const std::string& folder);
 
 // Releases wxWidgets after start_window_toolkit succeeded.
 void stop_window_toolkit();

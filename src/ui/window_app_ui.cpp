@@ -11,8 +11,10 @@
 #include <cstdlib>
 
 #include "base/product.h"
+#include "ui/help_commands_ui.h"
 #include "ui/main_window_ui.h"
 #include "ui/message_boxes_ui.h"
+#include "ui/small_windows_ui.h"
 
 namespace pixlane {
 namespace {
@@ -105,7 +107,15 @@ int run_main_window(Session& app) {
         signals.GetId());
     signals.Start(kSignalPollMs);
     window->finish();
+    // The update offer comes once the window is up, over it.
+    window->CallAfter([window] { window->help().offer_update_check(); });
     wxTheApp->OnRun();
+    return kExitOk;
+}
+
+int run_uninstall_page(Session& app) {
+    UninstallPage page(app.language);
+    page.ShowModal();
     return kExitOk;
 }
 

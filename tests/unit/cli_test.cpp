@@ -74,7 +74,8 @@ struct Run {
     bool batch_quiet = false;
 };
 
-Run run_front_end(Session& app, std::vector<std::string> args, int batch_status = 0) {
+Run run_front_end(Session& app, std::vector<std::string> args, int batch_status = 0,
+                  const WindowCommands& window = {}) {
     Run r;
     app.args = std::move(args);
     app.program_name = "pixlane.exe";
@@ -86,7 +87,7 @@ Run run_front_end(Session& app, std::vector<std::string> args, int batch_status 
         std::fputs("<batch>\n", out);
         return batch_status;
     };
-    r.status = run_command_line(app, batch, io);
+    r.status = run_command_line(app, batch, io, window);
     std::fflush(out);
     std::rewind(out);
     char buffer[4096];
@@ -262,12 +263,37 @@ TEST(FrontEndTest, VersionOnlyAsFirstArgument) {
     EXPECT_EQ(window.out, "");
 }
 
-TEST(FrontEndTest, WindowCommandsEndSilently) {
-    for (const char* first : {"-u", "-T", "-t"}) {
-        const auto r = run_front_end({first, "-i", "a.gif"});
-        EXPECT_EQ(r.status, kExitOk) << first;
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.batch_calls, 0);
+TEST(FrontEndTest, WindowCommandsGoToTheWindowFirstOnly) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* called; // empty: neither command ran
+    };
+    const Case cases[] = {
+        {{"-u", "-i", "a.gif"}, "uninstall"},
+        {{"-T", "/shots", "-i", "a.gif"}, "screenshot /shots"},
+        {{"--t=x"}, ""},
+        {{"-t"}, "screenshot "},
+        {{"-i", "a.gif", "-u"}, ""},
+    };
+    for (const auto& c : cases) {
+        std::string called;
+        WindowCommands window;
+        window.uninstall = [&](Session&) {
+            called = "uninstall";
+            return 5;
+        };
+        window.screenshot = [&](Session&, const std::string& folder) {
+            called = "screenshot " + folder;
+            return 6;
+        };
+        Session app;
+        const auto r = run_front_end(app, c.args, 0, window);
+        EXPECT_EQ(called, c.called) << c.args.front();
+        if (*c.called != '\0') {
+            EXPECT_EQ(r.status, called == "uninstall" ? 5 : 6);
+            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(r.batch_calls, 0);
+        }
     }
 }
 
@@ -393,9 +419,11 @@ TEST(CommandLineEndToEnd, HelpVersionErrorsAndBanner) {
     EXPECT_EQ(r.out, std::string(kBanner) +
                          "Preparing...\nError: Invalid input file\nPress any key to exit.\n");
 
+    // The uninstall page needs the window: without a display, one line.
     r = test::run_pixlane({"-u"});
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("no display"), std::string::npos) << r.err;
 }
 
 } // namespace

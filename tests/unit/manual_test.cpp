@@ -1,0 +1,78 @@
+// The user manual in docs/manual: it names every option the program takes
+// and every mask token, the help project lists every page, and no link of
+// a page leads nowhere.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <set>
+
+#include "settings/keys.h"
+#include "support/test_support.h"
+#include "util/strings.h"
+
+namespace pixlane {
+namespace {
+
+const std::string kManual = std::string(PIXLANE_SOURCE_DIR) + "/docs/manual/";
+
+std::string page(const std::string& name) { return test::read_file(kManual + name); }
+
+TEST(ManualTest, NamesEveryOptionAndToken) {
+    const std::string options = page("options.html");
+    for (const auto& row : setting_keys()) {
+        if (!row.option.empty()) {
+            EXPECT_NE(options.find("<code>" + to_lower(row.option)), std::string::npos)
+                << row.option;
+        }
+    }
+    const std::string console = page("console.html");
+    for (const char* option : {"-i", "-o", "-c", "--profile", "-d", "-q", "-p", "--strict", "-h",
+                               "-v", "-u", "-t"}) {
+        EXPECT_NE(console.find(std::string("<code>") + option), std::string::npos) << option;
+    }
+    EXPECT_NE(page("profiles.html").find("--WM-SOLID-OPACITY"), std::string::npos);
+    const std::string mask = page("filename-mask.html");
+    for (const char* token : {"%filename%", "%filename[u]%", "%filename[l]%", "%filename[t]%",
+                              "%ext%", "%ext[u]%", "%ext[t]%", "%yyyy%", "%mm%", "%dd%", "%hh%",
+                              "%ii%", "%ss%", "%bpp%", "%width%", "%height%", "%rnd%", "%n%"}) {
+        EXPECT_NE(mask.find(std::string("<code>") + token + "</code>"), std::string::npos)
+            << token;
+    }
+}
+
+TEST(ManualTest, TheProjectListsEveryPageAndEveryLinkArrives) {
+    const std::string project = page("pixlane.hhp");
+    std::set<std::string> pages;
+    for (const auto& entry : std::filesystem::directory_iterator(kManual)) {
+        if (entry.path().extension() == ".html") {
+            pages.insert(entry.path().filename().string());
+        }
+    }
+    ASSERT_GE(pages.size(), 8u);
+    const std::regex link(R"re((?:href|value)="([^":]+?)(?:#([^"]+))?")re");
+    for (const auto& name : pages) {
+        EXPECT_NE(project.find("\n" + name + "\n"), std::string::npos) << name;
+    }
+    for (const auto& name : [&] {
+             auto all = pages;
+             all.insert("toc.hhc");
+             return all;
+         }()) {
+        const std::string text = page(name);
+        for (std::sregex_iterator it(text.begin(), text.end(), link), end; it != end; ++it) {
+            const std::string target = (*it)[1];
+            if (target.find('.') == std::string::npos) {
+                continue; // a TOC entry's name, not a file
+            }
+            ASSERT_TRUE(std::filesystem::exists(kManual + target)) << name << " -> " << target;
+            if ((*it)[2].matched) {
+                EXPECT_NE(page(target).find("id=\"" + (*it)[2].str() + "\""), std::string::npos)
+                    << name << " -> " << target << "#" << (*it)[2];
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace pixlane
