@@ -1,4 +1,4 @@
-// The 23 keyword tables of the command line: the words a user types for an
+// The 24 keyword tables of the command line: the words a user types for an
 // option's value and the small integers the settings record stores.
 //
 // Forward: the value of the first entry whose word equals the upper-cased,
@@ -45,9 +45,10 @@ enum class Keywords : std::int8_t {
     Position,
     SizeMode,
     Timestamp,
+    PngPalette,
 };
 
-inline constexpr int kKeywordKinds = 23;
+inline constexpr int kKeywordKinds = 24;
 
 // The entries of a table; empty for Keywords::None.
 std::span<const Keyword> keyword_table(Keywords kind);
