@@ -377,6 +377,7 @@ const LanguagePair kBuiltinLanguage[] = {
     {"Jobs", "Parallel Jobs:"},
     {"Transparency Background", "Transparency Background:"},
     {"Overwrite", "Existing Files:"},
+    {"PNG Palette", "Palette:"},
     // Kept in the table; no window shows them.
     {"Export", "Export"},
     {"Txt", "Txt"},

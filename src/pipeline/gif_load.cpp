@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "pipeline/opacity.h"
 #include "platform/platform.h"
 
 namespace pixlane {
@@ -300,7 +301,12 @@ struct GifAnimation::Impl {
     // so it can take the memory the decoder has just given back.
     Bitmap canvas;
     std::vector<RGBQUAD> saved;  // the area under a frame disposed to "previous"
+    std::int64_t saved_clear = 0; // its pixels of alpha 0
     int next = 0;                // the frame the canvas waits for
+    // Pixels of the canvas with alpha 0 (its only other alpha is 255): kept
+    // as the canvas is drawn, so a frame is known opaque when it is 0. A new
+    // canvas is all zeros.
+    std::int64_t clear_pixels = 0;
 
     void restart() {
         canvas.reset();
@@ -312,11 +318,30 @@ struct GifAnimation::Impl {
         return reinterpret_cast<RGBQUAD*>(FreeImage_GetScanLine(canvas.get(), layout.height - 1 - y));
     }
 
-    void clear(const Rect& r) {
+    // Pixels of alpha 0 in `r`.
+    std::int64_t clear_in(const Rect& r) const {
+        std::int64_t n = 0;
+        for (int y = r.y0; y < r.y1; ++y) {
+            const RGBQUAD* p = row(y);
+            for (int x = r.x0; x < r.x1; ++x) {
+                n += p[x].rgbReserved == 0;
+            }
+        }
+        return n;
+    }
+
+    // Fills `r` with the background colour (alpha 0). `r` must hold alpha 0
+    // already (a new canvas), or the count is kept by clear().
+    void fill(const Rect& r) {
         for (int y = r.y0; y < r.y1; ++y) {
             RGBQUAD* p = row(y);
             std::fill(p + r.x0, p + r.x1, layout.background);
         }
+    }
+
+    void clear(const Rect& r) {
+        clear_pixels += std::int64_t{r.x1 - r.x0} * (r.y1 - r.y0) - clear_in(r);
+        fill(r);
     }
 
     // Makes the canvas in the background colour everywhere but `covered`,
@@ -326,10 +351,11 @@ struct GifAnimation::Impl {
         if (!canvas) {
             throw std::bad_alloc(); // as any other allocation of the job
         }
-        clear({0, 0, layout.width, covered.y0});
-        clear({0, covered.y1, layout.width, layout.height});
-        clear({0, covered.y0, covered.x0, covered.y1});
-        clear({covered.x1, covered.y0, layout.width, covered.y1});
+        clear_pixels = std::int64_t{layout.width} * layout.height;
+        fill({0, 0, layout.width, covered.y0});
+        fill({0, covered.y1, layout.width, layout.height});
+        fill({0, covered.y0, covered.x0, covered.y1});
+        fill({covered.x1, covered.y0, layout.width, covered.y1});
     }
 
     // The page when it is what the structure check announced for frame `f`.
@@ -369,28 +395,46 @@ struct GifAnimation::Impl {
         }
         const bool every_pixel = cover || transparent < 0;
         const int n = area.x1 - area.x0;
+        // With `cover`, the transparent pixels written; otherwise the pixels
+        // of alpha 0 drawn over (they become opaque).
+        std::int64_t counted = 0;
         for (int y = area.y0; y < area.y1; ++y) {
             // Page rows are bottom-up too; the area starts at or right of the frame.
             const BYTE* src = FreeImage_GetScanLine(p, f.height - 1 - (y - f.top)) + (area.x0 - f.left);
             RGBQUAD* dst = row(y) + area.x0;
-            if (every_pixel) {
+            if (cover) {
                 for (int i = 0; i < n; ++i) {
                     dst[i] = colours[src[i]];
                 }
-                continue;
-            }
-            for (int i = 0; i < n; ++i) {
-                if (src[i] != transparent) {
+                if (transparent >= 0) {
+                    counted += std::count(src, src + n, static_cast<BYTE>(transparent));
+                }
+            } else if (every_pixel) {
+                for (int i = 0; i < n; ++i) {
+                    counted += dst[i].rgbReserved == 0;
                     dst[i] = colours[src[i]];
+                }
+            } else {
+                for (int i = 0; i < n; ++i) {
+                    if (src[i] != transparent) {
+                        counted += dst[i].rgbReserved == 0;
+                        dst[i] = colours[src[i]];
+                    }
                 }
             }
         }
+        // A covered area held alpha 0 throughout; only its transparent
+        // pixels keep it.
+        clear_pixels += cover ? counted - std::int64_t{n} * (area.y1 - area.y0) : -counted;
     }
 
     void copy_area(const Rect& area, bool to_saved) {
         const std::size_t w = static_cast<std::size_t>(area.x1 - area.x0);
         if (to_saved) {
             saved.resize(w * static_cast<std::size_t>(area.y1 - area.y0));
+            saved_clear = clear_in(area);
+        } else {
+            clear_pixels += saved_clear - clear_in(area);
         }
         for (int y = area.y0; y < area.y1; ++y) {
             RGBQUAD* on_screen = row(y) + area.x0;
@@ -426,19 +470,22 @@ struct GifAnimation::Impl {
         if (p) {
             draw(p, f, area, cover);
         } else if (cover) {
-            clear(area); // a page that cannot be decoded leaves the background
+            fill(area); // a page that cannot be decoded leaves the background
         }
         Bitmap out;
         if (emit && p) {
+            const Opacity opacity = clear_pixels == 0 ? Opacity::Opaque : Opacity::Translucent;
             if (hand_over) {
                 out = std::move(canvas);
                 restart();
+                set_opacity(out.get(), opacity);
                 return out;
             }
             out = adopt(FreeImage_Clone(canvas.get()));
             if (!out) {
                 throw std::bad_alloc();
             }
+            set_opacity(out.get(), opacity);
         }
         if (!area.empty()) {
             if (disposal == kDisposalBackground) {

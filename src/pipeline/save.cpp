@@ -13,6 +13,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@
 #include "formats/catalogue.h"
 #include "naming/mask.h"
 #include "pipeline/jxr_writer.h"
+#include "pipeline/opacity.h"
+#include "pipeline/png_writer.h"
 #include "platform/platform.h"
 #include "settings/keys.h"
 
@@ -32,6 +35,9 @@ bool grey_at_8(std::string_view ext) {
 }
 
 bool five_five_five(std::string_view ext) { return ext == "ico" || ext == "tga"; }
+
+// Value of `PNG Palette` that writes pictures of few colours with a palette.
+constexpr int kPngPaletteExact = 1;
 
 FREE_IMAGE_TYPE type_for(int depth) {
     return depth == 96 ? FIT_RGBF : depth == 48 ? FIT_RGB16 : FIT_BITMAP;
@@ -377,6 +383,104 @@ bool save_jxr(FIBITMAP* dib, platform::OutputFile& file) {
     return written;
 }
 
+// --- png -----------------------------------------------------------------------
+
+// The zlib level and interlacing of a PNG save flag word, read as
+// FreeImage's writer reads it: a level of 1 to 9 in the low bits, else none
+// with PNG_Z_NO_COMPRESSION, else libpng's default.
+PngOptions png_options(int flags) {
+    PngOptions options;
+    const int level = flags & 0x0F;
+    if (level >= 1 && level <= 9) {
+        options.level = level;
+    } else if ((flags & PNG_Z_NO_COMPRESSION) == PNG_Z_NO_COMPRESSION) {
+        options.level = 0;
+    }
+    options.interlaced = (flags & PNG_INTERLACED) == PNG_INTERLACED;
+    return options;
+}
+
+// The bitmap as the PNG writer takes it, in the colour type FreeImage's
+// writer gives it: grey for grey-ramp palettes without transparency
+// (inverted when 0 is white), a palette with its transparency table
+// otherwise, RGB for 24 bits, RGBA for 32 bits (save_png makes opaque ones
+// RGB), RGB 16 for 48 bits.
+std::optional<PngPicture> png_picture(FIBITMAP* dib) {
+    PngPicture p;
+    p.width = FreeImage_GetWidth(dib);
+    p.height = FreeImage_GetHeight(dib);
+    // FreeImage keeps the bottom row first.
+    p.top_row = FreeImage_GetScanLine(dib, static_cast<int>(p.height) - 1);
+    p.stride = -static_cast<std::ptrdiff_t>(FreeImage_GetPitch(dib));
+    p.dots_per_metre_x = FreeImage_GetDotsPerMeterX(dib);
+    p.dots_per_metre_y = FreeImage_GetDotsPerMeterY(dib);
+    const unsigned bpp = FreeImage_GetBPP(dib);
+    if (FreeImage_GetImageType(dib) == FIT_RGB16 && bpp == 48) {
+        p.pixels = PngPixels::Rgb48;
+        return p;
+    }
+    if (FreeImage_GetImageType(dib) != FIT_BITMAP) {
+        return std::nullopt;
+    }
+    switch (bpp) {
+    case 24: p.pixels = PngPixels::Bgr24; return p;
+    case 32: p.pixels = PngPixels::Bgra32; return p;
+    case 1:
+    case 4:
+    case 8: break;
+    default: return std::nullopt;
+    }
+    p.bits = static_cast<int>(bpp);
+    const bool transparent =
+        FreeImage_IsTransparent(dib) && FreeImage_GetTransparencyCount(dib) > 0;
+    const FREE_IMAGE_COLOR_TYPE type = FreeImage_GetColorType(dib); // reads the palette only
+    if (!transparent && (type == FIC_MINISBLACK || type == FIC_MINISWHITE)) {
+        p.pixels = PngPixels::Grey;
+        p.invert_grey = type == FIC_MINISWHITE;
+        return p;
+    }
+    p.pixels = PngPixels::Palette;
+    if (transparent) {
+        const std::size_t entries = std::size_t{1} << bpp;
+        p.alpha = {FreeImage_GetTransparencyTable(dib),
+                   std::min<std::size_t>(FreeImage_GetTransparencyCount(dib), entries)};
+    }
+    return p;
+}
+
+// PNG through our own libpng writer. With the exact palette asked for and
+// the depth automatic, a 24- or 32-bit picture of at most 256 colours is
+// written as a palette image; one with more colours is written as always.
+bool save_png(FIBITMAP* dib, const JobRecord& job, const Settings& s, platform::OutputFile& file) {
+    std::optional<PngPicture> picture = png_picture(dib);
+    if (!picture) {
+        return false;
+    }
+    const PngOptions options = png_options(job.save_flags);
+    const bool rgb = picture->pixels == PngPixels::Bgr24 || picture->pixels == PngPixels::Bgra32;
+    if (rgb && s.png_palette == kPngPaletteExact && job.automatic_depth) {
+        if (const std::optional<PngIndexed> indexed = index_colours(*picture)) {
+            return write_png(file, indexed->picture(picture->dots_per_metre_x,
+                                                    picture->dots_per_metre_y),
+                             options);
+        }
+    }
+    if (picture->pixels == PngPixels::Bgra32 && is_opaque(dib)) {
+        picture->pixels = PngPixels::Bgrx32; // RGB, as FreeImage writes an opaque picture
+    }
+    if (picture->pixels != PngPixels::Palette) {
+        return write_png(file, *picture, options);
+    }
+    // FreeImage's palette: every entry the depth can number.
+    const RGBQUAD* own = FreeImage_GetPalette(dib);
+    std::vector<PngColour> palette(std::size_t{1} << picture->bits);
+    for (std::size_t k = 0; k < palette.size(); ++k) {
+        palette[k] = {own[k].rgbRed, own[k].rgbGreen, own[k].rgbBlue};
+    }
+    picture->palette = palette;
+    return write_png(file, *picture, options);
+}
+
 // --- routing ---------------------------------------------------------------------
 
 // True when the bitmap's depth and pixel type are ones the format allows:
@@ -389,7 +493,7 @@ bool fits_format(FIBITMAP* dib, std::string_view ext) {
 }
 
 SaveResult write_to(SaveRoute route, FIBITMAP* dib, const OutputFormat& format,
-                    const JobRecord& job, platform::OutputFile& file) {
+                    const JobRecord& job, const Settings& s, platform::OutputFile& file) {
     auto result = [](bool ok) { return ok ? SaveResult::Saved : SaveResult::Failed; };
     switch (route) {
     case SaveRoute::DevIL:
@@ -401,6 +505,8 @@ SaveResult write_to(SaveRoute route, FIBITMAP* dib, const OutputFormat& format,
         return result(save_jxr(dib, file));
     case SaveRoute::Pfm:
         return result(save_pfm(dib, file));
+    case SaveRoute::Png:
+        return result(save_png(dib, job, s, file));
     case SaveRoute::FreeImage:
         break;
     }
@@ -468,7 +574,17 @@ Bitmap convert_depth(Bitmap in, JobRecord& job) {
     switch (target) {
     case 96: return adopt(FreeImage_ConvertToRGBF(in.get()));
     case 48: return adopt(FreeImage_ConvertToRGB16(in.get()));
-    case 32: return adopt(FreeImage_ConvertTo32Bits(in.get()));
+    case 32: {
+        // Alpha comes only from a palette's transparency table or an alpha
+        // channel; every other source gives alpha 255 (whatever the
+        // metadata copied along says).
+        const FREE_IMAGE_TYPE type = FreeImage_GetImageType(in.get());
+        const bool has_alpha = (bpp_of(in) <= 8 && FreeImage_IsTransparent(in.get())) ||
+                               type == FIT_RGBA16 || type == FIT_RGBAF;
+        Bitmap out = adopt(FreeImage_ConvertTo32Bits(in.get()));
+        set_opacity(out.get(), has_alpha ? Opacity::Unknown : Opacity::Opaque);
+        return out;
+    }
     case 24: return adopt(FreeImage_ConvertTo24Bits(in.get()));
     case 16:
         in = at_most_32(std::move(in));
@@ -496,6 +612,9 @@ SaveRoute save_route(std::string_view ext, int depth, const Settings& s) {
     }
     if (ext == "pfm") {
         return SaveRoute::Pfm;
+    }
+    if (ext == "png") {
+        return SaveRoute::Png;
     }
     return SaveRoute::FreeImage;
 }
@@ -547,7 +666,7 @@ SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job,
     // The output path is touched only by the rename of a complete file:
     // every write checked, flushed, synced and closed first.
     const SaveRoute route = save_route(format->extension, bpp_of(bitmap), s);
-    SaveResult result = write_to(route, bitmap.get(), *format, job, file);
+    SaveResult result = write_to(route, bitmap.get(), *format, job, s, file);
     std::string why;
     if (result == SaveResult::Saved && !file.finish()) {
         result = SaveResult::Failed;

@@ -14,6 +14,11 @@
 //   jxr                jxrlib, lossless
 //   pfm                our own writer (rows bottom to top, as the format has
 //                      them; FreeImage writes them the other way round)
+//   png                our own writer on libpng (the colour types and bytes
+//                      of FreeImage's, no row filters at compression level
+//                      0, no alpha scan of frames known opaque); with
+//                      `PNG Palette` EXACT and automatic depth, a frame of at
+//                      most 256 colours as a palette image
 //   everything else    FreeImage's writer with the batch's save flags
 // Every writer writes a temporary file in the output folder through one
 // checked file (platform::OutputFile: libraries get our write functions,
@@ -102,7 +107,7 @@ SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job,
 void set_temporary_file_observer(std::function<void(const std::string& path)> observer);
 void announce_temporary_file(const std::string& path);
 
-enum class SaveRoute : std::uint8_t { FreeImage, DevIL, ExactBmp, JpegXr, Pfm };
+enum class SaveRoute : std::uint8_t { FreeImage, DevIL, ExactBmp, JpegXr, Pfm, Png };
 
 // The writer save_frame uses for an output extension and depth.
 SaveRoute save_route(std::string_view ext, int depth, const Settings& s);

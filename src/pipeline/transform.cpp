@@ -1,5 +1,6 @@
 #include "pipeline/transform.h"
 
+#include "pipeline/opacity.h"
 #include "settings/colour.h"
 
 #include <cmath>
@@ -92,18 +93,25 @@ Bitmap rotate(Bitmap in, const Settings& s) {
             return in;
         }
     }
+    Bitmap out;
     if (type == kRotateSimple) {
         // With 32 bits the uncovered area is the background colour, fully
         // transparent.
         const Rgb back = parse_colour(s.image_rotation_back_color);
         const RGBQUAD background{back.b, back.g, back.r, 0};
-        return adopt(FreeImage_Rotate(in.get(), static_cast<double>(angle), &background));
+        out = adopt(FreeImage_Rotate(in.get(), static_cast<double>(angle), &background));
+    } else {
+        // About the centre, same size; the library mirrors into uncovered areas.
+        const double x_origin = width_of(in) / 2.0;
+        const double y_origin = height_of(in) / 2.0;
+        out = adopt(FreeImage_RotateEx(in.get(), static_cast<double>(angle), 0.0, 0.0, x_origin,
+                                       y_origin, FALSE));
     }
-    // About the centre, same size; the library mirrors into uncovered areas.
-    const double x_origin = width_of(in) / 2.0;
-    const double y_origin = height_of(in) / 2.0;
-    return adopt(FreeImage_RotateEx(in.get(), static_cast<double>(angle), 0.0, 0.0, x_origin,
-                                    y_origin, FALSE));
+    // A quarter turn moves pixels and nothing else; any other angle
+    // uncovers corners or interpolates alpha.
+    const bool quarter_turn = type == kRotateSimple && angle % 90 == 0;
+    set_opacity(out.get(), quarter_turn ? known_opacity(in.get()) : Opacity::Unknown);
+    return out;
 }
 
 Bitmap resize(Bitmap in, const Settings& s) {
@@ -137,8 +145,13 @@ Bitmap resize(Bitmap in, const Settings& s) {
     if (new_width > kLargestSide || new_height > kLargestSide) {
         return nullptr; // as a rescale that cannot be allocated
     }
-    return adopt(FreeImage_Rescale(in.get(), new_width, new_height,
-                                   resize_filter(s.image_resize_algorithm)));
+    Bitmap out = adopt(FreeImage_Rescale(in.get(), new_width, new_height,
+                                         resize_filter(s.image_resize_algorithm)));
+    // The filters' weights add up to 1, so alpha 255 everywhere stays 255;
+    // a translucent picture may come out opaque.
+    const Opacity before = known_opacity(in.get());
+    set_opacity(out.get(), before == Opacity::Opaque ? before : Opacity::Unknown);
+    return out;
 }
 
 Bitmap flip(Bitmap in, const Settings& s) {

@@ -41,11 +41,12 @@ constexpr Keyword k20[] = {{"TOPLEFT", 0}, {"TOPCENTER", 1}, {"TOPRIGHT", 2},
 constexpr Keyword k21[] = {{"FIXED", 0}};
 constexpr Keyword k22[] = {{"CURRENT", 0}, {"ORIGINAL", 1}, {"CUSTOM", 2}};
 constexpr Keyword k23[] = {{"YES", 0}, {"SKIP", 1}, {"RENAME", 2}};
+constexpr Keyword k24[] = {{"OFF", 0}, {"EXACT", 1}};
 // clang-format on
 
 const std::array<std::span<const Keyword>, kKeywordKinds> kTables = {
     k0, k1, k2, k3, k4, k5, k6, k7, k8, k9, k10, k11,
-    k12, k13, k14, k15, k16, k17, k18, k19, k20, k21, k22, k23};
+    k12, k13, k14, k15, k16, k17, k18, k19, k20, k21, k22, k23, k24};
 
 } // namespace
 

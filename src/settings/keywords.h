@@ -46,9 +46,10 @@ enum class Keywords : std::int8_t {
     SizeMode,
     Timestamp,
     Overwrite,
+    PngPalette,
 };
 
-inline constexpr int kKeywordKinds = 24;
+inline constexpr int kKeywordKinds = 25;
 
 // The entries of a table; empty for Keywords::None.
 std::span<const Keyword> keyword_table(Keywords kind);

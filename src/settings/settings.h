@@ -86,6 +86,7 @@ struct Settings {
     std::int32_t png_bpp = 0;
     std::int32_t png_compression = 0;
     std::uint8_t png_interlaced = 0;
+    std::int32_t png_palette = 0; // 0 OFF, 1 EXACT: a lossless palette for few colours
     std::int32_t ppm_bpp = 0;
     std::int32_t psd_bpp = 0;
     std::int32_t tga_bpp = 0;

@@ -124,6 +124,22 @@ inline bool same_pixels(const Bitmap& a, const Bitmap& b) {
     return true;
 }
 
+// A 32-bit bitmap of exactly `colours` distinct colours (up to 65536, at
+// most one a pixel), colour k at pixel k counted row by row and repeating.
+// Colour 0 has alpha `first_alpha`, every other colour 255.
+inline Bitmap make_colours(unsigned w, unsigned h, unsigned colours, BYTE first_alpha = 255) {
+    Bitmap b = adopt(FreeImage_Allocate(static_cast<int>(w), static_cast<int>(h), 32));
+    for (unsigned y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<RGBQUAD*>(FreeImage_GetScanLine(b.get(), static_cast<int>(y)));
+        for (unsigned x = 0; x < w; ++x) {
+            const unsigned k = (y * w + x) % colours;
+            row[x] = RGBQUAD{static_cast<BYTE>(k * 53), static_cast<BYTE>(k >> 8),
+                             static_cast<BYTE>(k), k == 0 ? first_alpha : BYTE{255}};
+        }
+    }
+    return b;
+}
+
 // An independent copy.
 inline Bitmap clone(const Bitmap& b) { return adopt(FreeImage_Clone(b.get())); }
 

@@ -175,7 +175,7 @@ TEST(OptionTableTest, EveryOptionOfTheSettingsTableIsReachable) {
         const std::string arg = std::string(row.option) + "=1";
         EXPECT_TRUE(parse({arg}).result.error.empty()) << arg;
     }
-    EXPECT_EQ(options, 111);
+    EXPECT_EQ(options, 112);
 }
 
 class ProfileTest : public ::testing::Test {

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "pipeline/gif_load.h"
+#include "pipeline/opacity.h"
 #include "support/gif_writer.h"
 #include "support/test_support.h"
 
@@ -42,8 +43,23 @@ int differences(FIBITMAP* a, FIBITMAP* b) {
     return n;
 }
 
+// What the composer says of a frame's alpha against what its pixels hold.
+void expect_known_opacity(const Bitmap& b, const std::string& what, int* opaque_frames = nullptr) {
+    bool opaque = true;
+    for (int y = 0; opaque && y < height_of(b); ++y) {
+        for (int x = 0; opaque && x < width_of(b); ++x) {
+            opaque = pixel(b, x, y) >> 24 == 0xFF;
+        }
+    }
+    EXPECT_EQ(known_opacity(b.get()), opaque ? Opacity::Opaque : Opacity::Translucent) << what;
+    if (opaque_frames) {
+        *opaque_frames += opaque;
+    }
+}
+
 // Compares every composed frame with FreeImage's playback of the same file.
-void expect_same_as_playback(const std::string& path, const std::string& what) {
+void expect_same_as_playback(const std::string& path, const std::string& what,
+                             int* opaque_frames = nullptr) {
     GifAnimation gif;
     ASSERT_TRUE(gif.open(path)) << what;
     FIMULTIBITMAP* multi = FreeImage_OpenMultiBitmap(FIF_GIF, path.c_str(), FALSE, TRUE, TRUE, GIF_PLAYBACK);
@@ -61,6 +77,7 @@ void expect_same_as_playback(const std::string& path, const std::string& what) {
             FreeImage_GetHeight(theirs) == FreeImage_GetHeight(mine.get())) {
             EXPECT_EQ(differences(mine.get(), theirs), 0) << what << " frame " << i;
         }
+        expect_known_opacity(mine, what + " frame " + std::to_string(i), opaque_frames);
         FreeImage_UnlockPage(multi, theirs, FALSE);
     }
     // Handed over rather than copied, each frame is the same picture; every
@@ -70,6 +87,7 @@ void expect_same_as_playback(const std::string& path, const std::string& what) {
         FIBITMAP* theirs = FreeImage_LockPage(multi, i);
         ASSERT_TRUE(taken) << what << " frame " << i;
         EXPECT_EQ(differences(taken.get(), theirs), 0) << what << " taken frame " << i;
+        expect_known_opacity(taken, what + " taken frame " + std::to_string(i));
         FreeImage_UnlockPage(multi, theirs, FALSE);
     }
     FreeImage_CloseMultiBitmap(multi, 0);
@@ -121,15 +139,21 @@ GifSpec random_animation(std::mt19937& rng) {
 TEST(GifLoadTest, ComposesLikePlaybackOnGeneratedAnimations) {
     TempDir dir;
     std::mt19937 rng(20261208);
+    int frames = 0;
+    int opaque_frames = 0;
     for (int round = 0; round < 300; ++round) {
         const GifSpec spec = random_animation(rng);
         const std::string path = dir / "g.gif";
         write_file(path, encode_gif(spec));
-        expect_same_as_playback(path, "round " + std::to_string(round));
+        expect_same_as_playback(path, "round " + std::to_string(round), &opaque_frames);
+        frames += static_cast<int>(spec.frames.size());
         if (HasFailure()) {
             break;
         }
     }
+    // Both kinds of frame were composed, so the opacity counts were tried.
+    EXPECT_GT(opaque_frames, 10);
+    EXPECT_LT(opaque_frames, frames - 10);
 }
 
 TEST(GifLoadTest, ComposesLikePlaybackOnTheSamples) {
@@ -347,6 +371,7 @@ TEST(GifLoadTest, MalformedInputsAreClippedOrRefused) {
         EXPECT_EQ(width_of(last), gif.layout().width) << row.name;
         EXPECT_EQ(height_of(last), gif.layout().height) << row.name;
         EXPECT_EQ(count_pixels(last, opaque(0xFF0000)), row.red_pixels) << row.name;
+        expect_known_opacity(last, row.name);
     }
 }
 
@@ -376,6 +401,7 @@ TEST(GifLoadTest, RandomDamageIsRefusedOrComposed) {
             ASSERT_TRUE(b) << "round " << round << " frame " << i;
             EXPECT_EQ(width_of(b), gif.layout().width);
             EXPECT_EQ(height_of(b), gif.layout().height);
+            expect_known_opacity(b, "round " + std::to_string(round) + " frame " + std::to_string(i));
         }
     }
     EXPECT_GT(opened, 0); // damage inside pixel data still decodes

@@ -17,6 +17,7 @@
 #include "formats/catalogue.h"
 #include "platform/platform.h"
 #include "support/jxr_reader.h"
+#include "support/test_bitmaps.h"
 #include "support/test_support.h"
 
 namespace pixlane {
@@ -750,9 +751,16 @@ struct FullDiskCase {
     std::string ext;
     int depth;
     int color_table; // 1: the exact colour table writer (bmp, 8 bits)
+    int png_palette = 0; // 1: the exact palette (png, automatic depth, few colours)
 };
 void PrintTo(const FullDiskCase& c, std::ostream* os) {
-    *os << c.ext << " at " << c.depth << " bits" << (c.color_table ? ", exact colour table" : "");
+    *os << c.ext << " at " << c.depth << " bits" << (c.color_table ? ", exact colour table" : "")
+        << (c.png_palette ? ", exact palette" : "");
+}
+
+// The picture a case saves: one of few colours for the exact palette.
+Bitmap full_disk_picture(const FullDiskCase& c) {
+    return c.png_palette ? test::make_colours(64, 48, 200, 0) : make_picture(64, 48);
 }
 
 // Every output format once (24 bits where it has them), and the exact
@@ -765,6 +773,7 @@ std::vector<FullDiskCase> full_disk_cases() {
         all.push_back({std::string(f.extension), has_24 ? 24 : depths.back(), 0});
     }
     all.push_back({"bmp", 8, 1});
+    all.push_back({"png", 0, 0, 1});
     return all;
 }
 
@@ -778,8 +787,9 @@ TEST_P(SaveOnAFullDisk, FailsAndKeepsTheEarlierFile) {
     TempDir dir;
     Settings s;
     s.bmp_color_table = c.color_table;
+    s.png_palette = c.png_palette;
     JobRecord sized = job_for(c.ext, s, dir / ("complete." + c.ext), c.depth);
-    ASSERT_EQ(run_save(make_picture(64, 48), sized, s), SaveResult::Saved);
+    ASSERT_EQ(run_save(full_disk_picture(c), sized, s), SaveResult::Saved);
     const std::string complete = read_file(sized.output_path);
     ASSERT_GT(complete.size(), 1U);
 
@@ -791,7 +801,7 @@ TEST_P(SaveOnAFullDisk, FailsAndKeepsTheEarlierFile) {
         {
             WriteLimit limit(static_cast<std::int64_t>(room));
             job.source_depth = 32;
-            Bitmap b = convert_depth(fit_icon(make_picture(64, 48), job), job);
+            Bitmap b = convert_depth(fit_icon(full_disk_picture(c), job), job);
             EXPECT_EQ(save_frame(b, s, job, &reason), SaveResult::Failed)
                 << room << " bytes of room";
         }
@@ -800,13 +810,17 @@ TEST_P(SaveOnAFullDisk, FailsAndKeepsTheEarlierFile) {
         EXPECT_EQ(platform::list_folder(dir.path()).size(), 2U) << room << " bytes of room";
     }
     JobRecord job = job_for(c.ext, s, path, c.depth);
-    ASSERT_EQ(run_save(make_picture(64, 48), job, s), SaveResult::Saved);
+    ASSERT_EQ(run_save(full_disk_picture(c), job, s), SaveResult::Saved);
     EXPECT_EQ(read_file(path), complete);
+    if (c.png_palette) {
+        EXPECT_EQ(complete[25], 3) << "not written with a palette";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, SaveOnAFullDisk, testing::ValuesIn(full_disk_cases()),
                          [](const testing::TestParamInfo<FullDiskCase>& info) {
-                             return info.param.ext + (info.param.color_table ? "_exact" : "");
+                             return info.param.ext + (info.param.color_table ? "_exact" : "") +
+                                    (info.param.png_palette ? "_palette" : "");
                          });
 
 TEST(SaveOnAFullDisk, ARealFullFileSystemOnEveryRoute) {

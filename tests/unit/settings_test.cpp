@@ -87,7 +87,7 @@ TEST(SettingKeysTest, RowsAreUniqueAndTwinKeysAreToldApartByGroup) {
             EXPECT_FALSE(keyword_table(row.keywords).empty()) << row.option;
         }
     }
-    EXPECT_EQ(options.size(), 111u); // every setting option of the command line (--PROFILE aside), limits and jobs included
+    EXPECT_EQ(options.size(), 112u); // every setting option of the command line (--PROFILE aside), limits and jobs included
 
     auto* transform = find_setting("transform", "image rotation");
     auto* watermark = find_setting("WATERMARK", "Image Rotation");

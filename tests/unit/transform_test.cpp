@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
+#include "pipeline/opacity.h"
 #include "pipeline/transform.h"
 #include "support/test_bitmaps.h"
 
@@ -7,6 +11,7 @@ namespace pixlane {
 namespace {
 
 using test::clone;
+using test::make_colours;
 using test::make_palette;
 using test::make_rgb;
 using test::pixel;
@@ -167,6 +172,52 @@ TEST(TransformTest, ResizeTargets) {
         } else {
             EXPECT_EQ(width_of(out), c.out_w) << c.name;
             EXPECT_EQ(height_of(out), c.out_h) << c.name;
+        }
+    }
+}
+
+// What the steps say of alpha afterwards holds: a quarter turn and every
+// resize filter keep an opaque picture opaque; steps that may change alpha
+// otherwise forget what was known.
+TEST(TransformTest, StepsKeepOnlyWhatHoldsOfAlpha) {
+    auto resized = [](int algorithm, int width, int height) {
+        Settings s;
+        s.do_image_resize = 1;
+        s.image_width = width;
+        s.image_height = height;
+        s.image_resize_algorithm = algorithm;
+        return s;
+    };
+    struct Case {
+        const char* name;
+        Bitmap (*step)(Bitmap, const Settings&);
+        Settings settings;
+        Opacity before, after;
+    };
+    std::vector<Case> cases = {
+        {"quarter turn, opaque", rotate, rotation(0, 270), Opacity::Opaque, Opacity::Opaque},
+        {"quarter turn, translucent", rotate, rotation(0, 90), Opacity::Translucent, Opacity::Translucent},
+        {"30 degrees", rotate, rotation(0, 30), Opacity::Opaque, Opacity::Unknown},
+        {"advanced quarter turn", rotate, rotation(1, 90), Opacity::Opaque, Opacity::Unknown},
+        {"resize, translucent", resize, resized(0, 5, 3), Opacity::Translucent, Opacity::Unknown},
+    };
+    for (int algorithm = 0; algorithm < 6; ++algorithm) {
+        for (const auto& [w, h] : {std::pair{7, 5}, std::pair{61, 43}, std::pair{19, 40}}) {
+            cases.push_back({"resize, opaque", resize, resized(algorithm, w, h), Opacity::Opaque,
+                             Opacity::Opaque});
+        }
+    }
+    for (const auto& c : cases) {
+        Bitmap in = make_colours(23, 17, 300, c.before == Opacity::Opaque ? 255 : 0);
+        set_opacity(in.get(), c.before);
+        const Bitmap out = c.step(std::move(in), c.settings);
+        ASSERT_EQ(FreeImage_GetBPP(out.get()), 32U) << c.name;
+        EXPECT_EQ(known_opacity(out.get()), c.after) << c.name;
+        if (c.after != Opacity::Unknown) {
+            set_opacity(out.get(), Opacity::Unknown);
+            EXPECT_EQ(is_opaque(out.get()), c.after == Opacity::Opaque)
+                << c.name << " " << c.settings.image_resize_algorithm << " "
+                << c.settings.image_width;
         }
     }
 }

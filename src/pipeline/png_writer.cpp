@@ -1,0 +1,296 @@
+#include "pipeline/png_writer.h"
+
+#include <png.h>
+#include <zlib.h>
+
+#include <array>
+#include <bit>
+#include <cstring>
+
+namespace pixlane {
+namespace {
+
+// --- libpng ------------------------------------------------------------------
+
+// libpng reports an error by a long jump back to encode(); nothing is
+// printed (the save step gives the reason).
+[[noreturn]] void on_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void on_warning(png_structp, png_const_charp) {}
+
+void write_data(png_structp png, png_bytep data, std::size_t size) {
+    auto* file = static_cast<platform::OutputFile*>(png_get_io_ptr(png));
+    if (!file->write(data, size)) {
+        png_error(png, "write failed");
+    }
+}
+void flush_data(png_structp) {} // the caller finishes the file
+
+// The write structures, destroyed together.
+struct PngWriteStruct {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    PngWriteStruct() {
+        png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_error, on_warning);
+        if (png) {
+            info = png_create_info_struct(png);
+        }
+    }
+    ~PngWriteStruct() { png_destroy_write_struct(&png, &info); }
+    PngWriteStruct(const PngWriteStruct&) = delete;
+    PngWriteStruct& operator=(const PngWriteStruct&) = delete;
+};
+
+int colour_type_of(const PngPicture& p) {
+    switch (p.pixels) {
+    case PngPixels::Grey: return PNG_COLOR_TYPE_GRAY;
+    case PngPixels::Palette: return PNG_COLOR_TYPE_PALETTE;
+    case PngPixels::Bgra32: return PNG_COLOR_TYPE_RGB_ALPHA;
+    case PngPixels::Bgr24:
+    case PngPixels::Bgrx32:
+    case PngPixels::Rgb48: break;
+    }
+    return PNG_COLOR_TYPE_RGB;
+}
+
+int bit_depth_of(const PngPicture& p) {
+    switch (p.pixels) {
+    case PngPixels::Grey:
+    case PngPixels::Palette: return p.bits;
+    case PngPixels::Rgb48: return 16;
+    case PngPixels::Bgr24:
+    case PngPixels::Bgrx32:
+    case PngPixels::Bgra32: break;
+    }
+    return 8;
+}
+
+bool valid_bits(int bits) { return bits == 1 || bits == 2 || bits == 4 || bits == 8; }
+
+// Every libpng call of one write. No object with a destructor lives in this
+// frame, so libpng's long jump out of it skips nothing.
+bool encode(png_structp png, png_infop info, platform::OutputFile& file, const PngPicture& p,
+            const PngOptions& options, const png_color* palette, int palette_entries) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    png_set_write_fn(png, &file, write_data, flush_data);
+    const int depth = bit_depth_of(p);
+    png_set_IHDR(png, info, p.width, p.height, depth, colour_type_of(p),
+                 options.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+    if (options.level >= 0) {
+        png_set_compression_level(png, options.level);
+    }
+    const bool wide = p.pixels != PngPixels::Grey && p.pixels != PngPixels::Palette;
+    if (options.level == 0) {
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    } else if (wide) {
+        png_set_compression_strategy(png, Z_FILTERED);
+        png_set_filter(png, PNG_FILTER_TYPE_BASE,
+                       PNG_FILTER_NONE | PNG_FILTER_SUB | PNG_FILTER_PAETH);
+    } else {
+        png_set_compression_strategy(png, Z_DEFAULT_STRATEGY);
+    }
+    if (p.dots_per_metre_x > 0 && p.dots_per_metre_y > 0) {
+        png_set_pHYs(png, info, p.dots_per_metre_x, p.dots_per_metre_y, PNG_RESOLUTION_METER);
+    }
+    if (palette_entries > 0) {
+        png_set_PLTE(png, info, palette, palette_entries);
+        if (!p.alpha.empty()) {
+            png_set_tRNS(png, info, p.alpha.data(), static_cast<int>(p.alpha.size()), nullptr);
+        }
+    }
+    png_write_info(png, info);
+
+    // Transformations from the caller's rows to the file's.
+    if (p.pixels == PngPixels::Bgr24 || p.pixels == PngPixels::Bgrx32 ||
+        p.pixels == PngPixels::Bgra32) {
+        png_set_bgr(png);
+    }
+    if (p.pixels == PngPixels::Bgrx32) {
+        png_set_filler(png, 0, PNG_FILLER_AFTER); // on writing: the fourth byte is dropped
+    }
+    if (p.pixels == PngPixels::Rgb48) {
+        png_set_swap(png);
+    }
+    if (p.invert_grey) {
+        png_set_invert_mono(png);
+    }
+    if (p.pixels == PngPixels::Palette && p.index_a_byte && p.bits < 8) {
+        png_set_packing(png);
+    }
+    const int passes = options.interlaced ? png_set_interlace_handling(png) : 1;
+    for (int pass = 0; pass < passes; ++pass) {
+        for (std::uint32_t y = 0; y < p.height; ++y) {
+            png_write_row(png, p.top_row + static_cast<std::ptrdiff_t>(y) * p.stride);
+        }
+    }
+    png_write_end(png, info);
+    return true;
+}
+
+// --- the exact palette ---------------------------------------------------------
+
+// Colours seen so far, by their 32-bit value (blue in the low byte, alpha in
+// the high byte): an open-addressed table sixteen times the largest palette,
+// so nearly every look-up ends at its first slot (that halves the time of a
+// photo-like picture against four times).
+class ColourTable {
+  public:
+    ColourTable() { m_entry.fill(-1); }
+
+    // The entry of `colour`, made when new; -1 when the palette is full.
+    int entry_of(std::uint32_t colour) {
+        std::uint32_t slot = (colour * 0x9E3779B1U) >> (32 - kBits);
+        while (m_entry[slot] >= 0) {
+            if (m_key[slot] == colour) {
+                return m_entry[slot];
+            }
+            slot = (slot + 1) & (kSlots - 1);
+        }
+        if (m_count == 256) {
+            return -1;
+        }
+        m_key[slot] = colour;
+        m_entry[slot] = static_cast<std::int16_t>(m_count);
+        m_colours[static_cast<std::size_t>(m_count)] = colour;
+        return m_count++;
+    }
+
+    int count() const { return m_count; }
+    std::uint32_t colour(int entry) const { return m_colours[static_cast<std::size_t>(entry)]; }
+
+  private:
+    static constexpr int kBits = 12;
+    static constexpr std::uint32_t kSlots = 1U << kBits;
+    std::array<std::uint32_t, kSlots> m_key{};
+    std::array<std::int16_t, kSlots> m_entry{};
+    std::array<std::uint32_t, 256> m_colours{};
+    int m_count = 0;
+};
+
+// The 32-bit value of the pixel at `p` (alpha 255 without an alpha byte).
+template <PngPixels Layout> std::uint32_t colour_at(const std::uint8_t* p) {
+    if constexpr (Layout == PngPixels::Bgr24) {
+        return p[0] | (p[1] << 8) | (p[2] << 16) | 0xFF000000U;
+    } else {
+        std::uint32_t v = 0;
+        std::memcpy(&v, p, 4);
+        if constexpr (std::endian::native == std::endian::big) {
+            v = __builtin_bswap32(v);
+        }
+        return Layout == PngPixels::Bgrx32 ? v | 0xFF000000U : v;
+    }
+}
+
+// Numbers every pixel; false at the 257th colour.
+template <PngPixels Layout>
+bool number_pixels(const PngPicture& p, ColourTable& table, std::uint8_t* out) {
+    constexpr std::size_t step = Layout == PngPixels::Bgr24 ? 3 : 4;
+    for (std::uint32_t y = 0; y < p.height; ++y) {
+        const std::uint8_t* at = p.top_row + static_cast<std::ptrdiff_t>(y) * p.stride;
+        for (std::uint32_t x = 0; x < p.width; ++x, at += step) {
+            const int entry = table.entry_of(colour_at<Layout>(at));
+            if (entry < 0) {
+                return false;
+            }
+            *out++ = static_cast<std::uint8_t>(entry);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool write_png(platform::OutputFile& file, const PngPicture& p, const PngOptions& options) {
+    if (!p.top_row || p.width == 0 || p.height == 0) {
+        return false;
+    }
+    const bool indexed = p.pixels == PngPixels::Grey || p.pixels == PngPixels::Palette;
+    if (indexed && !valid_bits(p.bits)) {
+        return false;
+    }
+    std::array<png_color, 256> palette{};
+    int entries = 0;
+    if (p.pixels == PngPixels::Palette) {
+        if (p.palette.empty() || p.palette.size() > (std::size_t{1} << p.bits) ||
+            p.alpha.size() > p.palette.size()) {
+            return false;
+        }
+        for (const PngColour& c : p.palette) {
+            palette[static_cast<std::size_t>(entries++)] = {c.red, c.green, c.blue};
+        }
+    }
+    PngWriteStruct w;
+    if (!w.png || !w.info) {
+        return false;
+    }
+    // The file keeps the first failed write, whether libpng looked or not.
+    return encode(w.png, w.info, file, p, options, palette.data(), entries) && file.ok();
+}
+
+PngPicture PngIndexed::picture(std::uint32_t dots_per_metre_x,
+                               std::uint32_t dots_per_metre_y) const {
+    PngPicture p;
+    p.pixels = PngPixels::Palette;
+    p.width = width;
+    p.height = height;
+    p.bits = bits;
+    p.index_a_byte = true;
+    p.top_row = indices.data();
+    p.stride = static_cast<std::ptrdiff_t>(width);
+    p.palette = palette;
+    p.alpha = alpha;
+    p.dots_per_metre_x = dots_per_metre_x;
+    p.dots_per_metre_y = dots_per_metre_y;
+    return p;
+}
+
+std::optional<PngIndexed> index_colours(const PngPicture& p) {
+    if (!p.top_row || p.width == 0 || p.height == 0) {
+        return std::nullopt;
+    }
+    PngIndexed out;
+    out.width = p.width;
+    out.height = p.height;
+    out.indices.resize(std::size_t{p.width} * p.height);
+    ColourTable table;
+    bool fits = false;
+    switch (p.pixels) {
+    case PngPixels::Bgr24:
+        fits = number_pixels<PngPixels::Bgr24>(p, table, out.indices.data());
+        break;
+    case PngPixels::Bgrx32:
+        fits = number_pixels<PngPixels::Bgrx32>(p, table, out.indices.data());
+        break;
+    case PngPixels::Bgra32:
+        fits = number_pixels<PngPixels::Bgra32>(p, table, out.indices.data());
+        break;
+    case PngPixels::Grey:
+    case PngPixels::Palette:
+    case PngPixels::Rgb48: break;
+    }
+    if (!fits) {
+        return std::nullopt;
+    }
+    const int n = table.count();
+    out.bits = n <= 2 ? 1 : n <= 4 ? 2 : n <= 16 ? 4 : 8;
+    out.palette.resize(static_cast<std::size_t>(n));
+    int translucent = 0; // entries up to the last one below alpha 255
+    for (int k = 0; k < n; ++k) {
+        const std::uint32_t c = table.colour(k);
+        out.palette[static_cast<std::size_t>(k)] = {static_cast<std::uint8_t>(c >> 16),
+                                                    static_cast<std::uint8_t>(c >> 8),
+                                                    static_cast<std::uint8_t>(c)};
+        if ((c >> 24) != 0xFF) {
+            translucent = k + 1;
+        }
+    }
+    out.alpha.resize(static_cast<std::size_t>(translucent));
+    for (int k = 0; k < translucent; ++k) {
+        out.alpha[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(table.colour(k) >> 24);
+    }
+    return out;
+}
+
+} // namespace pixlane
