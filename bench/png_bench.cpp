@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bare_png.h"
 #include "corpus.h"
 #include "pipeline/gif_load.h"
 #include "pipeline/save.h"
@@ -62,32 +63,6 @@ std::vector<Bitmap> composed_frames(const std::string& folder) {
     return frames;
 }
 
-bool libpng_loop(FIBITMAP* frame, const std::string& path, int level) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    bool saved = false;
-    if (info && !setjmp(png_jmpbuf(png))) {
-        const unsigned width = FreeImage_GetWidth(frame);
-        const unsigned height = FreeImage_GetHeight(frame);
-        png_init_io(png, file);
-        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
-        png_set_compression_level(png, level);
-        png_write_info(png, info);
-        png_set_bgr(png);
-        for (unsigned y = 0; y < height; ++y) {
-            png_write_row(png, FreeImage_GetScanLine(frame, static_cast<int>(height - 1 - y)));
-        }
-        png_write_end(png, info);
-        saved = true;
-    }
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0 && saved;
-}
 
 // FreeImage's writer as the save step drove it: our checked file under a
 // temporary name, finished, then renamed.
@@ -181,7 +156,7 @@ int main(int argc, char** argv) {
             palette.png_palette = 1;
             const Result loop =
                 time_writer(frames, out, repeats, [&](FIBITMAP* f, const std::string& p) {
-                    return libpng_loop(f, p, level);
+                    return bare_png_save(f, p, level);
                 });
             const Result freeimage =
                 time_writer(frames, out, repeats, [&](FIBITMAP* f, const std::string& p) {
