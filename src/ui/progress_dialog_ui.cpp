@@ -3,6 +3,21 @@
 #include "ui/message_boxes_ui.h"
 
 namespace pixlane {
+
+namespace {
+
+// The break question, asked while the worker waits before its next item;
+// `asking` is set meanwhile, so polls and a second close leave it alone.
+bool ask_with_worker_held(Session& app, wxWindow* parent, Question question, bool& asking) {
+    asking = true;
+    app.progress.pause();
+    const bool yes = WxMessageBoxes(app.language, parent).ask(question);
+    app.progress.resume();
+    asking = false;
+    return yes;
+}
+
+} // namespace
 namespace {
 
 wxString wx(const std::string& s) { return wxString::FromUTF8(s); }
@@ -100,12 +115,7 @@ void ConversionDialog::request_close() {
     if (m_asking) {
         return;
     }
-    m_asking = true;
-    m_app.progress.pause();
-    WxMessageBoxes boxes(m_app.language, this);
-    const bool yes = boxes.ask(Question::BreakConversion);
-    m_app.progress.resume();
-    m_asking = false;
+    const bool yes = ask_with_worker_held(m_app, this, Question::BreakConversion, m_asking);
     if (yes && m_run) {
         m_model->cancel();
         m_run->stop();
@@ -183,13 +193,9 @@ void ListWorkDialog::request_close() {
     if (m_asking) {
         return;
     }
-    m_asking = true;
-    m_app.progress.pause();
-    WxMessageBoxes boxes(m_app.language, this);
-    const bool yes =
-        boxes.ask(m_work == ListWork::Export ? Question::BreakExport : Question::BreakImport);
-    m_app.progress.resume();
-    m_asking = false;
+    const bool yes = ask_with_worker_held(
+        m_app, this, m_work == ListWork::Export ? Question::BreakExport : Question::BreakImport,
+        m_asking);
     if (yes) {
         break_work();
     }

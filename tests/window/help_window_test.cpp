@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "support/loopback_server.h"
 #include "support/test_support.h"
+#include "support/window_support.h"
 #include "ui/help_commands_ui.h"
 #include "ui/main_window_ui.h"
 #include "ui/small_windows_ui.h"
@@ -23,14 +24,6 @@ namespace pixlane {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void pump_for(int ms) {
-    const auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < end) {
-        wxTheApp->Yield(true);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
 
 // Calls `step` from the event loop (a modal window's too) every 20 ms until
 // it returns true.
@@ -68,13 +61,13 @@ class HelpWindowTest : public ::testing::Test {
         m_app.settings.x = m_app.settings.y = 20;
         m_window = new MainWindow(m_app, m_images);
         m_window->finish();
-        pump_for(200);
+        test::pump(200);
     }
     void TearDown() override {
         if (m_window != nullptr) {
             m_window->Destroy();
         }
-        pump_for(100);
+        test::pump(100);
         ::unsetenv("PIXLANE_VENDOR_HOST");
     }
     void run(int command) {
@@ -162,7 +155,7 @@ TEST_F(HelpWindowTest, TheUpdateCheckAnswersWhileTheWindowKeepsWorking) {
         run(kCmdUpdates);
         EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(100)); // the menu returns at once
         while (!verdict && Clock::now() - start < std::chrono::seconds(5)) {
-            pump_for(20);
+            test::pump(20);
         }
         const auto took = Clock::now() - start;
         EXPECT_EQ(verdict, c.verdict) << c.reply;
@@ -178,12 +171,12 @@ TEST_F(HelpWindowTest, ClosingTheWindowDoesNotWaitForACheck) {
     test::LoopbackServer server("", true);
     ::setenv("PIXLANE_VENDOR_HOST", server.host().c_str(), 1);
     run(kCmdUpdates);
-    pump_for(100);
+    test::pump(100);
     ASSERT_TRUE(m_window->help().updates().running());
     const auto start = Clock::now();
     delete m_window; // its checker goes with it; the fetch is let go
     m_window = nullptr;
-    pump_for(100);
+    test::pump(100);
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
 }
 

@@ -27,6 +27,7 @@
 
 #include "platform/platform.h"
 #include "support/test_support.h"
+#include "support/window_support.h"
 #include "ui/main_window_ui.h"
 #include "ui/progress_dialog_ui.h"
 #include "ui/window_app.h"
@@ -34,14 +35,7 @@
 namespace pixlane {
 namespace {
 
-// Lets the toolkit work for `ms` milliseconds.
-void pump(int ms = 300) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        wxTheApp->Yield(true);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
+using test::pump;
 
 class MainWindowTest : public ::testing::Test {
   protected:

@@ -18,19 +18,14 @@
 #include "config/config.h"
 #include "support/preferences_support.h"
 #include "support/test_support.h"
+#include "support/window_support.h"
 #include "ui/main_window_ui.h"
 #include "ui/preferences_ui.h"
 
 namespace pixlane {
 namespace {
 
-void pump(int ms = 200) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        wxTheApp->Yield(true);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
+using test::pump;
 
 // Answers every question with `yes`, counting them.
 class Answer final : public MessageBoxes {
@@ -66,7 +61,7 @@ class PreferencesDialogTest : public ::testing::Test {
         if (m_window == nullptr) {
             m_window = new MainWindow(m_app, m_images);
             m_window->finish();
-            pump();
+            pump(200);
         }
         return *m_window;
     }
@@ -74,7 +69,7 @@ class PreferencesDialogTest : public ::testing::Test {
     PreferencesDialog& open(int command = kCmdPreferences) {
         wxCommandEvent event(wxEVT_MENU, command);
         window().ProcessWindowEvent(event);
-        pump();
+        pump(200);
         PreferencesDialog* dialog = PreferencesDialog::find(window());
         EXPECT_NE(dialog, nullptr);
         return *dialog;
@@ -121,7 +116,7 @@ TEST_F(PreferencesDialogTest, OpensOnGeneralFromTheMenuAndOnOutputFromTheFormatB
     wxKeyEvent escape(wxEVT_CHAR_HOOK);
     escape.m_keyCode = WXK_ESCAPE;
     first.ProcessWindowEvent(escape);
-    pump();
+    pump(200);
     EXPECT_FALSE(dialog_open());
     EXPECT_TRUE(window().IsEnabled());
 
@@ -132,7 +127,7 @@ TEST_F(PreferencesDialogTest, OpensOnGeneralFromTheMenuAndOnOutputFromTheFormatB
     EXPECT_EQ(second.current_page(), 1);
     EXPECT_EQ(second.header_title(), "Interface");
     second.press_cancel();
-    pump();
+    pump(200);
 }
 
 TEST_F(PreferencesDialogTest, EverySettingSurvivesOkAndTheNextStart) {
@@ -140,7 +135,7 @@ TEST_F(PreferencesDialogTest, EverySettingSurvivesOkAndTheNextStart) {
                                                 m_app.language, m_images.themes);
     m_app.settings = rich;
     open().press_ok();
-    pump();
+    pump(200);
     EXPECT_FALSE(dialog_open());
     EXPECT_EQ(test::differences(rich, m_app.settings), std::vector<std::string>{});
     // config.ini was saved, and gives the record back but for the load
@@ -183,7 +178,7 @@ TEST_F(PreferencesDialogTest, SliderBoxesClampAndTheGammaShowsTwoDecimals) {
     EXPECT_EQ(brightness->text->GetValue(), "-30");
 
     dialog.press_ok();
-    pump();
+    pump(200);
     EXPECT_EQ(m_app.settings.jpg_quality, 1);
     EXPECT_FLOAT_EQ(m_app.settings.image_gamma, 9.99f);
     EXPECT_EQ(m_app.settings.image_brightness, -30);
@@ -228,7 +223,7 @@ TEST_F(PreferencesDialogTest, ChecksAndListsSwitchTheirRowsAndPanels) {
         EXPECT_GT(area->GetVirtualSize().GetHeight(), area->GetClientSize().GetHeight()) << page;
     }
     dialog.press_cancel();
-    pump();
+    pump(200);
     EXPECT_EQ(m_app.settings.do_frame, 0);
     EXPECT_EQ(m_app.settings.output_format, "png");
 }
@@ -239,7 +234,7 @@ TEST_F(PreferencesDialogTest, OkWithAnotherIconSizeRebuildsTheToolbar) {
     dialog.show_page(1);
     choose(dialog.controls("Interface", "UI Size")->choice, 4);
     dialog.press_ok();
-    pump();
+    pump(200);
     EXPECT_EQ(m_app.settings.ui_size, 4);
     EXPECT_EQ(window().ui_refresh_request, 0);
     EXPECT_EQ(window().GetToolBar()->GetToolBitmapSize(), wxSize(64, 64));
@@ -259,7 +254,7 @@ TEST_F(PreferencesDialogTest, DefaultsAnsweredNoThenCancelLeavesTheRecord) {
     EXPECT_EQ(no.asked, 1);
     EXPECT_TRUE(dialog_open());
     dialog.press_cancel();
-    pump();
+    pump(200);
     EXPECT_EQ(test::differences(before, m_app.settings), std::vector<std::string>{});
 
     // Yes resets, saves and closes; the toolbar follows the default size.
@@ -267,7 +262,7 @@ TEST_F(PreferencesDialogTest, DefaultsAnsweredNoThenCancelLeavesTheRecord) {
     PreferencesDialog& again = open();
     again.set_message_boxes(&yes);
     again.press_defaults();
-    pump();
+    pump(200);
     EXPECT_FALSE(dialog_open());
     EXPECT_EQ(m_app.settings.jpg_quality, 95);
     EXPECT_EQ(m_app.settings.config_path, before.config_path);
@@ -279,7 +274,7 @@ TEST_F(PreferencesDialogTest, DefaultsAnsweredNoThenCancelLeavesTheRecord) {
 TEST_F(PreferencesDialogTest, ClosingTheMainWindowTakesTheOpenDialogAlong) {
     open(kCmdOutFormat);
     window().Close(); // as SIGTERM does
-    pump();
+    pump(200);
     m_window = nullptr;
     EXPECT_TRUE(wxTopLevelWindows.IsEmpty());
 }
