@@ -31,8 +31,8 @@ int main(int argc, char** argv) {
             return std::fflush(stdout) == 0 ? kExitOk : kExitError;
         }
     }
-    const cli::BatchRunner batch = [](Session& app, bool quiet) {
-        return run_batch(app, quiet);
+    const cli::BatchRunner batch = [](Session& app, const BatchOptions& options) {
+        return run_batch(app, options);
     };
     // The uninstall page and the screenshot mode run on the window toolkit,
     // then the process ends.

@@ -8,6 +8,7 @@
 #include "platform/process.h"
 #include "run/checks.h"
 #include "run/conversion.h"
+#include "run/report.h"
 
 namespace pixlane {
 namespace {
@@ -101,9 +102,50 @@ std::string progress_line(const ProgressSnapshot& now, std::int64_t elapsed_ms) 
     return line;
 }
 
-int run_batch(Session& app, bool quiet, std::FILE* out) {
+namespace {
+
+// The report, written when the run ends however it ends; a failure to
+// write it is an "Error: " line and, after an otherwise good run, status 1.
+class ReportAtEnd {
+  public:
+    ReportAtEnd(const std::string& path, const InputList& list) : m_path(path), m_report(list) {}
+
+    bool wanted() const { return !m_path.empty(); }
+    RunReport& report() { return m_report; }
+    int finish(const Console& console, int status) const {
+        if (!wanted()) {
+            return status;
+        }
+        std::string why;
+        if (write_report(m_path, m_report.rows(), why)) {
+            return status;
+        }
+        console.line("Error: cannot write the report " + m_path + ": " + why);
+        return status == kExitOk ? static_cast<int>(kExitError) : status;
+    }
+
+  private:
+    std::string m_path;
+    RunReport m_report;
+};
+
+// Why the report could not be written where it is asked for; empty when it can.
+std::string report_folder_fault(const std::string& path) {
+    if (platform::is_folder(path)) {
+        return "cannot write the report " + path + ": it is a folder";
+    }
+    if (!platform::is_folder(platform::folder_of(path))) {
+        return "cannot write the report " + path + ": no such folder";
+    }
+    return {};
+}
+
+} // namespace
+
+int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
     Settings& s = app.settings;
     JobRecord& job = app.job;
+    const bool quiet = options.quiet;
     const Console console(out, job.debug_word == "DEBUG", quiet);
     auto text = [&](const char* group, const char* key) { return app.language.text(group, key); };
 
@@ -117,6 +159,12 @@ int run_batch(Session& app, bool quiet, std::FILE* out) {
         console.line("Error: " + console_message(*fault));
         return kExitError;
     }
+    if (!options.report.empty()) {
+        if (std::string fault = report_folder_fault(options.report); !fault.empty()) {
+            console.line("Error: " + fault);
+            return kExitError;
+        }
+    }
     set_batch_output(job, job.output_extension, s);
 
     const platform::StopSignals signals;
@@ -129,16 +177,20 @@ int run_batch(Session& app, bool quiet, std::FILE* out) {
         wait_unless_stopped(waiting, signals, stopped);
         imported = app.progress.snapshot().count;
     }
+    // Sized to the list as imported: made after the import.
+    ReportAtEnd filed(options.report, app.input_list);
     console.status(substitute(text("Msg", "Import complete"), std::to_string(imported)));
     if (imported == 0 || stopped) {
         console.line(text("Msg", "Conversion is not complete"));
         if (imported == 0) {
             console.line(text("Msg", "Empty input files"));
         }
-        return kExitIncomplete;
+        return filed.finish(console, kExitIncomplete);
     }
 
-    console.status(text("General", "Converting"));
+    if (!options.dry_run) {
+        console.status(text("General", "Converting"));
+    }
     RunHooks hooks;
     hooks.line = [&](const std::string& line) { console.line(line); };
     // The line would break the debug listing's lines; -q asks for silence.
@@ -153,15 +205,44 @@ int run_batch(Session& app, bool quiet, std::FILE* out) {
             std::fprintf(stderr, "%spixlane: %s: %s\n", erase, input.c_str(), reason.c_str());
         }
     };
+    OutputPlan plan(s.overwrite);
+    hooks.file_ended = [&](const FileEnd& file) {
+        if (options.dry_run) {
+            for (const auto& frame : file.job.frame_results) {
+                if (frame.status == FrameStatus::Pending) {
+                    std::fprintf(out, "%s%s\n", erase,
+                                 plan.line(file.job.input_path, frame.output_path).c_str());
+                }
+            }
+            std::fflush(out);
+        }
+        if (filed.wanted()) {
+            filed.report().file_ended(file);
+        }
+    };
+    RunOptions run_options = RunOptions::from_environment();
+    // Names are made in this process: nothing is written, so no file can
+    // harm a writer.
+    run_options.in_process = run_options.in_process || options.dry_run;
+    job.dry_run = options.dry_run;
     int converted = 0;
     int skipped = 0;
     {
         ConversionRun run(s, job, app.progress, app.input_list, std::move(font),
-                          RunOptions::from_environment(), hooks, job.console_mode == 1 && console.debugging());
+                          std::move(run_options), hooks,
+                          job.console_mode == 1 && console.debugging() && !options.dry_run);
         TerminalProgress line(app.progress, progress_shown);
         wait_unless_stopped(run, signals, stopped, [&line] { line.tick(); });
         converted = app.progress.snapshot().count;
         skipped = app.progress.snapshot().skipped;
+    }
+    if (options.dry_run) {
+        console.status("Dry run: " + std::to_string(converted) + " of " +
+                       std::to_string(imported) + " files would give " +
+                       std::to_string(plan.outputs()) + " outputs (" +
+                       std::to_string(plan.existing()) + " exist, " +
+                       std::to_string(plan.clashes()) + " clash); nothing was written");
+        return converted == imported && !stopped ? kExitOk : kExitIncomplete;
     }
     if (app.progress.snapshot().out_of_space) {
         console.line("Error: no space left on the output device");
@@ -181,7 +262,8 @@ int run_batch(Session& app, bool quiet, std::FILE* out) {
         // Left alone by --overwrite=skip: their outputs are in place.
         console.status("Files skipped: " + std::to_string(skipped));
     }
-    return converted + skipped == imported && !stopped ? kExitOk : kExitIncomplete;
+    return filed.finish(console, converted + skipped == imported && !stopped ? kExitOk
+                                                                           : kExitIncomplete);
 }
 
 } // namespace pixlane

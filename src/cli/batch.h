@@ -11,11 +11,19 @@
 
 namespace pixlane {
 
+// How the console run goes besides the settings.
+struct BatchOptions {
+    bool quiet = false;   // -q: no status lines
+    bool dry_run = false; // --dry-run: name every output, write nothing
+    std::string report;   // --report=FILE (.csv or .json, absolute); empty: none
+};
+
 // The whole console run after parsing. Prints to `out`; returns the exit
-// status: 0 all imported files converted, 1 an "Error: " line, 2 the run
-// stopped (SIGINT, SIGTERM or SIGHUP end it between files) or converted
-// fewer files than it imported.
-int run_batch(Session& app, bool quiet, std::FILE* out = stdout);
+// status: 0 all imported files converted (or, in a dry run, would be), 1 an
+// "Error: " line, 2 the run stopped (SIGINT, SIGTERM or SIGHUP end it
+// between files) or converted fewer files than it imported. A report is
+// written once the checks have passed, however the run ends.
+int run_batch(Session& app, const BatchOptions& options, std::FILE* out = stdout);
 
 // The line a terminal shows while files convert: "12/800 files, 340 frames,
 // 00:00:07 elapsed, 00:07:40 left" (the time left from the average so far;

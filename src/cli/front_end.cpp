@@ -11,6 +11,7 @@
 #include "cli/profile.h"
 #include "cli/reference.h"
 #include "platform/platform.h"
+#include "run/report.h"
 #include "settings/keys.h"
 
 namespace pixlane::cli {
@@ -145,7 +146,7 @@ std::span<const std::string> known_options() {
     static const std::vector<std::string> names = [] {
         std::vector<std::string> v = {"-i", "--input", "-o", "--output", "-c", "--conversion",
                                       "--profile", "-d", "--debug", "-q", "--quiet", "-p",
-                                      "--pause", "--strict", "-h", "-?", "--help", "--help-all",
+                                      "--pause", "--strict", "--dry-run", "--report", "-h", "-?", "--help", "--help-all",
                                       "--help-tokens", "-v",
                                       "--version", "-u", "-t"};
         for (const auto& row : setting_keys()) {
@@ -203,6 +204,22 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s, J
                 result.error = kInvalidProfile;
                 break;
             }
+        } else if (key == "--REPORT") {
+            std::string value = argument_value(args[i]);
+            if (value_is_missing(value)) {
+                result.error = kIncorrectParameters;
+                break;
+            }
+            value = strip_quotes(join_quoted(std::move(value), args, i));
+            if (!report_format(value)) {
+                result.error = "Invalid report file " + value + " (it must end in .csv or .json)";
+                break;
+            }
+            result.report = platform::is_absolute(value)
+                                ? value
+                                : platform::join(platform::current_folder(), value);
+        } else if (key == "--DRY-RUN") {
+            result.dry_run = true;
         } else if (is_key(key, "-D", "--DEBUG")) {
             job.debug_word = kDebugWord;
         } else if (is_key(key, "-Q", "--QUIET")) {
@@ -216,6 +233,10 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s, J
             result.warnings.push_back(
                 unknown_option_warning(typed.substr(0, typed.find('=')), known));
         }
+    }
+    if (result.error.empty() && result.dry_run && !result.report.empty()) {
+        result.warnings.push_back("--report: a dry run writes no report");
+        result.report.clear();
     }
     return result;
 }
@@ -318,7 +339,8 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch,
         print_lines(io.out, banner_lines());
     }
     std::fflush(io.out);
-    const int status = batch ? batch(app, parsed.quiet) : static_cast<int>(kExitOk);
+    const BatchOptions options{parsed.quiet, parsed.dry_run, parsed.report};
+    const int status = batch ? batch(app, options) : static_cast<int>(kExitOk);
     if (parsed.pause) {
         print_line(io.out, "Press any key to exit.");
         std::fflush(io.out);

@@ -10,13 +10,14 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/batch.h"
 #include "run/session.h"
 
 namespace pixlane::cli {
 
 // The batch run: called with the console open and the banner printed; returns
 // the exit status of the process.
-using BatchRunner = std::function<int(Session&, bool quiet)>;
+using BatchRunner = std::function<int(Session&, const BatchOptions&)>;
 
 // Where the console lines go and how the console is titled and paused. The
 // defaults are the process's own console; tests give their own.
@@ -36,6 +37,8 @@ struct ParseResult {
     bool quiet = false;
     bool pause = false;
     bool strict = false;                // --STRICT: a warning is an error
+    bool dry_run = false;               // --DRY-RUN
+    std::string report;                 // --REPORT=FILE, made absolute
     std::vector<std::string> warnings;  // texts after "Warning: ", in argument order
 };
 
@@ -46,7 +49,8 @@ void prepare_for_parsing(Session& app);
 
 // The main loop: every argument from the first, matched by its key against
 // -I/--INPUT, -O/--OUTPUT, -C/--CONVERSION, the setting options of the
-// settings table, --PROFILE, then -D/--DEBUG, -Q/--QUIET, -P/--PAUSE.
+// settings table, --PROFILE, then -D/--DEBUG, -Q/--QUIET, -P/--PAUSE,
+// --DRY-RUN and --REPORT (whose file must end in .csv or .json).
 // Unknown keys and arguments without "-" are skipped; an unknown key and a
 // value the run would silently misread leave a warning. Stops at the first
 // value error.

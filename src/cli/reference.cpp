@@ -46,6 +46,10 @@ const std::vector<FrontEndOption>& front_end_options() {
          false},
         {{}, "--strict", "", "Make an unknown option or keyword value an error, not a warning",
          false},
+        {{}, "--dry-run", "", "List every output the run would write (marking names that exist "
+                              "or clash) and write nothing", false},
+        {{}, "--report", "FILE", "Write a report of every frame at the end, as CSV or JSON (by "
+                                 "the extension .csv or .json)", false},
         {{"-q"}, "--quiet", "", "Don't print status messages to stdout", false},
         {{"-d"}, "--debug", "", "Print debug information to stdout", false},
         {{"-p"}, "--pause", "", "Pause at exit", false},

@@ -11,6 +11,23 @@
 
 namespace pixlane {
 
+// What became of one frame of a file.
+enum class FrameStatus : std::uint8_t {
+    Converted, // written under output_path
+    Skipped,   // output_path existed and the overwrite policy left it alone
+    Failed,    // reason says why
+    Pending,   // saved under a temporary name for the caller to place, or
+               // (a dry run) only named
+};
+
+struct FrameResult {
+    std::int32_t frame = 0; // 1-based frame of the animation
+    std::string output_path;
+    FrameStatus status = FrameStatus::Failed;
+    std::string reason;
+    std::int64_t ms = 0; // from taking the frame to its save
+};
+
 // Parameters of a batch, the file being converted and the results of the
 // last frame written. One instance lives in the application; tests build
 // their own.
@@ -53,6 +70,11 @@ struct JobRecord {
     // left unwritten because their name existed (overwrite policy "skip").
     std::vector<std::string> written_outputs;
     std::int32_t skipped_outputs = 0;
+    // The last file's frames, one entry for each frame it took up.
+    std::vector<FrameResult> frame_results;
+    // Names the outputs without making them: frames are loaded and sized
+    // (so the name tokens hold), nothing is drawn or written.
+    bool dry_run = false;
 };
 
 inline constexpr const char* kDefaultListName = "untitled.pxl";

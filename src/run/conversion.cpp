@@ -57,7 +57,7 @@ int conversion_worker(const Settings& s, JobRecord& job, ProgressRecord& progres
             progress.current_input = job.input_path;
             progress.last_duration = duration;
         }
-        if (s.keep_subfolders == 1 && !job.relative_subfolder.empty() &&
+        if (s.keep_subfolders == 1 && !job.dry_run && !job.relative_subfolder.empty() &&
             !platform::is_folder(job.output_folder + job.relative_subfolder)) {
             platform::make_folders(job.output_folder + job.relative_subfolder);
         }
@@ -91,17 +91,23 @@ int conversion_worker(const Settings& s, JobRecord& job, ProgressRecord& progres
             duration = std::max<std::int64_t>(platform::elapsed_ms() - started, 1000);
             job.random_value = new_random_value();
             ++job.sequence_number;
-            apply_timestamp(s, job.input_path, job.output_path);
+            if (!job.dry_run) {
+                apply_timestamp(s, job.input_path, job.output_path);
+            }
         } else {
             duration = 0;
             say("[ERROR] Unable to convert the file!");
             if (hooks.file_failed) {
                 hooks.file_failed(job.input_path, reason);
             }
-            if (job.out_of_space) {
-                progress.stop_out_of_space(); // every later file would fail the same way
-                break;
-            }
+        }
+        if (hooks.file_ended) {
+            hooks.file_ended({static_cast<std::size_t>(index - 1), job, ok, reason,
+                              platform::elapsed_ms() - started});
+        }
+        if (!ok && job.out_of_space) {
+            progress.stop_out_of_space(); // every later file would fail the same way
+            break;
         }
     }
     {

@@ -29,6 +29,16 @@ class ParallelConversion;
 // `reason` may say why (empty when the job itself failed).
 using JobRunner = std::function<bool(JobRecord& job, std::string& reason)>;
 
+// A file of the list at its end (with several workers: when committed, in
+// list order).
+struct FileEnd {
+    std::size_t index;         // in the input list
+    const JobRecord& job;      // its input path and frame results
+    bool ok;
+    const std::string& reason; // why it failed, when known
+    std::int64_t ms;           // the whole file
+};
+
 // What a run reports while it works. Every hook runs on the worker thread
 // and may be empty.
 struct RunHooks {
@@ -41,6 +51,8 @@ struct RunHooks {
     std::function<void(int count)> finished;
     // A text after "Warning: " (two inputs of the batch wrote one output).
     std::function<void(const std::string& text)> warning;
+    // Every file taken up, converted or not.
+    std::function<void(const FileEnd& file)> file_ended;
 };
 
 // Tells when two inputs of one batch write the same output name, so the
@@ -57,7 +69,8 @@ class OutputClashes {
 // The conversion worker: walks the list in order while progress.running
 // (holding before each file while paused), runs `run` for each entry, keeps
 // the sequence number, random value and output timestamps, and stores the
-// converted count in progress.count. Returns 0.
+// converted count in progress.count. A dry run (job.dry_run) makes no
+// folders and sets no timestamps. Returns 0.
 int conversion_worker(const Settings& s, JobRecord& job, ProgressRecord& progress,
                       const InputList& list, const JobRunner& run, const RunHooks& hooks,
                       bool verbose);

@@ -11,6 +11,7 @@
 #include "pipeline/gif_load.h"
 #include "pipeline/save.h"
 #include "pipeline/transform.h"
+#include "platform/platform.h"
 
 namespace pixlane {
 namespace {
@@ -76,11 +77,33 @@ std::string with_frame_number(const std::string& path, const std::string& extens
     return path + suffix;
 }
 
+namespace {
+
+// The depth a dry run names: what convert_depth would choose, kept in the
+// record as convert_depth keeps it.
+void name_depth(JobRecord& job) {
+    if (job.automatic_depth || job.output_depth == 0) {
+        job.output_depth = target_depth(job, job.source_depth);
+    }
+}
+
+// What the save did with a frame, read from the record it fills.
+FrameStatus saved_status(const JobRecord& job, std::size_t written_before) {
+    if (job.defer_outputs) {
+        return FrameStatus::Pending;
+    }
+    return job.written_outputs.size() > written_before ? FrameStatus::Converted
+                                                       : FrameStatus::Skipped;
+}
+
+} // namespace
+
 bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
     job.failure_reason.clear();
     job.out_of_space = false;
     job.written_outputs.clear();
     job.skipped_outputs = 0;
+    job.frame_results.clear();
     GifAnimation gif;
     if (!gif.open(job.input_path)) {
         job.failure_reason = gif.error();
@@ -100,19 +123,32 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
     bool saved = false;
     bool failed = false;
     for (int index = range.first; index <= range.last; ++index) {
+        const std::int64_t started = platform::elapsed_ms();
+        FrameResult result;
+        result.frame = index + 1;
+        bool named = false;
+        // An undecodable page has no name; every other row the name it got.
+        auto record = [&](FrameStatus status, std::string reason = {}) {
+            result.status = status;
+            result.reason = std::move(reason);
+            result.output_path = named ? job.output_path : std::string();
+            result.ms = platform::elapsed_ms() - started;
+            job.frame_results.push_back(std::move(result));
+        };
         // The last frame needed is the canvas itself, handed over uncopied.
         Bitmap b = index == range.last ? gif.take_frame(index) : gif.frame(index);
         job.frame_number = index + 1; // %frame% and %frames%, also in the watermark text
         job.frame_total = count;
         job.source_depth = bpp_of(b);
-        if (target_depth(job, bpp_of(b)) != 32) {
+        if (target_depth(job, bpp_of(b)) != 32 && !job.dry_run) {
             // The output keeps no alpha: transparent areas show the chosen
             // background, not the colour their pixels happen to hold. Done
             // first, so rotation and the decorations work on what is seen.
             b = lay_over(std::move(b), parse_colour(s.transparency_background));
         }
         if (width_of(b) == 0 || height_of(b) == 0) {
-            continue; // a page that could not be decoded
+            record(FrameStatus::Failed, "the frame could not be decoded");
+            continue;
         }
         b = rotate(std::move(b), s);
         b = resize(std::move(b), s);
@@ -130,28 +166,34 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
                                  " megapixels; raise --max-megapixels";
             return false;
         }
-        b = flip(std::move(b), s);
-        b = adjust_colours(std::move(b), s);
-        b = greyscale(std::move(b), s);
-        b = threshold(std::move(b), s);
-        b = dither(std::move(b), s);
-        b = draw_frame(std::move(b), s, width, height);
-        b = draw_watermark(std::move(b), s, job, width, height, font);
+        if (!job.dry_run) {
+            b = flip(std::move(b), s);
+            b = adjust_colours(std::move(b), s);
+            b = greyscale(std::move(b), s);
+            b = threshold(std::move(b), s);
+            b = dither(std::move(b), s);
+            b = draw_frame(std::move(b), s, width, height);
+            b = draw_watermark(std::move(b), s, job, width, height, font);
+        }
         b = fit_icon(std::move(b), job);
         if (b) {
             // An icon centred on a square canvas reports the size written.
             job.width = width_of(b);
             job.height = height_of(b);
         }
-        b = convert_depth(std::move(b), job);
+        if (job.dry_run) {
+            name_depth(job);
+        } else {
+            b = convert_depth(std::move(b), job);
+        }
+        const int depth = job.dry_run ? job.output_depth : bpp_of(b);
         // Every output frame of a file has the size and depth of the first:
         // their sum is known before anything is written.
         if (b && !output_checked && s.max_output_mb > 0) {
             output_checked = true;
-            const std::int64_t bytes =
-                frames * width_of(b) * std::int64_t{height_of(b)} * bpp_of(b) / 8;
+            const std::int64_t bytes = frames * job.width * std::int64_t{job.height} * depth / 8;
             if (bytes > std::int64_t{s.max_output_mb} << 20) {
-                job.failure_reason = frames_text(frames) + " of " + size_of(width_of(b), height_of(b)) +
+                job.failure_reason = frames_text(frames) + " of " + size_of(job.width, job.height) +
                                      (frames == 1 ? " exceeds" : " exceed") +
                                      " the output limit of " + size_text(s.max_output_mb) +
                                      " per file; raise --max-output-mb";
@@ -162,17 +204,31 @@ bool run_job(const Settings& s, JobRecord& job, const WatermarkFont* font) {
         if (numbered && !mask_numbers_frames(s)) {
             job.output_path = with_frame_number(job.output_path, job.output_extension, index + 1);
         }
+        named = true;
+        if (job.dry_run) {
+            saved = true;
+            record(FrameStatus::Pending);
+            continue;
+        }
+        const std::size_t written_before = job.written_outputs.size();
         std::string why;
         switch (save_frame(b, s, job, &why)) {
-        case SaveResult::Saved: saved = true; break;
+        case SaveResult::Saved:
+            saved = true;
+            record(saved_status(job, written_before));
+            break;
         case SaveResult::Failed:
             failed = true;
             job.failure_reason = why;
+            record(FrameStatus::Failed, why);
             if (job.out_of_space) {
                 return false; // every later frame would fail the same way
             }
             break;
-        case SaveResult::Abort: job.failure_reason = why; return false;
+        case SaveResult::Abort:
+            job.failure_reason = why;
+            record(FrameStatus::Failed, why);
+            return false;
         }
     }
     if (!saved && job.failure_reason.empty()) {

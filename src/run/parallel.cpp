@@ -1,6 +1,8 @@
 #include "run/parallel.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <map>
 
 #include "formats/signature.h"
@@ -21,6 +23,7 @@ struct ParallelConversion::Task {
     bool ok = false;
     bool stale = false;   // an earlier file's output replaced its input
     bool skipped = false; // given up on an abort before a worker took it
+    std::int64_t ms = 0;  // its worker's time on it
 };
 
 namespace {
@@ -94,8 +97,11 @@ void ParallelConversion::serve(WorkerSupervisor& supervisor) {
         m_queue.pop_front();
         guard.unlock();
         std::string reason;
+        const std::int64_t started = platform::elapsed_ms();
         const bool ok = supervisor.convert(task->job, reason);
+        const std::int64_t ms = platform::elapsed_ms() - started;
         guard.lock();
+        task->ms = ms;
         task->ok = ok;
         task->reason = std::move(reason);
         task->done = true;
@@ -219,16 +225,38 @@ int ParallelConversion::run(JobRecord& job, ProgressRecord& progress, const Inpu
         bool ok = task->ok;
         int written = 0;
         int left_alone = 0;
+        // The frames saved under temporary names, in the order of the
+        // pending outputs; each learns here what became of it.
+        auto frame = task->job.frame_results.begin();
+        auto settle = [&](FrameStatus status, const std::string& path, std::string reason = {}) {
+            frame = std::find_if(frame, task->job.frame_results.end(), [](const FrameResult& f) {
+                return f.status == FrameStatus::Pending;
+            });
+            if (frame != task->job.frame_results.end()) {
+                frame->status = status;
+                frame->output_path = path;
+                frame->reason = std::move(reason);
+                ++frame;
+            }
+        };
         for (auto& p : task->job.pending_outputs) {
             // Placed here, in list order, so existing names are judged as
             // one worker would judge them.
             const Placement placed =
                 place_output(p.temporary_path, p.output_path, m_settings.overwrite);
             if (placed == Placement::Failed) {
+                std::string why = "cannot rename " + p.temporary_path + " to " + p.output_path +
+                                  ": " + std::strerror(errno);
+                if (task->reason.empty()) {
+                    task->reason = why;
+                }
+                settle(FrameStatus::Failed, p.output_path, std::move(why));
                 platform::remove_file(p.temporary_path);
                 ok = false;
                 continue;
             }
+            settle(placed == Placement::Skipped ? FrameStatus::Skipped : FrameStatus::Converted,
+                   p.output_path);
             if (placed == Placement::Skipped) {
                 ++left_alone;
                 continue;
@@ -281,6 +309,9 @@ int ParallelConversion::run(JobRecord& job, ProgressRecord& progress, const Inpu
             }
         }
         last_commit = now;
+        if (hooks.file_ended) {
+            hooks.file_ended({next, task->job, ok, task->reason, task->ms});
+        }
         const bool device_full = !ok && task->job.out_of_space;
         tasks.erase(next);
         if (device_full) {

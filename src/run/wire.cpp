@@ -11,7 +11,9 @@ namespace pixlane::wire {
 namespace {
 
 constexpr std::uint32_t kMaxField = 64u << 20;
-constexpr std::uint32_t kMaxFields = 4096;
+// A job's answer has several fields for each frame of an animation, and an
+// animation may have many thousands of frames.
+constexpr std::uint32_t kMaxFields = 1u << 22;
 
 bool write_all(int fd, const char* p, std::size_t n) {
     while (n > 0) {
@@ -117,8 +119,10 @@ std::optional<Message> read_message(int fd, int timeout_ms, bool* timed_out) {
     if (!reader.read32(count) || count > kMaxFields) {
         return fail();
     }
-    Message m(count);
-    for (auto& field : m) {
+    Message m;
+    // Grown as fields arrive, so a damaged count allocates nothing.
+    for (std::uint32_t k = 0; k < count; ++k) {
+        std::string& field = m.emplace_back();
         std::uint32_t len = 0;
         if (!reader.read32(len) || len > kMaxField) {
             return fail();

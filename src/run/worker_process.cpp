@@ -108,7 +108,11 @@ bool read_job_request(const wire::Message& m, JobRecord& j) {
     return true;
 }
 
-// The results, then each pending output as a temporary and a final path.
+// The results, the outputs written, each frame's result (five fields), then
+// each pending output as a temporary and a final path.
+constexpr std::size_t kAnswerFields = 11;
+constexpr std::size_t kFrameFields = 5;
+
 wire::Message job_answer(bool ok, const JobRecord& j) {
     wire::Message m = {ok ? "ok" : "failed",        j.output_path,
                        j.temporary_path,            std::to_string(j.width),
@@ -117,6 +121,12 @@ wire::Message job_answer(bool ok, const JobRecord& j) {
                        j.out_of_space ? "1" : "0", std::to_string(j.skipped_outputs),
                        std::to_string(j.written_outputs.size())};
     m.insert(m.end(), j.written_outputs.begin(), j.written_outputs.end());
+    m.push_back(std::to_string(j.frame_results.size()));
+    for (const auto& f : j.frame_results) {
+        m.insert(m.end(), {std::to_string(f.frame), f.output_path,
+                           std::to_string(static_cast<int>(f.status)), f.reason,
+                           std::to_string(f.ms)});
+    }
     for (const auto& p : j.pending_outputs) {
         m.push_back(p.temporary_path);
         m.push_back(p.output_path);
@@ -125,11 +135,17 @@ wire::Message job_answer(bool ok, const JobRecord& j) {
 }
 
 void read_job_answer(const wire::Message& m, JobRecord& j) {
-    if (m.size() < 11) {
+    if (m.size() < kAnswerFields + 1) {
         return;
     }
     const std::size_t written = std::strtoul(m[10].c_str(), nullptr, 10);
-    if (written > m.size() - 11 || (m.size() - 11 - written) % 2 != 0) {
+    if (written > m.size() - kAnswerFields - 1) {
+        return;
+    }
+    const std::size_t frames_at = kAnswerFields + written;
+    const std::size_t frames = std::strtoul(m[frames_at].c_str(), nullptr, 10);
+    const std::size_t pending_at = frames_at + 1 + frames * kFrameFields;
+    if (frames > (m.size() - frames_at - 1) / kFrameFields || (m.size() - pending_at) % 2 != 0) {
         return;
     }
     j.output_path = m[1];
@@ -141,9 +157,16 @@ void read_job_answer(const wire::Message& m, JobRecord& j) {
     j.failure_reason = m[7];
     j.out_of_space = m[8] == "1";
     j.skipped_outputs = to_int(m[9]);
-    j.written_outputs.assign(m.begin() + 11, m.begin() + 11 + static_cast<std::ptrdiff_t>(written));
+    j.written_outputs.assign(m.begin() + kAnswerFields,
+                             m.begin() + static_cast<std::ptrdiff_t>(frames_at));
+    j.frame_results.clear();
+    for (std::size_t i = frames_at + 1; i < pending_at; i += kFrameFields) {
+        const int status = std::clamp(to_int(m[i + 2]), 0, static_cast<int>(FrameStatus::Pending));
+        j.frame_results.push_back({to_int(m[i]), m[i + 1], static_cast<FrameStatus>(status),
+                                   m[i + 3], std::strtoll(m[i + 4].c_str(), nullptr, 10)});
+    }
     j.pending_outputs.clear();
-    for (std::size_t i = 11 + written; i + 1 < m.size(); i += 2) {
+    for (std::size_t i = pending_at; i + 1 < m.size(); i += 2) {
         j.pending_outputs.push_back({m[i], m[i + 1]});
     }
 }
@@ -293,6 +316,7 @@ bool WorkerSupervisor::convert(JobRecord& job, std::string& reason) {
     job.out_of_space = false;
     job.written_outputs.clear();
     job.skipped_outputs = 0;
+    job.frame_results.clear();
     // A child that ended while idle (killed from outside) is replaced before
     // it is handed a file; that file never reached it.
     if (m_child && m_child->process.has_ended()) {

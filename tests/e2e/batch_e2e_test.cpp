@@ -198,11 +198,12 @@ TEST(BatchE2eTest, OverwritePoliciesNeverLoseAnOutputSilently) {
         const char* names;
         bool old_kept;
         const char* summary; // the last line
+        int skipped_rows;    // in the report
     };
     const Case cases[] = {
-        {"yes", "a.png b.png ", false, "Files converted: 3 of 3"},
-        {"skip", "a.png b.png ", true, "Files skipped: 2"},
-        {"rename", "a (2).png a.png b (2).png b.png ", true, "Files converted: 3 of 3"},
+        {"yes", "a.png b.png ", false, "Files converted: 3 of 3", 0},
+        {"skip", "a.png b.png ", true, "Files skipped: 2", 2},
+        {"rename", "a (2).png a.png b (2).png b.png ", true, "Files converted: 3 of 3", 0},
     };
     TempDir in;
     platform::make_folder(in / "sub");
@@ -211,10 +212,11 @@ TEST(BatchE2eTest, OverwritePoliciesNeverLoseAnOutputSilently) {
     make_gif(in / "b.gif");
     for (const auto& c : cases) {
         for (const char* jobs : {"--jobs=1", "--jobs=2"}) {
-            TempDir out;
+            TempDir out, reports;
             write_file(out / "b.png", "earlier");
             const auto r = run_pixlane({"-i", in.path(), "-o", out.path(), "-c", "png",
-                                        "--no-subfolders", std::string("--overwrite=") + c.policy, jobs});
+                                        "--no-subfolders", std::string("--overwrite=") + c.policy, jobs,
+                                        "--report=" + reports / "run.json"});
             std::string names;
             for (const auto& e : platform::list_folder(out.path())) {
                 names += e.name + " ";
@@ -227,7 +229,56 @@ TEST(BatchE2eTest, OverwritePoliciesNeverLoseAnOutputSilently) {
             EXPECT_EQ(r.err.find("a.gif both write " + out / "a.png") != std::string::npos,
                       std::string(c.policy) == "yes")
                 << c.policy << jobs << r.err;
+            const std::string report = read_file(reports / "run.json");
+            int skipped_rows = 0;
+            for (auto at = report.find("\"skipped\""); at != std::string::npos;
+                 at = report.find("\"skipped\"", at + 1)) {
+                ++skipped_rows;
+            }
+            EXPECT_EQ(skipped_rows, c.skipped_rows) << c.policy << jobs << report;
         }
+    }
+}
+
+// The names a run would write, with what stands in their way; nothing on
+// disk changes, no folder is made.
+TEST(BatchE2eTest, ADryRunNamesEveryOutputAndWritesNothing) {
+    TempDir in, out;
+    platform::make_folder(in / "sub");
+    make_gif(in / "anim.gif", 8, 6, 3);
+    write_file(in / "bad.gif", "GIF89a broken");
+    make_gif(in / "still.gif");
+    make_gif(in / "sub/still.gif");
+    write_file(out / "anim[2].png", "earlier");
+    struct Case {
+        std::vector<std::string> options;
+        std::string listing; // standard output
+    };
+    const std::string o = out.path();
+    const Case cases[] = {
+        {{},
+         kBanner + "Preparing...\nImporting...\nImport complete, new files added: 4\n" + o +
+             "anim[1].png\n" + o + "anim[2].png (exists)\n" + o + "anim[3].png\n" + o +
+             "still.png\n" + o + "sub/still.png\nDry run: 3 of 4 files would give 5 outputs "
+             "(1 exist, 0 clash); nothing was written\n"},
+        {{"-q", "--no-subfolders", "--overwrite=rename"},
+         o + "anim[1].png\n" + o + "anim[2].png (exists; written as " + o + "anim[2] (2).png)\n" +
+             o + "anim[3].png\n" + o + "still.png\n" + o + "still.png (clash with " +
+             in / "still.gif; written as " + o + "still (2).png)\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"-i", in.path(), "-o", out.path(), "-c", "png", "--dry-run"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const auto r = run_pixlane(args);
+        EXPECT_EQ(r.out, c.listing);
+        EXPECT_EQ(r.status, 2) << "bad.gif would fail";
+        EXPECT_NE(r.err.find(in / "bad.gif: "), std::string::npos) << r.err;
+        std::string names;
+        for (const auto& e : platform::list_folder(out.path())) {
+            names += e.name + " ";
+        }
+        EXPECT_EQ(names, "anim[2].png ");
+        EXPECT_EQ(read_file(out / "anim[2].png"), "earlier");
     }
 }
 

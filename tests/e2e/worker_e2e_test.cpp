@@ -100,7 +100,9 @@ TEST(WorkerE2eTest, AStopSignalEndsTheChildAtOnceAndLeavesNoStrayFiles) {
             std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the child hangs on b
             ::kill(pid, sig);
         };
-        const auto r = run_pixlane({"-i", in.path(), "-o", out.path(), "-c", "png", "--jobs=1"}, {},
+        TempDir reports;
+        const auto r = run_pixlane({"-i", in.path(), "-o", out.path(), "-c", "png", "--jobs=1",
+                                    "--report=" + reports / "run.csv"}, {},
                                    {{"PIXLANE_WORKER_FAULTS", "hang=b_hang.gif"},
                                     {"PIXLANE_WORKER_TIMEOUT_SECONDS", "120"}},
                                    signal_once_a_is_written);
@@ -109,6 +111,33 @@ TEST(WorkerE2eTest, AStopSignalEndsTheChildAtOnceAndLeavesNoStrayFiles) {
         EXPECT_NE(r.out.find("Files converted: 1 of 3"), std::string::npos) << r.out;
         EXPECT_NE(r.err.find("b_hang.gif: stopped"), std::string::npos) << r.err;
         EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"a_good.png"}) << sig;
+        // The report is written all the same, naming what never ran.
+        const std::string report = read_file(reports / "run.csv");
+        EXPECT_NE(report.find(in / "a_good.gif,1," + out / "a_good.png,converted,,"), std::string::npos) << report;
+        EXPECT_NE(report.find(in / "b_hang.gif,,,failed,stopped,"), std::string::npos) << report;
+        EXPECT_NE(report.find(in / "c_good.gif,,,skipped,the run stopped before this file,0\n"),
+                  std::string::npos) << report;
+    }
+}
+
+TEST(WorkerE2eTest, AnAnimationOfThousandsOfFramesComesBackWhole) {
+    // Every frame's result crosses the pipe from the worker: one message
+    // of several fields a frame (thousands in all). With two workers the
+    // frames wait under temporary names.
+    GifSpec spec;
+    spec.width = spec.height = 1;
+    spec.global_palette = test_palette(2);
+    spec.frames.assign(1000, solid_frame(0, 0, 1, 1, 1));
+    TempDir in;
+    write_file(in / "long.gif", encode_gif(spec));
+    write_file(in / "short.gif", small_gif());
+    for (const char* jobs : {"--jobs=1", "--jobs=2"}) {
+        TempDir out;
+        const auto r = run_pixlane({"-q", "-i", in.path(), "-o", out.path(), "-c", "pgm", jobs,
+                                    "--report=" + out / "run.json"});
+        EXPECT_EQ(r.status, 0) << jobs << r.err;
+        EXPECT_EQ(names_in(out.path()).size(), 1002u) << jobs; // the report too
+        EXPECT_TRUE(platform::exists(out / "long[1000].pgm")) << jobs;
     }
 }
 

@@ -72,6 +72,7 @@ struct Run {
     int titles = 0;
     int batch_calls = 0;
     bool batch_quiet = false;
+    BatchOptions options;
 };
 
 Run run_front_end(Session& app, std::vector<std::string> args, int batch_status = 0,
@@ -81,9 +82,10 @@ Run run_front_end(Session& app, std::vector<std::string> args, int batch_status 
     app.program_name = "pixlane.exe";
     std::FILE* out = std::tmpfile();
     ConsoleIo io{out, [&](const std::string&) { ++r.titles; }, [&] { ++r.key_waits; }, out};
-    const BatchRunner batch = [&](Session&, bool quiet) {
+    const BatchRunner batch = [&](Session&, const BatchOptions& options) {
         ++r.batch_calls;
-        r.batch_quiet = quiet;
+        r.batch_quiet = options.quiet;
+        r.options = options;
         std::fputs("<batch>\n", out);
         return batch_status;
     };
@@ -114,6 +116,34 @@ TEST(CommandLineWarningTest, BeforeTheBannerAndStrictStops) {
     EXPECT_EQ(strict.status, 1);
     EXPECT_EQ(strict.out, "Error: unknown option --widht (did you mean --width?)\n");
     EXPECT_EQ(strict.batch_calls, 0);
+}
+
+TEST(CommandLineWarningTest, ReportAndDryRunOptions) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string first_line;
+        int status;
+        bool dry_run;
+        std::string report; // as handed to the batch
+    };
+    const std::string here = platform::current_folder();
+    const Case cases[] = {
+        {{"--report=\"my", "run.CSV\""}, "Pixlane 2.8", 0, false, here + "my run.CSV"},
+        {{"--report=/tmp/r.json", "--dry-run"},
+         "Warning: --report: a dry run writes no report", 0, true, ""},
+        {{"--report=r.txt"}, "Error: Invalid report file r.txt (it must end in .csv or .json)", 1,
+         false, ""},
+        {{"--report="}, "Error: Incorrect number of parameters", 1, false, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"-i", "a.gif"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto r = run_front_end(args);
+        EXPECT_EQ(r.out.substr(0, r.out.find('\n')), c.first_line) << c.args[0];
+        EXPECT_EQ(r.status, c.status) << c.args[0];
+        EXPECT_EQ(r.options.dry_run, c.dry_run) << c.args[0];
+        EXPECT_EQ(r.options.report, c.report) << c.args[0];
+    }
 }
 
 TEST(TerminalProgressTest, FilesFramesElapsedAndTimeLeft) {

@@ -26,8 +26,8 @@ TEST(ManualTest, NamesEveryOptionAndToken) {
         }
     }
     const std::string console = page("console.html");
-    for (const char* option : {"-i", "-o", "-c", "--profile", "-d", "-q", "-p", "--strict", "-h",
-                               "-v", "-u", "-t"}) {
+    for (const char* option : {"-i", "-o", "-c", "--profile", "-d", "-q", "-p", "--strict",
+                               "--dry-run", "--report", "-h", "-v", "-u", "-t"}) {
         EXPECT_NE(console.find(std::string("<code>") + option), std::string::npos) << option;
     }
     EXPECT_NE(page("profiles.html").find("--WM-SOLID-OPACITY"), std::string::npos);

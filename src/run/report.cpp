@@ -1,0 +1,224 @@
+#include "run/report.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "pipeline/save.h"
+#include "platform/platform.h"
+#include "util/strings.h"
+
+namespace pixlane {
+namespace {
+
+constexpr std::string_view kConverted = "converted";
+constexpr std::string_view kFailed = "failed";
+constexpr std::string_view kSkipped = "skipped";
+
+std::string_view status_word(FrameStatus status) {
+    switch (status) {
+    case FrameStatus::Converted: return kConverted;
+    case FrameStatus::Skipped: return kSkipped;
+    case FrameStatus::Failed:
+    case FrameStatus::Pending: break; // never placed: nothing was written
+    }
+    return kFailed;
+}
+
+std::string csv_field(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        return std::string(text);
+    }
+    std::string out = "\"";
+    for (const char c : text) {
+        out += c;
+        if (c == '"') {
+            out += '"';
+        }
+    }
+    out += '"';
+    return out;
+}
+
+// The length of the UTF-8 sequence at `at`, 0 when it is not one.
+std::size_t utf8_length(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(at);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2
+                               : lead >= 0xE0 && lead < 0xF0                ? 3
+                               : lead >= 0xF0 && lead < 0xF5                ? 4
+                                                                            : 0;
+    if (length == 0 || at + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(at + k) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    // Overlong forms, surrogates and values past U+10FFFF.
+    const unsigned char second = length > 1 ? byte(at + 1) : 0x80;
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
+        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90)) {
+        return 0;
+    }
+    return length;
+}
+
+std::string json_string(std::string_view text) {
+    std::string out = "\"";
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = utf8_length(text, at);
+        if (length == 0) {
+            out += "\uFFFD";
+            ++at;
+            continue;
+        }
+        const char c = text[at];
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        } else {
+            out.append(text.substr(at, length));
+        }
+        at += length;
+    }
+    out += '"';
+    return out;
+}
+
+} // namespace
+
+std::optional<ReportFormat> report_format(std::string_view path) {
+    const std::string ext = to_lower(platform::extension_of(path));
+    if (ext == "csv") {
+        return ReportFormat::Csv;
+    }
+    if (ext == "json") {
+        return ReportFormat::Json;
+    }
+    return std::nullopt;
+}
+
+RunReport::RunReport(const InputList& list) : m_list(list), m_files(list.size()) {}
+
+void RunReport::file_ended(const FileEnd& file) {
+    if (file.index >= m_files.size()) {
+        return;
+    }
+    auto& rows = m_files[file.index];
+    rows.clear();
+    bool failed_row = false;
+    for (const auto& f : file.job.frame_results) {
+        const std::string_view status = status_word(f.status);
+        failed_row = failed_row || status == kFailed;
+        std::string reason = f.status == FrameStatus::Pending   ? "never placed"
+                             : f.status == FrameStatus::Skipped ? "the output exists"
+                                                                : f.reason;
+        rows.push_back({file.job.input_path, f.frame, f.output_path, status, std::move(reason),
+                        f.ms});
+    }
+    if (!file.ok && !failed_row) {
+        rows.push_back({file.job.input_path, 0, {}, kFailed,
+                        file.reason.empty() ? std::string("not converted") : file.reason,
+                        file.ms});
+    }
+}
+
+std::vector<ReportRow> RunReport::rows() const {
+    std::vector<ReportRow> out;
+    const auto& entries = m_list.entries();
+    for (std::size_t i = 0; i < m_files.size(); ++i) {
+        if (m_files[i].empty()) {
+            const std::string input = i < entries.size() ? entries[i].path : std::string();
+            out.push_back({input, 0, {}, kSkipped, "the run stopped before this file", 0});
+        } else {
+            out.insert(out.end(), m_files[i].begin(), m_files[i].end());
+        }
+    }
+    return out;
+}
+
+std::string report_csv(const std::vector<ReportRow>& rows) {
+    std::string out = "input,frame,output,status,reason,ms\n";
+    for (const auto& r : rows) {
+        out += csv_field(r.input) + "," + (r.frame > 0 ? std::to_string(r.frame) : "") + "," +
+               csv_field(r.output) + "," + std::string(r.status) + "," + csv_field(r.reason) +
+               "," + std::to_string(r.ms) + "\n";
+    }
+    return out;
+}
+
+std::string report_json(const std::vector<ReportRow>& rows) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto& r = rows[i];
+        out += i == 0 ? "\n" : ",\n";
+        out += "  {\"input\": " + json_string(r.input) +
+               ", \"frame\": " + (r.frame > 0 ? std::to_string(r.frame) : "null") +
+               ", \"output\": " + json_string(r.output) + ", \"status\": " +
+               json_string(r.status) + ", \"reason\": " + json_string(r.reason) +
+               ", \"ms\": " + std::to_string(r.ms) + "}";
+    }
+    out += rows.empty() ? "]\n" : "\n]\n";
+    return out;
+}
+
+bool write_report(const std::string& path, const std::vector<ReportRow>& rows,
+                  std::string& error) {
+    const std::string text =
+        report_format(path) == ReportFormat::Json ? report_json(rows) : report_csv(rows);
+    errno = 0;
+    if (platform::replace_file(path, text)) {
+        return true;
+    }
+    error = errno != 0 ? std::strerror(errno) : "the file could not be replaced";
+    return false;
+}
+
+bool OutputPlan::taken(const std::string& path) const {
+    return m_planned.contains(path) || platform::exists(path);
+}
+
+std::string OutputPlan::line(const std::string& input, const std::string& output) {
+    ++m_outputs;
+    std::vector<std::string> marks;
+    const auto earlier = m_planned.find(output);
+    const bool exists = platform::exists(output);
+    if (exists) {
+        ++m_existing;
+        marks.push_back("exists");
+    }
+    if (earlier != m_planned.end()) {
+        ++m_clashes;
+        marks.push_back("clash with " + earlier->second);
+    }
+    std::string written = output;
+    if (!marks.empty() && m_overwrite == kOverwriteSkip) {
+        marks.back() += "; left alone";
+        written.clear();
+    } else if (!marks.empty() && m_overwrite == kOverwriteRename) {
+        for (int n = 2;; ++n) {
+            written = numbered_name(output, n);
+            if (!taken(written)) {
+                break;
+            }
+        }
+        marks.back() += "; written as " + written;
+    }
+    if (!written.empty()) {
+        m_planned[written] = input;
+    }
+    std::string text = output;
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        text += (i == 0 ? " (" : ", ") + marks[i];
+    }
+    return marks.empty() ? text : text + ")";
+}
+
+} // namespace pixlane

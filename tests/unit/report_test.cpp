@@ -1,0 +1,131 @@
+// The run report's rows from a real conversion worker, its CSV and JSON
+// texts, and the dry run's marks under each overwrite policy.
+#include "run/report.h"
+
+#include <gtest/gtest.h>
+
+#include "pipeline/save.h"
+#include "platform/platform.h"
+#include "support/test_support.h"
+
+namespace pixlane::test {
+namespace {
+
+TEST(RunReportTest, EveryFileGetsRowsEvenWhenTheRunStopsBeforeIt) {
+    TempDir in;
+    InputList list;
+    for (const char* name : {"a.gif", "b.gif", "c.gif", "d.gif"}) {
+        write_file(in / name, "GIF89a");
+        list.add(in / name, in.path());
+    }
+    Settings s;
+    JobRecord job;
+    ProgressRecord progress;
+    RunReport report(list);
+    RunHooks hooks;
+    hooks.file_ended = [&](const FileEnd& file) { report.file_ended(file); };
+    int call = 0;
+    const JobRunner fake = [&](JobRecord& j, std::string& reason) {
+        j.frame_results.clear();
+        switch (++call) {
+        case 1: // two frames: one written, one left alone
+            j.frame_results = {{1, "/o/a[1].png", FrameStatus::Converted, "", 5},
+                               {2, "/o/a[2].png", FrameStatus::Skipped, "", 6}};
+            return true;
+        case 2: // refused before any frame
+            reason = "not a GIF file";
+            return false;
+        default: // its frame went well, the file did not; then the run stops
+            j.frame_results = {{1, "/o/c.png", FrameStatus::Converted, "", 7}};
+            reason = "stopped";
+            progress.request_stop();
+            return false;
+        }
+    };
+    conversion_worker(s, job, progress, list, fake, hooks, false);
+    struct Row {
+        std::string input;
+        int frame;
+        std::string output, status, reason;
+    };
+    const std::vector<Row> expected = {
+        {"a.gif", 1, "/o/a[1].png", "converted", ""},
+        {"a.gif", 2, "/o/a[2].png", "skipped", "the output exists"},
+        {"b.gif", 0, "", "failed", "not a GIF file"},
+        {"c.gif", 1, "/o/c.png", "converted", ""},
+        {"c.gif", 0, "", "failed", "stopped"},
+        {"d.gif", 0, "", "skipped", "the run stopped before this file"},
+    };
+    const auto rows = report.rows();
+    ASSERT_EQ(rows.size(), expected.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].input, in / expected[i].input) << i;
+        EXPECT_EQ(rows[i].frame, expected[i].frame) << i;
+        EXPECT_EQ(rows[i].output, expected[i].output) << i;
+        EXPECT_EQ(rows[i].status, expected[i].status) << i;
+        EXPECT_EQ(rows[i].reason, expected[i].reason) << i;
+    }
+    EXPECT_EQ(rows[1].ms, 6);
+}
+
+TEST(ReportTextTest, CsvAndJsonKeepAwkwardNamesIntact) {
+    struct Case {
+        ReportRow row;
+        const char* csv;  // the line after the header
+        const char* json; // the object
+    };
+    const Case cases[] = {
+        {{"/in/a.gif", 3, "/out/a[3].png", "converted", "", 12},
+         "/in/a.gif,3,/out/a[3].png,converted,,12",
+         R"({"input": "/in/a.gif", "frame": 3, "output": "/out/a[3].png", "status": "converted", "reason": "", "ms": 12})"},
+        {{"/in/say \"hi\", all.gif", 0, "", "failed", "line one\nline two", 0},
+         "\"/in/say \"\"hi\"\", all.gif\",,,failed,\"line one\nline two\",0",
+         R"({"input": "/in/say \"hi\", all.gif", "frame": null, "output": "", "status": "failed", "reason": "line one\u000aline two", "ms": 0})"},
+        {{"/in/caf\xC3\xA9\x01\xFF.gif", 1, "/o\\x.png", "skipped", "", 1},
+         "/in/caf\xC3\xA9\x01\xFF.gif,1,/o\\x.png,skipped,,1",
+         "{\"input\": \"/in/caf\xC3\xA9\\u0001\xEF\xBF\xBD.gif\", \"frame\": 1, \"output\": "
+         "\"/o\\\\x.png\", \"status\": \"skipped\", \"reason\": \"\", \"ms\": 1}"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(report_csv({c.row}), std::string("input,frame,output,status,reason,ms\n") + c.csv + "\n");
+        EXPECT_EQ(report_json({c.row}), std::string("[\n  ") + c.json + "\n]\n");
+    }
+    EXPECT_EQ(report_json({}), "[]\n");
+}
+
+TEST(OutputPlanTest, ExistingAndClashingNamesUnderEachPolicy) {
+    TempDir out;
+    write_file(out / "x.png", "earlier");
+    write_file(out / "x (2).png", "earlier");
+    struct Case {
+        int policy;
+        std::vector<std::string> lines; // for x.png, y.png, y.png, y.png
+    };
+    const std::string x = out / "x.png", y = out / "y.png";
+    const Case cases[] = {
+        {kOverwriteReplace,
+         {x + " (exists)", y, y + " (clash with a.gif)", y + " (clash with b.gif)"}},
+        {kOverwriteSkip,
+         {x + " (exists; left alone)", y, y + " (clash with a.gif; left alone)",
+          y + " (clash with a.gif; left alone)"}},
+        {kOverwriteRename,
+         {x + " (exists; written as " + out / "x (3).png)", y,
+          y + " (clash with a.gif; written as " + out / "y (2).png)",
+          y + " (clash with a.gif; written as " + out / "y (3).png)"}},
+    };
+    for (const auto& c : cases) {
+        OutputPlan plan(c.policy);
+        std::vector<std::string> lines;
+        lines.push_back(plan.line("a.gif", x));
+        lines.push_back(plan.line("a.gif", y));
+        lines.push_back(plan.line("b.gif", y));
+        lines.push_back(plan.line("c.gif", y));
+        EXPECT_EQ(lines, c.lines) << c.policy;
+        EXPECT_EQ(plan.existing(), 1) << c.policy;
+        EXPECT_EQ(plan.clashes(), 2) << c.policy;
+        EXPECT_FALSE(platform::exists(y)) << "a plan writes nothing";
+    }
+}
+
+} // namespace
+} // namespace pixlane::test
