@@ -206,11 +206,13 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
         }
     };
     OutputPlan plan(s.overwrite);
+    // Only a terminal that shows the progress line needs it erased.
+    const char* erase_out = out == stdout && platform::stdout_is_terminal() ? erase : "";
     hooks.file_ended = [&](const FileEnd& file) {
         if (options.dry_run) {
             for (const auto& frame : file.job.frame_results) {
                 if (frame.status == FrameStatus::Pending) {
-                    std::fprintf(out, "%s%s\n", erase,
+                    std::fprintf(out, "%s%s\n", erase_out,
                                  plan.line(file.job.input_path, frame.output_path).c_str());
                 }
             }
