@@ -63,6 +63,7 @@ TEST(BatchE2eTest, ChecksStopAtTheFirstFaultWithItsErrorLine) {
     write_file(dir / "empty.gif", "");
     platform::make_folder(dir / "photos.2020");
     platform::make_folder(dir / "out");
+    platform::make_folder(dir / "old.csv");
     write_file(dir / "wm.png", "");
     const std::string in = dir / "a.gif";
     struct Case {
@@ -92,6 +93,11 @@ TEST(BatchE2eTest, ChecksStopAtTheFirstFaultWithItsErrorLine) {
         {{"-i", in, "--gamma=0"}, "Invalid gamma value"},
         {{"-i", in, "--wm-image=" + dir / "wm.png"}, "Invalid watermark image"},
         {{"-i", in, "--wm-text=x", "--wm-font=NoSuchFaceAnywhere"}, "Invalid watermark font"},
+        // A report that could not be written is known before the run.
+        {{"-i", in, "--report=" + dir / "nowhere/run.csv"},
+         "cannot write the report " + dir / "nowhere/run.csv: no such folder"},
+        {{"-i", in, "--report=" + dir / "old.csv"},
+         "cannot write the report " + dir / "old.csv: it is a folder"},
         // The first fault wins: the output folder is checked before the format.
         {{"-i", in, "-o", dir / "no-out", "-c", "JPG"}, "Invalid output folder"},
     };
