@@ -1,10 +1,17 @@
 // Helpers of the window tests (they run on a virtual display).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <wx/app.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
+
+#include "run/session.h"
+#include "ui/main_window_ui.h"
+#include "ui/theme.h"
 
 namespace pixlane::test {
 
@@ -16,5 +23,39 @@ inline void pump(int ms = 300) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
+
+// A main window over a session of its own, destroyed after each test.
+class MainWindowFixture : public ::testing::Test {
+  protected:
+    // The built-in language and the toolbar images of the settings as they
+    // are now (a test changes the theme or the size first).
+    void prepare() {
+        m_app.language.load_builtin();
+        prepare_window_images(m_images, m_app.settings.ui_theme, m_app.settings.ui_size,
+                              std::string(PIXLANE_BINARY_DIR) + "/gfx/");
+    }
+    MainWindow& make_window(int settle_ms) {
+        m_window = new MainWindow(m_app, m_images);
+        m_window->finish();
+        pump(settle_ms);
+        return *m_window;
+    }
+    // A menu or toolbar command, as the window receives it.
+    void run(int command) {
+        wxCommandEvent event(wxEVT_MENU, command);
+        m_window->ProcessWindowEvent(event);
+    }
+    void TearDown() override {
+        if (m_window != nullptr) {
+            m_window->Destroy();
+            m_window = nullptr;
+        }
+        pump(100);
+    }
+
+    Session m_app;
+    WindowImages m_images;
+    MainWindow* m_window = nullptr;
+};
 
 } // namespace pixlane::test

@@ -51,28 +51,17 @@ void follow(wxHyperlinkCtrl* link) {
     link->ProcessWindowEvent(event);
 }
 
-class HelpWindowTest : public ::testing::Test {
+class HelpWindowTest : public test::MainWindowFixture {
   protected:
     void SetUp() override {
         ::setenv("PIXLANE_VENDOR_HOST", "vendor.test", 1);
-        m_app.language.load_builtin();
-        prepare_window_images(m_images, m_app.settings.ui_theme, m_app.settings.ui_size,
-                              std::string(PIXLANE_BINARY_DIR) + "/gfx/");
+        prepare();
         m_app.settings.x = m_app.settings.y = 20;
-        m_window = new MainWindow(m_app, m_images);
-        m_window->finish();
-        test::pump(200);
+        make_window(200);
     }
     void TearDown() override {
-        if (m_window != nullptr) {
-            m_window->Destroy();
-        }
-        test::pump(100);
+        MainWindowFixture::TearDown();
         ::unsetenv("PIXLANE_VENDOR_HOST");
-    }
-    void run(int command) {
-        wxCommandEvent event(wxEVT_MENU, command);
-        m_window->ProcessWindowEvent(event);
     }
     template <class Dialog>
     Dialog* open_dialog() const {
@@ -80,9 +69,6 @@ class HelpWindowTest : public ::testing::Test {
     }
 
     test::ShellOpenRecorder m_recorder;
-    Session m_app;
-    WindowImages m_images;
-    MainWindow* m_window = nullptr;
 };
 
 TEST_F(HelpWindowTest, AboutShowsTheProgramAndOpensItsLinksThroughTheShell) {

@@ -37,33 +37,18 @@ namespace {
 
 using test::pump;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public test::MainWindowFixture {
   protected:
     void SetUp() override {
-        m_app.language.load_builtin();
         m_app.settings.ui_size = 2;
-        prepare_window_images(m_images, m_app.settings.ui_theme, m_app.settings.ui_size,
-                              std::string(PIXLANE_BINARY_DIR) + "/gfx/");
-    }
-    void TearDown() override {
-        if (m_window != nullptr) {
-            m_window->Destroy();
-            pump(100);
-        }
+        prepare();
     }
     MainWindow& open(int x, int y, int width, int height) {
         m_app.settings.x = x;
         m_app.settings.y = y;
         m_app.settings.width = width;
         m_app.settings.height = height;
-        m_window = new MainWindow(m_app, m_images);
-        m_window->finish();
-        pump();
-        return *m_window;
-    }
-    void run(int command) {
-        wxCommandEvent event(wxEVT_MENU, command);
-        m_window->ProcessWindowEvent(event);
+        return make_window(300);
     }
     std::vector<long> selected_rows() const {
         std::vector<long> rows;
@@ -74,10 +59,6 @@ class MainWindowTest : public ::testing::Test {
         }
         return rows;
     }
-
-    Session m_app;
-    WindowImages m_images;
-    MainWindow* m_window = nullptr;
 };
 
 Rect rect_of(const wxWindow* w) {

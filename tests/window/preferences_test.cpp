@@ -43,32 +43,17 @@ class Answer final : public MessageBoxes {
     bool m_yes;
 };
 
-class PreferencesDialogTest : public ::testing::Test {
+class PreferencesDialogTest : public test::MainWindowFixture {
   protected:
     void SetUp() override {
-        m_app.language.load_builtin();
         m_app.settings.config_path = m_dir / "config.ini";
-        prepare_window_images(m_images, m_app.settings.ui_theme, m_app.settings.ui_size,
-                              std::string(PIXLANE_BINARY_DIR) + "/gfx/");
+        prepare();
     }
-    void TearDown() override {
-        if (m_window != nullptr) {
-            m_window->Destroy();
-            pump(100);
-        }
-    }
-    MainWindow& window() {
-        if (m_window == nullptr) {
-            m_window = new MainWindow(m_app, m_images);
-            m_window->finish();
-            pump(200);
-        }
-        return *m_window;
-    }
+    MainWindow& window() { return m_window != nullptr ? *m_window : make_window(200); }
     // Runs a main-window command and returns the dialog it opened.
     PreferencesDialog& open(int command = kCmdPreferences) {
-        wxCommandEvent event(wxEVT_MENU, command);
-        window().ProcessWindowEvent(event);
+        window();
+        run(command);
         pump(200);
         PreferencesDialog* dialog = PreferencesDialog::find(window());
         EXPECT_NE(dialog, nullptr);
@@ -97,9 +82,6 @@ class PreferencesDialogTest : public ::testing::Test {
     }
 
     test::TempDir m_dir;
-    Session m_app;
-    WindowImages m_images;
-    MainWindow* m_window = nullptr;
 };
 
 TEST_F(PreferencesDialogTest, OpensOnGeneralFromTheMenuAndOnOutputFromTheFormatButton) {
