@@ -88,22 +88,6 @@ class TerminalProgress {
     bool m_shown = false;
 };
 
-} // namespace
-
-std::string progress_line(const ProgressSnapshot& now, std::int64_t elapsed_ms) {
-    // Files ended: those before the one under way.
-    const std::int64_t done = now.index > 0 ? now.index - 1 : 0;
-    std::string line = std::to_string(done) + "/" + std::to_string(now.total) + " files, " +
-                       std::to_string(now.frames) + " frames, " + remaining_time_text(elapsed_ms) +
-                       " elapsed";
-    if (done > 0 && now.total > done) {
-        line += ", " + remaining_time_text(elapsed_ms * (now.total - done) / done) + " left";
-    }
-    return line;
-}
-
-namespace {
-
 // The report, written when the run ends however it ends; a failure to
 // write it is an "Error: " line and, after an otherwise good run, status 1.
 class ReportAtEnd {
@@ -141,6 +125,18 @@ std::string report_folder_fault(const std::string& path) {
 }
 
 } // namespace
+
+std::string progress_line(const ProgressSnapshot& now, std::int64_t elapsed_ms) {
+    // Files ended: those before the one under way.
+    const std::int64_t done = now.index > 0 ? now.index - 1 : 0;
+    std::string line = std::to_string(done) + "/" + std::to_string(now.total) + " files, " +
+                       std::to_string(now.frames) + " frames, " + remaining_time_text(elapsed_ms) +
+                       " elapsed";
+    if (done > 0 && now.total > done) {
+        line += ", " + remaining_time_text(elapsed_ms * (now.total - done) / done) + " left";
+    }
+    return line;
+}
 
 int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
     Settings& s = app.settings;

@@ -108,20 +108,18 @@ bool read_job_request(const wire::Message& m, JobRecord& j) {
     return true;
 }
 
-// The results, the outputs written, each frame's result (five fields), then
-// each pending output as a temporary and a final path.
-constexpr std::size_t kAnswerFields = 11;
+// The results, each frame's result (five fields), then each pending output
+// as a temporary and a final path. The outputs written and skipped are read
+// back from the frames.
+constexpr std::size_t kAnswerFields = 10; // the last is the count of frames
 constexpr std::size_t kFrameFields = 5;
 
 wire::Message job_answer(bool ok, const JobRecord& j) {
-    wire::Message m = {ok ? "ok" : "failed",        j.output_path,
-                       j.temporary_path,            std::to_string(j.width),
-                       std::to_string(j.height),    std::to_string(j.source_depth),
+    wire::Message m = {ok ? "ok" : "failed",          j.output_path,
+                       j.temporary_path,              std::to_string(j.width),
+                       std::to_string(j.height),      std::to_string(j.source_depth),
                        std::to_string(j.output_depth), j.failure_reason,
-                       j.out_of_space ? "1" : "0", std::to_string(j.skipped_outputs),
-                       std::to_string(j.written_outputs.size())};
-    m.insert(m.end(), j.written_outputs.begin(), j.written_outputs.end());
-    m.push_back(std::to_string(j.frame_results.size()));
+                       j.out_of_space ? "1" : "0",    std::to_string(j.frame_results.size())};
     for (const auto& f : j.frame_results) {
         m.insert(m.end(), {std::to_string(f.frame), f.output_path,
                            std::to_string(static_cast<int>(f.status)), f.reason,
@@ -135,17 +133,15 @@ wire::Message job_answer(bool ok, const JobRecord& j) {
 }
 
 void read_job_answer(const wire::Message& m, JobRecord& j) {
-    if (m.size() < kAnswerFields + 1) {
+    if (m.size() < kAnswerFields) {
         return;
     }
-    const std::size_t written = std::strtoul(m[10].c_str(), nullptr, 10);
-    if (written > m.size() - kAnswerFields - 1) {
+    const std::size_t frames = std::strtoul(m[kAnswerFields - 1].c_str(), nullptr, 10);
+    if (frames > (m.size() - kAnswerFields) / kFrameFields) {
         return;
     }
-    const std::size_t frames_at = kAnswerFields + written;
-    const std::size_t frames = std::strtoul(m[frames_at].c_str(), nullptr, 10);
-    const std::size_t pending_at = frames_at + 1 + frames * kFrameFields;
-    if (frames > (m.size() - frames_at - 1) / kFrameFields || (m.size() - pending_at) % 2 != 0) {
+    const std::size_t pending_at = kAnswerFields + frames * kFrameFields;
+    if ((m.size() - pending_at) % 2 != 0) {
         return;
     }
     j.output_path = m[1];
@@ -156,14 +152,19 @@ void read_job_answer(const wire::Message& m, JobRecord& j) {
     j.output_depth = to_int(m[6]);
     j.failure_reason = m[7];
     j.out_of_space = m[8] == "1";
-    j.skipped_outputs = to_int(m[9]);
-    j.written_outputs.assign(m.begin() + kAnswerFields,
-                             m.begin() + static_cast<std::ptrdiff_t>(frames_at));
     j.frame_results.clear();
-    for (std::size_t i = frames_at + 1; i < pending_at; i += kFrameFields) {
+    j.written_outputs.clear();
+    j.skipped_outputs = 0;
+    for (std::size_t i = kAnswerFields; i < pending_at; i += kFrameFields) {
         const int status = std::clamp(to_int(m[i + 2]), 0, static_cast<int>(FrameStatus::Pending));
-        j.frame_results.push_back({to_int(m[i]), m[i + 1], static_cast<FrameStatus>(status),
-                                   m[i + 3], std::strtoll(m[i + 4].c_str(), nullptr, 10)});
+        const FrameResult& f = j.frame_results.emplace_back(
+            FrameResult{to_int(m[i]), m[i + 1], static_cast<FrameStatus>(status), m[i + 3],
+                        std::strtoll(m[i + 4].c_str(), nullptr, 10)});
+        if (f.status == FrameStatus::Converted) {
+            j.written_outputs.push_back(f.output_path);
+        } else if (f.status == FrameStatus::Skipped) {
+            ++j.skipped_outputs;
+        }
     }
     j.pending_outputs.clear();
     for (std::size_t i = pending_at; i + 1 < m.size(); i += 2) {
