@@ -140,9 +140,9 @@ std::string progress_line(const ProgressSnapshot& now, std::int64_t elapsed_ms) 
 
 int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
     Settings& s = app.settings;
-    JobRecord& job = app.job;
+    ConsoleRequest& request = app.console;
     const bool quiet = options.quiet;
-    const Console console(out, job.debug_word == "DEBUG", quiet);
+    const Console console(out, request.debug, quiet);
     auto text = [&](const char* group, const char* key) { return app.language.text(group, key); };
 
     console.status(text("General", "Preparing"));
@@ -151,7 +151,7 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
     if (console.debugging()) {
         listing = [&](const std::string& line) { console.line(line); };
     }
-    if (auto fault = check_console_run(s, job, listing, font)) {
+    if (auto fault = check_console_run(s, request, listing, font)) {
         console.line("Error: " + console_message(*fault));
         return kExitError;
     }
@@ -161,14 +161,18 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
             return kExitError;
         }
     }
-    set_batch_output(job, job.output_extension, s);
+    BatchPlan batch;
+    set_batch_output(batch, request.output_extension, s);
+    batch.output_folder = request.output_folder;
+    batch.dry_run = options.dry_run;
 
     const platform::StopSignals signals;
     bool stopped = false;
     console.status(text("General", "Importing"));
     int imported = 0;
     {
-        ImportRun import(import_kind(job), app.input_list, job, app.progress);
+        ImportRun import(console_import(request.input_path, request.input_folder), app.input_list,
+                         app.progress);
         StoppableImport waiting{import};
         wait_unless_stopped(waiting, signals, stopped);
         imported = app.progress.snapshot().count;
@@ -206,10 +210,10 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
     const char* erase_out = out == stdout && platform::stdout_is_terminal() ? erase : "";
     hooks.file_ended = [&](const FileEnd& file) {
         if (options.dry_run) {
-            for (const auto& frame : file.job.frame_results) {
+            for (const auto& frame : file.outcome.frame_results) {
                 if (frame.status == FrameStatus::Pending) {
                     std::fprintf(out, "%s%s\n", erase_out,
-                                 plan.line(file.job.input_path, frame.output_path).c_str());
+                                 plan.line(file.task.input_path, frame.output_path).c_str());
                 }
             }
             std::fflush(out);
@@ -222,13 +226,12 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
     // Names are made in this process: nothing is written, so no file can
     // harm a writer.
     run_options.in_process = run_options.in_process || options.dry_run;
-    job.dry_run = options.dry_run;
     int converted = 0;
     int skipped = 0;
     {
-        ConversionRun run(s, job, app.progress, app.input_list, std::move(font),
+        ConversionRun run(s, batch, app.counters, app.progress, app.input_list, std::move(font),
                           std::move(run_options), hooks,
-                          job.console_mode == 1 && console.debugging() && !options.dry_run);
+                          request.console_mode && console.debugging() && !options.dry_run);
         TerminalProgress line(app.progress, progress_shown);
         wait_unless_stopped(run, signals, stopped, [&line] { line.tick(); });
         converted = app.progress.snapshot().count;

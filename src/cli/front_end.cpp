@@ -68,7 +68,6 @@ constexpr HelpLine kHelpLines[] = {
 };
 
 constexpr std::string_view kCopyrightSign = "\u00A9";
-constexpr std::string_view kDebugWord = "DEBUG";
 constexpr std::string_view kProfileOption = "--PROFILE";
 
 void print_line(std::FILE* out, std::string_view line) {
@@ -110,7 +109,8 @@ void ConsoleIo::platform_set_title(const std::string& title) { platform::set_con
 void ConsoleIo::platform_wait_for_key() { platform::wait_for_key(); }
 
 void prepare_for_parsing(Session& app) {
-    reset_job_record(app.job, platform::program_folder());
+    app.console = ConsoleRequest{};
+    app.counters = new_naming_counters();
     app.input_list.clear();
     reset_to_defaults(app.settings, DefaultsForm::CommandLine, platform::now_local(), 0, 0);
     app.language.load_builtin();
@@ -118,20 +118,20 @@ void prepare_for_parsing(Session& app) {
 
 namespace {
 
-// The input, output and conversion options: the job record field each
+// The input, output and conversion options: the request field each
 // stores its value in, and whether a quoted value continues over arguments.
 struct PathOption {
     std::string_view short_key;
     std::string_view long_key;
-    std::string JobRecord::*field;
+    std::string ConsoleRequest::*field;
     bool joins_quotes;
 };
 
 const PathOption* find_path_option(std::string_view key) {
     static constexpr PathOption kPathOptions[] = {
-        {"-I", "--INPUT", &JobRecord::input_folder, true},
-        {"-O", "--OUTPUT", &JobRecord::output_folder, true},
-        {"-C", "--CONVERSION", &JobRecord::output_extension, false},
+        {"-I", "--INPUT", &ConsoleRequest::input_folder, true},
+        {"-O", "--OUTPUT", &ConsoleRequest::output_folder, true},
+        {"-C", "--CONVERSION", &ConsoleRequest::output_extension, false},
     };
     for (const auto& option : kPathOptions) {
         if (is_key(key, option.short_key, option.long_key)) {
@@ -161,7 +161,8 @@ std::span<const std::string> known_options() {
 
 } // namespace
 
-ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s, JobRecord& job) {
+ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s,
+                            ConsoleRequest& job) {
     ParseResult result;
     for (const auto& argument : args) {
         result.strict = result.strict || argument_key(argument) == "--STRICT";
@@ -172,8 +173,8 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s, J
             continue;
         }
         if (const PathOption* path = find_path_option(key)) {
-            if (path->field == &JobRecord::input_folder) {
-                job.console_mode = 1; // before the value is examined
+            if (path->field == &ConsoleRequest::input_folder) {
+                job.console_mode = true; // before the value is examined
             }
             auto value = path_value(args, i, key, path->joins_quotes);
             if (!value) {
@@ -221,7 +222,7 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s, J
         } else if (key == "--DRY-RUN") {
             result.dry_run = true;
         } else if (is_key(key, "-D", "--DEBUG")) {
-            job.debug_word = kDebugWord;
+            job.debug = true;
         } else if (is_key(key, "-Q", "--QUIET")) {
             result.quiet = true;
         } else if (is_key(key, "-P", "--PAUSE")) {
@@ -308,7 +309,7 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch,
         return kExitOk;
     }
 
-    const ParseResult parsed = parse_arguments(app.args, app.settings, app.job);
+    const ParseResult parsed = parse_arguments(app.args, app.settings, app.console);
     if (!parsed.error.empty()) {
         io.set_title(title_text());
         print_line(io.out, "Error: " + parsed.error);
@@ -318,7 +319,7 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch,
         }
         return kExitError;
     }
-    if (app.job.console_mode != 1) {
+    if (!app.console.console_mode) {
         return std::nullopt;
     }
 

@@ -54,7 +54,8 @@ void prepare_for_parsing(Session& app);
 // Unknown keys and arguments without "-" are skipped; an unknown key and a
 // value the run would silently misread leave a warning. Stops at the first
 // value error.
-ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s, JobRecord& job);
+ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s,
+                            ConsoleRequest& request);
 
 // The 38 help lines, with `program` as the program's name and `input_extension`
 // for the examples that name an input file.

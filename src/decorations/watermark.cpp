@@ -251,7 +251,7 @@ LayerPosition watermark_position(int position, std::int64_t aw, std::int64_t ah,
     return {along(position % 3, aw, w, x_offset), along(position / 3, ah, h, y_offset)};
 }
 
-Bitmap draw_watermark(Bitmap in, const Settings& s, const JobRecord& job, int width, int height,
+Bitmap draw_watermark(Bitmap in, const Settings& s, const TokenSource& tokens, int width, int height,
                       const WatermarkFont* font) {
     if (!in || s.do_watermark == 0) {
         return in;
@@ -262,7 +262,7 @@ Bitmap draw_watermark(Bitmap in, const Settings& s, const JobRecord& job, int wi
         if (!font) {
             return in;
         }
-        layer = make_text_layer(s, expand_text(s.text, job), *font);
+        layer = make_text_layer(s, expand_text(s.text, tokens), *font);
     } else if (s.do_watermark == kWatermarkImage) {
         layer = make_image_layer(s);
     }

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "pipeline/bitmap.h"
-#include "records/records.h"
+#include "naming/mask.h"
 #include "settings/settings.h"
 
 namespace pixlane {
@@ -51,10 +51,10 @@ private:
 
 // Stamps the watermark chosen by Do Watermark; `width` and `height` are the
 // image's size after resize and the icon limit. The text's tokens are filled
-// from `job`. Whenever Do Watermark is not NONE the result is 24-bit, with or
-// without a watermark.
-Bitmap draw_watermark(Bitmap in, const Settings& s, const JobRecord& job, int width, int height,
-                      const WatermarkFont* font);
+// from `tokens`. Whenever Do Watermark is not NONE the result is 24-bit, with
+// or without a watermark.
+Bitmap draw_watermark(Bitmap in, const Settings& s, const TokenSource& tokens, int width,
+                      int height, const WatermarkFont* font);
 
 // The lines of a watermark text: split at every "%eol%" in any letter case.
 std::vector<std::string> watermark_lines(std::string_view text);

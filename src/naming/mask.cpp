@@ -12,17 +12,6 @@
 namespace pixlane {
 namespace {
 
-enum Token {
-    kFilename, kFilenameU, kFilenameL, kFilenameT, kExt, kExtU, kExtT, kYear, kMonth, kDay,
-    kHour, kMinute, kSecond, kBpp, kWidth, kHeight, kRnd, kN, kFrame, kFrames, kTokenCount
-};
-
-constexpr std::array<std::string_view, kTokenCount> kTokens = {
-    "%filename%", "%filename[u]%", "%filename[l]%", "%filename[t]%", "%ext%", "%ext[u]%",
-    "%ext[t]%",   "%yyyy%",        "%mm%",          "%dd%",          "%hh%",  "%ii%",
-    "%ss%",       "%bpp%",         "%width%",       "%height%",      "%rnd%", "%n%",
-    "%frame%",    "%frames%"};
-
 std::string title_case(std::string_view s) {
     std::string r = to_lower(s);
     if (!r.empty()) {
@@ -44,52 +33,73 @@ std::tm clock_fields(Clock clock) {
     return fields;
 }
 
-std::string token_value(Token t, const JobRecord& job, Clock clock) {
-    switch (t) {
-    case kFilename: return base_name(job.input_path);
-    case kFilenameU: return to_upper(base_name(job.input_path));
-    case kFilenameL: return to_lower(base_name(job.input_path));
-    case kFilenameT: return title_case(base_name(job.input_path));
-    case kExt: return job.output_extension;
-    case kExtU: return to_upper(job.output_extension);
-    case kExtT: return title_case(job.output_extension);
-    case kYear: return std::to_string(clock_fields(clock).tm_year + 1900);
-    case kMonth: return two_digits(clock_fields(clock).tm_mon + 1);
-    case kDay: return two_digits(clock_fields(clock).tm_mday);
-    case kHour: return two_digits(clock_fields(clock).tm_hour);
-    case kMinute: return two_digits(clock_fields(clock).tm_min);
-    case kSecond: return two_digits(clock_fields(clock).tm_sec);
-    case kBpp: return std::to_string(job.output_depth);
-    case kWidth: return std::to_string(job.width);
-    case kHeight: return std::to_string(job.height);
-    case kRnd: return five_digits(job.random_value);
-    case kN: return five_digits(job.sequence_number);
-    case kFrame: {
-        // Padded to the width of the count, so names sort in frame order.
-        const std::string number = std::to_string(job.frame_number);
-        const std::size_t width = std::to_string(job.frame_total).size();
-        return std::string(width > number.size() ? width - number.size() : 0, '0') + number;
-    }
-    case kFrames: return std::to_string(job.frame_total);
-    case kTokenCount: break;
-    }
-    return {};
+std::string input_name(const TokenSource& t) { return base_name(t.task.input_path); }
+std::string extension(const TokenSource& t) { return t.plan.output_extension; }
+
+// The frame number padded to the width of the count, so names sort in frame
+// order.
+std::string padded_frame(const TokenSource& t) {
+    const std::string number = std::to_string(t.frame.frame_number);
+    const std::size_t width = std::to_string(t.frame.frame_total).size();
+    return std::string(width > number.size() ? width - number.size() : 0, '0') + number;
 }
 
-// One pass over `text`: at each "%" the token that starts there, if any, is
-// replaced by its value; everything else is copied.
-std::string expand(std::string_view text, const JobRecord& job, Clock clock) {
+// The table of tokens: adding one is adding a row.
+constexpr MaskToken kTokens[] = {
+    {"%filename%", "input file name without its folder and last extension", false, false,
+     input_name},
+    {"%filename[u]%", "the same in upper case", false, false,
+     [](const TokenSource& t) { return to_upper(input_name(t)); }},
+    {"%filename[l]%", "the same in lower case", false, false,
+     [](const TokenSource& t) { return to_lower(input_name(t)); }},
+    {"%filename[t]%", "the same with the first letter upper case, the rest lower case", false,
+     false, [](const TokenSource& t) { return title_case(input_name(t)); }},
+    {"%ext%", "output extension", false, false, extension},
+    {"%ext[u]%", "output extension in upper case", false, false,
+     [](const TokenSource& t) { return to_upper(extension(t)); }},
+    {"%ext[t]%", "output extension with the first letter upper case", false, false,
+     [](const TokenSource& t) { return title_case(extension(t)); }},
+    {"%yyyy%", "year of the run, four digits", false, false,
+     [](const TokenSource& t) { return std::to_string(clock_fields(t.clock).tm_year + 1900); }},
+    {"%mm%", "month, two digits", false, false,
+     [](const TokenSource& t) { return two_digits(clock_fields(t.clock).tm_mon + 1); }},
+    {"%dd%", "day of the month, two digits", false, false,
+     [](const TokenSource& t) { return two_digits(clock_fields(t.clock).tm_mday); }},
+    {"%hh%", "hour, two digits", false, false,
+     [](const TokenSource& t) { return two_digits(clock_fields(t.clock).tm_hour); }},
+    {"%ii%", "minutes, two digits", false, false,
+     [](const TokenSource& t) { return two_digits(clock_fields(t.clock).tm_min); }},
+    {"%ss%", "seconds, two digits", false, false,
+     [](const TokenSource& t) { return two_digits(clock_fields(t.clock).tm_sec); }},
+    {"%bpp%", "bits per pixel of the output image", false, false,
+     [](const TokenSource& t) { return std::to_string(t.frame.output_depth); }},
+    {"%width%", "width of the output image in pixels", false, false,
+     [](const TokenSource& t) { return std::to_string(t.frame.width); }},
+    {"%height%", "height of the output image in pixels", false, false,
+     [](const TokenSource& t) { return std::to_string(t.frame.height); }},
+    {"%rnd%", "random number, new for each converted file, at least five digits", true, false,
+     [](const TokenSource& t) { return five_digits(t.task.random_value); }},
+    {"%n%", "number of the file among those converted, from 1, at least five digits", true, false,
+     [](const TokenSource& t) { return five_digits(t.task.sequence_number); }},
+    {"%frame%", "number of the frame, from 1, padded with 0 to the width of the frame count",
+     false, true, padded_frame},
+    {"%frames%", "number of frames of the animation", false, false,
+     [](const TokenSource& t) { return std::to_string(t.frame.frame_total); }},
+};
+
+// The value of a token at each "%" of `text` that starts one, in one pass;
+// everything else is copied.
+std::string expand(std::string_view text, const TokenSource& source) {
     std::string out;
     out.reserve(text.size() + 16);
     std::size_t i = 0;
     while (i < text.size()) {
         if (text[i] == '%') {
             bool matched = false;
-            for (int t = 0; t < kTokenCount; ++t) {
-                const auto token = kTokens[static_cast<std::size_t>(t)];
-                if (iequals(text.substr(i, token.size()), token)) {
-                    out += token_value(static_cast<Token>(t), job, clock);
-                    i += token.size();
+            for (const MaskToken& token : kTokens) {
+                if (iequals(text.substr(i, token.text.size()), token.text)) {
+                    out += token.value(source);
+                    i += token.text.size();
                     matched = true;
                     break;
                 }
@@ -103,8 +113,8 @@ std::string expand(std::string_view text, const JobRecord& job, Clock clock) {
     return out;
 }
 
-std::string subfolder(const Settings& s, const JobRecord& job) {
-    return s.keep_subfolders == 1 ? job.relative_subfolder : std::string{};
+std::string subfolder(const Settings& s, const FileTask& task) {
+    return s.keep_subfolders == 1 ? task.relative_subfolder : std::string{};
 }
 
 } // namespace
@@ -126,32 +136,43 @@ std::string five_digits(std::int64_t value) {
     return value < 0 ? "-" + digits : digits;
 }
 
-bool mask_numbers_frames(const Settings& s) {
-    return ifind(s.filename_mask, kTokens[kFrame]) != std::string_view::npos;
+std::span<const MaskToken> mask_tokens() { return kTokens; }
+
+bool uses_file_counts(std::string_view text) {
+    return std::any_of(std::begin(kTokens), std::end(kTokens), [&](const MaskToken& t) {
+        return t.counts_files && ifind(text, t.text) != std::string_view::npos;
+    });
 }
 
-std::string expand_mask(const Settings& s, const JobRecord& job, Clock clock) {
+bool mask_numbers_frames(const Settings& s) {
+    return std::any_of(std::begin(kTokens), std::end(kTokens), [&](const MaskToken& t) {
+        return t.numbers_frames && ifind(s.filename_mask, t.text) != std::string_view::npos;
+    });
+}
+
+std::string expand_mask(const Settings& s, const TokenSource& source) {
     std::string mask = to_lower(s.filename_mask);
     if (mask.empty()) {
         mask = "%filename%.%ext%";
     }
-    return expand(mask, job, clock);
+    return expand(mask, source);
 }
 
-std::string expand_text(std::string_view text, const JobRecord& job, Clock clock) {
+std::string expand_text(std::string_view text, const TokenSource& source) {
     if (std::count(text.begin(), text.end(), '%') < 2) {
         return std::string(text);
     }
-    return expand(text, job, clock);
+    return expand(text, source);
 }
 
-std::string output_path(const Settings& s, const JobRecord& job, Clock clock) {
-    return job.output_folder + subfolder(s, job) + expand_mask(s, job, clock);
+std::string output_path(const Settings& s, const TokenSource& source) {
+    return source.plan.output_folder + subfolder(s, source.task) + expand_mask(s, source);
 }
 
-std::string temporary_path(const Settings& s, const JobRecord& job, Clock clock) {
-    return job.output_folder + subfolder(s, job) + random_name("pixlane", "", clock) + "." +
-           job.output_extension;
+std::string temporary_path(const Settings& s, const BatchPlan& plan, const FileTask& task,
+                           Clock clock) {
+    return plan.output_folder + subfolder(s, task) + random_name("pixlane", "", clock) + "." +
+           plan.output_extension;
 }
 
 std::string random_name(std::string_view prefix, std::string_view suffix, Clock clock) {
@@ -179,46 +200,6 @@ bool apply_timestamp(const Settings& s, const std::string& input_path,
     case 2: return platform::set_modification_time(output, s.custom_timestamp);
     default: return true;
     }
-}
-
-namespace {
-
-// What each token stands for, in the order of `Token`: the help texts list
-// the tokens from here.
-constexpr std::array<std::string_view, kTokenCount> kTokenMeanings = {
-    "input file name without its folder and last extension",
-    "the same in upper case",
-    "the same in lower case",
-    "the same with the first letter upper case, the rest lower case",
-    "output extension",
-    "output extension in upper case",
-    "output extension with the first letter upper case",
-    "year of the run, four digits",
-    "month, two digits",
-    "day of the month, two digits",
-    "hour, two digits",
-    "minutes, two digits",
-    "seconds, two digits",
-    "bits per pixel of the output image",
-    "width of the output image in pixels",
-    "height of the output image in pixels",
-    "random number, new for each converted file, at least five digits",
-    "number of the file among those converted, from 1, at least five digits",
-    "number of the frame, from 1, padded with 0 to the width of the frame count",
-    "number of frames of the animation",
-};
-
-} // namespace
-
-std::span<const MaskToken> mask_tokens() {
-    static const auto tokens = [] {
-        std::array<MaskToken, kTokenCount> all{};
-        for (std::size_t t = 0; t < all.size(); ++t) {
-            all[t] = {kTokens[t], kTokenMeanings[t]};
-        }
-        return all;
-    }();
-    return tokens;
 }
 
 } // namespace pixlane

@@ -1,9 +1,8 @@
 // Output naming: the token expander of the filename mask (also used for the
 // watermark text), the output and temporary paths and output timestamps.
 //
-// Tokens: %filename% %filename[u]% %filename[l]% %filename[t]% %ext%
-// %ext[u]% %ext[t]% %yyyy% %mm% %dd% %hh% %ii% %ss% %bpp% %width% %height%
-// %rnd% %n% %frame% %frames%, found without regard to case. The text is expanded in one pass:
+// The tokens are listed once, in mask.cpp's table, and found without regard
+// to case. The text is expanded in one pass:
 // a token's value is inserted as it is and never expanded again, so an input
 // named "a%n%.gif" keeps "%n%" in its output name.
 #pragma once
@@ -21,17 +20,44 @@ namespace pixlane {
 // Source of the current local wall-clock date for the date tokens.
 using Clock = std::int32_t (*)();
 
+// What the tokens of one output name are filled from.
+struct TokenSource {
+    const BatchPlan& plan;
+    const FileTask& task;
+    const FrameFacts& frame;
+    Clock clock = nullptr;
+};
+
+// A token of the mask: its text, what it stands for (the help texts list
+// it), whether its value depends on the files converted before (a run that
+// converts files side by side redoes a file whose count it guessed wrong),
+// whether it numbers the frames of an animation itself, and its value.
+struct MaskToken {
+    std::string_view text;
+    std::string_view meaning;
+    bool counts_files = false;
+    bool numbers_frames = false;
+    std::string (*value)(const TokenSource& source) = nullptr;
+};
+
+// Every token, in the order the expander tries them.
+std::span<const MaskToken> mask_tokens();
+
+// True when `text` holds a token whose value depends on the files converted
+// before (%n%, %rnd%).
+bool uses_file_counts(std::string_view text);
+
 // True when the mask names each frame itself (it holds %frame%), so the
 // frames of an animation need no "[k]" suffix.
 bool mask_numbers_frames(const Settings& s);
 
-// The output file name (no folder) for the current job: the mask lower-cased
-// (an empty mask is "%filename%.%ext%"), its tokens filled.
-std::string expand_mask(const Settings& s, const JobRecord& job, Clock clock = nullptr);
+// The output file name (no folder) for the current frame: the mask
+// lower-cased (an empty mask is "%filename%.%ext%"), its tokens filled.
+std::string expand_mask(const Settings& s, const TokenSource& source);
 
 // The watermark text with its tokens filled; literal text keeps its case. A
 // text with fewer than two "%" is returned unchanged.
-std::string expand_text(std::string_view text, const JobRecord& job, Clock clock = nullptr);
+std::string expand_text(std::string_view text, const TokenSource& source);
 
 // The input file's name without folder and without its last extension.
 std::string base_name(std::string_view input_path);
@@ -40,12 +66,13 @@ std::string base_name(std::string_view input_path);
 std::string five_digits(std::int64_t value);
 
 // Output folder + relative subfolder (when Keep Subfolders is on) + expanded mask.
-std::string output_path(const Settings& s, const JobRecord& job, Clock clock = nullptr);
+std::string output_path(const Settings& s, const TokenSource& source);
 
 // Output folder + relative subfolder (when Keep Subfolders is on) + a name of
 // ASCII letters from the random name rule with prefix "pixlane" + "." + the
 // output extension.
-std::string temporary_path(const Settings& s, const JobRecord& job, Clock clock = nullptr);
+std::string temporary_path(const Settings& s, const BatchPlan& plan, const FileTask& task,
+                           Clock clock = nullptr);
 
 // prefix + the current date's digits written as letters "a".."j" + five
 // random letters "a".."z" + suffix.
@@ -56,14 +83,5 @@ std::string random_name(std::string_view prefix, std::string_view suffix, Clock 
 // CURRENT leaves it. Only the modification time changes.
 bool apply_timestamp(const Settings& s, const std::string& input_path,
                      const std::string& output_path);
-
-// A token of the mask and what it stands for, for the help texts.
-struct MaskToken {
-    std::string_view text;
-    std::string_view meaning;
-};
-
-// Every token, in the order the expander tries them.
-std::span<const MaskToken> mask_tokens();
 
 } // namespace pixlane

@@ -189,24 +189,25 @@ bool next_item(ProgressRecord& progress) {
 
 } // namespace
 
-void folder_worker(InputList& list, const JobRecord& job, ProgressRecord& progress) {
+void folder_worker(InputList& list, const std::string& folder, ProgressRecord& progress) {
     int added = 0;
-    Entered entered{platform::file_identity(job.input_folder)};
-    const std::string tree = tree_of(job.input_folder);
-    for (const auto& entry : platform::list_folder(job.input_folder)) {
+    Entered entered{platform::file_identity(folder)};
+    const std::string tree = tree_of(folder);
+    for (const auto& entry : platform::list_folder(folder)) {
         if (!next_item(progress)) {
             break;
         }
-        added += import_item(list, job.input_folder + entry.name, job.input_folder, tree, entered);
+        added += import_item(list, folder + entry.name, folder, tree, entered);
     }
     std::lock_guard guard(progress.lock);
     progress.count += added;
 }
 
-void list_worker(InputList& list, const JobRecord& job, ProgressRecord& progress) {
+void list_worker(InputList& list, const std::string& list_file, const std::string& input_folder,
+                 ProgressRecord& progress) {
     int added = 0;
     Entered entered;
-    ListLines lines(job.input_path);
+    ListLines lines(list_file);
     std::string line;
     bool first = true;
     while (lines.next(line)) {
@@ -226,15 +227,15 @@ void list_worker(InputList& list, const JobRecord& job, ProgressRecord& progress
         if (!next_item(progress)) {
             break;
         }
-        added += import_item(list, path, job.input_folder, {}, entered);
+        added += import_item(list, path, input_folder, {}, entered);
     }
     std::lock_guard guard(progress.lock);
     progress.count += added;
 }
 
-void export_worker(const InputList& list, const JobRecord& job, ProgressRecord& progress) {
+void export_worker(const InputList& list, const std::string& list_file, ProgressRecord& progress) {
     int written = 0;
-    std::ofstream out(job.input_path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(list_file, std::ios::binary | std::ios::trunc);
     if (out) {
         out << "\xEF\xBB\xBF";
         for (const auto& entry : list.entries()) {

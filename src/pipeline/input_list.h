@@ -53,23 +53,25 @@ std::string relative_subfolder(const std::string& path, const std::string& base)
 // `folder` (links resolved), never out of the tree.
 int scan_folder(InputList& list, const std::string& folder, const std::string& input_folder);
 
-// The folder worker: scans job.input_folder while progress.running, counting
-// each top-level entry in progress.index; adds the number added to
-// progress.count.
-void folder_worker(InputList& list, const JobRecord& job, ProgressRecord& progress);
+// The folder worker: scans `folder` (ending with "/") while
+// progress.running, counting each top-level entry in progress.index; adds
+// the number added to progress.count.
+void folder_worker(InputList& list, const std::string& folder, ProgressRecord& progress);
 
 // Longest line of a list file taken (far above PATH_MAX); a longer line is
 // skipped, so one huge line cannot take the program's memory.
 inline constexpr std::size_t kListMaxLineBytes = std::size_t{64} << 10;
 
-// The list worker: imports the list file job.input_path (UTF-8, byte-order
+// The list worker: imports the list file `list_file` (UTF-8, byte-order
 // mark skipped, lines trimmed; blank lines, lines longer than
 // kListMaxLineBytes and missing paths skipped; a
-// folder imports its tree; other lines are offered to the list).
-void list_worker(InputList& list, const JobRecord& job, ProgressRecord& progress);
+// folder imports its tree; other lines are offered to the list with
+// `input_folder` as the base of their subfolders).
+void list_worker(InputList& list, const std::string& list_file, const std::string& input_folder,
+                 ProgressRecord& progress);
 
-// The export worker: writes the list to job.input_path as UTF-8 with a
+// The export worker: writes the list to `list_file` as UTF-8 with a
 // byte-order mark, one path and CR LF per entry, in list order.
-void export_worker(const InputList& list, const JobRecord& job, ProgressRecord& progress);
+void export_worker(const InputList& list, const std::string& list_file, ProgressRecord& progress);
 
 } // namespace pixlane

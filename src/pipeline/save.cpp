@@ -29,6 +29,13 @@
 namespace pixlane {
 namespace {
 
+// What a writer did.
+enum class SaveResult {
+    Saved,
+    Failed, // this frame failed; the file goes on with the next one
+    Abort,  // the file must stop at once (no memory for the writer's buffer)
+};
+
 // Output formats whose 8-bit form is grey rather than a palette.
 bool grey_at_8(std::string_view ext) {
     return ext == "j2k" || ext == "jp2" || ext == "jpg" || ext == "jxr" || ext == "pgm";
@@ -451,14 +458,14 @@ std::optional<PngPicture> png_picture(FIBITMAP* dib) {
 // PNG through our own libpng writer. With the exact palette asked for and
 // the depth automatic, a 24- or 32-bit picture of at most 256 colours is
 // written as a palette image; one with more colours is written as always.
-bool save_png(FIBITMAP* dib, const JobRecord& job, const Settings& s, platform::OutputFile& file) {
+bool save_png(FIBITMAP* dib, const BatchPlan& plan, const Settings& s, platform::OutputFile& file) {
     std::optional<PngPicture> picture = png_picture(dib);
     if (!picture) {
         return false;
     }
-    const PngOptions options = png_options(job.save_flags);
+    const PngOptions options = png_options(plan.save_flags);
     const bool rgb = picture->pixels == PngPixels::Bgr24 || picture->pixels == PngPixels::Bgra32;
-    if (rgb && s.png_palette == kPngPaletteExact && job.automatic_depth) {
+    if (rgb && s.png_palette == kPngPaletteExact && plan.automatic_depth) {
         if (const std::optional<PngIndexed> indexed = index_colours(*picture)) {
             return write_png(file, indexed->picture(picture->dots_per_metre_x,
                                                     picture->dots_per_metre_y),
@@ -493,39 +500,48 @@ bool fits_format(FIBITMAP* dib, std::string_view ext) {
 }
 
 SaveResult write_to(SaveRoute route, FIBITMAP* dib, const OutputFormat& format,
-                    const JobRecord& job, const Settings& s, platform::OutputFile& file) {
+                    const BatchPlan& plan, const Settings& s, platform::OutputFile& file) {
     auto result = [](bool ok) { return ok ? SaveResult::Saved : SaveResult::Failed; };
     switch (route) {
     case SaveRoute::DevIL:
         return save_devil(dib, static_cast<ILenum>(format.save_type), format.extension == "dds",
                           file);
     case SaveRoute::ExactBmp:
-        return result(save_exact_bmp(dib, job.save_flags, file));
+        return result(save_exact_bmp(dib, plan.save_flags, file));
     case SaveRoute::JpegXr:
         return result(save_jxr(dib, file));
     case SaveRoute::Pfm:
         return result(save_pfm(dib, file));
     case SaveRoute::Png:
-        return result(save_png(dib, job, s, file));
+        return result(save_png(dib, plan, s, file));
     case SaveRoute::FreeImage:
         break;
     }
     return result(save_freeimage(static_cast<FREE_IMAGE_FORMAT>(format.save_type), dib,
-                                 job.save_flags, file));
+                                 plan.save_flags, file));
 }
 
 } // namespace
 
-Bitmap fit_icon(Bitmap in, const JobRecord& job) {
-    if (!in || job.output_extension != "ico") {
+PictureSize fitted_icon_size(const BatchPlan& plan, int width, int height) {
+    if (plan.output_extension != "ico" || (width == height && width >= kSmallestIcon)) {
+        return {width, height};
+    }
+    const int side = std::max({width, height, kSmallestIcon});
+    return {side, side};
+}
+
+Bitmap fit_icon(Bitmap in, const BatchPlan& plan) {
+    if (!in) {
         return in;
     }
     const int width = width_of(in);
     const int height = height_of(in);
-    if (width == height && width >= kSmallestIcon) {
+    const PictureSize fitted = fitted_icon_size(plan, width, height);
+    if (fitted.width == width && fitted.height == height) {
         return in;
     }
-    const int side = std::max({width, height, kSmallestIcon});
+    const int side = fitted.width;
     if (bpp_of(in) != 32 || FreeImage_GetImageType(in.get()) != FIT_BITMAP) {
         in = adopt(FreeImage_ConvertTo32Bits(at_most_32(std::move(in)).get()));
         if (!in) {
@@ -542,10 +558,10 @@ Bitmap fit_icon(Bitmap in, const JobRecord& job) {
     return canvas;
 }
 
-int target_depth(const JobRecord& job, int source_depth) {
-    return job.automatic_depth || job.output_depth == 0
-               ? automatic_depth(job.output_extension, source_depth)
-               : job.output_depth;
+int target_depth(const BatchPlan& plan, int source_depth) {
+    return plan.automatic_depth || plan.output_depth == 0
+               ? automatic_depth(plan.output_extension, source_depth)
+               : plan.output_depth;
 }
 
 Bitmap lay_over(Bitmap in, Rgb colour) {
@@ -559,15 +575,14 @@ Bitmap lay_over(Bitmap in, Rgb colour) {
     return adopt(FreeImage_Composite(in.get(), FALSE, &under, nullptr));
 }
 
-Bitmap convert_depth(Bitmap in, JobRecord& job) {
+Bitmap convert_depth(Bitmap in, const BatchPlan& plan, FrameFacts& frame) {
     if (!in) {
         return in;
     }
-    const std::string& ext = job.output_extension;
-    if (job.automatic_depth || job.output_depth == 0) {
-        job.output_depth = automatic_depth(ext, job.source_depth > 0 ? job.source_depth : bpp_of(in));
-    }
-    const int target = job.output_depth;
+    const std::string& ext = plan.output_extension;
+    const int target =
+        target_depth(plan, frame.source_depth > 0 ? frame.source_depth : bpp_of(in));
+    frame.output_depth = target;
     if (in_target_form(in.get(), target, ext)) {
         return in;
     }
@@ -633,72 +648,69 @@ void announce_temporary_file(const std::string& path) {
     }
 }
 
-SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job,
-                      std::string* reason) {
-    auto failed = [&](SaveResult result, std::string why) {
-        if (reason) {
-            *reason = std::move(why);
-        }
-        return result;
+SaveReport save_frame(const Bitmap& bitmap, const Settings& s, const BatchPlan& plan,
+                      const std::string& output_path) {
+    SaveReport report;
+    report.output_path = output_path;
+    auto failed = [&](std::string why, bool out_of_space = false) {
+        report.status = FrameStatus::Failed;
+        report.failure = Failure{std::move(why), out_of_space};
+        return report;
     };
-    const OutputFormat* format = output_entry(job.output_extension);
-    if (!bitmap || !format || job.output_path.empty()) {
-        return failed(SaveResult::Failed, "nothing to save");
+    const OutputFormat* format = output_entry(plan.output_extension);
+    if (!bitmap || !format || output_path.empty()) {
+        return failed("nothing to save");
     }
     if (!fits_format(bitmap.get(), format->extension)) {
-        return failed(SaveResult::Failed, "the picture's depth is not one of the format's");
+        return failed("the picture's depth is not one of the format's");
     }
-    job.temporary_path = unused_temporary_path(job.output_path, format->extension);
-    if (job.temporary_path.empty()) {
-        return failed(SaveResult::Failed,
-                      "no free temporary name in " + platform::folder_of(job.output_path));
+    const std::string temporary = unused_temporary_path(output_path, format->extension);
+    if (temporary.empty()) {
+        return failed("no free temporary name in " + platform::folder_of(output_path));
     }
-    announce_temporary_file(job.temporary_path);
+    report.temporary_path = temporary;
+    announce_temporary_file(temporary);
     platform::OutputFile file;
-    const auto device_full = [&](int error) {
-        job.out_of_space = job.out_of_space || error == ENOSPC || error == EDQUOT;
-    };
-    if (!file.create(job.temporary_path)) {
-        device_full(file.error());
-        return failed(SaveResult::Failed,
-                      "cannot create " + job.temporary_path + ": " + std::strerror(file.error()));
+    const auto device_full = [](int error) { return error == ENOSPC || error == EDQUOT; };
+    if (!file.create(temporary)) {
+        const int error = file.error();
+        return failed("cannot create " + temporary + ": " + std::strerror(error),
+                      device_full(error));
     }
     // The output path is touched only by the rename of a complete file:
     // every write checked, flushed, synced and closed first.
     const SaveRoute route = save_route(format->extension, bpp_of(bitmap), s);
-    SaveResult result = write_to(route, bitmap.get(), *format, job, s, file);
-    std::string why;
-    if (result == SaveResult::Saved && !file.finish()) {
-        result = SaveResult::Failed;
-    }
+    const SaveResult result = write_to(route, bitmap.get(), *format, plan, s, file);
+    const bool written = result == SaveResult::Saved && file.finish();
+    report.abort = result == SaveResult::Abort;
     if (file.error() != 0) {
-        result = result == SaveResult::Abort ? result : SaveResult::Failed;
-        why = "cannot write " + job.temporary_path + ": " + std::strerror(file.error());
-        device_full(file.error());
-    } else if (result != SaveResult::Saved) {
-        why = "the " + std::string(format->extension) + " writer failed";
-    } else if (job.defer_outputs) {
-        job.pending_outputs.push_back({job.temporary_path, job.output_path});
-    } else {
-        file = platform::OutputFile{};
-        switch (place_output(job.temporary_path, job.output_path, s.overwrite)) {
-        case Placement::Written: job.written_outputs.push_back(job.output_path); break;
-        case Placement::Skipped: ++job.skipped_outputs; break;
-        case Placement::Failed: {
-            const int error = errno;
-            result = SaveResult::Failed;
-            why = "cannot rename " + job.temporary_path + " to " + job.output_path + ": " +
-                  std::strerror(error);
-            break;
-        }
-        }
-    }
-    if (result != SaveResult::Saved) {
+        const int error = file.error();
         file = platform::OutputFile{}; // closed before it is removed
-        platform::remove_file(job.temporary_path);
-        return failed(result, std::move(why));
+        platform::remove_file(temporary);
+        return failed("cannot write " + temporary + ": " + std::strerror(error),
+                      device_full(error));
     }
-    return result;
+    if (!written) {
+        file = platform::OutputFile{};
+        platform::remove_file(temporary);
+        return failed("the " + std::string(format->extension) + " writer failed");
+    }
+    if (plan.defer_outputs) {
+        report.status = FrameStatus::Pending;
+        return report;
+    }
+    file = platform::OutputFile{};
+    switch (place_output(temporary, report.output_path, s.overwrite)) {
+    case Placement::Written: report.status = FrameStatus::Converted; break;
+    case Placement::Skipped: report.status = FrameStatus::Skipped; break;
+    case Placement::Failed: {
+        const int error = errno;
+        platform::remove_file(temporary);
+        return failed("cannot rename " + temporary + " to " + report.output_path + ": " +
+                      std::strerror(error));
+    }
+    }
+    return report;
 }
 
 std::string numbered_name(const std::string& path, int n) {
@@ -778,16 +790,16 @@ int depth_setting(std::string_view ext, const Settings& s) {
     return row && row->format == ext ? get_int(s, row->field) : 0;
 }
 
-bool set_batch_output(JobRecord& job, std::string_view ext, const Settings& s) {
+bool set_batch_output(BatchPlan& plan, std::string_view ext, const Settings& s) {
     const OutputFormat* format = output_entry(ext);
     if (!format) {
         return false;
     }
-    job.output_extension = std::string(format->extension);
-    job.save_type = format->save_type;
-    job.output_depth = depth_setting(ext, s);
-    job.automatic_depth = job.output_depth == 0 ? 1 : 0;
-    job.save_flags = save_flags(ext, s);
+    plan.output_extension = std::string(format->extension);
+    plan.save_type = format->save_type;
+    plan.output_depth = depth_setting(ext, s);
+    plan.automatic_depth = plan.output_depth == 0;
+    plan.save_flags = save_flags(ext, s);
     return true;
 }
 

@@ -30,6 +30,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -46,7 +47,14 @@ inline constexpr int kSmallestIcon = 16;
 // For ico output: an icon the writer would refuse (not square, or smaller
 // than 16) is centred on a fully transparent 32-bit square canvas of side
 // max(width, height, 16). Other formats, and icons the writer takes: input.
-Bitmap fit_icon(Bitmap in, const JobRecord& job);
+Bitmap fit_icon(Bitmap in, const BatchPlan& plan);
+
+// The width and height fit_icon gives a `width` × `height` picture.
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+};
+PictureSize fitted_icon_size(const BatchPlan& plan, int width, int height);
 
 // Brings the bitmap to the output depth. With automatic depth (the flag set,
 // or an output depth of 0) the depth is first chosen from the format's list
@@ -60,10 +68,10 @@ Bitmap fit_icon(Bitmap in, const JobRecord& job);
 //   1               Floyd-Steinberg dither
 //   other           no bitmap (the save then fails)
 // A bitmap already in the target form is returned as it is.
-Bitmap convert_depth(Bitmap in, JobRecord& job);
+Bitmap convert_depth(Bitmap in, const BatchPlan& plan, FrameFacts& frame);
 
 // The depth convert_depth will give a frame loaded at `source_depth`.
-int target_depth(const JobRecord& job, int source_depth);
+int target_depth(const BatchPlan& plan, int source_depth);
 
 // A 32-bit bitmap laid over an opaque `colour` (24 bits), for outputs that
 // cannot keep its alpha; any other bitmap as it is.
@@ -85,22 +93,27 @@ Placement place_output(const std::string& temporary, std::string& output_path, i
 // `path` with " (n)" before the extension of its file name.
 std::string numbered_name(const std::string& path, int n);
 
-enum class SaveResult {
-    Saved,
-    Failed, // this frame failed; the job goes on with the next one
-    Abort,  // the job must stop at once (no memory for the writer's buffer)
+// What the save did with a frame.
+struct SaveReport {
+    // Converted: under output_path (which the overwrite policy may have
+    // numbered); Skipped: the name existed and was left alone; Pending:
+    // complete under temporary_path (BatchPlan::defer_outputs); Failed:
+    // `failure` says why.
+    FrameStatus status = FrameStatus::Failed;
+    std::string output_path;
+    std::string temporary_path;
+    std::optional<Failure> failure;
+    // The file must stop at once (no memory for the writer's buffer).
+    bool abort = false;
 };
 
-// Writes the bitmap to job.output_path with the batch's save type and flags.
-// The temporary name (ASCII, in the folder of the output path) is stored in
-// job.temporary_path. Fails, writing nothing, when the bitmap's depth is not
-// one the format allows (so no writer ever sees a depth it cannot take).
-// With job.defer_outputs the frame stays under its temporary name, listed in
-// job.pending_outputs for the caller to rename.
-// When it fails and `reason` is given, *reason says why in one line
-// ("cannot write /out/pixlaneab.png: No space left on device").
-SaveResult save_frame(const Bitmap& bitmap, const Settings& s, JobRecord& job,
-                      std::string* reason = nullptr);
+// Writes the bitmap to `output_path` with the batch's save type and flags,
+// through a temporary name (ASCII, in the folder of the output path).
+// Fails, writing nothing, when the bitmap's depth is not one the format
+// allows (so no writer ever sees a depth it cannot take). With
+// plan.defer_outputs the frame stays under its temporary name.
+SaveReport save_frame(const Bitmap& bitmap, const Settings& s, const BatchPlan& plan,
+                      const std::string& output_path);
 
 // Receives the path of every temporary file just before it is created (the
 // worker process tells its supervisor, which removes what a crash leaves).
@@ -120,10 +133,10 @@ int save_flags(std::string_view ext, const Settings& s);
 // automatic. 0 for an unknown extension.
 int depth_setting(std::string_view ext, const Settings& s);
 
-// Sets the batch fields of the job record for output extension `ext` (lower
+// Sets the format fields of the plan for output extension `ext` (lower
 // case): output extension, save type, output depth, save flags and
-// automatic depth. False, and the record unchanged, for an extension that is
+// automatic depth. False, and the plan unchanged, for an extension that is
 // not an output format.
-bool set_batch_output(JobRecord& job, std::string_view ext, const Settings& s);
+bool set_batch_output(BatchPlan& plan, std::string_view ext, const Settings& s);
 
 } // namespace pixlane

@@ -1,5 +1,6 @@
 #include "records/records.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace pixlane {
@@ -29,12 +30,31 @@ std::uint32_t new_frame_pick() {
     return std::uniform_int_distribution<std::uint32_t>(1, 0xFFFFFFFFu)(engine);
 }
 
-void reset_job_record(JobRecord& job, const std::string& program_folder) {
-    job = JobRecord{};
-    job.program_folder = program_folder;
-    job.list_name = kDefaultListName;
-    job.random_value = new_random_value();
-    job.sequence_number = 1;
+NamingCounters new_naming_counters() { return {new_random_value(), 1}; }
+
+std::vector<std::string> FileOutcome::written_outputs() const {
+    std::vector<std::string> written;
+    for (const auto& f : frame_results) {
+        if (f.status == FrameStatus::Converted) {
+            written.push_back(f.output_path);
+        }
+    }
+    return written;
+}
+
+std::int32_t FileOutcome::skipped_outputs() const {
+    return static_cast<std::int32_t>(std::count_if(
+        frame_results.begin(), frame_results.end(),
+        [](const FrameResult& f) { return f.status == FrameStatus::Skipped; }));
+}
+
+std::string FileOutcome::last_output() const {
+    for (auto f = frame_results.rbegin(); f != frame_results.rend(); ++f) {
+        if (!f->output_path.empty()) {
+            return f->output_path;
+        }
+    }
+    return {};
 }
 
 void reset_progress_record(ProgressRecord& p) {

@@ -1,10 +1,13 @@
-// The job record and the progress record: how a front end hands a batch to
-// the conversion worker and follows its progress.
+// The run records: what is constant for a batch (the plan), what a worker is
+// handed for one file (the task), what is known of the frame being converted
+// (its facts), what a file gives back (its outcome); and the progress record
+// a run reports to the thread that waits for it.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -28,53 +31,83 @@ struct FrameResult {
     std::int64_t ms = 0; // from taking the frame to its save
 };
 
-// Parameters of a batch, the file being converted and the results of the
-// last frame written. One instance lives in the application; tests build
-// their own.
-struct JobRecord {
-    std::string input_path;          // full path of the file to convert
-    std::string relative_subfolder;  // below the input folder, ends with "/", or empty
-    std::string output_path;         // full path the frame is saved to
-    std::string temporary_path;      // ASCII-named file in the output folder
-    std::string output_folder;       // ends with "/"
-    std::int32_t random_value = 1;   // %rnd%
-    std::int32_t sequence_number = 1; // %n%
-    std::int32_t source_depth = 0;   // bits per pixel of the frame as loaded
-    std::int32_t save_type = 0;      // FreeImage format, or DevIL type for psd/dds/pcx
+// Why a file, a frame or a step failed, in one line, and whether the output
+// device was full (then every later file would fail the same way).
+struct Failure {
+    std::string reason;
+    bool out_of_space = false;
+};
+
+// What is constant for a batch: the output format and where outputs go.
+// The front end fills it once before the first file.
+struct BatchPlan {
     std::string output_extension;    // lower case, one of the output extension list
-    std::int32_t output_depth = 0;   // 0: automatic (the job stores its choice)
+    std::int32_t save_type = 0;      // FreeImage format, or DevIL type for psd/dds/pcx
+    std::int32_t output_depth = 0;   // 0: automatic
     std::int32_t save_flags = 0;     // FreeImage save flags of the output format
-    std::uint8_t automatic_depth = 0;
-    std::uint8_t console_mode = 0;
-    std::string debug_word;          // "DEBUG" turns on per-file lines in console mode
-    std::int32_t width = 0;          // %width% after rotation, resize and icon limit
-    std::int32_t height = 0;         // %height%
-    std::int32_t frame_number = 0;   // %frame%: 1-based frame of the animation being saved
-    std::int32_t frame_total = 0;    // %frames%: frames of the animation
-    std::string program_folder;      // ends with "/"
-    std::string list_name;           // file name of the input list
-    std::string input_folder;        // input argument, then the input folder or empty
-    std::string input_type;          // input extension selecting the listing
-    std::string failure_reason;      // why the last file failed, when the job knows
-    bool out_of_space = false;       // the last file failed because its output device is full
-    std::uint32_t frame_pick = 0;    // draws the RANDOM frame of this file; 0: a fresh draw
-    // Frames saved but left under their temporary names, for a caller that
-    // renames them itself (in list order, when files convert side by side).
-    bool defer_outputs = false;
-    struct PendingOutput {
-        std::string temporary_path;
-        std::string output_path;
-    };
-    std::vector<PendingOutput> pending_outputs;
-    // The last file's outputs that reached their final names, and the frames
-    // left unwritten because their name existed (overwrite policy "skip").
-    std::vector<std::string> written_outputs;
-    std::int32_t skipped_outputs = 0;
-    // The last file's frames, one entry for each frame it took up.
-    std::vector<FrameResult> frame_results;
+    bool automatic_depth = false;    // the depth setting was 0: each frame gets the format's choice
+    std::string output_folder;       // ends with "/"
     // Names the outputs without making them: frames are loaded and sized
     // (so the name tokens hold), nothing is drawn or written.
     bool dry_run = false;
+    // Frames are saved but left under their temporary names for the run
+    // loop to place (in list order, when files convert side by side).
+    bool defer_outputs = false;
+};
+
+// One file of the batch as handed to a worker.
+struct FileTask {
+    std::size_t index = 0;            // in the input list
+    std::string input_path;           // full path of the file to convert
+    std::string relative_subfolder;   // below the input folder, ends with "/", or empty
+    std::int32_t sequence_number = 1; // %n%
+    std::int32_t random_value = 1;    // %rnd%
+    std::uint32_t frame_pick = 0;     // draws the RANDOM frame of this file; 0: a fresh draw
+};
+
+// What is known of the frame being converted: what the name tokens and the
+// watermark text read.
+struct FrameFacts {
+    std::int32_t frame_number = 0; // %frame%: 1-based frame of the animation
+    std::int32_t frame_total = 0;  // %frames%: frames of the animation
+    std::int32_t width = 0;        // %width% after rotation, resize and icon limit
+    std::int32_t height = 0;       // %height%
+    std::int32_t source_depth = 0; // bits per pixel of the frame as loaded
+    std::int32_t output_depth = 0; // %bpp%: the depth the frame is written at
+};
+
+// A frame saved under a temporary name, to be placed under its output name.
+struct PendingOutput {
+    std::string temporary_path;
+    std::string output_path;
+};
+
+// What became of one file.
+struct FileOutcome {
+    // One entry for each frame the file took up.
+    std::vector<FrameResult> frame_results;
+    // Frames left under their temporary names (BatchPlan::defer_outputs), in
+    // the order of their Pending frame results.
+    std::vector<PendingOutput> pending_outputs;
+    // Set when the file failed: nothing saved, a frame that reached the save
+    // failed, a limit was exceeded, or its worker died.
+    std::optional<Failure> failure;
+
+    bool ok() const { return !failure; }
+    bool out_of_space() const { return failure && failure->out_of_space; }
+    // Frames that reached their output names, in frame order.
+    std::vector<std::string> written_outputs() const;
+    // Frames left unwritten because their name existed.
+    std::int32_t skipped_outputs() const;
+    // The name of the last frame that got one (empty when none did).
+    std::string last_output() const;
+};
+
+// %n% and %rnd% of the next file converted: a new random value after each
+// converted file, the sequence number one up.
+struct NamingCounters {
+    std::int32_t random_value = 1;
+    std::int32_t sequence_number = 1;
 };
 
 inline constexpr const char* kDefaultListName = "untitled.pxl";
@@ -82,12 +115,12 @@ inline constexpr std::int32_t kRandomValueMax = 99999;
 
 // A random integer from 1 to 99999 (uniform).
 std::int32_t new_random_value();
-// A non-zero value that chooses a file's RANDOM frame (JobRecord::frame_pick).
+// A non-zero value that chooses a file's RANDOM frame (FileTask::frame_pick).
 std::uint32_t new_frame_pick();
 
-// Program folder and list name set, a new random value, sequence number 1,
-// every other field empty or 0. The caller empties its input list.
-void reset_job_record(JobRecord& job, const std::string& program_folder);
+// A fresh random value, sequence number 1: what a new session or the
+// window's New starts from.
+NamingCounters new_naming_counters();
 
 // A consistent copy of the progress record, taken under its lock.
 struct ProgressSnapshot {

@@ -171,7 +171,8 @@ bool has_extension(const std::string& input) {
     return false;
 }
 
-std::optional<Fault> check_console_run(Settings& s, JobRecord& job, const ListingSink& listing,
+std::optional<Fault> check_console_run(Settings& s, ConsoleRequest& job,
+                                       const ListingSink& listing,
                                        std::unique_ptr<WatermarkFont>& font) {
     const std::string input = job.input_folder;
     list(listing, "Input: " + input);

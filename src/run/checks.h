@@ -10,6 +10,7 @@
 
 #include "decorations/watermark.h"
 #include "records/records.h"
+#include "run/console_request.h"
 #include "settings/keys.h"
 #include "settings/settings.h"
 
@@ -41,9 +42,10 @@ std::string listed_value(const Settings& s, const SettingKey& row);
 // input (file or folder, resolved against the working folder), output
 // folder, input type and output extension (defaults filled in), the output
 // format's settings, then every listed setting of the key table with its
-// check. Fills the job record's input path and folders; loads the
+// check. Resolves the request's input path and folders; loads the
 // watermark font into `font` when a text watermark is on.
-std::optional<Fault> check_console_run(Settings& s, JobRecord& job, const ListingSink& listing,
+std::optional<Fault> check_console_run(Settings& s, ConsoleRequest& request,
+                                       const ListingSink& listing,
                                        std::unique_ptr<WatermarkFont>& font);
 
 // The interactive run's checks, in order: an empty input list, an empty

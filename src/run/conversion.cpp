@@ -1,6 +1,7 @@
 #include "run/conversion.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,8 +10,9 @@
 #include "formats/signature.h"
 #include "naming/mask.h"
 #include "platform/platform.h"
-#include "run/job.h"
-#include "run/parallel.h"
+#include "platform/process.h"
+#include "pipeline/save.h"
+#include "run/convert_file.h"
 #include "util/strings.h"
 
 namespace pixlane {
@@ -26,14 +28,153 @@ std::string OutputClashes::written(const std::string& input, const std::string& 
     return text;
 }
 
-int conversion_worker(const Settings& s, JobRecord& job, ProgressRecord& progress,
-                      const InputList& list, const JobRunner& run, const RunHooks& hooks,
-                      bool verbose) {
-    int converted = 0;
-    int skipped = 0;
-    int index = 0;
-    std::int64_t duration = 0;
-    OutputClashes clashes;
+// --- the run loop -------------------------------------------------------------
+
+FileOutcome InProcessConverter::convert(const FileTask& task) {
+    try {
+        return convert_file(m_settings, m_plan, task, m_font);
+    } catch (const std::bad_alloc&) {
+        FileOutcome outcome;
+        outcome.failure = Failure{"out of memory"};
+        return outcome;
+    }
+}
+
+struct RunLoop::Task {
+    FileTask file;
+    std::int32_t assumed = 0; // files converted before it, as assumed when it started
+    FileOutcome outcome;
+    bool done = false;
+    bool stale = false;   // an earlier file's output replaced its input
+    bool skipped = false; // given up on an abort before a worker took it
+    std::int64_t ms = 0;  // its worker's time on it
+};
+
+namespace {
+
+// Whether outputs depend on how many files before were converted.
+bool counts_matter(const Settings& s) {
+    return uses_file_counts(s.filename_mask) || (s.do_watermark == 1 && uses_file_counts(s.text));
+}
+
+void discard(const FileOutcome& outcome) {
+    for (const auto& p : outcome.pending_outputs) {
+        platform::remove_file(p.temporary_path);
+    }
+}
+
+// Places the outputs a worker left under temporary names, in frame order,
+// under the overwrite policy; each Pending frame learns what became of it.
+// A rename that fails fails the file.
+void place_pending(FileOutcome& outcome, int overwrite) {
+    auto frame = outcome.frame_results.begin();
+    auto settle = [&](FrameStatus status, const std::string& path, std::string reason = {}) {
+        frame = std::find_if(frame, outcome.frame_results.end(), [](const FrameResult& f) {
+            return f.status == FrameStatus::Pending;
+        });
+        if (frame != outcome.frame_results.end()) {
+            frame->status = status;
+            frame->output_path = path;
+            frame->reason = std::move(reason);
+            ++frame;
+        }
+    };
+    for (auto& p : outcome.pending_outputs) {
+        const Placement placed = place_output(p.temporary_path, p.output_path, overwrite);
+        if (placed == Placement::Failed) {
+            std::string why = "cannot rename " + p.temporary_path + " to " + p.output_path + ": " +
+                              std::strerror(errno);
+            if (!outcome.failure) {
+                outcome.failure = Failure{why};
+            }
+            settle(FrameStatus::Failed, p.output_path, std::move(why));
+            platform::remove_file(p.temporary_path);
+            continue;
+        }
+        settle(placed == Placement::Skipped ? FrameStatus::Skipped : FrameStatus::Converted,
+               p.output_path);
+    }
+    outcome.pending_outputs.clear();
+}
+
+} // namespace
+
+int worker_count(int setting, std::size_t files, bool in_process) {
+    if (in_process) {
+        return 1;
+    }
+    const int wanted = setting > 0 ? setting : platform::online_processors();
+    return static_cast<int>(
+        std::clamp<std::size_t>(files, 1, static_cast<std::size_t>(std::max(wanted, 1))));
+}
+
+RunLoop::RunLoop(const Settings& s, const BatchPlan& plan,
+                 std::vector<std::unique_ptr<FileConverter>> workers)
+    : m_settings(s), m_plan(plan), m_workers(std::move(workers)) {}
+
+RunLoop::~RunLoop() {
+    {
+        std::lock_guard guard(m_lock);
+        m_closing = true;
+    }
+    m_changed.notify_all();
+    for (auto& t : m_threads) {
+        t.join();
+    }
+}
+
+void RunLoop::abort() {
+    std::lock_guard guard(m_lock);
+    m_aborted = true;
+    for (Task* task : m_queue) {
+        task->done = true;
+        task->skipped = true;
+    }
+    m_queue.clear();
+    for (auto& w : m_workers) {
+        w->abort();
+    }
+    m_changed.notify_all();
+}
+
+void RunLoop::serve(FileConverter& worker) {
+    std::unique_lock guard(m_lock);
+    for (;;) {
+        m_changed.wait(guard, [&] { return m_closing || !m_queue.empty(); });
+        if (m_queue.empty()) {
+            return;
+        }
+        Task* task = m_queue.front();
+        m_queue.pop_front();
+        guard.unlock();
+        const std::int64_t started = platform::elapsed_ms();
+        FileOutcome outcome = worker.convert(task->file);
+        const std::int64_t ms = platform::elapsed_ms() - started;
+        guard.lock();
+        task->outcome = std::move(outcome);
+        task->ms = ms;
+        task->done = true;
+        m_changed.notify_all();
+    }
+}
+
+int RunLoop::run(NamingCounters& counters, ProgressRecord& progress, const InputList& list,
+                 const RunHooks& hooks, bool verbose) {
+    const auto& entries = list.entries();
+    const std::size_t n = entries.size();
+    const std::size_t ahead = m_workers.size() == 1 ? 1 : 2 * m_workers.size();
+    const bool dependent = counts_matter(m_settings);
+    const std::int32_t first_sequence = counters.sequence_number;
+    // %rnd% of a file after k converted files: the k-th value drawn.
+    std::vector<std::int32_t> random_values = {counters.random_value};
+    auto random_after = [&](std::size_t k) {
+        while (random_values.size() <= k) {
+            random_values.push_back(new_random_value());
+        }
+        return random_values[k];
+    };
+    std::vector<std::uint32_t> picks; // each file's RANDOM frame draw, in list order
+    std::map<std::size_t, std::unique_ptr<Task>> tasks;
     auto say = [&](const std::string& text) {
         if (verbose && hooks.line) {
             hooks.line(text);
@@ -41,75 +182,164 @@ int conversion_worker(const Settings& s, JobRecord& job, ProgressRecord& progres
     };
     {
         std::lock_guard guard(progress.lock);
-        progress.total = static_cast<std::int32_t>(list.size());
+        progress.total = static_cast<std::int32_t>(n);
     }
-    for (const auto& entry : list.entries()) {
-        if (!progress.proceed()) {
+    for (auto& w : m_workers) {
+        m_threads.emplace_back([this, &w] { serve(*w); });
+    }
+
+    std::int32_t converted = 0;
+    std::int32_t skipped = 0;
+    OutputClashes clashes;
+    std::int64_t duration = 0;
+    std::int64_t last_commit = platform::elapsed_ms();
+    std::size_t next_start = 0;
+    std::size_t announced = n; // the file whose lines were said last
+    auto start = [&](std::size_t index, std::int32_t assumed) {
+        auto task = std::make_unique<Task>();
+        task->assumed = assumed;
+        if (picks.size() <= index) {
+            picks.push_back(new_frame_pick());
+        }
+        task->file = {index,
+                      entries[index].path,
+                      entries[index].relative_subfolder,
+                      first_sequence + assumed,
+                      random_after(static_cast<std::size_t>(assumed)),
+                      picks[index]};
+        const std::string subfolder = m_plan.output_folder + task->file.relative_subfolder;
+        if (m_settings.keep_subfolders == 1 && !m_plan.dry_run &&
+            !task->file.relative_subfolder.empty() && !platform::is_folder(subfolder)) {
+            platform::make_folders(subfolder);
+        }
+        std::lock_guard guard(m_lock);
+        m_queue.push_back(task.get());
+        tasks[index] = std::move(task);
+        m_changed.notify_one();
+    };
+    auto stopped = [&] {
+        std::lock_guard guard(m_lock);
+        return m_aborted;
+    };
+    auto paused = [&] {
+        std::lock_guard guard(progress.lock);
+        return progress.paused;
+    };
+
+    for (std::size_t next = 0; next < n; ++next) {
+        while (next_start < n && next_start - next < ahead && progress.snapshot().running &&
+               !stopped()) {
+            // While paused nothing new starts; with nothing in hand, wait.
+            if (paused() && next_start != next) {
+                break;
+            }
+            if (next_start == next && !progress.proceed()) {
+                break;
+            }
+            start(next_start, converted + static_cast<std::int32_t>(next_start - next));
+            ++next_start;
+        }
+        if (next_start == next) {
+            break; // stopped with nothing in hand
+        }
+        Task* task = tasks.at(next).get();
+        const std::string& input = task->file.input_path;
+        if (announced != next) {
+            announced = next;
+            {
+                std::lock_guard guard(progress.lock);
+                progress.index = static_cast<std::int32_t>(next + 1);
+                progress.current_input = input;
+                progress.last_duration = duration;
+            }
+            say("Processing: " + input);
+            if (verbose) {
+                say("File Format: " + identify(input));
+            }
+        }
+        {
+            std::unique_lock guard(m_lock);
+            m_changed.wait(guard, [&] { return task->done; });
+        }
+        if (task->skipped) {
             break;
         }
-        ++index;
-        job.input_path = entry.path;
-        job.frame_pick = new_frame_pick();
-        job.relative_subfolder = entry.relative_subfolder;
-        {
-            std::lock_guard guard(progress.lock);
-            progress.index = index;
-            progress.current_input = job.input_path;
-            progress.last_duration = duration;
+        if (task->stale || (dependent && task->assumed != converted)) {
+            if (!progress.snapshot().running || stopped()) {
+                break; // given up on a stop, as if it had not been started
+            }
+            discard(task->outcome);
+            start(next, converted);
+            --next; // commit it again when it is done
+            continue;
         }
-        if (s.keep_subfolders == 1 && !job.dry_run && !job.relative_subfolder.empty() &&
-            !platform::is_folder(job.output_folder + job.relative_subfolder)) {
-            platform::make_folders(job.output_folder + job.relative_subfolder);
-        }
-        say("Processing: " + job.input_path);
-        if (verbose) {
-            say("File Format: " + identify(job.input_path));
-        }
-        const std::int64_t started = platform::elapsed_ms();
-        std::string reason;
-        const bool ok = run(job, reason);
-        {
-            std::lock_guard guard(progress.lock);
-            progress.frames += static_cast<std::int64_t>(job.written_outputs.size());
-        }
-        for (const auto& output : job.written_outputs) {
-            if (std::string clash = clashes.written(job.input_path, output);
+        FileOutcome& outcome = task->outcome;
+        place_pending(outcome, m_settings.overwrite);
+        int written = 0;
+        for (const auto& frame : outcome.frame_results) {
+            if (frame.status != FrameStatus::Converted) {
+                continue;
+            }
+            ++written;
+            if (std::string clash = clashes.written(input, frame.output_path);
                 !clash.empty() && hooks.warning) {
                 hooks.warning(clash);
             }
+            // A later file that reads what was just written starts again.
+            for (std::size_t later = next + 1; later < next_start; ++later) {
+                if (tasks.at(later)->file.input_path == frame.output_path) {
+                    std::lock_guard guard(m_lock);
+                    tasks.at(later)->stale = true;
+                }
+            }
         }
-        if (ok && job.written_outputs.empty() && job.skipped_outputs > 0) {
+        {
+            std::lock_guard guard(progress.lock);
+            progress.frames += written;
+        }
+        const std::int64_t now = platform::elapsed_ms();
+        if (outcome.ok() && written == 0 && outcome.skipped_outputs() > 0) {
             // Every output name existed and the policy left them alone.
-            say("[OK] Skipped, exists: " + job.output_path);
+            say("[OK] Skipped, exists: " + outcome.last_output());
             ++skipped;
             duration = 0;
             std::lock_guard guard(progress.lock);
             progress.skipped = skipped;
-        } else if (ok) {
-            say("[OK] Saving As: " + job.output_path);
+        } else if (outcome.ok()) {
+            say("[OK] Saving As: " + outcome.last_output());
             ++converted;
-            duration = std::max<std::int64_t>(platform::elapsed_ms() - started, 1000);
-            job.random_value = new_random_value();
-            ++job.sequence_number;
-            if (!job.dry_run) {
-                apply_timestamp(s, job.input_path, job.output_path);
+            duration = std::max<std::int64_t>(now - last_commit, 1000);
+            if (!m_plan.dry_run) {
+                apply_timestamp(m_settings, input, outcome.last_output());
             }
         } else {
             duration = 0;
             say("[ERROR] Unable to convert the file!");
             if (hooks.file_failed) {
-                hooks.file_failed(job.input_path, reason);
+                hooks.file_failed(input, outcome.failure->reason);
             }
         }
+        last_commit = now;
         if (hooks.file_ended) {
-            hooks.file_ended({static_cast<std::size_t>(index - 1), job, ok, reason,
-                              platform::elapsed_ms() - started});
+            hooks.file_ended({task->file, outcome, task->ms});
         }
-        if (!ok && job.out_of_space) {
-            progress.stop_out_of_space(); // every later file would fail the same way
+        const bool device_full = outcome.out_of_space();
+        tasks.erase(next);
+        if (device_full) {
+            // Every later file would fail the same way: nothing after it is committed.
+            progress.stop_out_of_space();
             break;
         }
     }
+    // What is left after a stop was never committed: its frames go.
+    for (auto& entry : tasks) {
+        Task* left = entry.second.get();
+        std::unique_lock guard(m_lock);
+        m_changed.wait(guard, [left] { return left->done; });
+        discard(left->outcome);
+    }
+    counters.sequence_number = first_sequence + converted;
+    counters.random_value = random_after(static_cast<std::size_t>(converted));
     {
         std::lock_guard guard(progress.lock);
         progress.count = converted;
@@ -117,7 +347,7 @@ int conversion_worker(const Settings& s, JobRecord& job, ProgressRecord& progres
     if (hooks.finished) {
         hooks.finished(converted);
     }
-    return 0;
+    return converted;
 }
 
 RunOptions RunOptions::from_environment() {
@@ -164,50 +394,54 @@ bool WorkerThread::finished() const {
 
 // --- conversion ----------------------------------------------------------------
 
-ConversionRun::ConversionRun(const Settings& s, JobRecord& job, ProgressRecord& progress,
-                             const InputList& list, std::unique_ptr<WatermarkFont> font,
-                             RunOptions options, RunHooks hooks, bool verbose)
-    : m_settings(s), m_job(job), m_progress(progress), m_list(list), m_font(std::move(font)),
-      m_options(std::move(options)), m_hooks(std::move(hooks)), m_verbose(verbose) {
+namespace {
+
+// convert_file() in a supervised worker process.
+class SupervisedConverter final : public FileConverter {
+public:
+    SupervisedConverter(const Settings& s, const BatchPlan& plan, const WorkerLimits& limits,
+                        const std::string& program)
+        : m_supervisor(s, plan, limits, program) {}
+    FileOutcome convert(const FileTask& task) override { return m_supervisor.convert(task); }
+    void abort() override { m_supervisor.abort(); }
+
+private:
+    WorkerSupervisor m_supervisor;
+};
+
+} // namespace
+
+ConversionRun::ConversionRun(const Settings& s, BatchPlan plan, NamingCounters& counters,
+                             ProgressRecord& progress, const InputList& list,
+                             std::unique_ptr<WatermarkFont> font, RunOptions options,
+                             RunHooks hooks, bool verbose)
+    : m_plan(std::move(plan)), m_progress(progress), m_font(std::move(font)) {
     reset_progress_record(m_progress);
-    const int jobs = worker_count(m_settings.jobs, m_list.size(), m_options.in_process);
-    if (jobs > 1) {
-        m_parallel = std::make_unique<ParallelConversion>(m_settings, jobs, m_options.limits,
-                                                          m_options.program);
-    } else if (!m_options.in_process) {
-        // Each file is converted in a supervised child process, so a fault
-        // in a decoder or writer costs that file, not the batch.
-        m_supervisor =
-            std::make_unique<WorkerSupervisor>(m_settings, m_options.limits, m_options.program);
-    }
-    m_thread = std::make_unique<WorkerThread>([this] {
-        const JobRunner supervised = [this](JobRecord& j, std::string& reason) {
-            return m_supervisor->convert(j, reason);
-        };
-        const JobRunner in_process = [this](JobRecord& j, std::string& reason) {
-            try {
-                const bool ok = run_job(m_settings, j, m_font.get());
-                reason = ok ? std::string() : j.failure_reason;
-                return ok;
-            } catch (const std::bad_alloc&) {
-                reason = "out of memory";
-                return false;
-            }
-        };
-        if (m_parallel) {
-            m_parallel->run(m_job, m_progress, m_list, m_hooks, m_verbose);
+    const int jobs = worker_count(s.jobs, list.size(), options.in_process);
+    // With several workers the committer places every output, in list order.
+    m_plan.defer_outputs = jobs > 1;
+    std::vector<std::unique_ptr<FileConverter>> workers;
+    for (int i = 0; i < jobs; ++i) {
+        if (options.in_process) {
+            workers.push_back(std::make_unique<InProcessConverter>(s, m_plan, m_font.get()));
         } else {
-            conversion_worker(m_settings, m_job, m_progress, m_list,
-                              m_supervisor ? supervised : in_process, m_hooks, m_verbose);
+            // Each file is converted in a supervised child process, so a
+            // fault in a decoder or writer costs that file, not the batch.
+            workers.push_back(std::make_unique<SupervisedConverter>(s, m_plan, options.limits,
+                                                                    options.program));
         }
-        // The worker processes end with the run; the font is released after it.
-        {
-            std::lock_guard guard(m_supervisor_lock);
-            m_supervisor.reset();
-            m_parallel.reset();
-        }
-        m_font.reset();
-    });
+    }
+    m_loop = std::make_unique<RunLoop>(s, m_plan, std::move(workers));
+    m_thread = std::make_unique<WorkerThread>(
+        [this, &counters, &list, hooks = std::move(hooks), verbose] {
+            m_loop->run(counters, m_progress, list, hooks, verbose);
+            // The worker processes end with the run; the font is released after it.
+            {
+                std::lock_guard guard(m_loop_lock);
+                m_loop.reset();
+            }
+            m_font.reset();
+        });
 }
 
 ConversionRun::~ConversionRun() {
@@ -219,37 +453,35 @@ void ConversionRun::stop() { m_progress.request_stop(); }
 
 void ConversionRun::abort() {
     m_progress.request_stop();
-    std::lock_guard guard(m_supervisor_lock);
-    if (m_supervisor) {
-        m_supervisor->abort();
-    }
-    if (m_parallel) {
-        m_parallel->abort();
+    std::lock_guard guard(m_loop_lock);
+    if (m_loop) {
+        m_loop->abort();
     }
 }
 
 // --- import --------------------------------------------------------------------
 
-ImportKind import_kind(const JobRecord& job) {
-    if (!job.input_folder.empty()) {
-        return ImportKind::Folder;
+ImportRequest console_import(const std::string& input_path, const std::string& folder) {
+    if (!folder.empty()) {
+        return {ImportKind::Folder, {}, folder};
     }
-    const std::string ext = to_lower(platform::extension_of(job.input_path));
-    return ext == "txt" || ext == "lst" ? ImportKind::List : ImportKind::File;
+    const std::string ext = to_lower(platform::extension_of(input_path));
+    return {ext == "txt" || ext == "lst" ? ImportKind::List : ImportKind::File, input_path, {}};
 }
 
-ImportRun::ImportRun(ImportKind kind, InputList& list, const JobRecord& job,
-                     ProgressRecord& progress, std::function<void(int count)> finished)
-    : m_progress(progress) {
+ImportRun::ImportRun(ImportRequest request, InputList& list, ProgressRecord& progress,
+                     std::function<void(int count)> finished)
+    : m_request(std::move(request)), m_progress(progress) {
     reset_progress_record(m_progress);
     auto report = [&progress, finished] {
         if (finished) {
             finished(progress.snapshot().count);
         }
     };
-    switch (kind) {
+    const ImportRequest& r = m_request;
+    switch (r.kind) {
     case ImportKind::File: {
-        const bool added = list.add(job.input_path, job.input_folder);
+        const bool added = list.add(r.path, r.folder);
         {
             std::lock_guard guard(m_progress.lock);
             m_progress.count = added ? 1 : 0;
@@ -258,20 +490,20 @@ ImportRun::ImportRun(ImportKind kind, InputList& list, const JobRecord& job,
         return;
     }
     case ImportKind::List:
-        m_thread = std::make_unique<WorkerThread>([&list, &job, &progress, report] {
-            list_worker(list, job, progress);
+        m_thread = std::make_unique<WorkerThread>([&list, &r, &progress, report] {
+            list_worker(list, r.path, r.folder, progress);
             report();
         });
         return;
     case ImportKind::Folder:
-        m_thread = std::make_unique<WorkerThread>([&list, &job, &progress, report] {
-            folder_worker(list, job, progress);
+        m_thread = std::make_unique<WorkerThread>([&list, &r, &progress, report] {
+            folder_worker(list, r.folder, progress);
             report();
         });
         return;
     case ImportKind::Export:
-        m_thread = std::make_unique<WorkerThread>([&list, &job, &progress, report] {
-            export_worker(list, job, progress);
+        m_thread = std::make_unique<WorkerThread>([&list, &r, &progress, report] {
+            export_worker(list, r.path, progress);
             report();
         });
         return;

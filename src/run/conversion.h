@@ -1,4 +1,4 @@
-// The run both front ends share: the conversion worker, and the import and
+// The run both front ends share: the run loop, and the import and
 // conversion started on a worker thread without waiting for it. The caller
 // follows the progress record (a snapshot under its lock), stops the worker
 // between files, or aborts the file in hand; hooks report per-file lines,
@@ -6,6 +6,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <deque>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -13,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "decorations/watermark.h"
 #include "pipeline/input_list.h"
@@ -22,32 +24,23 @@
 
 namespace pixlane {
 
-class ParallelConversion;
-
-// Converts one file: reads job.input_path (and the batch fields), writes the
-// output and the per-file results into `job`. True on success; on failure
-// `reason` may say why (empty when the job itself failed).
-using JobRunner = std::function<bool(JobRecord& job, std::string& reason)>;
-
-// A file of the list at its end (with several workers: when committed, in
-// list order).
+// A file of the list at its end, when the run loop commits it (in list
+// order, whatever the number of workers).
 struct FileEnd {
-    std::size_t index;         // in the input list
-    const JobRecord& job;      // its input path and frame results
-    bool ok;
-    const std::string& reason; // why it failed, when known
-    std::int64_t ms;           // the whole file
+    const FileTask& task;       // its index in the input list and its input path
+    const FileOutcome& outcome; // its frames and, when it failed, why
+    std::int64_t ms;            // its worker's time on it
 };
 
-// What a run reports while it works. Every hook runs on the worker thread
+// What a run reports while it works. Every hook runs on the run's thread
 // and may be empty.
 struct RunHooks {
     // "Processing: ", "File Format: ", "[OK] Saving As: ",
     // "[ERROR] Unable to convert the file!" (only for a verbose run).
     std::function<void(const std::string& line)> line;
-    // A file that failed, with the reason when one is known.
+    // A file that failed, with the reason.
     std::function<void(const std::string& input, const std::string& reason)> file_failed;
-    // The worker's end, with the count it stores in the progress record.
+    // The run's end, with the count it stores in the progress record.
     std::function<void(int count)> finished;
     // A text after "Warning: " (two inputs of the batch wrote one output).
     std::function<void(const std::string& text)> warning;
@@ -66,14 +59,74 @@ class OutputClashes {
     std::map<std::string, std::string> m_writer;
 };
 
-// The conversion worker: walks the list in order while progress.running
-// (holding before each file while paused), runs `run` for each entry, keeps
-// the sequence number, random value and output timestamps, and stores the
-// converted count in progress.count. A dry run (job.dry_run) makes no
-// folders and sets no timestamps. Returns 0.
-int conversion_worker(const Settings& s, JobRecord& job, ProgressRecord& progress,
-                      const InputList& list, const JobRunner& run, const RunHooks& hooks,
-                      bool verbose);
+// Converts one file for the run loop: in this process or in a supervised
+// worker process.
+class FileConverter {
+public:
+    virtual ~FileConverter() = default;
+    virtual FileOutcome convert(const FileTask& task) = 0;
+    // From any thread: the file in hand is given up at once where that can
+    // be done (a worker process is ended; a conversion in this process
+    // finishes its file).
+    virtual void abort() {}
+};
+
+// convert_file() in this process; running out of memory costs the file.
+class InProcessConverter final : public FileConverter {
+public:
+    InProcessConverter(const Settings& s, const BatchPlan& plan, const WatermarkFont* font)
+        : m_settings(s), m_plan(plan), m_font(font) {}
+    FileOutcome convert(const FileTask& task) override;
+
+private:
+    const Settings& m_settings;
+    const BatchPlan& m_plan;
+    const WatermarkFont* m_font;
+};
+
+// The run loop, for one worker or several. Files go out to the workers in
+// list order, at most one ahead of the commit with one worker and two per
+// worker with several; one committer takes each file's outcome in list
+// order, places the outputs a worker left under temporary names (so
+// existing names are judged as one worker would judge them), counts, warns
+// of clashes, reports, keeps %n% and %rnd%, sets timestamps and stops when
+// the output device is full. `%n%` and `%rnd%` are assumed from the files
+// before a file (all of them converted); a file whose assumption a failure
+// broke, or whose input an earlier output replaced, is converted again
+// before it is committed.
+class RunLoop {
+public:
+    // `plan` must outlive the loop; with several workers it defers outputs.
+    RunLoop(const Settings& s, const BatchPlan& plan,
+            std::vector<std::unique_ptr<FileConverter>> workers);
+    ~RunLoop();
+    RunLoop(const RunLoop&) = delete;
+    RunLoop& operator=(const RunLoop&) = delete;
+
+    // Walks the list while progress.running (holding before each file while
+    // paused), starting from `counters` and leaving them for the next batch;
+    // stores the converted count in progress.count and returns it. A dry
+    // run makes no folders and sets no timestamps.
+    int run(NamingCounters& counters, ProgressRecord& progress, const InputList& list,
+            const RunHooks& hooks, bool verbose);
+    // From any thread: the files in hand are given up (their worker
+    // processes ended, temporary files removed) and no new one starts.
+    void abort();
+
+private:
+    struct Task;
+    void serve(FileConverter& worker);
+
+    const Settings& m_settings;
+    const BatchPlan& m_plan;
+    std::vector<std::unique_ptr<FileConverter>> m_workers;
+    std::vector<std::thread> m_threads;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::deque<Task*> m_queue;
+    bool m_closing = false;
+    bool m_aborted = false;
+};
 
 // How files are converted.
 struct RunOptions {
@@ -85,6 +138,10 @@ struct RunOptions {
     // PIXLANE_IN_PROCESS=1 for conversion in this process (measurements).
     static RunOptions from_environment();
 };
+
+// Workers a run uses: `setting` when above 0, else the online processors;
+// never more than the files, and one when converting in this process.
+int worker_count(int setting, std::size_t files, bool in_process);
 
 // A body run on its own thread; the owner waits for it or polls.
 class WorkerThread {
@@ -107,16 +164,17 @@ private:
     std::thread m_thread;
 };
 
-// A conversion over the input list on a worker thread. The records must
-// outlive the run; while it runs the caller changes none of them but
-// through the progress record.
+// A conversion over the input list on a worker thread. The settings, the
+// counters, the progress record and the list must outlive the run; while it
+// runs the caller changes none of them but through the progress record.
 class ConversionRun {
 public:
     // Resets the progress record and starts. The watermark font (may be
     // null) is the run's until it ends.
-    ConversionRun(const Settings& s, JobRecord& job, ProgressRecord& progress,
-                  const InputList& list, std::unique_ptr<WatermarkFont> font,
-                  RunOptions options, RunHooks hooks, bool verbose);
+    ConversionRun(const Settings& s, BatchPlan plan, NamingCounters& counters,
+                  ProgressRecord& progress, const InputList& list,
+                  std::unique_ptr<WatermarkFont> font, RunOptions options, RunHooks hooks,
+                  bool verbose);
     // Stops after the current file and waits.
     ~ConversionRun();
     ConversionRun(const ConversionRun&) = delete;
@@ -133,38 +191,41 @@ public:
     void abort();
 
 private:
-    const Settings& m_settings;
-    JobRecord& m_job;
+    BatchPlan m_plan;
     ProgressRecord& m_progress;
-    const InputList& m_list;
     std::unique_ptr<WatermarkFont> m_font;
-    RunOptions m_options;
-    RunHooks m_hooks;
-    bool m_verbose;
-    std::mutex m_supervisor_lock; // abort() against the worker's release
-    std::unique_ptr<WorkerSupervisor> m_supervisor;
-    std::unique_ptr<ParallelConversion> m_parallel; // several workers side by side
+    std::mutex m_loop_lock; // abort() against the loop's release
+    std::unique_ptr<RunLoop> m_loop;
     std::unique_ptr<WorkerThread> m_thread; // last: started when everything else is ready
 };
 
 // What an import reads or writes.
 enum class ImportKind {
-    File,   // one file, added on the calling thread
-    List,   // a list file (job.input_path), one path per line
-    Folder, // a folder tree (job.input_folder)
-    Export, // the list written to job.input_path
+    File,   // one file (path), added on the calling thread
+    List,   // a list file (path), one path per line
+    Folder, // a folder tree (folder)
+    Export, // the list written to path
 };
 
-// The console's kind for a checked job record: a folder, a list file
-// ("txt" or "lst" in any case) or one file.
-ImportKind import_kind(const JobRecord& job);
+// An import or export: its kind, the file it reads or writes, and the
+// folder the subfolders of the entries it adds are taken below (for a
+// folder import, the folder itself; ends with "/", or empty).
+struct ImportRequest {
+    ImportKind kind = ImportKind::File;
+    std::string path;
+    std::string folder;
+};
+
+// The console's import for a checked input: a folder (`folder` not empty),
+// a list file ("txt" or "lst" in any case) or one file.
+ImportRequest console_import(const std::string& input_path, const std::string& folder);
 
 // An import or export on a worker thread (File runs at once). Resets the
 // progress record first; the count of entries added or saved is in
 // progress.count when it ends.
 class ImportRun {
 public:
-    ImportRun(ImportKind kind, InputList& list, const JobRecord& job, ProgressRecord& progress,
+    ImportRun(ImportRequest request, InputList& list, ProgressRecord& progress,
               std::function<void(int count)> finished = {});
     // Stops between entries and waits.
     ~ImportRun();
@@ -177,6 +238,7 @@ public:
     void stop() { m_progress.request_stop(); }
 
 private:
+    ImportRequest m_request;
     ProgressRecord& m_progress;
     std::unique_ptr<WorkerThread> m_thread;
 };

@@ -108,25 +108,25 @@ std::optional<ReportFormat> report_format(std::string_view path) {
 RunReport::RunReport(const InputList& list) : m_list(list), m_files(list.size()) {}
 
 void RunReport::file_ended(const FileEnd& file) {
-    if (file.index >= m_files.size()) {
+    if (file.task.index >= m_files.size()) {
         return;
     }
-    auto& rows = m_files[file.index];
+    auto& rows = m_files[file.task.index];
     rows.clear();
     bool failed_row = false;
-    for (const auto& f : file.job.frame_results) {
+    for (const auto& f : file.outcome.frame_results) {
         const std::string_view status = status_word(f.status);
         failed_row = failed_row || status == kFailed;
         std::string reason = f.status == FrameStatus::Pending   ? "never placed"
                              : f.status == FrameStatus::Skipped ? "the output exists"
                                                                 : f.reason;
-        rows.push_back({file.job.input_path, f.frame, f.output_path, status, std::move(reason),
+        rows.push_back({file.task.input_path, f.frame, f.output_path, status, std::move(reason),
                         f.ms});
     }
-    if (!file.ok && !failed_row) {
-        rows.push_back({file.job.input_path, 0, {}, kFailed,
-                        file.reason.empty() ? std::string("not converted") : file.reason,
-                        file.ms});
+    if (!file.outcome.ok() && !failed_row) {
+        const std::string& reason = file.outcome.failure->reason;
+        rows.push_back({file.task.input_path, 0, {}, kFailed,
+                        reason.empty() ? std::string("not converted") : reason, file.ms});
     }
 }
 

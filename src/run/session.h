@@ -8,6 +8,7 @@
 #include "base/language.h"
 #include "pipeline/input_list.h"
 #include "records/records.h"
+#include "run/console_request.h"
 #include "settings/settings.h"
 
 namespace pixlane {
@@ -20,10 +21,23 @@ enum ExitStatus : int {
     kExitInstanceRunning = 3, // another instance holds the single-instance lock
 };
 
+// Where the window last took files from and put them: the folder its file
+// and folder dialogs start in, the list file last opened or saved, and the
+// output folder field.
+struct WindowPlaces {
+    std::string input_folder; // ends with "/", or empty
+    std::string list_path;
+    std::string output_folder;
+};
+
 // The one instance of each process-wide record, from start-up to exit.
 struct Session {
     Settings settings;
-    JobRecord job;
+    // %n% and %rnd% of the next file converted; kept from batch to batch
+    // until the window's New.
+    NamingCounters counters = new_naming_counters();
+    ConsoleRequest console;   // the console's command line, resolved by its checks
+    WindowPlaces window;      // where the window last took files from and put them
     ProgressRecord progress;
     LanguageTable language;
     InputList input_list;

@@ -41,10 +41,11 @@ std::string fault_for(const std::string& spec, const std::string& input_path) {
     std::abort();
 }
 
-void run_fault(const std::string& fault, const Settings& s, const JobRecord& job) {
+void run_fault(const std::string& fault, const Settings& s, const BatchPlan& plan,
+               const FileTask& task) {
     if (fault == "litter") {
         // A crash in the middle of writing: a temporary output exists.
-        const std::string tmp = temporary_path(s, job);
+        const std::string tmp = temporary_path(s, plan, task);
         announce_temporary_file(tmp);
         if (FILE* f = std::fopen(tmp.c_str(), "wb")) {
             std::fputs("half", f);
@@ -78,8 +79,8 @@ BeforeJob worker_faults_from_environment() {
     if (!spec || !*spec) {
         return {};
     }
-    return [all = std::string(spec)](const Settings& s, const JobRecord& job) {
-        run_fault(fault_for(all, job.input_path), s, job);
+    return [all = std::string(spec)](const Settings& s, const BatchPlan& plan, const FileTask& task) {
+        run_fault(fault_for(all, task.input_path), s, plan, task);
     };
 }
 

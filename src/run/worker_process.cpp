@@ -16,8 +16,9 @@
 #include "platform/platform.h"
 #include "platform/process.h"
 #include "pipeline/save.h"
-#include "run/job.h"
+#include "run/convert_file.h"
 #include "run/wire.h"
+#include "run/wire_records.h"
 #include "settings/serialize.h"
 
 namespace pixlane {
@@ -50,126 +51,6 @@ int env_int(const char* name, int fallback, int maximum) {
     }
     const long n = std::strtol(v, nullptr, 10);
     return n > 0 ? static_cast<int>(std::min<long>(n, maximum)) : fallback;
-}
-
-// The job record fields the child needs, and those it answers with.
-wire::Message job_request(const JobRecord& j) {
-    return {"job",
-            j.input_path,
-            j.relative_subfolder,
-            j.output_folder,
-            std::to_string(j.random_value),
-            std::to_string(j.sequence_number),
-            std::to_string(j.save_type),
-            j.output_extension,
-            std::to_string(j.output_depth),
-            std::to_string(j.save_flags),
-            std::to_string(j.automatic_depth),
-            std::to_string(j.console_mode),
-            j.debug_word,
-            std::to_string(j.width),
-            std::to_string(j.height),
-            std::to_string(j.source_depth),
-            j.program_folder,
-            j.list_name,
-            j.input_folder,
-            j.input_type,
-            std::to_string(j.frame_pick),
-            j.defer_outputs ? "1" : "0"};
-}
-
-int to_int(const std::string& s) { return static_cast<int>(std::strtol(s.c_str(), nullptr, 10)); }
-
-bool read_job_request(const wire::Message& m, JobRecord& j) {
-    if (m.size() != 22 || m[0] != "job") {
-        return false;
-    }
-    j.input_path = m[1];
-    j.relative_subfolder = m[2];
-    j.output_folder = m[3];
-    j.random_value = to_int(m[4]);
-    j.sequence_number = to_int(m[5]);
-    j.save_type = to_int(m[6]);
-    j.output_extension = m[7];
-    j.output_depth = to_int(m[8]);
-    j.save_flags = to_int(m[9]);
-    j.automatic_depth = static_cast<std::uint8_t>(to_int(m[10]));
-    j.console_mode = static_cast<std::uint8_t>(to_int(m[11]));
-    j.debug_word = m[12];
-    j.width = to_int(m[13]);
-    j.height = to_int(m[14]);
-    j.source_depth = to_int(m[15]);
-    j.program_folder = m[16];
-    j.list_name = m[17];
-    j.input_folder = m[18];
-    j.input_type = m[19];
-    j.frame_pick = static_cast<std::uint32_t>(std::strtoul(m[20].c_str(), nullptr, 10));
-    j.defer_outputs = m[21] == "1";
-    return true;
-}
-
-// The results, each frame's result (five fields), then each pending output
-// as a temporary and a final path. The outputs written and skipped are read
-// back from the frames.
-constexpr std::size_t kAnswerFields = 10; // the last is the count of frames
-constexpr std::size_t kFrameFields = 5;
-
-wire::Message job_answer(bool ok, const JobRecord& j) {
-    wire::Message m = {ok ? "ok" : "failed",          j.output_path,
-                       j.temporary_path,              std::to_string(j.width),
-                       std::to_string(j.height),      std::to_string(j.source_depth),
-                       std::to_string(j.output_depth), j.failure_reason,
-                       j.out_of_space ? "1" : "0",    std::to_string(j.frame_results.size())};
-    for (const auto& f : j.frame_results) {
-        m.insert(m.end(), {std::to_string(f.frame), f.output_path,
-                           std::to_string(static_cast<int>(f.status)), f.reason,
-                           std::to_string(f.ms)});
-    }
-    for (const auto& p : j.pending_outputs) {
-        m.push_back(p.temporary_path);
-        m.push_back(p.output_path);
-    }
-    return m;
-}
-
-void read_job_answer(const wire::Message& m, JobRecord& j) {
-    if (m.size() < kAnswerFields) {
-        return;
-    }
-    const std::size_t frames = std::strtoul(m[kAnswerFields - 1].c_str(), nullptr, 10);
-    if (frames > (m.size() - kAnswerFields) / kFrameFields) {
-        return;
-    }
-    const std::size_t pending_at = kAnswerFields + frames * kFrameFields;
-    if ((m.size() - pending_at) % 2 != 0) {
-        return;
-    }
-    j.output_path = m[1];
-    j.temporary_path = m[2];
-    j.width = to_int(m[3]);
-    j.height = to_int(m[4]);
-    j.source_depth = to_int(m[5]);
-    j.output_depth = to_int(m[6]);
-    j.failure_reason = m[7];
-    j.out_of_space = m[8] == "1";
-    j.frame_results.clear();
-    j.written_outputs.clear();
-    j.skipped_outputs = 0;
-    for (std::size_t i = kAnswerFields; i < pending_at; i += kFrameFields) {
-        const int status = std::clamp(to_int(m[i + 2]), 0, static_cast<int>(FrameStatus::Pending));
-        const FrameResult& f = j.frame_results.emplace_back(
-            FrameResult{to_int(m[i]), m[i + 1], static_cast<FrameStatus>(status), m[i + 3],
-                        std::strtoll(m[i + 4].c_str(), nullptr, 10)});
-        if (f.status == FrameStatus::Converted) {
-            j.written_outputs.push_back(f.output_path);
-        } else if (f.status == FrameStatus::Skipped) {
-            ++j.skipped_outputs;
-        }
-    }
-    j.pending_outputs.clear();
-    for (std::size_t i = pending_at; i + 1 < m.size(); i += 2) {
-        j.pending_outputs.push_back({m[i], m[i + 1]});
-    }
 }
 
 // Only the soft limit moves: without privileges a hard limit, once lowered,
@@ -218,8 +99,9 @@ struct WorkerSupervisor::Child {
     UniqueFd from_child;
 };
 
-WorkerSupervisor::WorkerSupervisor(const Settings& s, WorkerLimits limits, std::string program)
-    : m_settings(s), m_limits(limits), m_program(std::move(program)) {
+WorkerSupervisor::WorkerSupervisor(const Settings& s, const BatchPlan& plan, WorkerLimits limits,
+                                   std::string program)
+    : m_settings(s), m_plan(plan), m_limits(limits), m_program(std::move(program)) {
     // A child that dies makes writes to its pipe raise SIGPIPE; the write
     // failing is enough.
     ::signal(SIGPIPE, SIG_IGN);
@@ -232,15 +114,14 @@ WorkerSupervisor::~WorkerSupervisor() {
     }
 }
 
-bool WorkerSupervisor::ensure_child(std::string& reason) {
+std::optional<Failure> WorkerSupervisor::ensure_child() {
     if (m_child) {
-        return true;
+        return std::nullopt;
     }
     auto down = platform::make_pipe();
     auto up = platform::make_pipe();
     if (!down || !up) {
-        reason = "cannot start the worker process";
-        return false;
+        return Failure{"cannot start the worker process"};
     }
     platform::ChildProcess::Spec spec;
     spec.program = m_program;
@@ -249,8 +130,7 @@ bool WorkerSupervisor::ensure_child(std::string& reason) {
     spec.fds = {{down->read_end.get(), 3}, {up->write_end.get(), 4}};
     auto process = platform::ChildProcess::spawn(spec);
     if (!process) {
-        reason = "cannot start the worker process";
-        return false;
+        return Failure{"cannot start the worker process"};
     }
     {
         std::lock_guard guard(m_pid_lock);
@@ -267,11 +147,11 @@ bool WorkerSupervisor::ensure_child(std::string& reason) {
         settings.push_back(std::move(name));
         settings.push_back(std::move(value));
     }
-    if (!wire::write_message(m_child->to_child.get(), settings)) {
-        reason = end_child(true);
-        return false;
+    if (!wire::write_message(m_child->to_child.get(), settings) ||
+        !wire::write_message(m_child->to_child.get(), wire::plan_message(m_plan))) {
+        return Failure{end_child(true)};
     }
-    return true;
+    return std::nullopt;
 }
 
 std::string WorkerSupervisor::end_child(bool kill) {
@@ -312,19 +192,20 @@ void WorkerSupervisor::abort() {
     }
 }
 
-bool WorkerSupervisor::convert(JobRecord& job, std::string& reason) {
-    reason.clear();
-    job.out_of_space = false;
-    job.written_outputs.clear();
-    job.skipped_outputs = 0;
-    job.frame_results.clear();
+FileOutcome WorkerSupervisor::convert(const FileTask& task) {
+    FileOutcome outcome;
+    auto failed = [&](std::string reason) {
+        outcome.failure = Failure{std::move(reason)};
+        return outcome;
+    };
     // A child that ended while idle (killed from outside) is replaced before
     // it is handed a file; that file never reached it.
     if (m_child && m_child->process.has_ended()) {
         end_child(false);
     }
-    if (!ensure_child(reason)) {
-        return false;
+    if (auto failure = ensure_child()) {
+        outcome.failure = std::move(failure);
+        return outcome;
     }
     // The child names each temporary file before it creates it; only those
     // are removed when it dies, never a finished output that merely looks
@@ -332,7 +213,7 @@ bool WorkerSupervisor::convert(JobRecord& job, std::string& reason) {
     std::vector<std::string> announced;
     bool timed_out = false;
     std::optional<wire::Message> answer;
-    if (wire::write_message(m_child->to_child.get(), job_request(job))) {
+    if (wire::write_message(m_child->to_child.get(), wire::task_message(task))) {
         const std::int64_t deadline =
             platform::elapsed_ms() + std::int64_t{m_limits.wall_seconds_per_file} * 1000;
         for (;;) {
@@ -351,24 +232,24 @@ bool WorkerSupervisor::convert(JobRecord& job, std::string& reason) {
             std::lock_guard guard(m_pid_lock);
             aborted = m_aborted;
         }
-        reason = aborted     ? "stopped"
-                 : timed_out ? "took longer than " +
-                                   std::to_string(m_limits.wall_seconds_per_file) + " s"
-                             : why;
         remove_announced(announced);
-        return false;
+        return failed(aborted     ? "stopped"
+                      : timed_out ? "took longer than " +
+                                        std::to_string(m_limits.wall_seconds_per_file) + " s"
+                                  : why);
     }
     if ((*answer)[0] == "oom") {
-        reason = end_child(false);
+        const std::string why = end_child(false);
         remove_announced(announced);
-        return false;
+        return failed(why);
     }
-    read_job_answer(*answer, job);
-    if ((*answer)[0] != "ok") {
-        reason = job.failure_reason;
-        return false;
+    std::optional<FileOutcome> answered = wire::read_outcome(*answer);
+    if (!answered) {
+        end_child(true);
+        remove_announced(announced);
+        return failed("the worker process gave an answer that could not be read");
     }
-    return true;
+    return std::move(*answered);
 }
 
 int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
@@ -389,6 +270,12 @@ int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
         pairs.emplace_back((*first)[i], (*first)[i + 1]);
     }
     settings_from_pairs(settings, pairs);
+    auto plan_request = wire::read_message(in_fd, -1);
+    const std::optional<BatchPlan> plan =
+        plan_request ? wire::read_plan(*plan_request) : std::nullopt;
+    if (!plan) {
+        return 1;
+    }
     std::unique_ptr<WatermarkFont> font;
     if (settings.do_watermark == 1) {
         font = WatermarkFont::load(settings);
@@ -400,22 +287,22 @@ int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
         if (!request || request->empty() || (*request)[0] == "quit") {
             return 0;
         }
-        JobRecord job;
-        if (!read_job_request(*request, job)) {
+        const std::optional<FileTask> task = wire::read_task(*request);
+        if (!task) {
             return 1;
         }
         limit_cpu_from_now(cpu_seconds_per_file);
-        bool ok = false;
+        FileOutcome outcome;
         try {
             if (before_job) {
-                before_job(settings, job);
+                before_job(settings, *plan, *task);
             }
-            ok = run_job(settings, job, font.get());
+            outcome = convert_file(settings, *plan, *task, font.get());
         } catch (const std::bad_alloc&) {
             wire::write_message(out_fd, {"oom"});
             return kExitOutOfMemory;
         }
-        if (!wire::write_message(out_fd, job_answer(ok, job))) {
+        if (!wire::write_message(out_fd, wire::outcome_message(outcome))) {
             return 0;
         }
     }

@@ -1,7 +1,7 @@
 // Conversion in a supervised worker process. The conversion worker thread
 // starts one long-lived child of this executable in a hidden worker mode,
-// hands it the settings record once and then, per file, the job record; the
-// child runs the conversion job and answers with the results. A child that
+// hands it the settings and the batch plan once and then, per file, the file
+// task; the child converts the file and answers with its outcome. A child that
 // crashes, runs out of memory or overruns its time costs that one file: the
 // parent notes why, removes any temporary output left behind, starts a fresh
 // child and goes on.
@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include <sys/types.h>
@@ -39,17 +40,16 @@ struct WorkerLimits {
 class WorkerSupervisor {
 public:
     // `program` is this executable; nothing starts until the first file.
-    WorkerSupervisor(const Settings& s, WorkerLimits limits, std::string program);
+    WorkerSupervisor(const Settings& s, const BatchPlan& plan, WorkerLimits limits,
+                     std::string program);
     ~WorkerSupervisor();
     WorkerSupervisor(const WorkerSupervisor&) = delete;
     WorkerSupervisor& operator=(const WorkerSupervisor&) = delete;
 
-    // Converts job.input_path in the child; on success the job record holds
-    // the child's results (output and temporary path, width, height, source
-    // and output depth). On failure `reason` says why when the child died or
-    // overran ("crashed with signal 11", "out of memory", "took longer than
-    // 600 s"); when the job itself failed, the reason it gave (often empty).
-    bool convert(JobRecord& job, std::string& reason);
+    // Converts the task's file in the child and gives back its outcome. When
+    // the child died or overran, the failure says so ("crashed with signal
+    // 11", "out of memory", "took longer than 600 s", "stopped").
+    FileOutcome convert(const FileTask& task);
 
     // Children started so far.
     int spawned() const { return m_spawned; }
@@ -61,10 +61,11 @@ public:
 
 private:
     struct Child;
-    bool ensure_child(std::string& reason);
+    std::optional<Failure> ensure_child();
     std::string end_child(bool kill);
 
     const Settings& m_settings;
+    const BatchPlan& m_plan;
     WorkerLimits m_limits;
     std::string m_program;
     std::unique_ptr<Child> m_child;
@@ -78,7 +79,8 @@ private:
 
 // Runs before each job in the worker process; tests install one that makes
 // the child fail on purpose. Empty in normal runs.
-using BeforeJob = std::function<void(const Settings& s, const JobRecord& job)>;
+using BeforeJob =
+    std::function<void(const Settings& s, const BatchPlan& plan, const FileTask& task)>;
 
 // The worker mode's main loop: reads requests on `in_fd`, answers on
 // `out_fd`; returns the process exit status.

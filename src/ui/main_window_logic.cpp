@@ -145,7 +145,7 @@ void capture_geometry(Settings& s, const WindowGeometry& g) {
     }
 }
 
-int handle_drop(const std::vector<std::string>& paths, JobRecord& job, InputList& list,
+int handle_drop(const std::vector<std::string>& paths, std::string& input_folder, InputList& list,
                 const std::function<void(const std::string& folder)>& import_folder,
                 const std::function<void()>& between) {
     const std::size_t before = list.size();
@@ -154,12 +154,12 @@ int handle_drop(const std::vector<std::string>& paths, JobRecord& job, InputList
             continue;
         }
         if (platform::is_folder(path)) {
-            job.input_folder = platform::with_separator(path);
+            input_folder = platform::with_separator(path);
             if (import_folder) {
-                import_folder(job.input_folder);
+                import_folder(input_folder);
             }
         }
-        list.add(path, job.input_folder);
+        list.add(path, input_folder);
         if (between) {
             between();
         }

@@ -131,11 +131,11 @@ void capture_geometry(Settings& s, const WindowGeometry& g);
 // --- drops ----------------------------------------------------------------
 
 // Handles paths dropped on the window, in order: a folder (its path ending
-// with "/") becomes the job's input folder and its tree is imported into the
+// with "/") becomes the input folder and its tree is imported into the
 // list by `import_folder`; then every path is offered to the list, which
 // takes accepted files only. `between` runs after each path (the window
 // repaints there). Returns the number of entries added.
-int handle_drop(const std::vector<std::string>& paths, JobRecord& job, InputList& list,
+int handle_drop(const std::vector<std::string>& paths, std::string& input_folder, InputList& list,
                 const std::function<void(const std::string& folder)>& import_folder,
                 const std::function<void()>& between);
 

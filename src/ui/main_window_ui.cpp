@@ -180,7 +180,7 @@ MainWindow::MainWindow(Session& app, WindowImages& images)
                    [this](wxMouseEvent&) { CallAfter([this] { open_input_chooser(); }); });
     }
     m_folder_field->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) {
-        m_app.job.output_folder = utf8(m_folder_field->GetValue());
+        m_app.window.output_folder = utf8(m_folder_field->GetValue());
     });
     m_format_field->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) {
         const int at = m_format_field->GetSelection();
@@ -358,7 +358,7 @@ void MainWindow::push_recent_folder(const std::string& folder) {
 void MainWindow::refresh_output_folder_field() {
     const auto items =
         recent_folder_items(m_app.settings.recent_out_folders, m_app.settings.out_folders_number,
-                            m_app.job.output_folder);
+                            m_app.window.output_folder);
     if (!items) {
         return;
     }
@@ -412,7 +412,7 @@ void MainWindow::drop_files(const std::vector<std::string>& paths) {
     const auto import_folder = [this](const std::string& folder) {
         run_list_work(ListWork::FolderImport, folder_bar_maximum(folder));
     };
-    handle_drop(paths, m_app.job, m_app.input_list, import_folder, let_events_through);
+    handle_drop(paths, m_app.window.input_folder, m_app.input_list, import_folder, let_events_through);
     request_layout();
 }
 
@@ -491,7 +491,8 @@ void MainWindow::not_available(const char* menu_key) {
 
 void MainWindow::command_new() {
     refresh_output_folder_field();
-    reset_job_record(m_app.job, platform::program_folder());
+    m_app.window = WindowPlaces{};
+    m_app.counters = new_naming_counters();
     m_app.input_list.clear();
     m_list->DeleteAllItems();
     m_folder_field->SetSelection(wxNOT_FOUND);
@@ -501,7 +502,7 @@ void MainWindow::command_new() {
 
 void MainWindow::command_select_output_folder() {
     const std::string field = utf8(m_folder_field->GetValue());
-    const std::string start = field.empty() ? m_app.job.output_folder : platform::folder_of(field);
+    const std::string start = field.empty() ? m_app.window.output_folder : platform::folder_of(field);
     wxDirDialog dialog(this, wx(text("Dialog", "Select Output Folder")), wx(start),
                        wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
     if (dialog.ShowModal() == wxID_OK) {
@@ -509,7 +510,7 @@ void MainWindow::command_select_output_folder() {
         if (!chosen.empty() && platform::is_folder(chosen)) {
             const std::string folder = platform::with_separator(chosen);
             push_recent_folder(folder);
-            m_app.job.output_folder = folder;
+            m_app.window.output_folder = folder;
             refresh_output_folder_field();
         }
     }
@@ -579,9 +580,9 @@ void MainWindow::open_input_chooser() {
 }
 
 void MainWindow::add_input_files() {
-    const std::string start = m_app.job.input_path.empty()
-                                  ? m_app.job.input_folder
-                                  : platform::folder_of(m_app.job.input_path);
+    const std::string start = m_app.window.list_path.empty()
+                                  ? m_app.window.input_folder
+                                  : platform::folder_of(m_app.window.list_path);
     wxFileDialog dialog(this, wx(text("Dialog", "Select Input Files")), wx(start),
                         wxString(), wx(open_file_filter(m_app.language)),
                         wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
@@ -590,20 +591,20 @@ void MainWindow::add_input_files() {
     }
     wxArrayString chosen;
     dialog.GetPaths(chosen);
-    m_app.job.input_folder = platform::with_separator(utf8(dialog.GetDirectory()));
+    m_app.window.input_folder = platform::with_separator(utf8(dialog.GetDirectory()));
     for (const auto& path : chosen) {
-        m_app.input_list.add(utf8(path), m_app.job.input_folder);
+        m_app.input_list.add(utf8(path), m_app.window.input_folder);
         let_events_through();
     }
     // The next list dialog does not start among the entries just added.
-    m_app.job.input_path.clear();
+    m_app.window.list_path.clear();
     request_layout();
 }
 
 void MainWindow::add_input_folder() {
-    const std::string start = m_app.job.input_folder.empty() && !m_app.job.input_path.empty()
-                                  ? platform::folder_of(m_app.job.input_path)
-                                  : m_app.job.input_folder;
+    const std::string start = m_app.window.input_folder.empty() && !m_app.window.list_path.empty()
+                                  ? platform::folder_of(m_app.window.list_path)
+                                  : m_app.window.input_folder;
     wxDirDialog dialog(this, wx(text("Dialog", "Select Input Folder")), wx(start),
                        wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) {
@@ -613,8 +614,8 @@ void MainWindow::add_input_folder() {
     if (chosen.empty() || !platform::is_folder(chosen)) {
         return;
     }
-    m_app.job.input_folder = platform::with_separator(chosen);
-    run_list_work(ListWork::FolderImport, folder_bar_maximum(m_app.job.input_folder));
+    m_app.window.input_folder = platform::with_separator(chosen);
+    run_list_work(ListWork::FolderImport, folder_bar_maximum(m_app.window.input_folder));
 }
 
 } // namespace pixlane
@@ -632,8 +633,9 @@ void MainWindow::start_conversion_run() {
     }
     set_status_text(text("General", "Preparing"));
     std::unique_ptr<WatermarkFont> font;
+    BatchPlan plan;
     const std::optional<Fault> fault = prepare_interactive_run(
-        m_app.settings, m_app.job, m_app.input_list.size(), folder, ext, font);
+        m_app.settings, plan, m_app.input_list.size(), folder, ext, font);
     if (fault) {
         set_status_text(text("Msg", "Conversion is not complete"));
         WxMessageBoxes(m_app.language, this)
@@ -646,7 +648,7 @@ void MainWindow::start_conversion_run() {
         refresh_output_folder_field();
     }
     set_status_text(text("General", "Converting"));
-    ConversionDialog dialog(this, m_app, std::move(font),
+    ConversionDialog dialog(this, m_app, std::move(plan), std::move(font),
                             [this](const std::string& status) { set_status_text(status); });
     m_conversion = &dialog;
     dialog.run();
@@ -684,7 +686,7 @@ void MainWindow::import_list() {
     const std::string filter = text("Dialog", "Text Files") + "|*.txt;*.lst|" +
                                text("Dialog", "All Files") + " (*.*)|*.*";
     wxFileDialog dialog(this, wx(text("Dialog", "Import Input Files")),
-                        wx(platform::folder_of(m_app.job.input_path)), wxS("list.txt"), wx(filter),
+                        wx(platform::folder_of(m_app.window.list_path)), wxS("list.txt"), wx(filter),
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) {
         return;
@@ -693,7 +695,7 @@ void MainWindow::import_list() {
     if (platform::file_size(chosen) <= 0) {
         return;
     }
-    m_app.job.input_path = chosen;
+    m_app.window.list_path = chosen;
     run_list_work(ListWork::ListImport, list_bar_maximum(chosen));
 }
 
@@ -705,7 +707,7 @@ void MainWindow::export_list() {
     const std::string filter = text("Dialog", "Text Files") + "|*.txt;*.lst|" +
                                text("Dialog", "All Files") + " (*.*)|*.*";
     wxFileDialog dialog(this, wx(text("Dialog", "Export Input Files")),
-                        wx(platform::folder_of(m_app.job.input_path)), wxS("list.txt"), wx(filter),
+                        wx(platform::folder_of(m_app.window.list_path)), wxS("list.txt"), wx(filter),
                         wxFD_SAVE);
     if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty()) {
         return;
@@ -715,7 +717,7 @@ void MainWindow::export_list() {
         !WxMessageBoxes(m_app.language, this).ask(Question::OverwriteFile)) {
         return;
     }
-    m_app.job.input_path = name;
+    m_app.window.list_path = name;
     run_list_work(ListWork::Export, m_list->GetItemCount());
 }
 

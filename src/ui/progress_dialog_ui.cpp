@@ -24,12 +24,12 @@ wxString wx(const std::string& s) { return wxString::FromUTF8(s); }
 
 } // namespace
 
-ConversionDialog::ConversionDialog(wxWindow* parent, Session& app,
+ConversionDialog::ConversionDialog(wxWindow* parent, Session& app, BatchPlan plan,
                                    std::unique_ptr<WatermarkFont> font,
                                    std::function<void(const std::string&)> status)
     : wxDialog(parent, wxID_ANY, wx(app.language.text("Dialog", "Convert Progress")),
                wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
-      m_app(app), m_font(std::move(font)), m_status(std::move(status)), m_timer(this) {
+      m_app(app), m_plan(std::move(plan)), m_font(std::move(font)), m_status(std::move(status)), m_timer(this) {
     const int count = static_cast<int>(app.input_list.size());
     SetClientSize(ProgressLayout::kWidth, ProgressLayout::kHeight);
     const int measured = GetTextExtent(wxS("abc123:\\-")).GetWidth();
@@ -63,7 +63,7 @@ ConversionDialog::~ConversionDialog() {
 }
 
 int ConversionDialog::run() {
-    m_run = std::make_unique<ConversionRun>(m_app.settings, m_app.job, m_app.progress,
+    m_run = std::make_unique<ConversionRun>(m_app.settings, m_plan, m_app.counters, m_app.progress,
                                             m_app.input_list, std::move(m_font),
                                             RunOptions::from_environment(), RunHooks{}, false);
     m_timer.Start(15);
@@ -149,10 +149,13 @@ ListWorkDialog::~ListWorkDialog() {
 }
 
 int ListWorkDialog::run() {
-    const ImportKind kind = m_work == ListWork::FolderImport ? ImportKind::Folder
-                            : m_work == ListWork::ListImport ? ImportKind::List
-                                                             : ImportKind::Export;
-    m_run = std::make_unique<ImportRun>(kind, m_app.input_list, m_app.job, m_app.progress);
+    const WindowPlaces& places = m_app.window;
+    const ImportRequest request =
+        m_work == ListWork::FolderImport ? ImportRequest{ImportKind::Folder, {}, places.input_folder}
+        : m_work == ListWork::ListImport
+            ? ImportRequest{ImportKind::List, places.list_path, places.input_folder}
+            : ImportRequest{ImportKind::Export, places.list_path, {}};
+    m_run = std::make_unique<ImportRun>(request, m_app.input_list, m_app.progress);
     m_timer.Start(15);
     return ShowModal();
 }

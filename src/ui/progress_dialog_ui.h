@@ -21,7 +21,8 @@ namespace pixlane {
 class ConversionDialog final : public wxDialog {
   public:
     // `status` sets the main window's status text at the end.
-    ConversionDialog(wxWindow* parent, Session& app, std::unique_ptr<WatermarkFont> font,
+    ConversionDialog(wxWindow* parent, Session& app, BatchPlan plan,
+                     std::unique_ptr<WatermarkFont> font,
                      std::function<void(const std::string&)> status);
     ~ConversionDialog() override;
 
@@ -38,6 +39,7 @@ class ConversionDialog final : public wxDialog {
     void render();
 
     Session& m_app;
+    BatchPlan m_plan;
     std::unique_ptr<WatermarkFont> m_font;
     std::function<void(const std::string&)> m_status;
     std::unique_ptr<ConversionProgress> m_model;

@@ -18,18 +18,16 @@ std::string shorten_path(const std::string& text, int m) {
     return text.substr(0, h) + "..." + text.substr(text.size() - h);
 }
 
-std::optional<Fault> prepare_interactive_run(const Settings& s, JobRecord& job,
+std::optional<Fault> prepare_interactive_run(const Settings& s, BatchPlan& plan,
                                              std::size_t input_count, std::string& folder,
                                              const std::string& ext,
                                              std::unique_ptr<WatermarkFont>& font) {
-    job.output_folder = folder;
-    job.output_extension = ext;
     std::optional<Fault> fault = check_interactive_run(s, input_count, folder, font);
     if (fault) {
         return fault;
     }
-    job.output_folder = folder;
-    set_batch_output(job, ext, s);
+    plan.output_folder = folder;
+    set_batch_output(plan, ext, s);
     return std::nullopt;
 }
 

@@ -19,11 +19,11 @@ namespace pixlane {
 // characters with "..." between, h = (m - 3) / 2.
 std::string shorten_path(const std::string& text, int m);
 
-// The interactive run's preparation: the job record takes the output
-// folder and extension from the fields, the checks run in their order
+// The interactive run's preparation: the checks run in their order
 // (`folder` gains its trailing separator, a text watermark's font is loaded
-// into `font`), and when they pass the batch fields are set for `ext`.
-std::optional<Fault> prepare_interactive_run(const Settings& s, JobRecord& job,
+// into `font`), and when they pass the plan takes the output folder and the
+// format fields of `ext`.
+std::optional<Fault> prepare_interactive_run(const Settings& s, BatchPlan& plan,
                                              std::size_t input_count, std::string& folder,
                                              const std::string& ext,
                                              std::unique_ptr<WatermarkFont>& font);

@@ -1,0 +1,27 @@
+#include "pipeline/frame_source.h"
+
+#include "pipeline/gif_load.h"
+
+namespace pixlane {
+namespace {
+
+class GifFrames final : public FrameSource {
+public:
+    int frame_count() const override { return m_gif.frame_count(); }
+    Bitmap frame(int index) override { return m_gif.frame(index); }
+    Bitmap take_frame(int index) override { return m_gif.take_frame(index); }
+
+    GifAnimation m_gif;
+};
+
+} // namespace
+
+std::variant<std::unique_ptr<FrameSource>, Failure> open_frames(const std::string& path) {
+    auto gif = std::make_unique<GifFrames>();
+    if (!gif->m_gif.open(path)) {
+        return Failure{gif->m_gif.error()};
+    }
+    return gif;
+}
+
+} // namespace pixlane

@@ -1,0 +1,32 @@
+// Where the frames of an input come from. The conversion of a file walks a
+// frame source and knows nothing of the file format behind it; today every
+// input is a GIF animation.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <variant>
+
+#include "pipeline/bitmap.h"
+#include "records/records.h"
+
+namespace pixlane {
+
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+
+    // Number of frames, at least 1.
+    virtual int frame_count() const = 0;
+    // Frame `index` (0-based) as shown: a null bitmap when it cannot be
+    // decoded. Frames are cheapest asked for in ascending order.
+    virtual Bitmap frame(int index) = 0;
+    // As frame(), for the last frame the caller needs: the source may hand
+    // over its own picture instead of a copy.
+    virtual Bitmap take_frame(int index) { return frame(index); }
+};
+
+// The frames of the file at `path`, or why it cannot be read.
+std::variant<std::unique_ptr<FrameSource>, Failure> open_frames(const std::string& path);
+
+} // namespace pixlane

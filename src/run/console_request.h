@@ -1,0 +1,24 @@
+// What the console's command line asks for: kept apart from the checks so the
+// window's code can hold it without the picture libraries' headers.
+#pragma once
+
+#include <string>
+
+namespace pixlane {
+
+// What the console's command line asks for. The parser fills the input
+// argument, the output folder, the output extension and the input type as
+// given; the checks resolve them.
+struct ConsoleRequest {
+    // The input argument as parsed; after the checks the input folder
+    // ending with "/", or empty for a file input.
+    std::string input_folder;
+    std::string input_path;       // after the checks: the file (or list file) input
+    std::string output_folder;    // ends with "/" after the checks
+    std::string output_extension; // the conversion; the first output format when not given
+    std::string input_type;       // the input listing's extension; the first input format when not given
+    bool console_mode = false;    // an input option was given: the batch runs in the console
+    bool debug = false;           // the debug word was given: the listing and per-file lines
+};
+
+} // namespace pixlane

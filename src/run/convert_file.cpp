@@ -1,0 +1,251 @@
+#include "run/convert_file.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "util/strings.h"
+#include "decorations/frame.h"
+#include "naming/mask.h"
+#include "pipeline/adjust.h"
+#include "pipeline/save.h"
+#include "pipeline/transform.h"
+#include "platform/platform.h"
+
+namespace pixlane {
+namespace {
+
+constexpr int kIconMaxSide = 128;
+
+// "2 GiB" for 2048, "300 MiB" for 300.
+std::string size_text(std::int64_t mib) {
+    return mib % 1024 == 0 ? std::to_string(mib / 1024) + " GiB" : std::to_string(mib) + " MiB";
+}
+
+std::string frames_text(std::int64_t n) { return std::to_string(n) + (n == 1 ? " frame" : " frames"); }
+
+std::string size_of(int w, int h) { return std::to_string(w) + "\u00D7" + std::to_string(h); }
+
+// From 1 to count: drawn from `pick` when the caller chose it, else afresh.
+int random_frame(int count, std::uint32_t pick) {
+    if (pick != 0) {
+        std::mt19937 engine{pick};
+        return std::uniform_int_distribution<int>(1, count)(engine);
+    }
+    static thread_local std::mt19937 engine{std::random_device{}()};
+    return std::uniform_int_distribution<int>(1, count)(engine);
+}
+
+} // namespace
+
+FrameRange select_frames(int mode, int count, int random_pick) {
+    switch (mode) {
+    case kFramesFirst: return {0, 0};
+    case kFramesMiddle: {
+        const int m = static_cast<int>(std::ceil(static_cast<double>(count) / 2.0));
+        return {m - 1, m - 1};
+    }
+    case kFramesLast: return {count - 1, count - 1};
+    case kFramesRandom: {
+        const int r = std::clamp(random_pick, 1, count);
+        return {r - 1, r - 1};
+    }
+    default: return {0, count - 1};
+    }
+}
+
+Bitmap limit_icon_size(Bitmap in, const BatchPlan& plan) {
+    if (!in || plan.output_extension != "ico" ||
+        (width_of(in) <= kIconMaxSide && height_of(in) <= kIconMaxSide)) {
+        return in;
+    }
+    return adopt(FreeImage_Rescale(in.get(), kIconMaxSide, kIconMaxSide, FILTER_BICUBIC));
+}
+
+std::string with_frame_number(const std::string& path, const std::string& extension, int number) {
+    std::string suffix = "[";
+    suffix += std::to_string(number);
+    suffix += "]";
+    const std::size_t tail = extension.size() + 1;
+    if (path.size() > tail && path[path.size() - tail] == '.' &&
+        iequals(std::string_view(path).substr(path.size() - extension.size()), extension)) {
+        std::string out = path;
+        out.insert(path.size() - tail, suffix);
+        return out;
+    }
+    return path + suffix;
+}
+
+std::optional<Failure> exceeded_limit(const Settings& s, const LimitFacts& f) {
+    if (s.max_frames > 0 && f.frames > s.max_frames) {
+        return Failure{frames_text(f.frames) + " exceed the limit of " +
+                       frames_text(s.max_frames) + " per file; raise --max-frames"};
+    }
+    if (f.width == 0 || f.height == 0) {
+        return std::nullopt; // not sized yet
+    }
+    if (s.max_megapixels > 0 &&
+        std::int64_t{f.width} * f.height > std::int64_t{s.max_megapixels} * 1'000'000) {
+        return Failure{"a frame of " + size_of(f.width, f.height) + " exceeds the limit of " +
+                       std::to_string(s.max_megapixels) + " megapixels; raise --max-megapixels"};
+    }
+    // Every output frame of a file has the size and depth of the first:
+    // their sum is known before anything is written.
+    if (s.max_output_mb > 0) {
+        const std::int64_t bytes =
+            f.frames * f.written_width * std::int64_t{f.written_height} * f.written_depth / 8;
+        if (bytes > std::int64_t{s.max_output_mb} << 20) {
+            return Failure{frames_text(f.frames) + " of " +
+                           size_of(f.written_width, f.written_height) +
+                           (f.frames == 1 ? " exceeds" : " exceed") + " the output limit of " +
+                           size_text(s.max_output_mb) + " per file; raise --max-output-mb"};
+        }
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// The drawing steps, in their order.
+Bitmap draw_steps(Bitmap b, const Settings& s, const TokenSource& tokens, const WatermarkFont* font) {
+    const int width = tokens.frame.width;
+    const int height = tokens.frame.height;
+    b = flip(std::move(b), s);
+    b = adjust_colours(std::move(b), s);
+    b = greyscale(std::move(b), s);
+    b = threshold(std::move(b), s);
+    b = dither(std::move(b), s);
+    b = draw_frame(std::move(b), s, width, height);
+    return draw_watermark(std::move(b), s, tokens, width, height, font);
+}
+
+} // namespace
+
+FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTask& task,
+                         FrameSource& source, const WatermarkFont* font) {
+    FileOutcome outcome;
+    auto fail = [&](Failure failure) {
+        if (failure.reason.empty()) {
+            failure.reason = "the file could not be converted";
+        }
+        outcome.failure = std::move(failure);
+        return outcome;
+    };
+    const int count = source.frame_count();
+    const FrameRange range =
+        select_frames(s.gif_frame_loading, count,
+                      s.gif_frame_loading == kFramesRandom ? random_frame(count, task.frame_pick) : 1);
+    const bool numbered = s.gif_frame_loading == kFramesAll && count > 1;
+    const std::int64_t frames = range.last - range.first + 1;
+    if (auto exceeded = exceeded_limit(s, {frames})) {
+        return fail(std::move(*exceeded));
+    }
+    bool limits_checked = false;
+    bool saved = false;
+    std::optional<Failure> save_failure;
+    for (int index = range.first; index <= range.last; ++index) {
+        const std::int64_t started = platform::elapsed_ms();
+        FrameResult& result = outcome.frame_results.emplace_back();
+        result.frame = index + 1;
+        auto finish = [&](FrameStatus status, std::string path = {}, std::string reason = {}) {
+            result.status = status;
+            result.output_path = std::move(path);
+            result.reason = std::move(reason);
+            result.ms = platform::elapsed_ms() - started;
+        };
+        // The last frame needed is the source's own picture, handed over uncopied.
+        Bitmap b = index == range.last ? source.take_frame(index) : source.frame(index);
+        FrameFacts facts;
+        facts.frame_number = index + 1;
+        facts.frame_total = count;
+        facts.source_depth = bpp_of(b);
+        facts.output_depth = target_depth(plan, facts.source_depth);
+        if (facts.output_depth != 32 && !plan.dry_run) {
+            // The output keeps no alpha: transparent areas show the chosen
+            // background, not the colour their pixels happen to hold. Done
+            // first, so rotation and the decorations work on what is seen.
+            b = lay_over(std::move(b), parse_colour(s.transparency_background));
+        }
+        if (width_of(b) == 0 || height_of(b) == 0) {
+            // An undecodable page has no name.
+            finish(FrameStatus::Failed, {}, "the frame could not be decoded");
+            continue;
+        }
+        b = rotate(std::move(b), s);
+        b = resize(std::move(b), s);
+        b = limit_icon_size(std::move(b), plan);
+        // The size the watermark text reports: after resize and the icon
+        // limit. The frame and watermark draw inside the image.
+        facts.width = width_of(b);
+        facts.height = height_of(b);
+        const PictureSize written = fitted_icon_size(plan, facts.width, facts.height);
+        if (!limits_checked) {
+            limits_checked = true;
+            if (auto exceeded = exceeded_limit(s, {frames, facts.width, facts.height, written.width,
+                                                   written.height, facts.output_depth})) {
+                outcome.frame_results.pop_back();
+                return fail(std::move(*exceeded));
+            }
+        }
+        const TokenSource tokens{plan, task, facts};
+        if (!plan.dry_run) {
+            b = draw_steps(std::move(b), s, tokens, font);
+        }
+        b = fit_icon(std::move(b), plan);
+        if (b) {
+            // An icon centred on a square canvas reports the size written.
+            facts.width = width_of(b);
+            facts.height = height_of(b);
+        }
+        if (!plan.dry_run) {
+            b = convert_depth(std::move(b), plan, facts);
+        }
+        std::string path = output_path(s, tokens);
+        if (numbered && !mask_numbers_frames(s)) {
+            path = with_frame_number(path, plan.output_extension, index + 1);
+        }
+        if (plan.dry_run) {
+            saved = true;
+            finish(FrameStatus::Pending, std::move(path));
+            continue;
+        }
+        SaveReport report = save_frame(b, s, plan, path);
+        if (!report.failure) {
+            saved = true;
+            if (report.status == FrameStatus::Pending) {
+                outcome.pending_outputs.push_back({report.temporary_path, report.output_path});
+            }
+            finish(report.status, std::move(report.output_path));
+            continue;
+        }
+        finish(FrameStatus::Failed, std::move(report.output_path), report.failure->reason);
+        if (report.abort || report.failure->out_of_space) {
+            // Every later frame would fail the same way.
+            return fail(std::move(*report.failure));
+        }
+        save_failure = std::move(report.failure);
+    }
+    if (save_failure) {
+        return fail(std::move(*save_failure));
+    }
+    if (!saved) {
+        return fail({"no frame could be decoded"});
+    }
+    return outcome;
+}
+
+FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTask& task,
+                         const WatermarkFont* font) {
+    auto opened = open_frames(task.input_path);
+    if (auto* failure = std::get_if<Failure>(&opened)) {
+        FileOutcome outcome;
+        outcome.failure = std::move(*failure);
+        if (outcome.failure->reason.empty()) {
+            outcome.failure->reason = "the file could not be read";
+        }
+        return outcome;
+    }
+    return convert_file(s, plan, task, *std::get<std::unique_ptr<FrameSource>>(opened), font);
+}
+
+} // namespace pixlane

@@ -1,0 +1,80 @@
+// The conversion of one file: one input file in, one output file per
+// selected frame.
+//
+// Each frame goes through, in this order: rotation, resize, the icon size
+// limit, flip, colour adjustment, greyscale, threshold, dither, the solid
+// frame, the watermark, the icon fit, the depth conversion and the save,
+// under the name built from the filename mask (plus "[k]" when every frame
+// of an animation is written).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "decorations/watermark.h"
+#include "pipeline/bitmap.h"
+#include "pipeline/frame_source.h"
+#include "records/records.h"
+#include "settings/settings.h"
+
+namespace pixlane {
+
+// GIF Frame Loading values.
+enum FrameLoading : int {
+    kFramesAll = 0,
+    kFramesFirst = 1,
+    kFramesMiddle = 2,
+    kFramesLast = 3,
+    kFramesRandom = 4,
+};
+
+// Pages first..last (0-based, inclusive) to convert.
+struct FrameRange {
+    int first = 0;
+    int last = 0;
+};
+
+// The frames chosen by `mode` (a GIF Frame Loading value) out of `count`
+// pages (count >= 1). `random_pick`, from 1 to count, is the frame RANDOM
+// takes; other values of `mode` convert every page.
+FrameRange select_frames(int mode, int count, int random_pick);
+
+// Icons are at most 128 pixels a side: for "ico" output a bitmap with a
+// side above 128 is rescaled (bicubic) to exactly 128 x 128, aspect ratio
+// not kept. Anything else passes through.
+Bitmap limit_icon_size(Bitmap in, const BatchPlan& plan);
+
+// `path` with "[number]" inserted before "." + `extension` when it ends so
+// (compared without regard to case), otherwise appended.
+std::string with_frame_number(const std::string& path, const std::string& extension, int number);
+
+// The per-file limits (Max Frames, Max Megapixels, Max Output MB) in one
+// check: the frames to be converted and, once the first frame is sized, its
+// size after resize and the icon limit, and the size and depth it is written
+// at (0 while not known: only the frame count is checked). Nothing when
+// every limit holds.
+struct LimitFacts {
+    std::int64_t frames = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t written_width = 0;
+    std::int32_t written_height = 0;
+    std::int32_t written_depth = 0;
+};
+std::optional<Failure> exceeded_limit(const Settings& s, const LimitFacts& facts);
+
+// Converts the frames `source` gives for task.input_path with the settings
+// `s` and the plan. The outcome holds every frame taken up and, when the
+// file failed, why: no frame saved, a frame that reached the save failed, or
+// a limit was exceeded. A dry run names each frame and stops before the
+// drawing steps.
+FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTask& task,
+                         FrameSource& source, const WatermarkFont* font = nullptr);
+
+// As above, with the frames of the file at task.input_path: one that cannot
+// be read or is not a sound GIF fails at once and writes nothing.
+FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTask& task,
+                         const WatermarkFont* font = nullptr);
+
+} // namespace pixlane
