@@ -380,11 +380,14 @@ std::string man_page() {
     out += ".\\\" The manual page of pixlane, written by pixlane " + std::string(kManPageArgument) +
            " from its option table.\n";
     out += ".TH PIXLANE 1 \"\" \"" + title + "\" \"User Commands\"\n";
-    out += ".SH NAME\npixlane \\- batch converter of GIF images to 23 image formats\n";
+    const std::string formats = std::to_string(output_catalogue().size());
+    out += ".SH NAME\npixlane \\- batch converter of GIF images to " + formats + " image formats\n";
     out += ".SH SYNOPSIS\n.B pixlane\n.RB [ \\-i\n.IR FILE ]\n.RI [ options ]\n";
     out += ".SH DESCRIPTION\n"
            ".B pixlane\n"
-           "converts GIF images (single files, folder trees, list files) into one of 23 raster "
+           "converts GIF images (single files, folder trees, list files) into one of " +
+           formats +
+           " raster "
            "formats: every frame of an animation, or one chosen frame.\n"
            "On the way it can rotate, resize, flip, colour\\-correct, grey, threshold, dither, "
            "frame and watermark the images, and it names the outputs from a filename mask.\n"

@@ -15,29 +15,29 @@ namespace pixlane {
 namespace {
 
 constexpr OutputFormat kOutputCatalogue[] = {
-    {"bmp", "Windows or OS/2 Bitmap", Writer::FreeImage, FIF_BMP, "1,4,8,16,24,32"},
-    {"dds", "DirectDraw Surface", Writer::DevIL, IL_DDS, "32"},
-    {"exr", "ILM OpenEXR", Writer::FreeImage, FIF_EXR, "96"},
-    {"gif", "Graphics Interchange Format", Writer::FreeImage, FIF_GIF, "8"},
-    {"hdr", "High Dynamic Range Image", Writer::FreeImage, FIF_HDR, "96"},
-    {"ico", "Windows Icon", Writer::FreeImage, FIF_ICO, "1,4,8,16,24,32"},
-    {"j2k", "JPEG-2000 Codestream", Writer::FreeImage, FIF_J2K, "8,24,32,48"},
-    {"jng", "JPEG Network Graphics", Writer::FreeImage, FIF_JNG, "24,32"},
-    {"jp2", "JPEG-2000 File Format", Writer::FreeImage, FIF_JP2, "8,24,32,48"},
-    {"jpg", "JPEG File Format", Writer::FreeImage, FIF_JPEG, "8,24"},
-    {"jxr", "JPEG XR Image Format", Writer::FreeImage, FIF_JXR, "1,8,16,24,32,48,96"},
-    {"pbm", "Portable Bitmap", Writer::FreeImage, FIF_PBM, "1"},
-    {"pcx", "ZSoft Paintbrush", Writer::DevIL, IL_PCX, "24"},
-    {"pfm", "Portable Floatmap", Writer::FreeImage, FIF_PFM, "96"},
-    {"pgm", "Portable Greymap", Writer::FreeImage, FIF_PGM, "8"},
-    {"png", "Portable Network Graphics", Writer::FreeImage, FIF_PNG, "1,4,8,24,32,48"},
-    {"ppm", "Portable Pixelmap", Writer::FreeImage, FIF_PPM, "24,48"},
-    {"psd", "Adobe Photoshop", Writer::DevIL, IL_PSD, "32"},
-    {"tga", "Truevision Targa", Writer::FreeImage, FIF_TARGA, "8,16,24,32"},
-    {"tiff", "Tagged Image File Format", Writer::FreeImage, FIF_TIFF, "1,4,8,24,32,48,96"},
-    {"wbmp", "Wireless Bitmap", Writer::FreeImage, FIF_WBMP, "1"},
-    {"webp", "Google WebP Image Format", Writer::FreeImage, FIF_WEBP, "24,32"},
-    {"xpm", "X11 Pixmap Format", Writer::FreeImage, FIF_XPM, "24"},
+    {"bmp", "Windows or OS/2 Bitmap", SaveRoute::FreeImage, FIF_BMP, "1,4,8,16,24,32"},
+    {"dds", "DirectDraw Surface", SaveRoute::DevIL, IL_DDS, "32", kMipmaps},
+    {"exr", "ILM OpenEXR", SaveRoute::FreeImage, FIF_EXR, "96"},
+    {"gif", "Graphics Interchange Format", SaveRoute::FreeImage, FIF_GIF, "8"},
+    {"hdr", "High Dynamic Range Image", SaveRoute::FreeImage, FIF_HDR, "96"},
+    {"ico", "Windows Icon", SaveRoute::FreeImage, FIF_ICO, "1,4,8,16,24,32", kRgb555At16 | kIconCanvas},
+    {"j2k", "JPEG-2000 Codestream", SaveRoute::FreeImage, FIF_J2K, "8,24,32,48", kGreyAt8},
+    {"jng", "JPEG Network Graphics", SaveRoute::FreeImage, FIF_JNG, "24,32"},
+    {"jp2", "JPEG-2000 File Format", SaveRoute::FreeImage, FIF_JP2, "8,24,32,48", kGreyAt8},
+    {"jpg", "JPEG File Format", SaveRoute::FreeImage, FIF_JPEG, "8,24", kGreyAt8},
+    {"jxr", "JPEG XR Image Format", SaveRoute::JpegXr, FIF_JXR, "1,8,16,24,32,48,96", kGreyAt8},
+    {"pbm", "Portable Bitmap", SaveRoute::FreeImage, FIF_PBM, "1"},
+    {"pcx", "ZSoft Paintbrush", SaveRoute::DevIL, IL_PCX, "24"},
+    {"pfm", "Portable Floatmap", SaveRoute::Pfm, FIF_PFM, "96"},
+    {"pgm", "Portable Greymap", SaveRoute::FreeImage, FIF_PGM, "8", kGreyAt8},
+    {"png", "Portable Network Graphics", SaveRoute::Png, FIF_PNG, "1,4,8,24,32,48"},
+    {"ppm", "Portable Pixelmap", SaveRoute::FreeImage, FIF_PPM, "24,48"},
+    {"psd", "Adobe Photoshop", SaveRoute::DevIL, IL_PSD, "32"},
+    {"tga", "Truevision Targa", SaveRoute::FreeImage, FIF_TARGA, "8,16,24,32", kRgb555At16},
+    {"tiff", "Tagged Image File Format", SaveRoute::FreeImage, FIF_TIFF, "1,4,8,24,32,48,96"},
+    {"wbmp", "Wireless Bitmap", SaveRoute::FreeImage, FIF_WBMP, "1"},
+    {"webp", "Google WebP Image Format", SaveRoute::FreeImage, FIF_WEBP, "24,32"},
+    {"xpm", "X11 Pixmap Format", SaveRoute::FreeImage, FIF_XPM, "24"},
 };
 static_assert(std::size(kOutputCatalogue) == kOutputExtensions.size());
 
@@ -146,6 +146,11 @@ std::vector<const SettingKey*> option_rows(Persist persist, std::string_view for
 
 std::span<const OutputFormat> output_catalogue() { return kOutputCatalogue; }
 std::span<const InputFormat> input_catalogue() { return kInputCatalogue; }
+
+bool has_quirk(std::string_view extension, FormatQuirk quirk) {
+    const OutputFormat* format = output_entry(extension);
+    return format && format->has(quirk);
+}
 
 const OutputFormat* output_entry(std::string_view extension) {
     for (const OutputFormat& f : kOutputCatalogue) {

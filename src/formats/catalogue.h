@@ -21,19 +21,35 @@ namespace pixlane {
 class LanguageTable;
 struct SettingKey;
 
-// The library an output type is written with (the save type is that
-// library's constant).
-enum class Writer : std::uint8_t {
-    FreeImage, // save type: FreeImage format identifier (FIF_*)
-    DevIL,     // save type: DevIL image type (IL_*)
+// The writer an output type is saved with (the save type is that writer's
+// constant: a FreeImage format identifier FIF_*, or a DevIL image type IL_*).
+enum class SaveRoute : std::uint8_t {
+    FreeImage, // FreeImage's writer with the batch's save flags
+    DevIL,     // DevIL from BGR/BGRA rows
+    ExactBmp,  // our BMP writer with the exact colour table (8 bits, chosen by a setting)
+    JpegXr,    // jxrlib, lossless
+    Pfm,       // our own writer, rows bottom to top as the format has them
+    Png,       // our own writer on libpng
+};
+
+// What sets an output type apart when frames are brought to its depths and
+// written.
+enum FormatQuirk : std::uint8_t {
+    kGreyAt8 = 1 << 0,      // its 8-bit form is grey, not a palette
+    kRgb555At16 = 1 << 1,   // its 16-bit form is 5-5-5, not 5-6-5
+    kIconCanvas = 1 << 2,   // at most 128 a side, on a square canvas of at least 16
+    kMipmaps = 1 << 3,      // written with its chain of smaller pictures
 };
 
 struct OutputFormat {
     std::string_view extension;
     std::string_view description;
-    Writer writer;
+    SaveRoute route;
     std::int32_t save_type;
     std::string_view depths; // comma-separated bits per pixel, ascending, no blanks
+    std::uint8_t quirks = 0; // FormatQuirk bits
+
+    bool has(FormatQuirk quirk) const { return (quirks & quirk) != 0; }
 };
 
 struct InputFormat {
@@ -42,13 +58,16 @@ struct InputFormat {
     std::string_view description;
 };
 
-// Every output type, in the order of the output extension list (23 entries).
+// Every output type, in the order of the output extension list.
 std::span<const OutputFormat> output_catalogue();
 // Every input extension the program can name (79 entries), in catalogue order.
 std::span<const InputFormat> input_catalogue();
 
 // The entry of a lower-case extension; nullptr when there is none.
 const OutputFormat* output_entry(std::string_view extension);
+
+// True when the output type `extension` has `quirk` (false for an unknown one).
+bool has_quirk(std::string_view extension, FormatQuirk quirk);
 const InputFormat* input_entry(std::string_view extension);
 
 // The allowed depths of an output type, ascending; empty for an unknown type.

@@ -34,6 +34,7 @@
 #include <string>
 #include <string_view>
 
+#include "formats/catalogue.h"
 #include "pipeline/bitmap.h"
 #include "records/records.h"
 #include "settings/colour.h"
@@ -119,8 +120,6 @@ SaveReport save_frame(const Bitmap& bitmap, const Settings& s, const BatchPlan& 
 // worker process tells its supervisor, which removes what a crash leaves).
 void set_temporary_file_observer(std::function<void(const std::string& path)> observer);
 void announce_temporary_file(const std::string& path);
-
-enum class SaveRoute : std::uint8_t { FreeImage, DevIL, ExactBmp, JpegXr, Pfm, Png };
 
 // The writer save_frame uses for an output extension and depth.
 SaveRoute save_route(std::string_view ext, int depth, const Settings& s);

@@ -55,7 +55,7 @@ FrameRange select_frames(int mode, int count, int random_pick) {
 }
 
 Bitmap limit_icon_size(Bitmap in, const BatchPlan& plan) {
-    if (!in || plan.output_extension != "ico" ||
+    if (!in || !has_quirk(plan.output_extension, kIconCanvas) ||
         (width_of(in) <= kIconMaxSide && height_of(in) <= kIconMaxSide)) {
         return in;
     }

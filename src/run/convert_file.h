@@ -40,7 +40,7 @@ struct FrameRange {
 // takes; other values of `mode` convert every page.
 FrameRange select_frames(int mode, int count, int random_pick);
 
-// Icons are at most 128 pixels a side: for "ico" output a bitmap with a
+// Icons are at most 128 pixels a side: for icon output a bitmap with a
 // side above 128 is rescaled (bicubic) to exactly 128 x 128, aspect ratio
 // not kept. Anything else passes through.
 Bitmap limit_icon_size(Bitmap in, const BatchPlan& plan);

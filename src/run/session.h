@@ -35,7 +35,7 @@ struct Session {
     Settings settings;
     // %n% and %rnd% of the next file converted; kept from batch to batch
     // until the window's New.
-    NamingCounters counters = new_naming_counters();
+    NamingCounters counters;
     ConsoleRequest console;   // the console's command line, resolved by its checks
     WindowPlaces window;      // where the window last took files from and put them
     ProgressRecord progress;

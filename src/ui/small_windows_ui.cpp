@@ -3,6 +3,7 @@
 #include <wx/panel.h>
 #include <wx/statbmp.h>
 
+#include "formats/catalogue.h"
 #include "base/product.h"
 #include "platform/platform.h"
 #include "ui/help_logic.h"
@@ -16,7 +17,10 @@ wxString wx(std::string_view s) { return wxString::FromUTF8(s.data(), s.size());
 std::string utf8(const wxString& s) { return std::string(s.utf8_str()); }
 
 constexpr long kSmallWindowStyle = wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX;
-constexpr std::string_view kAboutNotice = "Batch conversion of GIF images into 23 formats.";
+std::string about_notice() {
+    return "Batch conversion of GIF images into " + std::to_string(output_catalogue().size()) +
+           " formats.";
+}
 
 wxHyperlinkCtrl* blue_link(wxWindow* parent, const std::string& label, const std::string& target,
                            const wxPoint& at) {
@@ -41,7 +45,7 @@ AboutDialog::AboutDialog(wxWindow* parent, const LanguageTable& language, const 
     m_title = new wxStaticText(area, wxID_ANY, wx(title_text()), wxPoint(0, 14), wxSize(338, -1),
                                wxALIGN_CENTRE_HORIZONTAL | wxST_NO_AUTORESIZE);
     m_title->SetFont(m_title->GetFont().Bold());
-    new wxStaticText(area, wxID_ANY, wx(kAboutNotice), wxPoint(0, 40), wxSize(338, -1),
+    new wxStaticText(area, wxID_ANY, wx(about_notice()), wxPoint(0, 40), wxSize(338, -1),
                      wxALIGN_CENTRE_HORIZONTAL | wxST_NO_AUTORESIZE);
 
     new wxStaticText(this, wxID_ANY, wx(language.text("About", "Website")), wxPoint(20, 136));
