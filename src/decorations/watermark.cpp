@@ -11,8 +11,6 @@
 namespace pixlane {
 namespace {
 
-constexpr std::uint8_t kWatermarkText = 1;
-constexpr std::uint8_t kWatermarkImage = 2;
 constexpr std::uint8_t kStyleBold = 1;
 constexpr std::uint8_t kStyleItalic = 2;
 constexpr std::uint8_t kStyleBoldItalic = 3;
@@ -253,7 +251,7 @@ LayerPosition watermark_position(int position, std::int64_t aw, std::int64_t ah,
 
 Bitmap draw_watermark(Bitmap in, const Settings& s, const TokenSource& tokens, int width, int height,
                       const WatermarkFont* font) {
-    if (!in || s.do_watermark == 0) {
+    if (!in || s.do_watermark == kWatermarkNone) {
         return in;
     }
     in = to_24_bits(std::move(in));

@@ -192,12 +192,12 @@ std::string random_name(std::string_view prefix, std::string_view suffix, Clock 
 bool apply_timestamp(const Settings& s, const std::string& input_path,
                      const std::string& output) {
     switch (s.file_timestamp) {
-    case 1:
+    case kTimestampOriginal:
         if (auto t = platform::modification_time(input_path)) {
             return platform::set_modification_time(output, *t);
         }
         return false;
-    case 2: return platform::set_modification_time(output, s.custom_timestamp);
+    case kTimestampCustom: return platform::set_modification_time(output, s.custom_timestamp);
     default: return true;
     }
 }

@@ -199,7 +199,7 @@ Bitmap convert_depth(Bitmap in, const BatchPlan& plan, FrameFacts& frame) {
 }
 
 SaveRoute save_route(std::string_view ext, int depth, const Settings& s) {
-    if (ext == "bmp" && depth == 8 && s.bmp_color_table == 1) {
+    if (ext == "bmp" && depth == 8 && s.bmp_color_table == kColourTableExact) {
         return SaveRoute::ExactBmp;
     }
     const OutputFormat* format = output_entry(ext);

@@ -10,8 +10,6 @@
 namespace pixlane {
 namespace {
 
-// Value of `PNG Palette` that writes pictures of few colours with a palette.
-constexpr int kPngPaletteExact = 1;
 
 // --- png -----------------------------------------------------------------------
 

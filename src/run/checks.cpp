@@ -236,13 +236,13 @@ std::optional<Fault> check_interactive_run(const Settings& s, std::size_t input_
     if (s.do_image_resize && s.image_height == 0) {
         return Fault{"Invalid height"};
     }
-    if (s.do_watermark == 1) {
+    if (s.do_watermark == kWatermarkText) {
         font = WatermarkFont::load(s);
         if (!font) {
             return Fault{"Invalid watermark font", s.font};
         }
     }
-    if (s.do_watermark == 2) {
+    if (s.do_watermark == kWatermarkImage) {
         if (s.image.empty()) {
             return Fault{"Empty watermark image"};
         }

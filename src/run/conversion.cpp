@@ -54,7 +54,7 @@ namespace {
 
 // Whether outputs depend on how many files before were converted.
 bool counts_matter(const Settings& s) {
-    return uses_file_counts(s.filename_mask) || (s.do_watermark == 1 && uses_file_counts(s.text));
+    return uses_file_counts(s.filename_mask) || (s.do_watermark == kWatermarkText && uses_file_counts(s.text));
 }
 
 void discard(const FileOutcome& outcome) {

@@ -277,7 +277,7 @@ int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
         return 1;
     }
     std::unique_ptr<WatermarkFont> font;
-    if (settings.do_watermark == 1) {
+    if (settings.do_watermark == kWatermarkText) {
         font = WatermarkFont::load(settings);
     }
     set_temporary_file_observer(

@@ -49,8 +49,6 @@ enum class Keywords : std::int8_t {
     PngPalette,
 };
 
-inline constexpr int kKeywordKinds = 25;
-
 // The entries of a table; empty for Keywords::None.
 std::span<const Keyword> keyword_table(Keywords kind);
 std::int32_t keyword_value(Keywords kind, std::string_view text);

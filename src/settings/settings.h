@@ -20,6 +20,16 @@ inline constexpr const char* kDefaultColourList =
 // The in-class initialisers are the window-form defaults; the key table
 // names the few fields whose command-line default differs, and the date and
 // window-position fields that depend on the moment and the desktop.
+// Values of the choice settings that the code tests by name.
+enum WatermarkChoice : std::uint8_t { kWatermarkNone = 0, kWatermarkText = 1, kWatermarkImage = 2 };
+enum TimestampChoice : std::uint8_t {
+    kTimestampCurrent = 0,
+    kTimestampOriginal = 1,
+    kTimestampCustom = 2,
+};
+enum ColourTableChoice : std::uint8_t { kColourTableAuto = 0, kColourTableExact = 1 };
+enum PngPaletteChoice : std::uint8_t { kPngPaletteOff = 0, kPngPaletteExact = 1 };
+
 struct Settings {
     // Full path of config.ini; set at start-up, never written to the file.
     std::string config_path;
