@@ -168,12 +168,9 @@ int effective_disposal(const GifFrameLayout& f) {
 
 } // namespace
 
-std::optional<GifLayout> check_gif(std::string& data, std::string* reason) {
-    const auto refused = [&](std::string why) -> std::optional<GifLayout> {
-        if (reason) {
-            *reason = std::move(why);
-        }
-        return std::nullopt;
+std::variant<GifLayout, Failure> validate_and_complete_gif(std::string& data) {
+    const auto refused = [](std::string why) -> std::variant<GifLayout, Failure> {
+        return Failure{std::move(why)};
     };
     const auto size_of = [](int w, int h) { return std::to_string(w) + "\u00D7" + std::to_string(h); };
     Cursor c(data);
@@ -535,11 +532,12 @@ bool GifAnimation::open_bytes(std::string bytes) {
     m_error.clear();
     auto impl = std::make_unique<Impl>();
     impl->data = std::move(bytes);
-    std::optional<GifLayout> layout = check_gif(impl->data, &m_error);
-    if (!layout) {
+    auto checked = validate_and_complete_gif(impl->data);
+    if (auto* failure = std::get_if<Failure>(&checked)) {
+        m_error = std::move(failure->reason);
         return false;
     }
-    impl->layout = std::move(*layout);
+    impl->layout = std::move(std::get<GifLayout>(checked));
     impl->reader.data = &impl->data;
     impl->io.read_proc = read_proc;
     impl->io.write_proc = write_proc;

@@ -22,9 +22,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "pipeline/bitmap.h"
+#include "records/records.h"
 
 namespace pixlane {
 
@@ -69,9 +71,9 @@ struct GifLayout {
 // code size of 2..8, at
 // least one and at most kGifMaxFrames frames, and at most kGifMaxTotalPixels
 // in frames x screen and in the sum of the frame areas. A stream that ends
-// after complete blocks without the trailer gets one appended to `data`.
-// Returns nothing when the file is refused, with why in `reason` when given.
-std::optional<GifLayout> check_gif(std::string& data, std::string* reason = nullptr);
+// after complete blocks without the trailer gets one appended to `data`
+// (the layout says so). Returns why when the file is refused.
+std::variant<GifLayout, Failure> validate_and_complete_gif(std::string& data);
 
 // A GIF animation opened for reading its composed frames in order.
 class GifAnimation {

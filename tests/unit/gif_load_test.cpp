@@ -412,7 +412,8 @@ TEST(GifLoadTest, MissingTrailerIsAddedInMemory) {
     s.trailer = false;
     std::string bytes = encode_gif(s);
     const std::size_t size = bytes.size();
-    const auto layout = check_gif(bytes);
+    const auto checked = validate_and_complete_gif(bytes);
+    const auto* layout = std::get_if<GifLayout>(&checked);
     ASSERT_TRUE(layout);
     EXPECT_TRUE(layout->trailer_added);
     EXPECT_EQ(bytes.size(), size + 1);
