@@ -13,7 +13,8 @@
 
 namespace pixlane::test {
 
-// A fresh folder under $TMPDIR (or /tmp), removed with everything in it.
+// A fresh folder under $TMPDIR (else /dev/shm when it is a tmpfs with room,
+// else /tmp), removed with everything in it.
 class TempDir {
 public:
     TempDir();
