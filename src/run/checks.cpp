@@ -171,9 +171,7 @@ bool has_extension(const std::string& input) {
     return false;
 }
 
-std::optional<Fault> check_console_run(Settings& s, ConsoleRequest& job,
-                                       const ListingSink& listing,
-                                       std::unique_ptr<WatermarkFont>& font) {
+std::optional<Fault> resolve_console_request(ConsoleRequest& job, const ListingSink& listing) {
     const std::string input = job.input_folder;
     list(listing, "Input: " + input);
     const bool file_input = has_extension(input);
@@ -207,6 +205,12 @@ std::optional<Fault> check_console_run(Settings& s, ConsoleRequest& job,
     if (!output_entry(job.output_extension)) {
         return Fault{"Invalid conversion type"};
     }
+    return std::nullopt;
+}
+
+std::optional<Fault> check_console_settings(const Settings& s, const ConsoleRequest& job,
+                                            const ListingSink& listing,
+                                            std::unique_ptr<WatermarkFont>& font) {
     if (auto fault = check_format_rows(s, Persist::InputOption, job.input_type, listing, font)) {
         return fault;
     }
@@ -215,6 +219,15 @@ std::optional<Fault> check_console_run(Settings& s, ConsoleRequest& job,
         return fault;
     }
     return check_listed_rows(s, listing, font);
+}
+
+std::optional<Fault> check_console_run(Settings& s, ConsoleRequest& request,
+                                       const ListingSink& listing,
+                                       std::unique_ptr<WatermarkFont>& font) {
+    if (auto fault = resolve_console_request(request, listing)) {
+        return fault;
+    }
+    return check_console_settings(s, request, listing, font);
 }
 
 std::optional<Fault> check_interactive_run(const Settings& s, std::size_t input_count,

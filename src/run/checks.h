@@ -44,6 +44,17 @@ std::string listed_value(const Settings& s, const SettingKey& row);
 // format's settings, then every listed setting of the key table with its
 // check. Resolves the request's input path and folders; loads the
 // watermark font into `font` when a text watermark is on.
+// The first part: resolves the input (file or folder, against the working
+// folder) and the output folder, fills in the default input type and
+// output extension and checks the conversion, listing each.
+std::optional<Fault> resolve_console_request(ConsoleRequest& request, const ListingSink& listing);
+// The second part: the input and output format's settings, then every
+// listed setting of the key table with its check; loads the watermark font
+// into `font` when a text watermark is on.
+std::optional<Fault> check_console_settings(const Settings& s, const ConsoleRequest& request,
+                                            const ListingSink& listing,
+                                            std::unique_ptr<WatermarkFont>& font);
+// Both, in that order.
 std::optional<Fault> check_console_run(Settings& s, ConsoleRequest& request,
                                        const ListingSink& listing,
                                        std::unique_ptr<WatermarkFont>& font);
