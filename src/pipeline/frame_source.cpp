@@ -18,8 +18,8 @@ public:
 
 std::variant<std::unique_ptr<FrameSource>, Failure> open_frames(const std::string& path) {
     auto gif = std::make_unique<GifFrames>();
-    if (!gif->m_gif.open(path)) {
-        return Failure{gif->m_gif.error()};
+    if (auto opened = gif->m_gif.open(path); !opened) {
+        return std::move(*opened.failure);
     }
     return gif;
 }

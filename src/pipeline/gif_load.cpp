@@ -513,29 +513,26 @@ struct GifAnimation::Impl {
 GifAnimation::GifAnimation() = default;
 GifAnimation::~GifAnimation() = default;
 
-bool GifAnimation::open(const std::string& path) {
+GifAnimation::Opened GifAnimation::open(const std::string& path) {
     m_impl.reset();
     // Only a regular file, opened without blocking: a pipe swapped in for
     // the input fails at once instead of waiting for a writer.
     auto bytes = platform::read_plain_file(path, kGifMaxFileBytes);
     if (!bytes) {
-        m_error = platform::is_folder(path) || !platform::exists(path)
-                      ? "cannot be read"
-                      : "cannot be read (not a regular file, unreadable, or over 1 GiB)";
-        return false;
+        return {Failure{platform::is_folder(path) || !platform::exists(path)
+                            ? "cannot be read"
+                            : "cannot be read (not a regular file, unreadable, or over 1 GiB)"}};
     }
     return open_bytes(std::move(*bytes));
 }
 
-bool GifAnimation::open_bytes(std::string bytes) {
+GifAnimation::Opened GifAnimation::open_bytes(std::string bytes) {
     m_impl.reset();
-    m_error.clear();
     auto impl = std::make_unique<Impl>();
     impl->data = std::move(bytes);
     auto checked = validate_and_complete_gif(impl->data);
     if (auto* failure = std::get_if<Failure>(&checked)) {
-        m_error = std::move(failure->reason);
-        return false;
+        return {std::move(*failure)};
     }
     impl->layout = std::move(std::get<GifLayout>(checked));
     impl->reader.data = &impl->data;
@@ -548,11 +545,10 @@ bool GifAnimation::open_bytes(std::string bytes) {
     impl->multi.reset(FreeImage_OpenMultiBitmapFromHandle(FIF_GIF, &impl->io, &impl->reader, GIF_LOAD256));
     if (!impl->multi ||
         FreeImage_GetPageCount(impl->multi.get()) != static_cast<int>(impl->layout.frames.size())) {
-        m_error = "the GIF decoder refused it";
-        return false;
+        return {Failure{"the GIF decoder refused it"}};
     }
     m_impl = std::move(impl);
-    return true;
+    return {};
 }
 
 int GifAnimation::frame_count() const {

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "pipeline/bitmap.h"
-#include "records/records.h"
+#include "util/failure.h"
 
 namespace pixlane {
 
@@ -83,15 +83,20 @@ public:
     GifAnimation(const GifAnimation&) = delete;
     GifAnimation& operator=(const GifAnimation&) = delete;
 
+    // What an open gave: true when the file is open, otherwise why it was
+    // refused ("not a GIF file", "truncated GIF file", …).
+    struct Opened {
+        std::optional<Failure> failure;
+        explicit operator bool() const { return !failure; }
+    };
+
     // Reads the file at `path` (a regular file of at most kGifMaxFileBytes;
     // a pipe or device is refused without waiting on it), checks it and
-    // opens it for decoding. False when it cannot be read or is refused.
-    bool open(const std::string& path);
+    // opens it for decoding.
+    Opened open(const std::string& path);
 
     // As open(), from bytes already in memory.
-    bool open_bytes(std::string bytes);
-    // Why the last open failed ("not a GIF file", "truncated GIF file", …).
-    const std::string& error() const { return m_error; }
+    Opened open_bytes(std::string bytes);
 
     // Number of frames (0 when not open).
     int frame_count() const;
@@ -114,7 +119,6 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
-    std::string m_error;
 };
 
 } // namespace pixlane

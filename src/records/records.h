@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "util/failure.h"
+
 namespace pixlane {
 
 // What became of one frame of a file.
@@ -29,13 +31,6 @@ struct FrameResult {
     FrameStatus status = FrameStatus::Failed;
     std::string reason;
     std::int64_t ms = 0; // from taking the frame to its save
-};
-
-// Why a file, a frame or a step failed, in one line, and whether the output
-// device was full (then every later file would fail the same way).
-struct Failure {
-    std::string reason;
-    bool out_of_space = false;
 };
 
 // What is constant for a batch: the output format and where outputs go.

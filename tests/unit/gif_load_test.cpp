@@ -355,14 +355,14 @@ TEST(GifLoadTest, MalformedInputsAreClippedOrRefused) {
     };
     for (const auto& row : malformed_inputs()) {
         GifAnimation gif;
-        const bool opened = gif.open_bytes(row.bytes);
-        EXPECT_EQ(opened, row.frames > 0) << row.name;
+        const GifAnimation::Opened opened = gif.open_bytes(row.bytes);
+        EXPECT_EQ(static_cast<bool>(opened), row.frames > 0) << row.name;
         EXPECT_EQ(gif.frame_count(), row.frames) << row.name;
         if (!opened) {
             EXPECT_FALSE(gif.frame(0)) << row.name;
-            EXPECT_FALSE(gif.error().empty()) << row.name;
+            EXPECT_FALSE(opened.failure->reason.empty()) << row.name;
             if (const auto it = reasons.find(row.name); it != reasons.end()) {
-                EXPECT_EQ(gif.error(), it->second) << row.name;
+                EXPECT_EQ(opened.failure->reason, it->second) << row.name;
             }
             continue;
         }
@@ -431,7 +431,7 @@ TEST(GifLoadTest, OpensFilesAndRefusesMissingOnes) {
     EXPECT_FALSE(gif.open(dir.path())); // a folder
     bool opened = true;
     EXPECT_TRUE(
-        returns_promptly_on_fifo(dir / "pipe.gif", [&] { opened = gif.open(dir / "pipe.gif"); }));
+        returns_promptly_on_fifo(dir / "pipe.gif", [&] { opened = static_cast<bool>(gif.open(dir / "pipe.gif")); }));
     EXPECT_FALSE(opened);
 }
 
