@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -294,15 +295,31 @@ std::string numbered_name(const std::string& path, int n) {
     return path.substr(0, dot) + " (" + std::to_string(n) + ")" + path.substr(dot);
 }
 
+namespace {
+std::mutex g_numbers_lock;
+std::unordered_map<std::string, int> g_next_number; // per output name, for "rename"
+} // namespace
+
+void forget_output_numbers() {
+    std::lock_guard guard(g_numbers_lock);
+    g_next_number.clear();
+}
+
 Placement place_output(const std::string& temporary, std::string& output_path, int overwrite) {
     if (overwrite != kOverwriteReplace && platform::exists(output_path)) {
         if (overwrite == kOverwriteSkip) {
             platform::remove_file(temporary);
             return Placement::Skipped;
         }
-        for (int n = 2;; ++n) {
+        // The number after the last one given to this name starts the
+        // search, so thousands of outputs of one name cost no more than one
+        // look each; every candidate is still looked at on the disk.
+        std::lock_guard guard(g_numbers_lock);
+        int& next = g_next_number.try_emplace(output_path, 2).first->second;
+        for (int n = next;; ++n) {
             std::string candidate = numbered_name(output_path, n);
             if (!platform::exists(candidate)) {
+                next = n + 1;
                 output_path = std::move(candidate);
                 break;
             }

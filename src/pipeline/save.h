@@ -91,6 +91,10 @@ enum class Placement { Written, Skipped, Failed };
 // the name written). Failed keeps errno.
 Placement place_output(const std::string& temporary, std::string& output_path, int overwrite);
 
+// Forgets the numbers place_output gave under "rename" (a run starts with
+// what is on the disk).
+void forget_output_numbers();
+
 // `path` with " (n)" before the extension of its file name.
 std::string numbered_name(const std::string& path, int n);
 

@@ -165,6 +165,7 @@ int RunLoop::run(NamingCounters& counters, ProgressRecord& progress, const Input
     const std::size_t ahead = m_workers.size() == 1 ? 1 : 2 * m_workers.size();
     const bool dependent = counts_matter(m_settings);
     const std::int32_t first_sequence = counters.sequence_number;
+    forget_output_numbers();
     // %rnd% of a file after k converted files: the k-th value drawn.
     std::vector<std::int32_t> random_values = {counters.random_value};
     auto random_after = [&](std::size_t k) {

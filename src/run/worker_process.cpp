@@ -174,6 +174,11 @@ std::string WorkerSupervisor::end_child(bool kill) {
             return "took longer than " + std::to_string(m_limits.cpu_seconds_per_file) +
                    " s of processor time";
         }
+        // Ctrl-C on the terminal, a logout or a kill of the whole group
+        // reaches the worker too: the file was stopped, not crashed.
+        if (ended.signal == SIGINT || ended.signal == SIGTERM || ended.signal == SIGHUP) {
+            return "stopped";
+        }
         return "crashed with signal " + std::to_string(ended.signal);
     }
     if (ended.status == kExitOutOfMemory) {
