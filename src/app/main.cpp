@@ -19,9 +19,10 @@ int main(int argc, char** argv) {
     using namespace pixlane;
     platform::open_standard_streams();
     // The hidden worker mode of the supervised conversion: no lock, no front end.
-    if (argc == 4 && std::strcmp(argv[1], kWorkerModeArgument) == 0) {
-        return run_worker_process(3, 4, std::strtoull(argv[2], nullptr, 10),
-                                  std::atoi(argv[3]), worker_faults_from_environment());
+    if (argc == 5 && std::strcmp(argv[1], kWorkerModeArgument) == 0) {
+        return run_worker_process(3, 4, std::strtoull(argv[2], nullptr, 10), std::atoi(argv[3]),
+                                  static_cast<pid_t>(std::atol(argv[4])),
+                                  worker_faults_from_environment());
     }
     // The build writes the manual page and the completion script this way,
     // without the single-instance lock.

@@ -1,6 +1,8 @@
 #include "run/worker_process.h"
 
 #include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -126,7 +128,8 @@ std::optional<Failure> WorkerSupervisor::ensure_child() {
     platform::ChildProcess::Spec spec;
     spec.program = m_program;
     spec.arguments = {kWorkerModeArgument, std::to_string(m_limits.address_space_bytes),
-                      std::to_string(m_limits.cpu_seconds_per_file)};
+                      std::to_string(m_limits.cpu_seconds_per_file),
+                      std::to_string(::getpid())};
     spec.fds = {{down->read_end.get(), 3}, {up->write_end.get(), 4}};
     auto process = platform::ChildProcess::spawn(spec);
     if (!process) {
@@ -258,7 +261,14 @@ FileOutcome WorkerSupervisor::convert(const FileTask& task) {
 }
 
 int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
-                       int cpu_seconds_per_file, const BeforeJob& before_job) {
+                       int cpu_seconds_per_file, pid_t parent, const BeforeJob& before_job) {
+    // A worker never outlives the run that started it: killed with it (even
+    // by SIGKILL or the out-of-memory killer), and gone at once when the
+    // parent died before the request took effect.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (parent > 0 && ::getppid() != parent) {
+        return 1;
+    }
     rlimit no_core{0, 0};
     ::setrlimit(RLIMIT_CORE, &no_core);
     if (!kAddressSanitizer && address_space_bytes > 0) {

@@ -83,8 +83,9 @@ using BeforeJob =
     std::function<void(const Settings& s, const BatchPlan& plan, const FileTask& task)>;
 
 // The worker mode's main loop: reads requests on `in_fd`, answers on
-// `out_fd`; returns the process exit status.
+// `out_fd`; returns the process exit status. The worker dies with
+// `parent`, the process that started it.
 int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
-                       int cpu_seconds_per_file, const BeforeJob& before_job = {});
+                       int cpu_seconds_per_file, pid_t parent, const BeforeJob& before_job = {});
 
 } // namespace pixlane
