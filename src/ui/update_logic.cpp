@@ -49,6 +49,13 @@ std::string product_page_url() { return vendor_url("/pixlane/"); }
 
 std::string update_body_head(std::string_view response) {
     response = response.substr(0, response.find('\0'));
+    // Only a successful answer has the version in its body: an error
+    // page's text is no version.
+    const bool ok = (response.starts_with("HTTP/1.0 200") || response.starts_with("HTTP/1.1 200")) &&
+                    response.size() > 12 && (response[12] == ' ' || response[12] == '\r');
+    if (!ok) {
+        return {};
+    }
     const auto start = response.find(kHeaderEnd);
     if (start == std::string_view::npos) {
         return {};
@@ -65,10 +72,13 @@ std::string update_body_head(std::string_view response) {
 }
 
 int update_version_number(std::string_view head) {
+    if (head.size() != kHeadLength) {
+        return 0;
+    }
     int number = 0;
     for (const char c : head) {
         if (c < '0' || c > '9') {
-            break;
+            return 0;
         }
         number = number * 10 + (c - '0');
     }

@@ -34,11 +34,12 @@ std::string product_page_url();
 // The first three characters of the body of `response`: the text up to its
 // first zero byte, the part after the first CR LF CR LF (up to a following
 // CR LF CR LF), trimmed of blanks, tabs, CRs and LFs at both ends. Empty
-// when there is no body.
+// when there is no body or the status line is not "HTTP/1.0 200" or
+// "HTTP/1.1 200".
 std::string update_body_head(std::string_view response);
 
-// The version number a head names: its leading decimal digits; 0 when
-// there are none.
+// The version number a head names: its three decimal digits; 0 when it is
+// anything else.
 int update_version_number(std::string_view head);
 
 enum class UpdateVerdict {

@@ -38,10 +38,13 @@ TEST(UpdateCheckTest, TheBodyDecides) {
         {LoopbackServer::ok_reply("280"), UpdateVerdict::NoUpdate},
         {LoopbackServer::ok_reply("281"), UpdateVerdict::NewVersion},
         {LoopbackServer::ok_reply("  290 and more text"), UpdateVerdict::NewVersion},
-        {LoopbackServer::ok_reply("2.9"), UpdateVerdict::NoUpdate},
+        {LoopbackServer::ok_reply("2.9"), UpdateVerdict::ConnectionProblem},
+        {LoopbackServer::ok_reply("28"), UpdateVerdict::ConnectionProblem},
         {LoopbackServer::ok_reply(""), UpdateVerdict::ConnectionProblem},
         {LoopbackServer::ok_reply("new"), UpdateVerdict::ConnectionProblem},
-        {"HTTP/1.0 404 Not Found\r\n\r\n299", UpdateVerdict::NewVersion}, // the status is not read
+        {"HTTP/1.0 404 Not Found\r\n\r\n299", UpdateVerdict::ConnectionProblem},
+        {"HTTP/1.1 200 OK\r\n\r\n299", UpdateVerdict::NewVersion},
+        {"299", UpdateVerdict::ConnectionProblem}, // no status line
         // 5 KB, more than one read: the start is never overwritten.
         {"HTTP/1.0 200 OK\r\nX-Padding: " + padding + "\r\n\r\n281", UpdateVerdict::NewVersion},
         {LoopbackServer::ok_reply("281\n" + padding), UpdateVerdict::NewVersion},
@@ -116,12 +119,16 @@ TEST(UpdateCheckTest, BodyHeadRule) {
         {"HTTP/1.0 200 OK\r\n\r\n281\r\n\r\nlater", "281"},
         {std::string("HTTP/1.0 200 OK\r\n\r\n2\0" "99", 23), "2"},
         {"HTTP/1.0 200 OK\r\n281", ""},
+        {"HTTP/1.0 2000 OK\r\n\r\n281", ""},
+        {"HTTP/2 200\r\n\r\n281", ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(update_body_head(c.response), c.head) << c.response;
     }
-    EXPECT_EQ(update_version_number("2.9"), 2);
-    EXPECT_EQ(update_version_number("x28"), 0);
+    EXPECT_EQ(update_version_number("281"), 281);
+    for (const char* refused : {"2.9", "x28", "28", ""}) {
+        EXPECT_EQ(update_version_number(refused), 0) << refused;
+    }
 }
 
 TEST(UpdateCheckTest, TheOfferWaitsAFullIntervalStrictly) {
