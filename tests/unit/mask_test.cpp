@@ -2,7 +2,9 @@
 
 #include "naming/mask.h"
 #include "platform/platform.h"
+#include "support/frame_records.h"
 #include "support/test_support.h"
+#include "util/strings.h"
 
 namespace pixlane {
 namespace {
@@ -10,17 +12,17 @@ namespace {
 // 2024-02-29 13:05:09 on the local wall clock.
 std::int32_t fixed_clock() { return 1709211909; }
 
-JobRecord job_for(const std::string& input, const std::string& ext) {
-    JobRecord job;
-    job.input_path = input;
-    job.output_extension = ext;
-    job.output_folder = "/out/";
-    job.sequence_number = 1;
-    job.random_value = 42;
-    job.output_depth = 24;
-    job.width = 640;
-    job.height = 480;
-    return job;
+test::FrameRecords records_for(const std::string& input, const std::string& ext) {
+    test::FrameRecords r;
+    r.task.input_path = input;
+    r.plan.output_extension = ext;
+    r.plan.output_folder = "/out/";
+    r.task.sequence_number = 1;
+    r.task.random_value = 42;
+    r.frame.output_depth = 24;
+    r.frame.width = 640;
+    r.frame.height = 480;
+    return r;
 }
 
 TEST(MaskTest, ExpandsTokensOfTheMask) {
@@ -48,7 +50,8 @@ TEST(MaskTest, ExpandsTokensOfTheMask) {
     for (const auto& c : cases) {
         Settings s;
         s.filename_mask = c.mask;
-        EXPECT_EQ(expand_mask(s, job_for(c.input, c.ext), fixed_clock), c.expected) << c.mask;
+        EXPECT_EQ(expand_mask(s, records_for(c.input, c.ext).tokens(fixed_clock)), c.expected)
+            << c.mask;
     }
 }
 
@@ -59,13 +62,47 @@ TEST(MaskTest, NumbersKeepAtLeastFiveDigitsAndAreNeverCut) {
     EXPECT_EQ(five_digits(1234567), "1234567");
     Settings s;
     s.filename_mask = "f%n%";
-    auto job = job_for("/in/a.gif", "png");
-    job.sequence_number = 123456;
-    EXPECT_EQ(expand_mask(s, job), "f123456");
+    auto r = records_for("/in/a.gif", "png");
+    r.task.sequence_number = 123456;
+    EXPECT_EQ(expand_mask(s, r.tokens()), "f123456");
+}
+
+// Each row of the token table holds together: the help texts list its
+// meaning, the expander finds its text in any case (no other row's text
+// hides it) and fills its value, and a run learns from it alone whether
+// names depend on the files before or number the frames themselves.
+TEST(MaskTest, EveryTokenRowHoldsTogether) {
+    auto r = records_for("/in/Pic.gif", "png");
+    r.frame.frame_number = 3;
+    r.frame.frame_total = 12;
+    const TokenSource tokens = r.tokens(fixed_clock);
+    ASSERT_FALSE(mask_tokens().empty());
+    for (const MaskToken& t : mask_tokens()) {
+        const std::string text(t.text);
+        EXPECT_FALSE(t.meaning.empty()) << text;
+        ASSERT_NE(t.value, nullptr) << text;
+        const std::string value = t.value(tokens);
+        EXPECT_EQ(expand_text(text, tokens), value) << text;
+        EXPECT_EQ(expand_text("<" + to_upper(text) + ">", tokens), "<" + value + ">") << text;
+        EXPECT_EQ(uses_file_counts(text), t.counts_files) << text;
+        EXPECT_EQ(uses_file_counts("a" + to_upper(text) + "b"), t.counts_files) << text;
+        Settings s;
+        s.filename_mask = "x" + to_upper(text) + ".%ext%";
+        EXPECT_EQ(mask_numbers_frames(s), t.numbers_frames) << text;
+    }
+    // The rows a side-by-side run and the frame suffix depend on.
+    EXPECT_TRUE(uses_file_counts("IMG_%N%"));
+    EXPECT_TRUE(uses_file_counts("%rnd%.%ext%"));
+    EXPECT_FALSE(uses_file_counts("%filename%_%n.%ext%"));
+    Settings s;
+    s.filename_mask = "%filename%-%Frame%.%ext%";
+    EXPECT_TRUE(mask_numbers_frames(s));
+    s.filename_mask = "%filename%-%frames%.%ext%";
+    EXPECT_FALSE(mask_numbers_frames(s));
 }
 
 TEST(MaskTest, WatermarkTextKeepsLiteralCase) {
-    const auto job = job_for("/in/Pic.gif", "png");
+    const auto r = records_for("/in/Pic.gif", "png");
     struct Case {
         const char* text;
         const char* expected;
@@ -78,21 +115,21 @@ TEST(MaskTest, WatermarkTextKeepsLiteralCase) {
         {"Line%eol%Two", "Line%eol%Two"}, // line breaks belong to the watermark
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(expand_text(c.text, job, fixed_clock), c.expected) << c.text;
+        EXPECT_EQ(expand_text(c.text, r.tokens(fixed_clock)), c.expected) << c.text;
     }
 }
 
 TEST(MaskTest, OutputAndTemporaryPaths) {
     Settings s;
-    auto job = job_for("/in/sub/x.gif", "png");
-    job.relative_subfolder = "sub/";
+    auto r = records_for("/in/sub/x.gif", "png");
+    r.task.relative_subfolder = "sub/";
     s.keep_subfolders = 1;
-    EXPECT_EQ(output_path(s, job), "/out/sub/x.png");
+    EXPECT_EQ(output_path(s, r.tokens()), "/out/sub/x.png");
     s.keep_subfolders = 0;
-    EXPECT_EQ(output_path(s, job), "/out/x.png");
+    EXPECT_EQ(output_path(s, r.tokens()), "/out/x.png");
 
     s.keep_subfolders = 1;
-    const std::string tmp = temporary_path(s, job, fixed_clock);
+    const std::string tmp = temporary_path(s, r.plan, r.task, fixed_clock);
     ASSERT_EQ(tmp.rfind("/out/sub/pixlane", 0), 0u) << tmp;
     ASSERT_EQ(tmp.substr(tmp.size() - 4), ".png");
     const std::string letters = tmp.substr(16, tmp.size() - 16 - 4);

@@ -7,6 +7,7 @@
 
 #include "decorations/watermark.h"
 #include "draw/text.h"
+#include "support/frame_records.h"
 #include "support/pixels.h"
 #include "support/test_support.h"
 
@@ -68,7 +69,8 @@ struct ImageWatermark {
     }
 
     Bitmap stamp(int bpp = 24, int w = 640, int h = 480, Pixel under = kBlack) const {
-        return draw_watermark(test::solid_bitmap(w, h, bpp, under), s, JobRecord{}, w, h, nullptr);
+        return draw_watermark(test::solid_bitmap(w, h, bpp, under), s,
+                              test::FrameRecords{}.tokens(), w, h, nullptr);
     }
 };
 
@@ -254,7 +256,7 @@ TEST(WatermarkTest, ImageAlphaIsKept) {
 
 TEST(WatermarkTest, MissingLayerGivesTheImageInTwentyFourBits) {
     Settings s;
-    JobRecord job;
+    const test::FrameRecords records;
     struct Case {
         int kind;
         std::string image;
@@ -263,8 +265,8 @@ TEST(WatermarkTest, MissingLayerGivesTheImageInTwentyFourBits) {
     for (const auto& c : cases) {
         s.do_watermark = std::uint8_t(c.kind);
         s.image = c.image;
-        const Bitmap out =
-            draw_watermark(test::solid_bitmap(30, 20, 32, {1, 2, 3, 4}), s, job, 30, 20, nullptr);
+        const Bitmap out = draw_watermark(test::solid_bitmap(30, 20, 32, {1, 2, 3, 4}), s,
+                                          records.tokens(), 30, 20, nullptr);
         ASSERT_TRUE(out);
         EXPECT_EQ(bpp_of(out), 24);
         EXPECT_TRUE(test::area_is(out, 0, 0, 30, 20, {1, 2, 3})) << c.kind;
@@ -272,7 +274,7 @@ TEST(WatermarkTest, MissingLayerGivesTheImageInTwentyFourBits) {
     s.do_watermark = 0;
     Bitmap in = test::solid_bitmap(4, 4, 32, {});
     FIBITMAP* raw = in.get();
-    EXPECT_EQ(draw_watermark(std::move(in), s, job, 4, 4, nullptr).get(), raw);
+    EXPECT_EQ(draw_watermark(std::move(in), s, records.tokens(), 4, 4, nullptr).get(), raw);
 }
 
 // Text watermark settings: opaque white raster text on a transparent block.
@@ -438,14 +440,16 @@ TEST(WatermarkTextTest, RasterModeWritesOnlyTheTwoAlphasAndVectorModeBlends) {
 
 TEST(WatermarkTextTest, StampsTheExpandedTextOverTheImage) {
     Settings s = text_settings("%FILENAME%");
-    JobRecord job;
-    job.input_path = "/pictures/abc.gif";
+    test::FrameRecords records;
+    records.task.input_path = "/pictures/abc.gif";
     const auto font = WatermarkFont::load(s);
     const Bitmap tokens =
-        draw_watermark(test::solid_bitmap(200, 100, 24, kBlack), s, job, 200, 100, font.get());
+        draw_watermark(test::solid_bitmap(200, 100, 24, kBlack), s, records.tokens(), 200, 100,
+                       font.get());
     s.text = "abc";
     const Bitmap plain =
-        draw_watermark(test::solid_bitmap(200, 100, 24, kBlack), s, job, 200, 100, font.get());
+        draw_watermark(test::solid_bitmap(200, 100, 24, kBlack), s, records.tokens(), 200, 100,
+                       font.get());
     EXPECT_TRUE(test::same_pixels(tokens, plain));
     const Box box = ink_box(plain);
     ASSERT_FALSE(box.empty());
@@ -466,7 +470,7 @@ TEST(WatermarkTextTest, DefaultBackgroundIsPracticallyInvisible) {
     for (const std::uint8_t antialiasing : {0, 1}) {
         s.text_antialiasing = antialiasing;
         const Bitmap out = draw_watermark(test::solid_bitmap(200, 60, 24, {255, 255, 255}), s,
-                                          JobRecord{}, 200, 60, font.get());
+                                          test::FrameRecords{}.tokens(), 200, 60, font.get());
         const Bitmap layer = make_text_layer(s, s.text, *font);
         // The block's top-left corner, where no glyph reaches.
         const Pixel corner = pixel_at(out, 200 - 10 - width_of(layer), 60 - 10 - height_of(layer));
