@@ -1,12 +1,12 @@
-// The conversion job: which frames it takes, the names it writes them
-// under, the icon size limit and what it reports.
+// The conversion of one file: which frames it takes, the names it writes
+// them under, the icon size limit and what it reports.
 #include <gtest/gtest.h>
 
 #include <FreeImage.h>
 
 #include <algorithm>
 
-#include "run/job.h"
+#include "run/convert_file.h"
 #include "pipeline/save.h"
 #include "platform/platform.h"
 #include "support/gif_writer.h"
@@ -15,7 +15,7 @@
 namespace pixlane::test {
 namespace {
 
-TEST(JobTest, SelectsFramesByMode) {
+TEST(ConvertFileTest, SelectsFramesByMode) {
     struct Case {
         int mode, count, pick, first, last;
     };
@@ -36,7 +36,7 @@ TEST(JobTest, SelectsFramesByMode) {
     }
 }
 
-TEST(JobTest, InsertsFrameNumberBeforeExtension) {
+TEST(ConvertFileTest, InsertsFrameNumberBeforeExtension) {
     struct Case {
         const char* path;
         const char* ext;
@@ -55,7 +55,7 @@ TEST(JobTest, InsertsFrameNumberBeforeExtension) {
     }
 }
 
-TEST(JobTest, LimitsIconsTo128) {
+TEST(ConvertFileTest, LimitsIconsTo128) {
     struct Case {
         int w, h;
         const char* ext;
@@ -65,15 +65,15 @@ TEST(JobTest, LimitsIconsTo128) {
                           {128, 129, "ico", 128, 128}, {129, 20, "ico", 128, 128},
                           {128, 128, "ico", 128, 128}, {300, 200, "png", 300, 200}};
     for (const auto& c : cases) {
-        JobRecord job;
-        job.output_extension = c.ext;
-        Bitmap b = limit_icon_size(adopt(FreeImage_Allocate(c.w, c.h, 32)), job);
+        BatchPlan plan;
+        plan.output_extension = c.ext;
+        Bitmap b = limit_icon_size(adopt(FreeImage_Allocate(c.w, c.h, 32)), plan);
         EXPECT_EQ(width_of(b), c.out_w) << c.w << "x" << c.h << " " << c.ext;
         EXPECT_EQ(height_of(b), c.out_h) << c.w << "x" << c.h << " " << c.ext;
     }
-    JobRecord job;
-    job.output_extension = "ico";
-    EXPECT_FALSE(limit_icon_size(Bitmap(), job));
+    BatchPlan plan;
+    plan.output_extension = "ico";
+    EXPECT_FALSE(limit_icon_size(Bitmap(), plan));
 }
 
 // ---------------------------------------------------------------------------
@@ -97,14 +97,17 @@ struct Batch {
     TempDir in;
     TempDir out;
     Settings settings;
-    JobRecord job;
+    BatchPlan plan;
+    FileTask task;
 
     explicit Batch(const std::string& gif, const std::string& name = "anim.gif") {
         write_file(in / name, gif);
-        job.input_path = in / name;
-        job.output_folder = out.path();
-        set_batch_output(job, "png", settings);
+        task.input_path = in / name;
+        plan.output_folder = out.path();
+        set_batch_output(plan, "png", settings);
     }
+
+    FileOutcome convert() const { return convert_file(settings, plan, task); }
 
     std::vector<std::string> written() const {
         std::vector<std::string> names;
@@ -128,7 +131,7 @@ struct Batch {
     }
 };
 
-TEST(JobTest, WritesSelectedFramesUnderTheirNames) {
+TEST(ConvertFileTest, WritesSelectedFramesUnderTheirNames) {
     using Names = std::vector<std::string>;
     struct Case {
         int mode;
@@ -144,31 +147,36 @@ TEST(JobTest, WritesSelectedFramesUnderTheirNames) {
     for (const auto& c : cases) {
         Batch batch(coloured_frames(3));
         batch.settings.gif_frame_loading = c.mode;
-        EXPECT_TRUE(run_job(batch.settings, batch.job)) << "mode " << c.mode;
+        const FileOutcome outcome = batch.convert();
+        EXPECT_TRUE(outcome.ok()) << "mode " << c.mode;
         EXPECT_EQ(batch.written(), c.names) << "mode " << c.mode;
         for (std::size_t i = 0; i < c.names.size(); ++i) {
             EXPECT_EQ(batch.colour(c.names[i]), static_cast<long>(c.colours[i])) << c.names[i];
         }
-        EXPECT_EQ(batch.job.output_path, batch.out / c.names.back());
-        EXPECT_EQ(batch.job.source_depth, 32);
-        EXPECT_EQ(batch.job.width, 6);
-        EXPECT_EQ(batch.job.height, 4);
+        // One converted frame result for each name, in frame order.
+        ASSERT_EQ(outcome.frame_results.size(), c.names.size()) << "mode " << c.mode;
+        for (std::size_t i = 0; i < c.names.size(); ++i) {
+            EXPECT_EQ(outcome.frame_results[i].status, FrameStatus::Converted) << c.names[i];
+            EXPECT_EQ(outcome.frame_results[i].output_path, batch.out / c.names[i]);
+        }
+        EXPECT_EQ(outcome.written_outputs().size(), c.names.size());
+        EXPECT_EQ(outcome.last_output(), batch.out / c.names.back());
     }
 }
 
-TEST(JobTest, RandomModeWritesOneFrame) {
+TEST(ConvertFileTest, RandomModeWritesOneFrame) {
     Batch batch(coloured_frames(3));
     batch.settings.gif_frame_loading = kFramesRandom;
-    EXPECT_TRUE(run_job(batch.settings, batch.job));
+    EXPECT_TRUE(batch.convert().ok());
     EXPECT_EQ(batch.written(), std::vector<std::string>{"anim.png"});
     const long c = batch.colour("anim.png");
     EXPECT_TRUE(c == kColours[0] || c == kColours[1] || c == kColours[2]) << c;
 }
 
-TEST(JobTest, FrameTokensNameEachFrameInSortingOrder) {
+TEST(ConvertFileTest, FrameTokensNameEachFrameInSortingOrder) {
     Batch all(coloured_frames(12));
     all.settings.filename_mask = "%filename%-%FRAME%-of-%frames%.%ext%";
-    EXPECT_TRUE(run_job(all.settings, all.job));
+    EXPECT_TRUE(all.convert().ok());
     const auto names = all.written();
     ASSERT_EQ(names.size(), 12u);
     EXPECT_EQ(names.front(), "anim-01-of-12.png"); // no "[k]": the mask numbers the frames
@@ -176,11 +184,11 @@ TEST(JobTest, FrameTokensNameEachFrameInSortingOrder) {
     Batch middle(coloured_frames(3));
     middle.settings.filename_mask = all.settings.filename_mask;
     middle.settings.gif_frame_loading = kFramesMiddle;
-    EXPECT_TRUE(run_job(middle.settings, middle.job));
+    EXPECT_TRUE(middle.convert().ok());
     EXPECT_EQ(middle.written(), std::vector<std::string>{"anim-2-of-3.png"});
 }
 
-TEST(JobTest, TransparentAreasShowTheBackgroundOnlyWhereAlphaIsLost) {
+TEST(ConvertFileTest, TransparentAreasShowTheBackgroundOnlyWhereAlphaIsLost) {
     GifSpec g;
     g.width = 6;
     g.height = 4;
@@ -197,19 +205,19 @@ TEST(JobTest, TransparentAreasShowTheBackgroundOnlyWhereAlphaIsLost) {
         Batch batch(encode_gif(g));
         batch.settings.png_bpp = c.depth;
         batch.settings.transparency_background = c.background;
-        set_batch_output(batch.job, "png", batch.settings);
-        EXPECT_TRUE(run_job(batch.settings, batch.job)) << c.background;
+        set_batch_output(batch.plan, "png", batch.settings);
+        EXPECT_TRUE(batch.convert().ok()) << c.background;
         EXPECT_EQ(batch.colour("anim.png"), c.seen) << c.depth << " " << c.background;
     }
 }
 
-TEST(JobTest, SingleFrameHasNoSuffix) {
+TEST(ConvertFileTest, SingleFrameHasNoSuffix) {
     Batch batch(coloured_frames(1));
-    EXPECT_TRUE(run_job(batch.settings, batch.job));
+    EXPECT_TRUE(batch.convert().ok());
     EXPECT_EQ(batch.written(), std::vector<std::string>{"anim.png"});
 }
 
-TEST(JobTest, SizeTokensGiveTheSizeAfterTheIconLimit) {
+TEST(ConvertFileTest, SizeTokensGiveTheSizeAfterTheIconLimit) {
     struct Case {
         int w, h;
         const char* ext;
@@ -225,13 +233,13 @@ TEST(JobTest, SizeTokensGiveTheSizeAfterTheIconLimit) {
     for (const auto& c : cases) {
         Batch batch(coloured_frames(1, c.w, c.h));
         batch.settings.filename_mask = "%filename%_%width%x%height%.%ext%";
-        set_batch_output(batch.job, c.ext, batch.settings);
-        EXPECT_TRUE(run_job(batch.settings, batch.job)) << c.name;
+        set_batch_output(batch.plan, c.ext, batch.settings);
+        EXPECT_TRUE(batch.convert().ok()) << c.name;
         EXPECT_EQ(batch.written(), std::vector<std::string>{c.name});
     }
 }
 
-TEST(JobTest, UnreadableInputsFailAndWriteNothing) {
+TEST(ConvertFileTest, UnreadableInputsFailAndWriteNothing) {
     const std::string gif = coloured_frames(2);
     struct Case {
         const char* what;
@@ -245,16 +253,20 @@ TEST(JobTest, UnreadableInputsFailAndWriteNothing) {
                           {"65535x65535 screen", wide_screen}};
     for (const auto& c : cases) {
         Batch batch(c.bytes);
-        EXPECT_FALSE(run_job(batch.settings, batch.job)) << c.what;
+        const FileOutcome outcome = batch.convert();
+        ASSERT_FALSE(outcome.ok()) << c.what;
+        EXPECT_FALSE(outcome.failure->reason.empty()) << c.what;
         EXPECT_TRUE(batch.written().empty()) << c.what;
     }
     Batch missing(gif);
-    missing.job.input_path = missing.in / "absent.gif";
-    EXPECT_FALSE(run_job(missing.settings, missing.job));
+    missing.task.input_path = missing.in / "absent.gif";
+    const FileOutcome outcome = missing.convert();
+    ASSERT_FALSE(outcome.ok());
+    EXPECT_FALSE(outcome.failure->reason.empty());
     EXPECT_TRUE(missing.written().empty());
 }
 
-TEST(JobTest, FramesOutsideTheScreenAreClipped) {
+TEST(ConvertFileTest, FramesOutsideTheScreenAreClipped) {
     GifSpec s;
     s.width = 5;
     s.height = 5;
@@ -262,15 +274,53 @@ TEST(JobTest, FramesOutsideTheScreenAreClipped) {
     s.frames = {solid_frame(0, 0, 5, 5, 0), solid_frame(3, 3, 40, 40, 1),
                 solid_frame(60000, 60000, 9, 9, 1)};
     Batch batch(encode_gif(s));
-    EXPECT_TRUE(run_job(batch.settings, batch.job));
+    EXPECT_TRUE(batch.convert().ok());
     EXPECT_EQ(batch.written(), (std::vector<std::string>{"anim[1].png", "anim[2].png", "anim[3].png"}));
 }
 
+// Frames as a source hands them over, whatever file they came from; a null
+// bitmap stands for a frame that cannot be decoded.
+class GivenFrames final : public FrameSource {
+public:
+    explicit GivenFrames(std::vector<Bitmap> frames) : m_frames(std::move(frames)) {}
+    int frame_count() const override { return static_cast<int>(m_frames.size()); }
+    Bitmap frame(int index) override {
+        const Bitmap& b = m_frames[static_cast<std::size_t>(index)];
+        return b ? adopt(FreeImage_Clone(b.get())) : Bitmap();
+    }
+
+private:
+    std::vector<Bitmap> m_frames;
+};
+
+// With automatic depth each frame is named and written at the depth chosen
+// for it as it was loaded; a frame that cannot be decoded gets no name and
+// costs the file nothing.
+TEST(ConvertFileTest, EachFrameGetsTheDepthChosenForItAsLoaded) {
+    Batch batch(coloured_frames(1));
+    batch.settings.filename_mask = "%filename%-%frame%-%bpp%.%ext%";
+    std::vector<Bitmap> frames;
+    frames.push_back(adopt(FreeImage_Allocate(6, 4, 8)));
+    frames.push_back(Bitmap());
+    frames.push_back(adopt(FreeImage_Allocate(6, 4, 32)));
+    GivenFrames source(std::move(frames));
+    const FileOutcome outcome = convert_file(batch.settings, batch.plan, batch.task, source);
+    EXPECT_TRUE(outcome.ok());
+    EXPECT_EQ(batch.written(), (std::vector<std::string>{"anim-1-8.png", "anim-3-32.png"}));
+    ASSERT_EQ(outcome.frame_results.size(), 3u);
+    EXPECT_EQ(outcome.frame_results[1].status, FrameStatus::Failed);
+    EXPECT_EQ(outcome.frame_results[1].output_path, "");
+}
+
 // A file counts as converted only when every frame that was saved worked.
-TEST(JobTest, OneFailedFrameFailsTheFile) {
+TEST(ConvertFileTest, OneFailedFrameFailsTheFile) {
     Batch batch(coloured_frames(3));
     ASSERT_TRUE(platform::make_folder(batch.out / "anim[2].png")); // frame 2 cannot be written
-    EXPECT_FALSE(run_job(batch.settings, batch.job));
+    const FileOutcome outcome = batch.convert();
+    ASSERT_FALSE(outcome.ok());
+    ASSERT_EQ(outcome.frame_results.size(), 3u);
+    EXPECT_EQ(outcome.frame_results[1].status, FrameStatus::Failed);
+    EXPECT_EQ(outcome.failure->reason, outcome.frame_results[1].reason);
     const auto names = batch.written();
     EXPECT_TRUE(std::find(names.begin(), names.end(), "anim[3].png") != names.end());
 }

@@ -64,31 +64,37 @@ std::string decoded(std::string png) {
     return pixels;
 }
 
-// Depth conversion and save to a file, as the job ends; the file's bytes.
+// A png plan at `depth` (0: automatic).
+BatchPlan png_plan(const Settings& s, int depth) {
+    BatchPlan plan;
+    EXPECT_TRUE(set_batch_output(plan, "png", s));
+    plan.output_depth = depth;
+    plan.automatic_depth = depth == 0;
+    return plan;
+}
+
+// Depth conversion and save to a file, as a file's conversion ends; the
+// file's bytes.
 std::string saved_png(const Bitmap& frame, const Settings& s, int depth, const TempDir& dir) {
-    JobRecord job;
-    EXPECT_TRUE(set_batch_output(job, "png", s));
-    job.output_depth = depth;
-    job.automatic_depth = depth == 0 ? 1 : 0;
-    job.source_depth = bpp_of(frame);
-    job.output_path = dir / "out.png";
-    Bitmap b = convert_depth(adopt(FreeImage_Clone(frame.get())), job);
-    EXPECT_EQ(save_frame(b, s, job), SaveResult::Saved);
-    return read_file(job.output_path);
+    const BatchPlan plan = png_plan(s, depth);
+    FrameFacts facts;
+    facts.source_depth = bpp_of(frame);
+    Bitmap b = convert_depth(adopt(FreeImage_Clone(frame.get())), plan, facts);
+    const SaveReport saved = save_frame(b, s, plan, dir / "out.png");
+    EXPECT_EQ(saved.status, FrameStatus::Converted);
+    return read_file(saved.output_path);
 }
 
 // The same frame through FreeImage's PNG writer with the batch's flag word.
 std::string freeimage_png(const Bitmap& frame, const Settings& s, int depth) {
-    JobRecord job;
-    set_batch_output(job, "png", s);
-    job.output_depth = depth;
-    job.automatic_depth = depth == 0 ? 1 : 0;
-    job.source_depth = bpp_of(frame);
-    Bitmap b = convert_depth(adopt(FreeImage_Clone(frame.get())), job);
+    const BatchPlan plan = png_plan(s, depth);
+    FrameFacts facts;
+    facts.source_depth = bpp_of(frame);
+    Bitmap b = convert_depth(adopt(FreeImage_Clone(frame.get())), plan, facts);
     const MemoryStream out(FreeImage_OpenMemory(nullptr, 0));
     BYTE* bytes = nullptr;
     DWORD size = 0;
-    if (!b || !FreeImage_SaveToMemory(FIF_PNG, b.get(), out.get(), job.save_flags) ||
+    if (!b || !FreeImage_SaveToMemory(FIF_PNG, b.get(), out.get(), plan.save_flags) ||
         !FreeImage_AcquireMemory(out.get(), &bytes, &size)) {
         return {};
     }

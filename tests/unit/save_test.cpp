@@ -60,25 +60,40 @@ std::uint16_t get16(const std::string& data, std::size_t at) {
     return v;
 }
 
+// Where one frame goes: the batch set up for an output format, the frame's
+// facts and its output path.
+struct SaveTarget {
+    BatchPlan plan;
+    FrameFacts frame;
+    std::string path;
+};
+
 // The batch set up for `ext`; depth -1 keeps the setting (automatic by
 // default), another value overrides it.
-JobRecord job_for(std::string_view ext, const Settings& s, const std::string& path, int depth = -1) {
-    JobRecord job;
-    EXPECT_TRUE(set_batch_output(job, ext, s));
+SaveTarget target_for(std::string_view ext, const Settings& s, const std::string& path,
+                      int depth = -1) {
+    SaveTarget target;
+    EXPECT_TRUE(set_batch_output(target.plan, ext, s));
     if (depth >= 0) {
-        job.output_depth = depth;
-        job.automatic_depth = depth == 0 ? 1 : 0;
+        target.plan.output_depth = depth;
+        target.plan.automatic_depth = depth == 0;
     }
-    job.output_path = path;
-    return job;
+    target.path = path;
+    return target;
 }
 
-// The end of the job for one frame: icon canvas, depth conversion, save.
-SaveResult run_save(Bitmap picture, JobRecord& job, const Settings& s) {
-    job.source_depth = bpp_of(picture);
-    Bitmap b = fit_icon(std::move(picture), job);
-    b = convert_depth(std::move(b), job);
-    return save_frame(b, s, job);
+// The end of a file's conversion for one frame: icon canvas, depth
+// conversion, save.
+SaveReport run_save(Bitmap picture, SaveTarget& target, const Settings& s) {
+    target.frame.source_depth = bpp_of(picture);
+    Bitmap b = fit_icon(std::move(picture), target.plan);
+    b = convert_depth(std::move(b), target.plan, target.frame);
+    return save_frame(b, s, target.plan, target.path);
+}
+
+// save_frame() to the target.
+SaveReport save_to(const Bitmap& b, const Settings& s, const SaveTarget& target) {
+    return save_frame(b, s, target.plan, target.path);
 }
 
 bool has_temporary_file(const std::string& folder) {
@@ -169,11 +184,11 @@ TEST_P(SaveEveryFormat, WritesAFileThatReadsBackWithItsSizeAndDepth) {
     const FormatDepth& c = GetParam();
     TempDir dir;
     Settings s;
-    JobRecord job = job_for(c.ext, s, dir / ("out." + c.ext), c.depth);
-    ASSERT_EQ(run_save(make_picture(64, 48), job, s), SaveResult::Saved);
+    SaveTarget out = target_for(c.ext, s, dir / ("out." + c.ext), c.depth);
+    ASSERT_EQ(run_save(make_picture(64, 48), out, s).status, FrameStatus::Converted);
 
-    const auto back = read_back(job.output_path, c.ext);
-    ASSERT_TRUE(back) << "cannot read " << job.output_path;
+    const auto back = read_back(out.path, c.ext);
+    ASSERT_TRUE(back) << "cannot read " << out.path;
     EXPECT_EQ(back->width, 64U);
     EXPECT_EQ(back->height, c.ext == "ico" ? 64U : 48U); // the icon's square canvas
     EXPECT_EQ(back->bpp, c.depth);
@@ -231,21 +246,21 @@ TEST(SaveFlags, BatchValuesComeFromTheFormatAndItsSettings) {
     Settings s;
     s.png_bpp = 24;
     s.png_compression = 3;
-    JobRecord job;
-    ASSERT_TRUE(set_batch_output(job, "png", s));
-    EXPECT_EQ(job.output_extension, "png");
-    EXPECT_EQ(job.save_type, FIF_PNG);
-    EXPECT_EQ(job.output_depth, 24);
-    EXPECT_EQ(job.automatic_depth, 0);
-    EXPECT_EQ(job.save_flags, 9);
+    BatchPlan plan;
+    ASSERT_TRUE(set_batch_output(plan, "png", s));
+    EXPECT_EQ(plan.output_extension, "png");
+    EXPECT_EQ(plan.save_type, FIF_PNG);
+    EXPECT_EQ(plan.output_depth, 24);
+    EXPECT_FALSE(plan.automatic_depth);
+    EXPECT_EQ(plan.save_flags, 9);
 
-    ASSERT_TRUE(set_batch_output(job, "psd", s));
-    EXPECT_EQ(job.save_type, 0x0439);
-    EXPECT_EQ(job.output_depth, 0);
-    EXPECT_EQ(job.automatic_depth, 1);
+    ASSERT_TRUE(set_batch_output(plan, "psd", s));
+    EXPECT_EQ(plan.save_type, 0x0439);
+    EXPECT_EQ(plan.output_depth, 0);
+    EXPECT_TRUE(plan.automatic_depth);
 
-    EXPECT_FALSE(set_batch_output(job, "jpeg", s));
-    EXPECT_EQ(job.output_extension, "psd"); // unchanged
+    EXPECT_FALSE(set_batch_output(plan, "jpeg", s));
+    EXPECT_EQ(plan.output_extension, "psd"); // unchanged
 
     for (const OutputFormat& f : output_catalogue()) { // every format has its depth setting
         Settings one;
@@ -262,30 +277,31 @@ TEST(ConvertDepth, AutomaticDepthFollowsTheSourceDepth) {
     };
     for (const Case& c : {Case{"jpg", 24}, Case{"png", 32}, Case{"gif", 8}, Case{"exr", 96},
                           Case{"pbm", 1}}) {
-        JobRecord job = job_for(c.ext, Settings{}, "unused", 0);
-        job.source_depth = 32;
-        Bitmap b = convert_depth(make_picture(20, 10), job);
-        EXPECT_EQ(job.output_depth, c.expected) << c.ext;
+        SaveTarget out = target_for(c.ext, Settings{}, "unused", 0);
+        out.frame.source_depth = 32;
+        Bitmap b = convert_depth(make_picture(20, 10), out.plan, out.frame);
+        EXPECT_EQ(out.frame.output_depth, c.expected) << c.ext;
         EXPECT_EQ(bpp_of(b), c.expected) << c.ext;
     }
     // An output depth of 0 is automatic even without the flag.
-    JobRecord job;
-    job.output_extension = "jpg";
-    job.source_depth = 32;
-    EXPECT_EQ(bpp_of(convert_depth(make_picture(4, 4), job)), 24);
-    EXPECT_EQ(job.output_depth, 24);
+    BatchPlan plan;
+    plan.output_extension = "jpg";
+    FrameFacts frame;
+    frame.source_depth = 32;
+    EXPECT_EQ(bpp_of(convert_depth(make_picture(4, 4), plan, frame)), 24);
+    EXPECT_EQ(frame.output_depth, 24);
 }
 
 TEST(ConvertDepth, EightBitsIsGreyForJpegFamiliesAndAPaletteOtherwise) {
     for (const char* ext : {"jpg", "j2k", "jp2", "jxr", "pgm"}) {
-        JobRecord job = job_for(ext, Settings{}, "unused", 8);
-        Bitmap b = convert_depth(make_picture(40, 30), job);
+        SaveTarget out = target_for(ext, Settings{}, "unused", 8);
+        Bitmap b = convert_depth(make_picture(40, 30), out.plan, out.frame);
         ASSERT_EQ(bpp_of(b), 8) << ext;
         EXPECT_EQ(FreeImage_GetColorType(b.get()), FIC_MINISBLACK) << ext;
     }
     for (const char* ext : {"png", "bmp", "gif", "tga", "tiff"}) {
-        JobRecord job = job_for(ext, Settings{}, "unused", 8);
-        Bitmap b = convert_depth(make_picture(40, 30), job);
+        SaveTarget out = target_for(ext, Settings{}, "unused", 8);
+        Bitmap b = convert_depth(make_picture(40, 30), out.plan, out.frame);
         ASSERT_EQ(bpp_of(b), 8) << ext;
         EXPECT_EQ(FreeImage_GetColorType(b.get()), FIC_PALETTE) << ext;
     }
@@ -298,31 +314,31 @@ TEST(ConvertDepth, SixteenBitsIs555ForIconsAndTargaAnd565Otherwise) {
     };
     for (const Case& c : {Case{"tga", FI16_555_GREEN_MASK}, Case{"ico", FI16_555_GREEN_MASK},
                           Case{"bmp", FI16_565_GREEN_MASK}, Case{"jxr", FI16_565_GREEN_MASK}}) {
-        JobRecord job = job_for(c.ext, Settings{}, "unused", 16);
-        Bitmap b = convert_depth(make_picture(16, 16), job);
+        SaveTarget out = target_for(c.ext, Settings{}, "unused", 16);
+        Bitmap b = convert_depth(make_picture(16, 16), out.plan, out.frame);
         ASSERT_EQ(bpp_of(b), 16) << c.ext;
         EXPECT_EQ(FreeImage_GetGreenMask(b.get()), c.green_mask) << c.ext;
         // A 5-6-5 bitmap headed for tga is converted again, not passed on.
-        Bitmap again = convert_depth(std::move(b), job);
+        Bitmap again = convert_depth(std::move(b), out.plan, out.frame);
         EXPECT_EQ(FreeImage_GetGreenMask(again.get()), c.green_mask) << c.ext;
     }
     TempDir dir;
     Settings s;
-    JobRecord job = job_for("bmp", s, dir / "565.bmp", 16);
-    ASSERT_EQ(run_save(make_picture(16, 16), job, s), SaveResult::Saved);
-    Bitmap back = adopt(FreeImage_Load(FIF_BMP, job.output_path.c_str(), 0));
+    SaveTarget out = target_for("bmp", s, dir / "565.bmp", 16);
+    ASSERT_EQ(run_save(make_picture(16, 16), out, s).status, FrameStatus::Converted);
+    Bitmap back = adopt(FreeImage_Load(FIF_BMP, out.path.c_str(), 0));
     EXPECT_EQ(FreeImage_GetGreenMask(back.get()), FI16_565_GREEN_MASK);
 }
 
 TEST(ConvertDepth, TheSameBitmapPassesWhenAlreadyInFormAndAnUnknownDepthGivesNone) {
-    JobRecord job = job_for("png", Settings{}, "unused", 32);
+    SaveTarget out = target_for("png", Settings{}, "unused", 32);
     Bitmap b = make_picture(8, 8);
     FIBITMAP* raw = b.get();
-    b = convert_depth(std::move(b), job);
+    b = convert_depth(std::move(b), out.plan, out.frame);
     EXPECT_EQ(b.get(), raw);
-    job.output_depth = 12;
-    EXPECT_FALSE(convert_depth(std::move(b), job));
-    EXPECT_FALSE(convert_depth(Bitmap{}, job));
+    out.plan.output_depth = 12;
+    EXPECT_FALSE(convert_depth(std::move(b), out.plan, out.frame));
+    EXPECT_FALSE(convert_depth(Bitmap{}, out.plan, out.frame));
 }
 
 TEST(ConvertDepth, GreymapsHoldGreyLevelsNotPaletteIndices) {
@@ -335,9 +351,9 @@ TEST(ConvertDepth, GreymapsHoldGreyLevelsNotPaletteIndices) {
     palette[0] = {255, 255, 255, 0};
     TempDir dir;
     Settings s;
-    JobRecord job = job_for("pgm", s, dir / "grey.pgm");
-    ASSERT_EQ(run_save(std::move(indexed), job, s), SaveResult::Saved);
-    const std::string data = read_file(job.output_path);
+    SaveTarget out = target_for("pgm", s, dir / "grey.pgm");
+    ASSERT_EQ(run_save(std::move(indexed), out, s).status, FrameStatus::Converted);
+    const std::string data = read_file(out.path);
     ASSERT_EQ(data.rfind("P5\n20 20\n255\n", 0), 0U);
     EXPECT_EQ(static_cast<unsigned char>(data.back()), 255);
 }
@@ -349,9 +365,9 @@ TEST(FitIcon, IconsTheWriterRefusesGetASquareTransparentCanvas) {
         int width, height, side;
     };
     for (const Case& c : {Case{8, 8, 16}, Case{40, 20, 40}, Case{20, 41, 41}, Case{1, 1, 16}}) {
-        JobRecord job;
-        job.output_extension = "ico";
-        Bitmap b = fit_icon(make_picture(c.width, c.height), job);
+        BatchPlan plan;
+        plan.output_extension = "ico";
+        Bitmap b = fit_icon(make_picture(c.width, c.height), plan);
         ASSERT_EQ(width_of(b), c.side);
         ASSERT_EQ(height_of(b), c.side);
         ASSERT_EQ(bpp_of(b), 32);
@@ -372,15 +388,15 @@ TEST(FitIcon, IconsTheWriterRefusesGetASquareTransparentCanvas) {
 }
 
 TEST(FitIcon, SquareIconsAndOtherFormatsPassUnchanged) {
-    JobRecord job;
-    job.output_extension = "ico";
+    BatchPlan plan;
+    plan.output_extension = "ico";
     Bitmap b = make_picture(16, 16);
     FIBITMAP* raw = b.get();
-    EXPECT_EQ(fit_icon(std::move(b), job).get(), raw);
-    job.output_extension = "png";
+    EXPECT_EQ(fit_icon(std::move(b), plan).get(), raw);
+    plan.output_extension = "png";
     b = make_picture(8, 3);
     raw = b.get();
-    EXPECT_EQ(fit_icon(std::move(b), job).get(), raw);
+    EXPECT_EQ(fit_icon(std::move(b), plan).get(), raw);
 }
 
 // --- DevIL route ------------------------------------------------------------------------
@@ -388,9 +404,9 @@ TEST(FitIcon, SquareIconsAndOtherFormatsPassUnchanged) {
 TEST(SaveDevil, DdsCarriesMipmapsPsdAndPcxKeepOrientation) {
     TempDir dir;
     Settings s;
-    JobRecord dds = job_for("dds", s, dir / "out.dds");
-    ASSERT_EQ(run_save(make_picture(64, 48), dds, s), SaveResult::Saved);
-    const std::string dds_file = read_file(dds.output_path);
+    SaveTarget dds = target_for("dds", s, dir / "out.dds");
+    ASSERT_EQ(run_save(make_picture(64, 48), dds, s).status, FrameStatus::Converted);
+    const std::string dds_file = read_file(dds.path);
     ASSERT_GE(dds_file.size(), 128U);
     EXPECT_EQ(dds_file.substr(0, 4), "DDS ");
     EXPECT_EQ(get32(dds_file, 12), 48U); // height
@@ -398,10 +414,10 @@ TEST(SaveDevil, DdsCarriesMipmapsPsdAndPcxKeepOrientation) {
     EXPECT_EQ(get32(dds_file, 28), 7U);  // 64, 32, ... 1: seven levels
 
     for (const char* ext : {"psd", "pcx"}) {
-        JobRecord job = job_for(ext, s, dir / (std::string("out.") + ext));
-        ASSERT_EQ(run_save(make_picture(64, 48), job, s), SaveResult::Saved) << ext;
-        Bitmap back = adopt(FreeImage_Load(FreeImage_GetFileType(job.output_path.c_str()),
-                                           job.output_path.c_str(), 0));
+        SaveTarget out = target_for(ext, s, dir / (std::string("out.") + ext));
+        ASSERT_EQ(run_save(make_picture(64, 48), out, s).status, FrameStatus::Converted) << ext;
+        Bitmap back = adopt(FreeImage_Load(FreeImage_GetFileType(out.path.c_str()),
+                                           out.path.c_str(), 0));
         ASSERT_TRUE(back) << ext;
         RGBQUAD top{};
         RGBQUAD bottom{};
@@ -450,10 +466,10 @@ TEST(SaveDevil, PicturesWhoseByteCountDevilCannotHoldAreRefused) {
                           Case{"pcx", 24, 65536, 21846}}) {
         TempDir dir;
         Settings s;
-        JobRecord job = job_for(c.ext, s, dir / (std::string("huge.") + c.ext));
+        SaveTarget out = target_for(c.ext, s, dir / (std::string("huge.") + c.ext));
         const Bitmap huge = header_only_bitmap(c.width, c.height, c.bpp);
         ASSERT_TRUE(huge) << c.ext;
-        EXPECT_EQ(save_frame(huge, s, job), SaveResult::Failed) << c.ext;
+        EXPECT_EQ(save_to(huge, s, out).status, FrameStatus::Failed) << c.ext;
         EXPECT_TRUE(platform::list_folder(dir.path()).empty()) << c.ext;
     }
 }
@@ -531,12 +547,13 @@ TEST(SaveExactBmp, ThePaletteIsCutToTheIndicesUsed) {
         Settings s;
         s.bmp_color_table = 1;
         s.bmp_compression = compression;
-        JobRecord job = job_for("bmp", s, dir / "exact.bmp", 8);
+        SaveTarget out = target_for("bmp", s, dir / "exact.bmp", 8);
         ASSERT_EQ(save_route("bmp", 8, s), SaveRoute::ExactBmp);
         Bitmap picture = sixteen_colour_picture();
-        ASSERT_EQ(run_save(adopt(FreeImage_Clone(picture.get())), job, s), SaveResult::Saved);
+        ASSERT_EQ(run_save(adopt(FreeImage_Clone(picture.get())), out, s).status,
+                  FrameStatus::Converted);
 
-        const std::string file = read_file(job.output_path);
+        const std::string file = read_file(out.path);
         ASSERT_GE(file.size(), 118U);
         EXPECT_EQ(file.substr(0, 2), "BM");
         EXPECT_EQ(get32(file, 2), file.size());       // file size
@@ -550,7 +567,7 @@ TEST(SaveExactBmp, ThePaletteIsCutToTheIndicesUsed) {
         EXPECT_EQ(static_cast<unsigned char>(file[54 + 4 * 15 + 2]), 45); // red of entry 15
 
         if (compression == 0) {
-            Bitmap back = adopt(FreeImage_Load(FIF_BMP, job.output_path.c_str(), 0));
+            Bitmap back = adopt(FreeImage_Load(FIF_BMP, out.path.c_str(), 0));
             ASSERT_TRUE(back);
             expect_same_pixels(back.get(), picture.get());
         } else {
@@ -570,9 +587,9 @@ TEST(SaveExactBmp, WithoutExactTheFileIsFreeImagesOwn) {
     TempDir dir;
     Settings s;
     s.bmp_color_table = 0;
-    JobRecord job = job_for("bmp", s, dir / "own.bmp", 8);
-    ASSERT_EQ(run_save(sixteen_colour_picture(), job, s), SaveResult::Saved);
-    const std::string file = read_file(job.output_path);
+    SaveTarget out = target_for("bmp", s, dir / "own.bmp", 8);
+    ASSERT_EQ(run_save(sixteen_colour_picture(), out, s).status, FrameStatus::Converted);
+    const std::string file = read_file(out.path);
     EXPECT_EQ(get32(file, 10), 1078U); // full 256-entry palette
     EXPECT_EQ(file.size(), 1078U + 40 * 30);
 }
@@ -589,9 +606,9 @@ TEST(SavePfm, RowsAreWrittenFromTheBottomOfThePicture) {
     }
     TempDir dir;
     Settings s;
-    JobRecord job = job_for("pfm", s, dir / "float.pfm");
-    ASSERT_EQ(run_save(std::move(b), job, s), SaveResult::Saved);
-    const auto pfm = parse_pfm(read_file(job.output_path));
+    SaveTarget out = target_for("pfm", s, dir / "float.pfm");
+    ASSERT_EQ(run_save(std::move(b), out, s).status, FrameStatus::Converted);
+    const auto pfm = parse_pfm(read_file(out.path));
     ASSERT_TRUE(pfm);
     EXPECT_EQ(pfm->width, 3U);
     EXPECT_EQ(pfm->height, 4U);
@@ -607,13 +624,14 @@ TEST(SaveJxr, EveryDepthIsLosslessAndTopRowFirst) {
     for (int depth : allowed_depths("jxr")) {
         TempDir dir;
         Settings s;
-        JobRecord job = job_for("jxr", s, dir / "out.jxr", depth);
-        job.source_depth = 32;
-        Bitmap b = convert_depth(make_picture(37, 21), job); // sizes off the 16-pixel blocks
+        SaveTarget out = target_for("jxr", s, dir / "out.jxr", depth);
+        out.frame.source_depth = 32;
+        // Sizes off the 16-pixel blocks.
+        Bitmap b = convert_depth(make_picture(37, 21), out.plan, out.frame);
         ASSERT_TRUE(b) << depth;
         Bitmap kept = adopt(FreeImage_Clone(b.get()));
-        ASSERT_EQ(save_frame(b, s, job), SaveResult::Saved) << depth;
-        const auto file = test::read_jxr(job.output_path);
+        ASSERT_EQ(save_to(b, s, out).status, FrameStatus::Converted) << depth;
+        const auto file = test::read_jxr(out.path);
         ASSERT_TRUE(file) << depth;
         ASSERT_EQ(file->bits, depth);
         const unsigned line = FreeImage_GetLine(kept.get());
@@ -658,8 +676,8 @@ TEST(SaveFailure, AFolderThatCannotExistFailsAndCreatesNothing) {
         test::write_file(dir / "plain", "a file, not a folder");
         Settings s;
         s.bmp_color_table = r.color_table;
-        JobRecord job = job_for(r.ext, s, dir / ("plain/out." + std::string(r.ext)), r.depth);
-        EXPECT_EQ(run_save(make_picture(32, 32), job, s), SaveResult::Failed) << r.ext;
+        SaveTarget out = target_for(r.ext, s, dir / ("plain/out." + std::string(r.ext)), r.depth);
+        EXPECT_EQ(run_save(make_picture(32, 32), out, s).status, FrameStatus::Failed) << r.ext;
         EXPECT_EQ(platform::list_folder(dir.path()).size(), 1U) << r.ext;
     }
 }
@@ -669,8 +687,8 @@ TEST(SaveFailure, ANameTheFileSystemRefusesLeavesNoTemporaryFile) {
         TempDir dir;
         Settings s;
         s.bmp_color_table = r.color_table;
-        JobRecord job = job_for(r.ext, s, dir / (std::string(300, 'n') + "." + r.ext), r.depth);
-        EXPECT_EQ(run_save(make_picture(32, 32), job, s), SaveResult::Failed) << r.ext;
+        SaveTarget out = target_for(r.ext, s, dir / (std::string(300, 'n') + "." + r.ext), r.depth);
+        EXPECT_EQ(run_save(make_picture(32, 32), out, s).status, FrameStatus::Failed) << r.ext;
         EXPECT_TRUE(platform::list_folder(dir.path()).empty()) << r.ext;
     }
 }
@@ -683,8 +701,8 @@ TEST(SaveFailure, WhatHoldsTheOutputNameIsLeftAsItWas) {
         const std::string target = dir / ("taken." + std::string(r.ext));
         ASSERT_TRUE(platform::make_folder(target));
         test::write_file(target + "/inside", "kept");
-        JobRecord job = job_for(r.ext, s, target, r.depth);
-        EXPECT_EQ(run_save(make_picture(32, 32), job, s), SaveResult::Failed) << r.ext;
+        SaveTarget out = target_for(r.ext, s, target, r.depth);
+        EXPECT_EQ(run_save(make_picture(32, 32), out, s).status, FrameStatus::Failed) << r.ext;
         EXPECT_EQ(read_file(target + "/inside"), "kept");
         EXPECT_FALSE(has_temporary_file(dir.path())) << r.ext;
     }
@@ -703,9 +721,9 @@ TEST(SaveFailure, ARefusingEncoderLeavesTheEarlierFileIntact) {
         Settings s;
         const std::string path = dir / (std::string("earlier.") + c.ext);
         test::write_file(path, "earlier");
-        JobRecord job = job_for(c.ext, s, path, c.depth);
-        Bitmap b = convert_depth(make_picture(c.width, c.height), job);
-        EXPECT_EQ(save_frame(b, s, job), SaveResult::Failed) << c.ext;
+        SaveTarget out = target_for(c.ext, s, path, c.depth);
+        Bitmap b = convert_depth(make_picture(c.width, c.height), out.plan, out.frame);
+        EXPECT_EQ(save_to(b, s, out).status, FrameStatus::Failed) << c.ext;
         EXPECT_EQ(read_file(path), "earlier") << c.ext;
         EXPECT_FALSE(has_temporary_file(dir.path())) << c.ext;
     }
@@ -714,10 +732,10 @@ TEST(SaveFailure, ARefusingEncoderLeavesTheEarlierFileIntact) {
 TEST(SaveFailure, NoBitmapOrNoOutputFormatFails) {
     TempDir dir;
     Settings s;
-    JobRecord job = job_for("png", s, dir / "none.png");
-    EXPECT_EQ(save_frame(Bitmap{}, s, job), SaveResult::Failed);
-    job.output_extension = "jpeg";
-    EXPECT_EQ(save_frame(make_picture(4, 4), s, job), SaveResult::Failed);
+    SaveTarget out = target_for("png", s, dir / "none.png");
+    EXPECT_EQ(save_to(Bitmap{}, s, out).status, FrameStatus::Failed);
+    out.plan.output_extension = "jpeg";
+    EXPECT_EQ(save_to(make_picture(4, 4), s, out).status, FrameStatus::Failed);
     EXPECT_TRUE(platform::list_folder(dir.path()).empty());
 }
 
@@ -728,12 +746,13 @@ TEST(SaveNames, NamesBeyondAsciiWorkOnEveryRoute) {
         s.bmp_color_table = r.color_table;
         const std::string path = dir / ("\xC3\xB1" "and\xC3\xBA-\xE6\x97\xA5\xE6\x9C\xAC." + std::string(r.ext));
         test::write_file(path, "earlier");
-        JobRecord job = job_for(r.ext, s, path, r.depth);
-        ASSERT_EQ(run_save(make_picture(32, 32), job, s), SaveResult::Saved) << r.ext;
+        SaveTarget out = target_for(r.ext, s, path, r.depth);
+        const SaveReport saved = run_save(make_picture(32, 32), out, s);
+        ASSERT_EQ(saved.status, FrameStatus::Converted) << r.ext;
         EXPECT_NE(read_file(path), "earlier");
         EXPECT_TRUE(read_back(path, r.ext)) << r.ext;
         EXPECT_EQ(platform::list_folder(dir.path()).size(), 1U) << r.ext;
-        EXPECT_NE(job.temporary_path.find("/pixlane"), std::string::npos);
+        EXPECT_NE(saved.temporary_path.find("/pixlane"), std::string::npos);
     }
 }
 
@@ -788,29 +807,32 @@ TEST_P(SaveOnAFullDisk, FailsAndKeepsTheEarlierFile) {
     Settings s;
     s.bmp_color_table = c.color_table;
     s.png_palette = c.png_palette;
-    JobRecord sized = job_for(c.ext, s, dir / ("complete." + c.ext), c.depth);
-    ASSERT_EQ(run_save(full_disk_picture(c), sized, s), SaveResult::Saved);
-    const std::string complete = read_file(sized.output_path);
+    SaveTarget sized = target_for(c.ext, s, dir / ("complete." + c.ext), c.depth);
+    ASSERT_EQ(run_save(full_disk_picture(c), sized, s).status, FrameStatus::Converted);
+    const std::string complete = read_file(sized.path);
     ASSERT_GT(complete.size(), 1U);
 
     const std::string path = dir / ("out." + c.ext);
     test::write_file(path, "earlier output");
     for (const std::size_t room : {std::size_t{0}, complete.size() / 2, complete.size() - 1}) {
-        JobRecord job = job_for(c.ext, s, path, c.depth);
-        std::string reason;
+        SaveTarget out = target_for(c.ext, s, path, c.depth);
+        SaveReport report;
         {
             WriteLimit limit(static_cast<std::int64_t>(room));
-            job.source_depth = 32;
-            Bitmap b = convert_depth(fit_icon(full_disk_picture(c), job), job);
-            EXPECT_EQ(save_frame(b, s, job, &reason), SaveResult::Failed)
-                << room << " bytes of room";
+            out.frame.source_depth = 32;
+            Bitmap b = convert_depth(fit_icon(full_disk_picture(c), out.plan), out.plan, out.frame);
+            report = save_to(b, s, out);
         }
-        EXPECT_NE(reason.find("No space left on device"), std::string::npos) << reason;
+        EXPECT_EQ(report.status, FrameStatus::Failed) << room << " bytes of room";
+        ASSERT_TRUE(report.failure) << room << " bytes of room";
+        EXPECT_NE(report.failure->reason.find("No space left on device"), std::string::npos)
+            << report.failure->reason;
+        EXPECT_TRUE(report.failure->out_of_space) << report.failure->reason;
         EXPECT_EQ(read_file(path), "earlier output") << room << " bytes of room";
         EXPECT_EQ(platform::list_folder(dir.path()).size(), 2U) << room << " bytes of room";
     }
-    JobRecord job = job_for(c.ext, s, path, c.depth);
-    ASSERT_EQ(run_save(full_disk_picture(c), job, s), SaveResult::Saved);
+    SaveTarget out = target_for(c.ext, s, path, c.depth);
+    ASSERT_EQ(run_save(full_disk_picture(c), out, s).status, FrameStatus::Converted);
     EXPECT_EQ(read_file(path), complete);
     if (c.png_palette) {
         EXPECT_EQ(complete[25], 3) << "not written with a palette";
@@ -833,8 +855,8 @@ TEST(SaveOnAFullDisk, ARealFullFileSystemOnEveryRoute) {
             const std::string path = dir / ("out." + std::string(r.ext));
             test::write_file(path, "earlier output");
             test::fill_file_system(dir.path());
-            JobRecord job = job_for(r.ext, s, path, r.depth);
-            if (run_save(make_picture(200, 200), job, s) != SaveResult::Failed) {
+            SaveTarget out = target_for(r.ext, s, path, r.depth);
+            if (run_save(make_picture(200, 200), out, s).status != FrameStatus::Failed) {
                 failures += std::string(r.ext) + ": saved on a full disk; ";
             }
             if (read_file(path) != "earlier output") {
