@@ -194,32 +194,40 @@ TEST(WorkerE2eTest, ChildAndInProcessWriteTheSameBytes) {
 struct SupervisedBatch {
     TempDir in, out;
     Settings settings;
-    JobRecord job;
+    BatchPlan plan; // handed to the child when it starts, at the first file
     WorkerSupervisor supervisor;
-    std::string reason;
+    FileOutcome outcome; // of the last file
+    std::string reason;  // why it failed
 
     explicit SupervisedBatch(std::initializer_list<const char*> names, WorkerLimits limits = {})
-        : supervisor(settings, limits, pixlane_exe()) {
+        : supervisor(settings, plan, limits, pixlane_exe()) {
         for (auto name : names) {
             write_file(in / name, small_gif());
         }
-        job.output_folder = out.path();
-        set_batch_output(job, "png", settings);
+        plan.output_folder = out.path();
+        set_batch_output(plan, "png", settings);
     }
 
     bool convert(const std::string& name) {
-        job.input_path = in / name;
-        return supervisor.convert(job, reason);
+        FileTask task;
+        task.input_path = in / name;
+        outcome = supervisor.convert(task);
+        reason = outcome.failure ? outcome.failure->reason : std::string();
+        return outcome.ok();
     }
 };
 
 TEST(WorkerSupervisorTest, AKilledChildCostsOneRespawnAndNoFile) {
     SupervisedBatch b({"one.gif", "two.gif", "three.gif"});
     EXPECT_TRUE(b.convert("one.gif")) << b.reason;
-    EXPECT_EQ(b.job.output_path, b.out / "one.png");
-    EXPECT_EQ(b.job.width, 9);
-    EXPECT_EQ(b.job.height, 7);
-    EXPECT_EQ(b.job.source_depth, 32);
+    // The child's answer carries the file's frames back.
+    ASSERT_EQ(b.outcome.frame_results.size(), 1u);
+    EXPECT_EQ(b.outcome.frame_results[0].frame, 1);
+    EXPECT_EQ(b.outcome.frame_results[0].status, FrameStatus::Converted);
+    EXPECT_EQ(b.outcome.last_output(), b.out / "one.png");
+    const Bitmap written = adopt(FreeImage_Load(FIF_PNG, (b.out / "one.png").c_str(), 0));
+    EXPECT_EQ(width_of(written), 9);
+    EXPECT_EQ(height_of(written), 7);
     b.supervisor.kill_child();
     EXPECT_TRUE(b.convert("two.gif")) << b.reason;
     EXPECT_TRUE(b.convert("three.gif")) << b.reason;
@@ -227,7 +235,7 @@ TEST(WorkerSupervisorTest, AKilledChildCostsOneRespawnAndNoFile) {
     EXPECT_EQ(names_in(b.out.path()),
               (std::vector<std::string>{"one.png", "three.png", "two.png"}));
 
-    // A job that fails on its own is not a death of the child.
+    // A file that fails on its own is not a death of the child.
     write_file(b.in / "broken.gif", "GIF89a");
     EXPECT_FALSE(b.convert("broken.gif"));
     EXPECT_EQ(b.reason, "truncated GIF file");

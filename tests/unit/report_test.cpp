@@ -1,4 +1,4 @@
-// The run report's rows from a real conversion worker, its CSV and JSON
+// The run report's rows from a real run loop, its CSV and JSON
 // texts, and the dry run's marks under each overwrite policy.
 #include "run/report.h"
 
@@ -6,6 +6,7 @@
 
 #include "pipeline/save.h"
 #include "platform/platform.h"
+#include "support/fake_worker.h"
 #include "support/test_support.h"
 
 namespace pixlane::test {
@@ -19,30 +20,29 @@ TEST(RunReportTest, EveryFileGetsRowsEvenWhenTheRunStopsBeforeIt) {
         list.add(in / name, in.path());
     }
     Settings s;
-    JobRecord job;
+    const BatchPlan plan;
+    NamingCounters counters;
     ProgressRecord progress;
     RunReport report(list);
     RunHooks hooks;
     hooks.file_ended = [&](const FileEnd& file) { report.file_ended(file); };
     int call = 0;
-    const JobRunner fake = [&](JobRecord& j, std::string& reason) {
-        j.frame_results.clear();
+    const FakeAnswer fake = [&](const FileTask&) {
         switch (++call) {
-        case 1: // two frames: one written, one left alone
-            j.frame_results = {{1, "/o/a[1].png", FrameStatus::Converted, "", 5},
-                               {2, "/o/a[2].png", FrameStatus::Skipped, "", 6}};
-            return true;
+        case 1: { // two frames: one written, one left alone
+            FileOutcome outcome;
+            outcome.frame_results = {{1, "/o/a[1].png", FrameStatus::Converted, "", 5},
+                                     {2, "/o/a[2].png", FrameStatus::Skipped, "", 6}};
+            return outcome;
+        }
         case 2: // refused before any frame
-            reason = "not a GIF file";
-            return false;
+            return failed_outcome("not a GIF file");
         default: // its frame went well, the file did not; then the run stops
-            j.frame_results = {{1, "/o/c.png", FrameStatus::Converted, "", 7}};
-            reason = "stopped";
             progress.request_stop();
-            return false;
+            return failed_outcome("stopped", {{1, "/o/c.png", FrameStatus::Converted, "", 7}});
         }
     };
-    conversion_worker(s, job, progress, list, fake, hooks, false);
+    run_fake(s, plan, counters, progress, list, fake, hooks);
     struct Row {
         std::string input;
         int frame;

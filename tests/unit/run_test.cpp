@@ -1,4 +1,4 @@
-// The shared run: the conversion worker over a fake job, progress snapshots
+// The shared run: the run loop over a fake worker, progress snapshots
 // under a concurrent writer, the remaining-time text and the interactive
 // run's checks.
 #include "run/conversion.h"
@@ -10,6 +10,7 @@
 
 #include "platform/platform.h"
 #include "run/checks.h"
+#include "support/fake_worker.h"
 #include "support/test_support.h"
 
 namespace pixlane::test {
@@ -18,7 +19,8 @@ namespace {
 struct FakeBatch {
     TempDir in, out;
     Settings settings;
-    JobRecord job;
+    BatchPlan plan;
+    NamingCounters counters;
     ProgressRecord progress;
     InputList list;
 
@@ -28,16 +30,15 @@ struct FakeBatch {
             write_file(path, "GIF89a");
             list.add(path, in.path());
         }
-        job.output_folder = out.path();
-        job.sequence_number = 1;
+        plan.output_folder = out.path();
     }
 };
 
-TEST(ConversionWorkerTest, WalksTheListWithSequenceNumbersOfSuccessesOnly) {
+TEST(RunLoopTest, WalksTheListWithSequenceNumbersOfSuccessesOnly) {
     struct Case {
         const char* name;
         std::vector<bool> outcome;    // per file
-        int stop_after = 0;           // the runner stops the run at this file (0: never)
+        int stop_after = 0;           // the worker stops the run at this file (0: never)
         std::vector<int> sequence;    // %n% each file saw
         std::vector<long> durations;  // last duration each file saw
         int converted;
@@ -52,29 +53,39 @@ TEST(ConversionWorkerTest, WalksTheListWithSequenceNumbersOfSuccessesOnly) {
         std::vector<int> sequence;
         std::vector<long> durations;
         std::vector<std::string> failed;
-        const JobRunner fake = [&](JobRecord& job, std::string& reason) {
+        const FakeAnswer fake = [&](const FileTask& task) {
             const std::size_t i = sequence.size();
-            sequence.push_back(job.sequence_number);
-            durations.push_back(static_cast<long>(b.progress.snapshot().last_duration));
+            sequence.push_back(task.sequence_number);
             if (c.stop_after == static_cast<int>(i) + 1) {
                 b.progress.request_stop();
             }
-            reason = c.outcome[i] ? "" : "broken";
-            job.output_path = job.input_path + ".out";
-            return bool(c.outcome[i]);
+            if (!c.outcome[i]) {
+                return failed_outcome("broken");
+            }
+            FileOutcome done;
+            done.frame_results = {{1, task.input_path + ".out", FrameStatus::Converted, "", 1}};
+            return done;
         };
         RunHooks hooks;
         hooks.file_failed = [&](const std::string& input, const std::string& reason) {
             failed.push_back(platform::file_name_of(input) + ":" + reason);
         };
+        // The progress record holds the duration of the file before while
+        // a file is in hand.
+        hooks.file_ended = [&](const FileEnd&) {
+            durations.push_back(static_cast<long>(b.progress.snapshot().last_duration));
+        };
         int finished = -1;
         hooks.finished = [&](int count) { finished = count; };
-        conversion_worker(b.settings, b.job, b.progress, b.list, fake, hooks, false);
+        const int converted =
+            run_fake(b.settings, b.plan, b.counters, b.progress, b.list, fake, hooks);
         EXPECT_EQ(sequence, c.sequence) << c.name;
         EXPECT_EQ(durations, c.durations) << c.name;
+        EXPECT_EQ(converted, c.converted) << c.name;
         EXPECT_EQ(b.progress.snapshot().count, c.converted) << c.name;
         EXPECT_EQ(finished, c.converted) << c.name;
         EXPECT_EQ(b.progress.snapshot().total, static_cast<int>(c.outcome.size())) << c.name;
+        EXPECT_EQ(b.counters.sequence_number, 1 + c.converted) << "the next batch goes on";
         const bool any_failure = std::find(c.outcome.begin(), c.outcome.end(), false) != c.outcome.end();
         EXPECT_EQ(failed, any_failure ? std::vector<std::string>{"f2.gif:broken"}
                                       : std::vector<std::string>{})
@@ -82,15 +93,16 @@ TEST(ConversionWorkerTest, WalksTheListWithSequenceNumbersOfSuccessesOnly) {
     }
 }
 
-TEST(ConversionWorkerTest, APausedWorkerWaitsBeforeItsNextFileUntilResumed) {
+TEST(RunLoopTest, APausedWorkerWaitsBeforeItsNextFileUntilResumed) {
     FakeBatch b(2);
     std::atomic<int> done{0};
-    const JobRunner fake = [&](JobRecord&, std::string&) {
+    const FakeAnswer fake = [&](const FileTask&) {
         ++done;
-        return true;
+        return FileOutcome{};
     };
     b.progress.pause();
-    WorkerThread worker([&] { conversion_worker(b.settings, b.job, b.progress, b.list, fake, {}, false); });
+    WorkerThread worker(
+        [&] { run_fake(b.settings, b.plan, b.counters, b.progress, b.list, fake); });
     EXPECT_FALSE(worker.wait_for(100));
     EXPECT_EQ(done, 0);
     b.progress.resume();
