@@ -32,21 +32,13 @@ TEST(IconMapsTest, SetBIsSetAShiftedBy24) {
     EXPECT_EQ(m.set_b.at("About"), 52);
 }
 
-TEST(RecordsTest, JobResetSetsProgramFolderListNameAndCounters) {
-    JobRecord job;
-    job.output_path = "/x/y.png";
-    job.sequence_number = 42;
-    job.console_mode = 1;
+TEST(RecordsTest, NewCountersStartAtOneWithARandomValue) {
     for (int i = 0; i < 200; ++i) {
-        reset_job_record(job, "/opt/pixlane/");
-        ASSERT_GE(job.random_value, 1);
-        ASSERT_LE(job.random_value, 99999);
+        const NamingCounters counters = new_naming_counters();
+        ASSERT_GE(counters.random_value, 1);
+        ASSERT_LE(counters.random_value, 99999);
+        ASSERT_EQ(counters.sequence_number, 1);
     }
-    EXPECT_EQ(job.sequence_number, 1);
-    EXPECT_EQ(job.program_folder, "/opt/pixlane/");
-    EXPECT_EQ(job.list_name, "untitled.pxl");
-    EXPECT_TRUE(job.output_path.empty());
-    EXPECT_EQ(job.console_mode, 0);
 }
 
 TEST(RecordsTest, ProgressResetKeepsTheLastDuration) {

@@ -23,13 +23,13 @@ Settings command_line_defaults() {
 
 struct Parsed {
     Settings settings = command_line_defaults();
-    JobRecord job;
+    ConsoleRequest request;
     ParseResult result;
 };
 
 Parsed parse(const std::vector<std::string>& args) {
     Parsed p;
-    p.result = parse_arguments(args, p.settings, p.job);
+    p.result = parse_arguments(args, p.settings, p.request);
     return p;
 }
 

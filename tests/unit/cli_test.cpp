@@ -394,11 +394,11 @@ TEST(FrontEndTest, RecordsAreFilledFromAnyCaseOfKeys) {
               "--Width=640", "-I", "\"c:\\two words\\b.gif\"", "--wm-text=\"Hello", "World\""});
     EXPECT_EQ(r.status, kExitOk);
     // The later input wins; values keep their case; -c is stored unchanged.
-    EXPECT_EQ(app.job.input_folder, "c:\\two words\\b.gif");
-    EXPECT_EQ(app.job.output_folder, "d:\\my pictures");
-    EXPECT_EQ(app.job.output_extension, "JPG");
-    EXPECT_EQ(app.job.console_mode, 1);
-    EXPECT_EQ(app.job.debug_word, "DEBUG");
+    EXPECT_EQ(app.console.input_folder, "c:\\two words\\b.gif");
+    EXPECT_EQ(app.console.output_folder, "d:\\my pictures");
+    EXPECT_EQ(app.console.output_extension, "JPG");
+    EXPECT_TRUE(app.console.console_mode);
+    EXPECT_TRUE(app.console.debug);
     EXPECT_EQ(app.settings.image_width, 640);
     EXPECT_EQ(app.settings.do_image_resize, 1);
     EXPECT_EQ(app.settings.text, "Hello World");
@@ -408,14 +408,15 @@ TEST(FrontEndTest, PreparationResetsRecordsToCommandLineDefaults) {
     Session app;
     app.settings.keep_aspect_ratio = 1;
     app.settings.jpg_quality = 10;
-    app.job.output_extension = "png";
-    app.job.sequence_number = 9;
+    app.console.output_extension = "png";
+    app.console.debug = true;
+    app.counters.sequence_number = 9;
     run_front_end(app, {"-v"});
     EXPECT_EQ(app.settings.keep_aspect_ratio, 0);
     EXPECT_EQ(app.settings.jpg_quality, 95);
-    EXPECT_EQ(app.job.output_extension, "");
-    EXPECT_EQ(app.job.sequence_number, 1);
-    EXPECT_EQ(app.job.program_folder, platform::program_folder());
+    EXPECT_EQ(app.console.output_extension, "");
+    EXPECT_FALSE(app.console.debug);
+    EXPECT_EQ(app.counters.sequence_number, 1);
     EXPECT_EQ(app.language.text("General", "Preparing"), "Preparing...");
 }
 

@@ -72,10 +72,8 @@ TEST(InputListTest, FolderWorkerScansTheTreeInNameOrder) {
     write_file(dir / "sub/deeper/z.gif", "GIF");
     write_file(dir / "sub/notes.txt", "text");
     InputList list;
-    JobRecord job;
-    job.input_folder = dir.path();
     ProgressRecord progress;
-    folder_worker(list, job, progress);
+    folder_worker(list, dir.path(), progress);
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list.entries()[0].path, dir / "sub/deeper/z.gif");
     EXPECT_EQ(list.entries()[0].relative_subfolder, "sub/deeper/");
@@ -88,7 +86,7 @@ TEST(InputListTest, FolderWorkerScansTheTreeInNameOrder) {
     ProgressRecord stopped;
     stopped.running = false;
     InputList none;
-    folder_worker(none, job, stopped);
+    folder_worker(none, dir.path(), stopped);
     EXPECT_EQ(none.size(), 0u);
 }
 
@@ -100,11 +98,9 @@ TEST(InputListTest, APausedImportWaitsAndAStopKeepsTheEntriesAdded) {
         write_file(dir / name, "GIF");
     }
     InputList list;
-    JobRecord job;
-    job.input_folder = dir.path();
     ProgressRecord progress;
     list.on_added = [&](const InputEntry&) { progress.pause(); };
-    std::thread worker([&] { folder_worker(list, job, progress); });
+    std::thread worker([&] { folder_worker(list, dir.path(), progress); });
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(progress.snapshot().index, 1); // held before the second entry
     progress.request_stop();
@@ -129,10 +125,8 @@ TEST(InputListTest, FolderScanEntersEachFolderOnceAndNeverLeavesTheTree) {
     ASSERT_EQ(::symlink("/proc", (dir / "proc").c_str()), 0);
     ASSERT_EQ(::symlink((outside / "w.gif").c_str(), (dir / "file.gif").c_str()), 0);
     InputList list;
-    JobRecord job;
-    job.input_folder = dir.path();
     ProgressRecord progress;
-    folder_worker(list, job, progress);
+    folder_worker(list, dir.path(), progress);
     std::vector<std::string> paths;
     for (const auto& e : list.entries()) {
         paths.push_back(e.path);
@@ -147,9 +141,8 @@ TEST(InputListTest, FolderScanEntersEachFolderOnceAndNeverLeavesTheTree) {
     // A list line naming a folder makes that folder the tree.
     write_file(outside / "list.txt", dir / "sub" + "\n");
     InputList listed;
-    job.input_path = outside / "list.txt";
     ProgressRecord list_progress;
-    list_worker(listed, job, list_progress);
+    list_worker(listed, outside / "list.txt", dir.path(), list_progress);
     EXPECT_EQ(list_progress.count, 1);
 }
 
@@ -162,10 +155,8 @@ TEST(InputListTest, ListWorkerSkipsBlanksAndMissingPathsAndImportsFolders) {
     write_file(dir / "list.TXT", "\xEF\xBB\xBF" + dir / "single.gif" + "\r\n\r\n   \r\n" +
                                     dir / "missing.gif" + "\r\n  " + dir / "tree" + "  \n");
     InputList list;
-    JobRecord job;
-    job.input_path = dir / "list.TXT";
     ProgressRecord progress;
-    list_worker(list, job, progress);
+    list_worker(list, dir / "list.TXT", "", progress);
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list.entries()[0].path, dir / "single.gif");
     EXPECT_EQ(list.entries()[1].path, dir / "tree/a.gif");
@@ -173,9 +164,8 @@ TEST(InputListTest, ListWorkerSkipsBlanksAndMissingPathsAndImportsFolders) {
     EXPECT_EQ(progress.count, 3);
     EXPECT_EQ(progress.index, 2); // lines not skipped
 
-    job.input_path = dir / "no-such-list.txt";
     ProgressRecord none;
-    list_worker(list, job, none);
+    list_worker(list, dir / "no-such-list.txt", "", none);
     EXPECT_EQ(none.count, 0);
 }
 
@@ -198,10 +188,8 @@ TEST(InputListTest, ListWorkerSkipsOverlongLinesWithoutHoldingThem) {
     struct rusage before {};
     ::getrusage(RUSAGE_SELF, &before);
     InputList list;
-    JobRecord job;
-    job.input_path = dir / "list.txt";
     ProgressRecord progress;
-    list_worker(list, job, progress);
+    list_worker(list, dir / "list.txt", "", progress);
     struct rusage after {};
     ::getrusage(RUSAGE_SELF, &after);
     ASSERT_EQ(list.size(), 2u);
@@ -219,10 +207,8 @@ TEST(InputListTest, ExportWritesByteOrderMarkAndCrLfLinesInListOrder) {
     for (auto name : {"c.gif", "a.gif", "b.gif"}) {
         list.add(dir / name, "");
     }
-    JobRecord job;
-    job.input_path = dir / "out.lst";
     ProgressRecord progress;
-    export_worker(list, job, progress);
+    export_worker(list, dir / "out.lst", progress);
     EXPECT_EQ(test::read_file(dir / "out.lst"),
               "\xEF\xBB\xBF" + dir / "c.gif" + "\r\n" + dir / "a.gif" + "\r\n" + dir / "b.gif" + "\r\n");
     EXPECT_EQ(progress.count, 3);
@@ -230,15 +216,14 @@ TEST(InputListTest, ExportWritesByteOrderMarkAndCrLfLinesInListOrder) {
     // Export then import gives the same list.
     InputList again;
     ProgressRecord p2;
-    list_worker(again, job, p2);
+    list_worker(again, dir / "out.lst", "", p2);
     ASSERT_EQ(again.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(again.entries()[i].path, list.entries()[i].path);
     }
 
-    job.input_path = dir / "not-a-folder.gif/out.lst";
     ProgressRecord p3;
-    export_worker(list, job, p3);
+    export_worker(list, dir / "not-a-folder.gif/out.lst", p3);
     EXPECT_EQ(p3.count, 0);
 }
 

@@ -186,7 +186,7 @@ TEST(DropTest, FolderImportsItsTreeAndOtherFilesAreOffered) {
     test::write_file(dir / "photo.png", "png");
     test::write_file(dir / "c.gif", "GIF89a....");
 
-    JobRecord job;
+    std::string input_folder;
     InputList list;
     std::vector<std::string> imported;
     int pauses = 0;
@@ -196,14 +196,15 @@ TEST(DropTest, FolderImportsItsTreeAndOtherFilesAreOffered) {
     };
     const auto pause = [&] { ++pauses; };
 
-    EXPECT_EQ(handle_drop({dir / "photo.png"}, job, list, import, pause), 0);
+    EXPECT_EQ(handle_drop({dir / "photo.png"}, input_folder, list, import, pause), 0);
     EXPECT_TRUE(imported.empty());
-    EXPECT_EQ(job.input_folder, "");
+    EXPECT_EQ(input_folder, "");
 
-    EXPECT_EQ(handle_drop({dir / "in", dir / "c.gif", dir / "in/a.gif"}, job, list, import, pause),
+    EXPECT_EQ(handle_drop({dir / "in", dir / "c.gif", dir / "in/a.gif"}, input_folder, list,
+                          import, pause),
               3);
     EXPECT_EQ(imported, std::vector<std::string>{dir / "in/"});
-    EXPECT_EQ(job.input_folder, dir / "in/");
+    EXPECT_EQ(input_folder, dir / "in/");
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list.entries()[1].path, dir / "in/sub/b.GIF");
     EXPECT_EQ(list.entries()[1].relative_subfolder, "sub/");

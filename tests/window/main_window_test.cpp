@@ -243,7 +243,7 @@ TEST_F(MainWindowTest, DropOfAFolderImportsItsTreeAndANonGifAddsNothing) {
     window.drop_files({dir / "tree"});
     ASSERT_EQ(window.file_list()->GetItemCount(), 2);
     EXPECT_EQ(window.file_list()->GetItemText(1), wxString::FromUTF8(dir / "tree/sub/b.gif"));
-    EXPECT_EQ(m_app.job.input_folder, dir / "tree/");
+    EXPECT_EQ(m_app.window.input_folder, dir / "tree/");
     run(kCmdNew);
     EXPECT_EQ(window.file_list()->GetItemCount(), 0);
     EXPECT_EQ(m_app.input_list.size(), 0u);
@@ -255,7 +255,7 @@ TEST_F(MainWindowTest, RecentFoldersFillTheFieldAndNewClearsItsText) {
     EXPECT_EQ(window.folder_field()->GetCount(), 2u);
     EXPECT_EQ(window.folder_field()->GetValue(), ""); // after New
     window.push_recent_folder("/three/");
-    m_app.job.output_folder = "/two/";
+    m_app.window.output_folder = "/two/";
     window.refresh_output_folder_field();
     EXPECT_EQ(window.folder_field()->GetCount(), 3u);
     EXPECT_EQ(window.folder_field()->GetString(0), "/three/");
@@ -322,7 +322,7 @@ class ConversionRunTest : public MainWindowTest {
     // The output folder as the folder chooser sets it.
     void choose_folder(const std::string& folder) {
         m_window->push_recent_folder(folder);
-        m_app.job.output_folder = folder;
+        m_app.window.output_folder = folder;
         m_window->refresh_output_folder_field();
     }
     std::string status() const {
@@ -337,12 +337,12 @@ TEST_F(ConversionRunTest, AFolderImportAndAnExportReportTheirCounts) {
     platform::make_folder(dir / "in/sub");
     test::write_file(dir / "in/a.gif", "GIF89a....");
     test::write_file(dir / "in/sub/b.gif", "GIF89a....");
-    m_app.job.input_folder = dir / "in/";
+    m_app.window.input_folder = dir / "in/";
     window.run_list_work(ListWork::FolderImport, folder_bar_maximum(dir / "in/"));
     pump(100);
     EXPECT_EQ(window.file_list()->GetItemCount(), 2);
     EXPECT_EQ(status(), "Import complete, new files added: 2");
-    m_app.job.input_path = export_file_name(dir / "list");
+    m_app.window.list_path = export_file_name(dir / "list");
     window.run_list_work(ListWork::Export, window.file_list()->GetItemCount());
     EXPECT_EQ(status(), "Export complete, entries saved: 2");
     EXPECT_FALSE(test::read_file(dir / "list.txt").empty());
@@ -355,7 +355,7 @@ TEST_F(ConversionRunTest, ABrokenFolderImportKeepsTheEntriesAdded) {
     for (int i = 0; i < 3000; ++i) {
         test::write_file(dir / ("in/" + std::to_string(10000 + i) + ".gif"), "GIF89a....");
     }
-    m_app.job.input_folder = dir / "in/";
+    m_app.window.input_folder = dir / "in/";
     // Yes to the break question at the dialog's first chance.
     window.CallAfter([&window] {
         if (ListWorkDialog* dialog = window.list_work_dialog()) {
