@@ -77,9 +77,12 @@ int main(int argc, char** argv) {
             n = std::max(1, std::atoi(argv[i]));
         }
     }
-    JobRecord job;
-    job.input_path = "/pictures/holiday.gif";
-    job.output_extension = "png";
+    BatchPlan plan;
+    plan.output_extension = "png";
+    FileTask task;
+    task.input_path = "/pictures/holiday.gif";
+    const FrameFacts facts;
+    const TokenSource tokens{plan, task, facts};
 
     std::printf("%-11s %9s %9s %9s %9s %9s %11s %11s %11s\n", "size", "frame", "frame255", "text",
                 "text-aa", "both", "copy-out", "png-out", "composite");
@@ -103,14 +106,14 @@ int main(int argc, char** argv) {
         opaque.solid_opacity = 255;
         const double opaque_ms = per_call(n, [&] { draw_frame(copy(), opaque, w, h); }) - clone_ms;
         const double text_ms =
-            per_call(n, [&] { draw_watermark(copy(), raster, job, w, h, font.get()); }) - clone_ms;
+            per_call(n, [&] { draw_watermark(copy(), raster, tokens, w, h, font.get()); }) - clone_ms;
         const double aa_ms =
-            per_call(n, [&] { draw_watermark(copy(), vector, job, w, h, font.get()); }) - clone_ms;
+            per_call(n, [&] { draw_watermark(copy(), vector, tokens, w, h, font.get()); }) - clone_ms;
         const double both_ms =
             per_call(n,
                      [&] {
                          Bitmap b = draw_frame(copy(), raster, w, h);
-                         draw_watermark(std::move(b), raster, job, w, h, font.get());
+                         draw_watermark(std::move(b), raster, tokens, w, h, font.get());
                      }) -
             clone_ms;
 
@@ -133,7 +136,7 @@ int main(int argc, char** argv) {
         if (!dump.empty() && w == 640) {
             for (const auto* s : {&raster, &vector}) {
                 Bitmap b = draw_frame(copy(), *s, w, h);
-                b = draw_watermark(std::move(b), *s, job, w, h, font.get());
+                b = draw_watermark(std::move(b), *s, tokens, w, h, font.get());
                 const std::string path =
                     dump + (s->text_antialiasing ? "/decorated-aa.png" : "/decorated.png");
                 FreeImage_Save(FIF_PNG, b.get(), path.c_str(), 0);

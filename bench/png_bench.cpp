@@ -1,6 +1,6 @@
 // Processor time and size of PNG output per frame, all in one run, on the
-// frames of the benchmark corpus composed in memory (as the job hands them
-// to the save step):
+// frames of the benchmark corpus composed in memory (as a file's conversion
+// hands them to the save step):
 //   libpng loop      a plain libpng loop: RGBA rows, the zlib level, libpng's
 //                    defaults otherwise, through stdio
 //   FreeImage        FreeImage's PNG writer through the save step's checked
@@ -91,12 +91,12 @@ bool freeimage_route(FIBITMAP* frame, const std::string& path, int flags) {
 }
 
 bool save_step(FIBITMAP* frame, const std::string& path, const Settings& s) {
-    JobRecord job;
-    set_batch_output(job, "png", s);
-    job.source_depth = 32;
-    job.output_path = path;
-    Bitmap b = convert_depth(adopt(FreeImage_Clone(frame)), job);
-    return save_frame(b, s, job) == SaveResult::Saved;
+    BatchPlan plan;
+    set_batch_output(plan, "png", s);
+    FrameFacts facts;
+    facts.source_depth = 32;
+    Bitmap b = convert_depth(adopt(FreeImage_Clone(frame)), plan, facts);
+    return save_frame(b, s, plan, path).status == FrameStatus::Converted;
 }
 
 struct Result {

@@ -1,4 +1,4 @@
-// Time per frame of the end of the conversion job (depth conversion and
+// Time per frame of the end of a file's conversion (depth conversion and
 // save) for every output format, on a 320 x 240 frame as the GIF loader
 // delivers it (32-bit). With --limits it instead lists, per format and
 // depth, the picture sizes and option values the writers refuse.
@@ -49,24 +49,24 @@ double ms_since(std::chrono::steady_clock::time_point start) {
 // Converts and saves one frame; true when it was saved.
 bool save_one(const Bitmap& frame, std::string_view ext, int depth, const Settings& s,
               const std::string& path, double* convert_ms = nullptr, double* save_ms = nullptr) {
-    JobRecord job;
-    set_batch_output(job, ext, s);
-    job.output_depth = depth;
-    job.automatic_depth = depth == 0 ? 1 : 0;
-    job.source_depth = bpp_of(frame);
-    job.output_path = path;
+    BatchPlan plan;
+    set_batch_output(plan, ext, s);
+    plan.output_depth = depth;
+    plan.automatic_depth = depth == 0;
+    FrameFacts facts;
+    facts.source_depth = bpp_of(frame);
     auto start = std::chrono::steady_clock::now();
     Bitmap b = adopt(FreeImage_Clone(frame.get()));
-    if (ext == "ico" && (width_of(b) > 128 || height_of(b) > 128)) { // the job's icon size limit
+    if (ext == "ico" && (width_of(b) > 128 || height_of(b) > 128)) { // the icon size limit
         b = adopt(FreeImage_Rescale(b.get(), 128, 128, FILTER_BICUBIC));
     }
-    b = fit_icon(std::move(b), job);
-    b = convert_depth(std::move(b), job);
+    b = fit_icon(std::move(b), plan);
+    b = convert_depth(std::move(b), plan, facts);
     if (convert_ms) {
         *convert_ms += ms_since(start);
     }
     start = std::chrono::steady_clock::now();
-    const bool saved = save_frame(b, s, job) == SaveResult::Saved;
+    const bool saved = save_frame(b, s, plan, path).status == FrameStatus::Converted;
     if (save_ms) {
         *save_ms += ms_since(start);
     }
@@ -80,7 +80,7 @@ int time_formats(int repeats) {
     std::printf("%-5s %5s %12s %12s %10s\n", "ext", "depth", "convert ms", "save ms", "bytes");
     for (const OutputFormat& f : output_catalogue()) {
         const std::string path = folder + "frame." + std::string(f.extension);
-        JobRecord probe;
+        BatchPlan probe;
         set_batch_output(probe, f.extension, s);
         const int depth = automatic_depth(f.extension, 32);
         double convert_ms = 0;
