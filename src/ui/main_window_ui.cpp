@@ -634,6 +634,10 @@ void MainWindow::start_conversion_run() {
     set_status_text(text("General", "Preparing"));
     std::unique_ptr<WatermarkFont> font;
     BatchPlan plan;
+    // The field's text is the output folder from now on, also when a check
+    // fails; once the checks pass, with its separator. The recent folders
+    // refreshed below select it.
+    m_app.window.output_folder = folder;
     const std::optional<Fault> fault = prepare_interactive_run(
         m_app.settings, plan, m_app.input_list.size(), folder, ext, font);
     if (fault) {
@@ -642,6 +646,7 @@ void MainWindow::start_conversion_run() {
             .show_warning(substitute(text("Msg", fault->key.c_str()), fault->argument));
         return;
     }
+    m_app.window.output_folder = folder;
     const std::string before = m_app.settings.recent_out_folders;
     push_recent_folder(folder);
     if (m_app.settings.recent_out_folders != before) {

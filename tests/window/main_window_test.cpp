@@ -389,6 +389,31 @@ TEST_F(ConversionRunTest, TwoFilesTheFirstFailingEndsOneOfTwo) {
     EXPECT_EQ(files_under(dir / "out").size(), 1u);
 }
 
+TEST_F(ConversionRunTest, TheFieldShowsTheOutputFolderAsTheRunTookIt) {
+    ::setenv("PIXLANE_IN_PROCESS", "1", 1);
+    m_app.settings.output_format = "png";
+    test::TempDir dir;
+    platform::make_folder(dir / "other");
+    platform::make_folder(dir / "chosen");
+    // Recent folders as an older settings file may hold them: without
+    // their separators.
+    m_app.settings.recent_out_folders = dir / "other" + "\t" + dir / "chosen";
+    MainWindow& window = open(0, 0, 600, 400);
+    test::write_file(dir / "b.gif",
+                     test::read_file(std::string(PIXLANE_SOURCE_DIR) + "/examples/still.gif"));
+    window.drop_files({dir / "b.gif"});
+    window.folder_field()->SetSelection(1);
+    wxCommandEvent pick(wxEVT_COMBOBOX, window.folder_field()->GetId());
+    pick.SetEventObject(window.folder_field());
+    window.folder_field()->ProcessWindowEvent(pick);
+    EXPECT_EQ(convert().file_line, "Files converted: 1 of 1");
+    EXPECT_TRUE(platform::exists(dir / "chosen/b.png"));
+    // The run put the folder first among the recent ones, with its
+    // separator, and the field shows that entry.
+    EXPECT_EQ(window.folder_field()->GetString(0), wxString::FromUTF8(dir / "chosen/"));
+    EXPECT_EQ(window.folder_field()->GetValue(), wxString::FromUTF8(dir / "chosen/"));
+}
+
 TEST_F(ConversionRunTest, AFolderConvertedInTheWindowEqualsTheConsolesOutput) {
     ::setenv("PIXLANE_IN_PROCESS", "1", 1);
     m_app.settings.output_format = "png";
