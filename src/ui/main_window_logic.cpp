@@ -1,6 +1,8 @@
 #include "ui/main_window_logic.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
 
 #include "formats/catalogue.h"
 #include "formats/extensions.h"
@@ -143,6 +145,20 @@ void capture_geometry(Settings& s, const WindowGeometry& g) {
         s.width = g.width;
         s.height = g.height;
     }
+}
+
+WindowGeometry restored_geometry(const Settings& s, int screen_width, int screen_height) {
+    WindowGeometry g;
+    g.maximised = s.is_maximized != 0;
+    // Sizes in 64 bits: a stored value near the int limit must not wrap.
+    auto hold = [](std::int64_t v, std::int64_t low, std::int64_t high) {
+        return static_cast<int>(std::clamp(v, low, std::max(low, high)));
+    };
+    g.width = hold(s.width, kMinimumInnerWidth, screen_width);
+    g.height = hold(s.height, kMinimumInnerHeight, screen_height);
+    g.x = hold(s.x, 0, std::int64_t{screen_width} - g.width);
+    g.y = hold(s.y, 0, std::int64_t{screen_height} - g.height);
+    return g;
 }
 
 int handle_drop(const std::vector<std::string>& paths, std::string& input_folder, InputList& list,

@@ -128,6 +128,13 @@ struct WindowGeometry {
 // and size.
 void capture_geometry(Settings& s, const WindowGeometry& g);
 
+// The position and inner size the window opens with: the stored ones held
+// to a screen of `screen_width` × `screen_height` (a size at least the
+// window's minimum and at most the screen, a position that keeps the window
+// on the screen), so a damaged or foreign config.ini can neither make a
+// window of 30000 pixels nor put it out of reach.
+WindowGeometry restored_geometry(const Settings& s, int screen_width, int screen_height);
+
 // --- drops ----------------------------------------------------------------
 
 // Handles paths dropped on the window, in order: a folder (its path ending

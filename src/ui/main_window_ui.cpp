@@ -135,10 +135,17 @@ class InputChooser final : public wxDialog {
     }
 };
 
+// The stored geometry held to the screen (all monitors together).
+WindowGeometry opening_geometry(const Settings& s) {
+    const wxSize screen = wxGetDisplaySize();
+    return restored_geometry(s, screen.GetWidth(), screen.GetHeight());
+}
+
 } // namespace
 
 MainWindow::MainWindow(Session& app, WindowImages& images)
-    : wxFrame(nullptr, wxID_ANY, wx(title_text()), wxPoint(app.settings.x, app.settings.y),
+    : wxFrame(nullptr, wxID_ANY, wx(title_text()),
+              wxPoint(opening_geometry(app.settings).x, opening_geometry(app.settings).y),
               wxDefaultSize, wxDEFAULT_FRAME_STYLE),
       m_app(app), m_images(images), m_help(std::make_unique<HelpCommands>(*this, app, images)) {
     SetDropTarget(new FileDrop(*this));
@@ -195,7 +202,8 @@ MainWindow::MainWindow(Session& app, WindowImages& images)
     // Width x Height is the area between the toolbar and the status bar (the
     // bars' heights vary with the desktop theme), set once the bars exist.
     SetMinClientSize(wxSize(kMinimumInnerWidth, kMinimumInnerHeight));
-    SetClientSize(m_app.settings.width, m_app.settings.height);
+    const WindowGeometry opening = opening_geometry(m_app.settings);
+    SetClientSize(opening.width, opening.height);
 }
 
 MainWindow::~MainWindow() {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "config/config.h"
 #include "platform/platform.h"
 #include "settings/ini.h"
@@ -174,6 +176,40 @@ TEST(GeometryTest, RoundTripThroughConfigIni) {
         EXPECT_EQ(after.width, c.width) << c.name;
         EXPECT_EQ(after.height, c.height) << c.name;
     }
+}
+
+TEST(GeometryTest, TheRestoredWindowFitsTheScreen) {
+    constexpr int kScreenW = 1280;
+    constexpr int kScreenH = 800;
+    const struct {
+        const char* name;
+        std::int32_t x, y, width, height;
+    } cases[] = {
+        {"as stored", 40, 50, 700, 500},
+        {"huge", 0, 0, 30000, 30000},
+        {"negative size", 10, 10, -2147483647 - 1, -5},
+        {"off to the right and below", 5000, 4000, 600, 400},
+        {"off to the left and above", -3000, -2000, 600, 400},
+        {"near the int limit", 2147483647, 2147483647, 2147483647, 2147483647},
+    };
+    for (const auto& c : cases) {
+        Settings s;
+        s.x = c.x, s.y = c.y, s.width = c.width, s.height = c.height;
+        const WindowGeometry g = restored_geometry(s, kScreenW, kScreenH);
+        EXPECT_GE(g.width, kMinimumInnerWidth) << c.name;
+        EXPECT_GE(g.height, kMinimumInnerHeight) << c.name;
+        EXPECT_LE(g.width, kScreenW) << c.name;
+        EXPECT_LE(g.height, kScreenH) << c.name;
+        EXPECT_GE(g.x, 0) << c.name;
+        EXPECT_GE(g.y, 0) << c.name;
+        EXPECT_LE(g.x + g.width, kScreenW) << c.name;
+        EXPECT_LE(g.y + g.height, kScreenH) << c.name;
+    }
+    // A geometry that fits is kept as it is.
+    Settings s;
+    s.x = 40, s.y = 50, s.width = 700, s.height = 500;
+    const WindowGeometry g = restored_geometry(s, kScreenW, kScreenH);
+    EXPECT_EQ(std::tie(g.x, g.y, g.width, g.height), std::tie(s.x, s.y, s.width, s.height));
 }
 
 TEST(DropTest, FolderImportsItsTreeAndOtherFilesAreOffered) {
