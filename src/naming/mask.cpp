@@ -5,9 +5,14 @@
 #include <ctime>
 #include <functional>
 #include <random>
+#include <charconv>
+#include <mutex>
+
+#include <unistd.h>
 
 #include "util/strings.h"
 #include "platform/platform.h"
+#include "platform/process.h"
 
 namespace pixlane {
 namespace {
@@ -171,8 +176,84 @@ std::string output_path(const Settings& s, const TokenSource& source) {
 
 std::string temporary_path(const Settings& s, const BatchPlan& plan, const FileTask& task,
                            Clock clock) {
-    return plan.output_folder + subfolder(s, task) + random_name("pixlane", "", clock) + "." +
-           plan.output_extension;
+    return plan.output_folder + subfolder(s, task) + temporary_name(plan.output_extension, clock);
+}
+
+namespace {
+constexpr std::string_view kTemporaryPrefix = "pixlane";
+std::mutex g_owner_lock;
+std::optional<RunOwner> g_owner;
+
+std::string mark_of(const RunOwner& o) {
+    return std::to_string(o.pid) + "-" + std::to_string(o.started);
+}
+
+// Decimal digits only, without a sign or leading zero; nothing otherwise.
+template <class N>
+std::optional<N> plain_number(std::string_view text) {
+    N n{};
+    if (text.empty() || (text.size() > 1 && text[0] == '0')) {
+        return std::nullopt;
+    }
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return n;
+}
+} // namespace
+
+RunOwner run_owner() {
+    std::lock_guard guard(g_owner_lock);
+    if (!g_owner) {
+        const pid_t self = ::getpid();
+        g_owner = RunOwner{self, platform::process_start_ticks(self).value_or(0)};
+    }
+    return *g_owner;
+}
+
+void set_run_owner(RunOwner owner) {
+    std::lock_guard guard(g_owner_lock);
+    g_owner = owner;
+}
+
+std::string temporary_name(std::string_view extension, Clock clock) {
+    return random_name(kTemporaryPrefix, "", clock) + "." + mark_of(run_owner()) + "." +
+           std::string(extension);
+}
+
+std::optional<RunOwner> temporary_owner(std::string_view name) {
+    // pixlane<letters>.<pid>-<started>.<extension>
+    if (!name.starts_with(kTemporaryPrefix)) {
+        return std::nullopt;
+    }
+    const auto first_dot = name.find('.');
+    const auto last_dot = name.rfind('.');
+    if (first_dot == std::string_view::npos || first_dot == last_dot ||
+        first_dot == kTemporaryPrefix.size()) {
+        return std::nullopt;
+    }
+    for (char c : name.substr(kTemporaryPrefix.size(), first_dot - kTemporaryPrefix.size())) {
+        if (c < 'a' || c > 'z') {
+            return std::nullopt;
+        }
+    }
+    for (char c : name.substr(last_dot + 1)) {
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) {
+            return std::nullopt;
+        }
+    }
+    const std::string_view mark = name.substr(first_dot + 1, last_dot - first_dot - 1);
+    const auto dash = mark.find('-');
+    if (dash == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto pid = plain_number<long>(mark.substr(0, dash));
+    const auto started = plain_number<std::uint64_t>(mark.substr(dash + 1));
+    if (!pid || !started || *pid <= 0) {
+        return std::nullopt;
+    }
+    return RunOwner{*pid, *started};
 }
 
 std::string random_name(std::string_view prefix, std::string_view suffix, Clock clock) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -68,11 +69,29 @@ std::string five_digits(std::int64_t value);
 // Output folder + relative subfolder (when Keep Subfolders is on) + expanded mask.
 std::string output_path(const Settings& s, const TokenSource& source);
 
-// Output folder + relative subfolder (when Keep Subfolders is on) + a name of
-// ASCII letters from the random name rule with prefix "pixlane" + "." + the
-// output extension.
+// Output folder + relative subfolder (when Keep Subfolders is on) + the
+// temporary name of a frame of the output extension.
 std::string temporary_path(const Settings& s, const BatchPlan& plan, const FileTask& task,
                            Clock clock = nullptr);
+
+// A temporary file's name: ASCII letters from the random name rule with
+// prefix "pixlane", then "." + the run's mark + "." + `extension`. The mark
+// names the process that owns the run, so a later run can tell another
+// run's leftovers from files of its own or of a run still going.
+std::string temporary_name(std::string_view extension, Clock clock = nullptr);
+
+// The process a run's temporary files belong to: its id and start time.
+struct RunOwner {
+    long pid = 0;
+    std::uint64_t started = 0;
+    bool operator==(const RunOwner&) const = default;
+};
+// This process, unless set_run_owner() named another (a worker process
+// names the run that started it).
+RunOwner run_owner();
+void set_run_owner(RunOwner owner);
+// The owner a temporary name carries; nothing for any other name.
+std::optional<RunOwner> temporary_owner(std::string_view name);
 
 // prefix + the current date's digits written as letters "a".."j" + five
 // random letters "a".."z" + suffix.

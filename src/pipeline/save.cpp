@@ -21,6 +21,7 @@
 #include "pipeline/opacity.h"
 #include "pipeline/writers.h"
 #include "platform/platform.h"
+#include "platform/process.h"
 #include "settings/keys.h"
 
 namespace pixlane {
@@ -85,7 +86,7 @@ Bitmap to_8_bits(Bitmap in, std::string_view ext) {
 std::string unused_temporary_path(const std::string& output_path, std::string_view ext) {
     const std::string folder = platform::folder_of(output_path);
     for (int attempt = 0; attempt < 16; ++attempt) {
-        std::string path = folder + random_name("pixlane", "") + "." + std::string(ext);
+        std::string path = folder + temporary_name(ext);
         if (!platform::exists(path)) {
             return path;
         }
@@ -293,6 +294,26 @@ std::string numbered_name(const std::string& path, int n) {
         dot = path.size();
     }
     return path.substr(0, dot) + " (" + std::to_string(n) + ")" + path.substr(dot);
+}
+
+int remove_leftover_temporaries(const std::string& folder) {
+    const RunOwner self = run_owner();
+    int removed = 0;
+    for (const auto& entry : platform::list_folder(folder)) {
+        if (entry.is_folder || entry.is_link) {
+            continue;
+        }
+        const std::optional<RunOwner> owner = temporary_owner(entry.name);
+        if (!owner || *owner == self ||
+            platform::process_running(static_cast<pid_t>(owner->pid), owner->started)) {
+            continue;
+        }
+        const std::string path = platform::join(folder, entry.name);
+        if (platform::is_plain_file(path) && platform::remove_file(path)) {
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 namespace {

@@ -91,6 +91,11 @@ enum class Placement { Written, Skipped, Failed };
 // the name written). Failed keeps errno.
 Placement place_output(const std::string& temporary, std::string& output_path, int overwrite);
 
+// Removes the temporary files that runs no longer going left in `folder`
+// (not its subfolders): plain files whose name carries another run's mark
+// (temporary_name) when that run's process is gone. Returns how many.
+int remove_leftover_temporaries(const std::string& folder);
+
 // Forgets the numbers place_output gave under "rename" (a run starts with
 // what is on the disk).
 void forget_output_numbers();

@@ -64,6 +64,15 @@ private:
 // Processors online now (at least 1).
 int online_processors();
 
+// When the process `pid` started, in clock ticks since boot (its identity
+// together with the id, which the system reuses); nothing when no such
+// process runs.
+std::optional<std::uint64_t> process_start_ticks(pid_t pid);
+
+// Whether the process `pid` that started at `started` ticks still runs (a
+// start of 0: any process of that id counts as it).
+bool process_running(pid_t pid, std::uint64_t started);
+
 // While an instance lives, SIGINT, SIGTERM and SIGHUP do not end the process:
 // they are noted, so a batch can stop between files and clean up. The former
 // handlers return when it goes. One instance at a time.

@@ -1,5 +1,7 @@
 #include "platform/process.h"
 
+#include "platform/platform.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -7,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 
 extern char** environ;
 
@@ -109,6 +112,45 @@ ExitInfo ChildProcess::wait() {
     }
     m_pid = -1;
     return exit_info(status);
+}
+
+std::optional<std::uint64_t> process_start_ticks(pid_t pid) {
+    const auto stat = read_plain_file("/proc/" + std::to_string(pid) + "/stat", 4096);
+    if (!stat) {
+        return std::nullopt;
+    }
+    // "pid (name) state ppid …": the name may hold blanks and parentheses,
+    // so the fields are counted after its last ")"; the start time is the
+    // 22nd field, the 20th after the name.
+    const auto close = stat->rfind(')');
+    if (close == std::string::npos) {
+        return std::nullopt;
+    }
+    std::size_t at = close + 1;
+    for (int field = 1; field < 20; ++field) {
+        at = stat->find(' ', at + 1);
+        if (at == std::string::npos) {
+            return std::nullopt;
+        }
+    }
+    std::uint64_t ticks = 0;
+    const char* begin = stat->data() + at + 1;
+    const auto [end, error] = std::from_chars(begin, stat->data() + stat->size(), ticks);
+    if (error != std::errc() || end == begin) {
+        return std::nullopt;
+    }
+    return ticks;
+}
+
+bool process_running(pid_t pid, std::uint64_t started) {
+    if (pid <= 0) {
+        return false;
+    }
+    if (::kill(pid, 0) != 0 && errno == ESRCH) {
+        return false;
+    }
+    const auto now = process_start_ticks(pid);
+    return started == 0 || !now || *now == started;
 }
 
 int online_processors() {

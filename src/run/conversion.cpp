@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <set>
 
 #include "formats/signature.h"
 #include "naming/mask.h"
@@ -196,6 +197,7 @@ int RunLoop::run(NamingCounters& counters, ProgressRecord& progress, const Input
     std::int64_t last_commit = platform::elapsed_ms();
     std::size_t next_start = 0;
     std::size_t announced = n; // the file whose lines were said last
+    std::set<std::string> cleaned; // output folders cleared of other runs' leftovers
     auto start = [&](std::size_t index, std::int32_t assumed) {
         auto task = std::make_unique<Task>();
         task->assumed = assumed;
@@ -212,6 +214,12 @@ int RunLoop::run(NamingCounters& counters, ProgressRecord& progress, const Input
         if (m_settings.keep_subfolders == 1 && !m_plan.dry_run &&
             !task->file.relative_subfolder.empty() && !platform::is_folder(subfolder)) {
             platform::make_folders(subfolder);
+        }
+        // What a killed run left in a folder goes before this run writes there.
+        const std::string folder =
+            m_settings.keep_subfolders == 1 ? subfolder : m_plan.output_folder;
+        if (!m_plan.dry_run && cleaned.insert(folder).second) {
+            remove_leftover_temporaries(folder);
         }
         std::lock_guard guard(m_lock);
         m_queue.push_back(task.get());

@@ -269,6 +269,10 @@ int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
     if (parent > 0 && ::getppid() != parent) {
         return 1;
     }
+    // The temporary files the worker makes are its run's.
+    if (parent > 0) {
+        set_run_owner({parent, platform::process_start_ticks(parent).value_or(0)});
+    }
     rlimit no_core{0, 0};
     ::setrlimit(RLIMIT_CORE, &no_core);
     if (!kAddressSanitizer && address_space_bytes > 0) {

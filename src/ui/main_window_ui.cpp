@@ -666,6 +666,11 @@ void MainWindow::start_conversion_run() {
     m_conversion = &dialog;
     dialog.run();
     m_conversion = nullptr;
+    // The list dialogs start where the run left off: in the folder of the
+    // last file it took up.
+    if (std::string last = m_app.progress.snapshot().current_input; !last.empty()) {
+        m_app.window.list_path = std::move(last);
+    }
     Raise();
     SetFocus();
 }

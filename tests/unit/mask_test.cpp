@@ -132,12 +132,15 @@ TEST(MaskTest, OutputAndTemporaryPaths) {
     const std::string tmp = temporary_path(s, r.plan, r.task, fixed_clock);
     ASSERT_EQ(tmp.rfind("/out/sub/pixlane", 0), 0u) << tmp;
     ASSERT_EQ(tmp.substr(tmp.size() - 4), ".png");
-    const std::string letters = tmp.substr(16, tmp.size() - 16 - 4);
+    const std::string name = tmp.substr(std::string("/out/sub/").size());
+    const std::string letters = name.substr(7, name.find('.') - 7);
     EXPECT_EQ(letters.substr(0, 10), "bhajcbbjaj"); // 1709211909 as letters
     EXPECT_EQ(letters.size(), 15u);
     for (char c : letters) {
         EXPECT_TRUE(c >= 'a' && c <= 'z') << tmp;
     }
+    // The name carries this run's mark.
+    EXPECT_EQ(temporary_owner(name), run_owner()) << name;
     EXPECT_NE(random_name("p", ".x"), random_name("p", ".x")); // five random letters
 }
 

@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "formats/catalogue.h"
+#include "naming/mask.h"
 #include "platform/platform.h"
 #include "support/jxr_reader.h"
 #include "support/test_bitmaps.h"
@@ -876,6 +877,62 @@ TEST(SaveOnAFullDisk, ARealFullFileSystemOnEveryRoute) {
         GTEST_SKIP() << "no small tmpfs can be mounted here (needs root or user namespaces)";
     }
     EXPECT_EQ(*failures, "");
+}
+
+} // namespace
+} // namespace pixlane
+
+namespace pixlane {
+namespace {
+
+// The id of a process that has ended (and been reaped).
+pid_t ended_process() {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+TEST(SaveLeftovers, OnlyTheTemporariesOfEndedRunsGo) {
+    test::TempDir dir;
+    const RunOwner self = run_owner();
+    const long gone = ended_process();
+    const auto mark = [](long pid, std::uint64_t started) {
+        return std::to_string(pid) + "-" + std::to_string(started);
+    };
+    const struct {
+        std::string name;
+        bool removed;
+    } files[] = {
+        {"pixlanebhajcbbjajabcde." + mark(gone, 12345) + ".png", true},
+        {"pixlanebhajcbbjajabcde." + mark(gone, 0) + ".png", true},
+        // This run's own, and a live process of another start time's id
+        // reused: kept (the parent of this process is alive).
+        {"pixlanebhajcbbjajabcde." + mark(self.pid, self.started) + ".png", false},
+        {"pixlanebhajcbbjajabcde." + mark(::getppid(), 0) + ".png", false},
+        // Outputs that merely look alike.
+        {"pixlanebhajcbbjajabcde.png", false},
+        {"pixlane." + mark(gone, 1) + ".png", false},
+        {"pixlaneABC." + mark(gone, 1) + ".png", false},
+        {"pixlanex." + mark(gone, 1) + ".tar.gz", false},
+        {"pixlanex.+" + mark(gone, 1) + ".png", false},
+        {"mypixlanex." + mark(gone, 1) + ".png", false},
+    };
+    for (const auto& f : files) {
+        test::write_file(dir / f.name, "x");
+    }
+    // A link and a folder with a leftover's name are never touched.
+    const std::string link = "pixlanelink." + mark(gone, 7) + ".png";
+    ASSERT_EQ(::symlink((dir / files[0].name).c_str(), (dir / link).c_str()), 0);
+    platform::make_folder(dir / ("pixlanedir." + mark(gone, 7) + ".png"));
+
+    EXPECT_EQ(remove_leftover_temporaries(dir.path()), 2);
+    for (const auto& f : files) {
+        EXPECT_EQ(platform::exists(dir / f.name), !f.removed) << f.name;
+    }
+    EXPECT_TRUE(platform::is_folder(dir / ("pixlanedir." + mark(gone, 7) + ".png")));
 }
 
 } // namespace
