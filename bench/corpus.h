@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "support/gif_writer.h"
+#include "gif_writer/gif_writer.h"
 
 namespace pixlane::bench {
 

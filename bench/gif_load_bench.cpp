@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "pipeline/gif_load.h"
-#include "support/gif_writer.h"
+#include "gif_writer/gif_writer.h"
 
 using namespace pixlane;
 using namespace pixlane::test;

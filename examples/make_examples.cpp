@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "support/gif_writer.h"
+#include "gif_writer/gif_writer.h"
 
 using namespace pixlane::test;
 

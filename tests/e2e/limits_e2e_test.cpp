@@ -5,7 +5,7 @@
 #include <chrono>
 
 #include "platform/platform.h"
-#include "support/gif_writer.h"
+#include "gif_writer/gif_writer.h"
 #include "support/test_support.h"
 
 namespace pixlane::test {

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "platform/platform.h"
-#include "support/gif_writer.h"
+#include "gif_writer/gif_writer.h"
 #include "support/test_support.h"
 
 namespace pixlane::test {

@@ -9,7 +9,7 @@
 #include "run/convert_file.h"
 #include "pipeline/save.h"
 #include "platform/platform.h"
-#include "support/gif_writer.h"
+#include "gif_writer/gif_writer.h"
 #include "support/test_support.h"
 
 namespace pixlane::test {

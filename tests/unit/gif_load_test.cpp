@@ -11,7 +11,7 @@
 
 #include "pipeline/gif_load.h"
 #include "pipeline/opacity.h"
-#include "support/gif_writer.h"
+#include "gif_writer/gif_writer.h"
 #include "support/test_support.h"
 
 namespace pixlane::test {

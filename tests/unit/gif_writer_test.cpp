@@ -4,7 +4,7 @@
 
 #include <FreeImage.h>
 
-#include "support/gif_writer.h"
+#include "gif_writer/gif_writer.h"
 #include "support/test_support.h"
 
 namespace pixlane::test {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "formats/signature.h"
-#include "support/gif_writer.h"
+#include "gif_writer/gif_writer.h"
 #include "support/test_support.h"
 
 namespace pixlane {

@@ -1,4 +1,4 @@
-#include "support/gif_writer.h"
+#include "gif_writer/gif_writer.h"
 
 #include <map>
 

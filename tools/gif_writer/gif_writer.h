@@ -1,4 +1,4 @@
-// A small GIF encoder for tests, samples and benchmarks: every field of the
+// A small GIF encoder for the tests, the sample GIFs and the benchmarks: every field of the
 // format under the caller's control (disposal, transparency, local palettes,
 // interlacing, partial frames, LZW code size), so odd and malformed files
 // can be made as easily as ordinary ones.
