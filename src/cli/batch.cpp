@@ -177,6 +177,13 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
         wait_unless_stopped(waiting, signals, stopped);
         imported = app.progress.snapshot().count;
     }
+    // A folder the import could not enter is named, and the batch cannot
+    // end as complete: files below it were never seen.
+    const bool unread = !app.input_list.unreadable_folders().empty();
+    for (const auto& folder : app.input_list.unreadable_folders()) {
+        std::fprintf(stderr, "pixlane: %s: cannot be entered: %s\n", folder.folder.c_str(),
+                     folder.reason.c_str());
+    }
     // Sized to the list as imported: made after the import.
     ReportAtEnd filed(options.report, app.input_list);
     console.status(substitute(text("Msg", "Import complete"), std::to_string(imported)));
@@ -243,14 +250,14 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
                        std::to_string(plan.outputs()) + " outputs (" +
                        std::to_string(plan.existing()) + " exist, " +
                        std::to_string(plan.clashes()) + " clash); nothing was written");
-        return converted == imported && !stopped ? kExitOk : kExitIncomplete;
+        return converted == imported && !stopped && !unread ? kExitOk : kExitIncomplete;
     }
     if (app.progress.snapshot().out_of_space) {
         console.line("Error: no space left on the output device");
         stopped = true;
     }
     // A stopped batch never claims to be complete; what it did convert is counted.
-    if ((converted > 0 || skipped > 0) && !stopped) {
+    if ((converted > 0 || skipped > 0) && !stopped && !unread) {
         console.status(text("Msg", "Conversion complete"));
     } else {
         console.line(text("Msg", "Conversion is not complete"));
@@ -263,7 +270,7 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
         // Left alone by --overwrite=skip: their outputs are in place.
         console.status("Files skipped: " + std::to_string(skipped));
     }
-    return filed.finish(console, converted + skipped == imported && !stopped ? kExitOk
+    return filed.finish(console, converted + skipped == imported && !stopped && !unread ? kExitOk
                                                                            : kExitIncomplete);
 }
 

@@ -39,7 +39,12 @@ int scan_once(InputList& list, const std::string& folder, const std::string& inp
         return 0;
     }
     int added = 0;
-    for (const auto& entry : platform::list_folder(folder)) {
+    auto read = platform::read_folder(folder);
+    if (auto* failure = std::get_if<Failure>(&read)) {
+        list.note_unreadable(folder, std::move(failure->reason));
+        return 0;
+    }
+    for (const auto& entry : std::get<std::vector<platform::FolderEntry>>(read)) {
         const std::string path = folder + entry.name;
         if (entry.is_folder) {
             if (!entry.is_link || inside_tree(path, tree)) {
@@ -148,6 +153,11 @@ bool InputList::add(const std::string& path, const std::string& input_folder) {
 void InputList::clear() {
     m_entries.clear();
     m_paths.clear();
+    m_unreadable.clear();
+}
+
+void InputList::note_unreadable(std::string folder, std::string reason) {
+    m_unreadable.push_back({std::move(folder), std::move(reason)});
 }
 
 bool InputList::remove(const std::string& path) {
@@ -193,7 +203,12 @@ void folder_worker(InputList& list, const std::string& folder, ProgressRecord& p
     int added = 0;
     Entered entered{platform::file_identity(folder)};
     const std::string tree = tree_of(folder);
-    for (const auto& entry : platform::list_folder(folder)) {
+    auto read = platform::read_folder(folder);
+    if (auto* failure = std::get_if<Failure>(&read)) {
+        list.note_unreadable(folder, std::move(failure->reason));
+    }
+    const auto* entries = std::get_if<std::vector<platform::FolderEntry>>(&read);
+    for (const auto& entry : entries ? *entries : std::vector<platform::FolderEntry>{}) {
         if (!next_item(progress)) {
             break;
         }

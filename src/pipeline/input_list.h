@@ -32,12 +32,23 @@ public:
     // Removes the entry of a path; true when it was listed.
     bool remove(const std::string& path);
 
+    // A folder an import found but could not enter, and why.
+    struct Unreadable {
+        std::string folder;
+        std::string reason;
+    };
+    // Those folders since the last clear(), in the order met: an import
+    // names what it could not read instead of dropping it in silence.
+    const std::vector<Unreadable>& unreadable_folders() const { return m_unreadable; }
+    void note_unreadable(std::string folder, std::string reason);
+
     // Called after each entry is added (the window appends its row). Runs on
     // the thread that adds.
     std::function<void(const InputEntry&)> on_added;
 
 private:
     std::vector<InputEntry> m_entries;
+    std::vector<Unreadable> m_unreadable;
     std::unordered_set<std::string> m_paths;
 };
 

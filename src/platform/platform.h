@@ -7,9 +7,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "util/unique_fd.h"
+
+#include "util/failure.h"
 
 namespace pixlane::platform {
 
@@ -70,6 +73,9 @@ struct FolderEntry {
 };
 // Entries of a folder ("." and ".." skipped), sorted by name; empty on error.
 std::vector<FolderEntry> list_folder(const std::string& path);
+// As list_folder(), or why the folder cannot be read (its path too long for
+// the system, no permission, …).
+std::variant<std::vector<FolderEntry>, Failure> read_folder(const std::string& path);
 
 // Reads the plain file at `path` whole. It is opened without blocking (a
 // pipe or device swapped in for a file never stalls the caller), checked to

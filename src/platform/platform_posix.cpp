@@ -138,7 +138,7 @@ bool make_folders(const std::string& path) {
     return is_folder(path);
 }
 
-std::vector<FolderEntry> list_folder(const std::string& path) {
+std::variant<std::vector<FolderEntry>, Failure> read_folder(const std::string& path) {
     std::vector<FolderEntry> out;
     std::error_code ec;
     for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
@@ -146,9 +146,18 @@ std::vector<FolderEntry> list_folder(const std::string& path) {
         const bool is_folder = it->is_directory(ec2);
         out.push_back({it->path().filename().string(), is_folder, it->is_symlink(ec2)});
     }
+    if (ec) {
+        return Failure{ec.message()};
+    }
     std::sort(out.begin(), out.end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     return out;
+}
+
+std::vector<FolderEntry> list_folder(const std::string& path) {
+    auto read = read_folder(path);
+    auto* entries = std::get_if<std::vector<FolderEntry>>(&read);
+    return entries ? std::move(*entries) : std::vector<FolderEntry>{};
 }
 
 namespace {

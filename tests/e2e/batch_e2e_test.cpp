@@ -1,6 +1,10 @@
 // The console batch end to end: the built executable on GIFs the tests make.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <FreeImage.h>
 
 #include <sstream>
@@ -140,6 +144,30 @@ TEST(BatchE2eTest, FolderInputConvertsEveryFrameWithTheSummary) {
     EXPECT_EQ(r2.status, 0);
     EXPECT_EQ(image_info(flat / "still.bmp").w, 5);
     EXPECT_FALSE(platform::exists(flat / "sub"));
+}
+
+TEST(BatchE2eTest, AFolderTheImportCannotEnterIsNamedAndTheBatchIsIncomplete) {
+    TempDir dir;
+    platform::make_folders(dir / "in");
+    platform::make_folder(dir / "out");
+    make_gif(dir / "in/top.gif", 5, 4);
+    // A chain of folders whose path outgrows what the system takes, built
+    // one level at a time from inside the previous one.
+    const std::string level(200, 'd');
+    int fd = ::open((dir / "in").c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (int depth = 0; depth < 25; ++depth) {
+        ASSERT_EQ(::mkdirat(fd, level.c_str(), 0755), 0);
+        const int next = ::openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        ASSERT_GE(next, 0);
+        fd = next;
+    }
+    ::close(fd);
+    const auto r = run_pixlane({"-q", "-i", dir / "in", "-o", dir / "out", "-c", "png"});
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find(": cannot be entered: "), std::string::npos) << r.err;
+    EXPECT_TRUE(platform::exists(dir / "out/top.png"));
 }
 
 TEST(BatchE2eTest, ListFileInput) {
