@@ -1,6 +1,8 @@
 #include "ui/window_app.h"
 
+#include <gtk/gtk.h>
 #include <wx/app.h>
+#include <wx/dialog.h>
 #include <wx/display.h>
 #include <wx/init.h>
 #include <wx/log.h>
@@ -31,11 +33,50 @@ bool env_set(const char* name) {
     return value != nullptr && *value != '\0';
 }
 
-// SIGTERM and SIGINT close the main window the ordinary way (geometry kept,
-// config.ini saved); a timer of the event loop looks at the flag.
-volatile std::sig_atomic_t g_close_requested = 0;
-void request_close(int) { g_close_requested = 1; }
+// SIGTERM, SIGINT and SIGHUP close the window the ordinary way (geometry
+// kept, config.ini saved); a timer of the event loop looks at the flag. A
+// second one while the first is handled ends the process at once.
+volatile std::sig_atomic_t g_stop_signal = 0;
+void request_close(int sig) {
+    if (g_stop_signal != 0) {
+        std::signal(sig, SIG_DFL);
+        std::raise(sig);
+        return;
+    }
+    g_stop_signal = sig;
+}
 constexpr int kSignalPollMs = 100;
+
+// Ends the innermost open dialog as Cancel would; false when none is open.
+// GTK's own message boxes run a loop of their own and are answered
+// through GTK; every other dialog through its modal loop. A progress
+// dialog ended so stops its work after the file in hand.
+bool cancel_innermost_dialog() {
+    bool answered = false;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* at = windows; at != nullptr; at = at->next) {
+        if (GTK_IS_MESSAGE_DIALOG(at->data) && gtk_widget_get_visible(GTK_WIDGET(at->data))) {
+            gtk_dialog_response(GTK_DIALOG(at->data), GTK_RESPONSE_CANCEL);
+            answered = true;
+        }
+    }
+    g_list_free(windows);
+    if (answered) {
+        return true;
+    }
+    wxDialog* innermost = nullptr;
+    for (wxWindow* window : wxTopLevelWindows) {
+        auto* dialog = wxDynamicCast(window, wxDialog);
+        if (dialog != nullptr && dialog->IsModal()) {
+            innermost = dialog; // the list keeps the order they were made in
+        }
+    }
+    if (innermost == nullptr) {
+        return false;
+    }
+    innermost->EndModal(wxID_CANCEL);
+    return true;
+}
 
 bool g_started = false;
 
@@ -92,24 +133,36 @@ int run_main_window(Session& app) {
     auto* window = new MainWindow(app, images);
     wxTheApp->SetTopWindow(window);
     WxMessageBoxes boxes(app.language, window);
-    g_close_requested = 0;
+    g_stop_signal = 0;
     std::signal(SIGTERM, request_close);
     std::signal(SIGINT, request_close);
-    wxTimer signals(window);
-    window->Bind(
-        wxEVT_TIMER,
-        [window](wxTimerEvent&) {
-            if (g_close_requested) {
-                g_close_requested = 0;
-                window->Close();
-            }
-        },
-        signals.GetId());
+    std::signal(SIGHUP, request_close);
+    // The timer belongs to the application, not to the window it closes: it
+    // keeps ticking inside any dialog's loop and after the window is gone.
+    wxTimer signals(wxTheApp);
+    bool close_sent = false;
+    const auto on_tick = [&close_sent](wxTimerEvent&) {
+        if (g_stop_signal == 0 || close_sent) {
+            return;
+        }
+        // One dialog a tick, innermost first, until none is open; then the
+        // window closes as its close box would.
+        if (cancel_innermost_dialog()) {
+            return;
+        }
+        if (wxWindow* top = wxTheApp->GetTopWindow()) {
+            close_sent = true;
+            top->Close();
+        }
+    };
+    wxTheApp->Bind(wxEVT_TIMER, on_tick, signals.GetId());
     signals.Start(kSignalPollMs);
     window->finish();
     // The update offer comes once the window is up, over it.
     window->CallAfter([window] { window->help().offer_update_check(); });
     wxTheApp->OnRun();
+    signals.Stop();
+    wxTheApp->Unbind(wxEVT_TIMER, on_tick, signals.GetId());
     return kExitOk;
 }
 

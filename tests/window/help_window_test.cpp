@@ -2,6 +2,9 @@
 // window keeps working, and the screenshot mode, on the virtual display.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <wx/app.h>
 #include <wx/hyperlink.h>
 #include <wx/timer.h>
@@ -219,6 +222,40 @@ TEST(ScreenshotModeTest, WritesTheCaptureAndItsThumbnail) {
     const test::RunResult missing = test::run(test::pixlane_exe(), {"-T", dir / "none"}, env);
     EXPECT_EQ(missing.status, 0);
     EXPECT_FALSE(platform::exists(dir / "none"));
+}
+
+// A stop signal while a message box of the window is open (the start-up
+// update question) closes it as Cancel would, saves config.ini and ends
+// the program with status 0.
+TEST(WindowSignalTest, AStopSignalDuringAMessageBoxEndsTheProgramCleanly) {
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        test::TempDir dir;
+        platform::make_folders(dir / "config/Tarnwell/pixlane");
+        const std::string config = dir / "config/Tarnwell/pixlane/config.ini";
+        // An update check long due: the question comes as the window opens.
+        test::write_file(config, "\xEF\xBB\xBF\r\n[General]\r\nUpdate Date = 1\r\nUpdate Range = 0\r\n");
+        const std::map<std::string, std::string> env = {{"XDG_RUNTIME_DIR", dir.path()},
+                                                        {"XDG_CONFIG_HOME", dir / "config"},
+                                                        {"PIXLANE_VENDOR_HOST", "127.0.0.1:9"}};
+        const test::RunResult r = test::run(test::pixlane_exe(), {}, env, {}, [sig](pid_t pid) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+            ::kill(pid, sig);
+            // A program that hangs is ended so the test can fail; one that
+            // ended is left for the caller to reap.
+            for (int k = 0; k < 100; ++k) {
+                siginfo_t info{};
+                if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                    info.si_pid == pid) {
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+            ::kill(pid, SIGKILL);
+        });
+        EXPECT_EQ(r.status, 0) << sig << ": " << r.err;
+        // Saved at the end: the question's date moved on.
+        EXPECT_EQ(test::read_file(config).find("Update Date = 1\r\n"), std::string::npos) << sig;
+    }
 }
 
 } // namespace
