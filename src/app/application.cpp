@@ -19,6 +19,15 @@ int run_application(int argc, char** argv, const CommandLineFrontEnd& command_li
         app.args.emplace_back(argv[i]);
     }
 
+    // Console commands and batches never read or write the window's
+    // config.ini: they run side by side with each other and with a window.
+    if (command_line) {
+        if (auto status = command_line(app)) {
+            return *status;
+        }
+    }
+
+    // One window at a time: the lock guards its config.ini.
     const std::string title = title_text();
     platform::InstanceLock::Failure why = platform::InstanceLock::Failure::Held;
     int error = 0;
@@ -27,7 +36,7 @@ int run_application(int argc, char** argv, const CommandLineFrontEnd& command_li
         const std::string path = platform::InstanceLock::lock_path(title);
         if (why == platform::InstanceLock::Failure::CannotCreate) {
             // Not another instance: say so whatever the arguments, as no
-            // window or batch can start.
+            // window can start.
             std::fprintf(stderr, "Error: cannot create the lock file %s: %s\n", path.c_str(),
                          std::strerror(error));
             return kExitError;
@@ -36,12 +45,6 @@ int run_application(int argc, char** argv, const CommandLineFrontEnd& command_li
             std::fprintf(stderr, "%s is already running (lock %s).\n", title.c_str(), path.c_str());
         }
         return kExitInstanceRunning;
-    }
-
-    if (command_line) {
-        if (auto status = command_line(app)) {
-            return *status;
-        }
     }
     return run_window_mode(app, window);
 }

@@ -45,11 +45,12 @@ struct WindowMode {
 // saved.
 int run_window_mode(Session& app, const WindowMode& window);
 
-// Start-up, mode choice and shutdown. Takes the single-instance lock (a
-// second instance ends with kExitInstanceRunning, silently without
-// arguments, with one line on standard error otherwise; a lock file that
-// cannot be created or locked ends with kExitError and an "Error: " line),
-// runs the command line, and when it returns runs the window mode.
+// Start-up, mode choice and shutdown. Runs the command line (console
+// commands and batches take no lock); when it leaves the start to the
+// window, takes the single-instance lock (a second window ends with
+// kExitInstanceRunning, silently without arguments, with one line on
+// standard error otherwise; a lock file that cannot be created or locked
+// ends with kExitError and an "Error: " line) and runs the window mode.
 int run_application(int argc, char** argv, const CommandLineFrontEnd& command_line,
                     const WindowMode& window);
 

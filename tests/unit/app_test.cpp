@@ -119,15 +119,32 @@ TEST(InstanceLockTest, SecondProcessFindsTheLockHeld) {
     EXPECT_FALSE(platform::InstanceLock::acquire(title_text(), &why).has_value());
     EXPECT_EQ(why, platform::InstanceLock::Failure::Held);
 
-    const std::map<std::string, std::string> env{{"XDG_RUNTIME_DIR", runtime.path()}};
+    const std::map<std::string, std::string> env{{"XDG_RUNTIME_DIR", runtime.path()},
+                                                 {"XDG_CONFIG_HOME", runtime / "config"}};
     auto windowless = test::run(test::pixlane_exe(), {}, env);
     EXPECT_EQ(windowless.status, kExitInstanceRunning);
     EXPECT_EQ(windowless.out, "");
     EXPECT_EQ(windowless.err, "");
-    auto console = test::run(test::pixlane_exe(), {"-v"}, env);
-    EXPECT_EQ(console.status, kExitInstanceRunning);
-    EXPECT_EQ(console.out, "");
-    EXPECT_NE(console.err.find("Pixlane 2.8"), std::string::npos);
+    // A window with arguments that leave it the start says who holds the lock.
+    auto second_window = test::run(test::pixlane_exe(), {"--width=5"}, env);
+    EXPECT_EQ(second_window.status, kExitInstanceRunning);
+    EXPECT_NE(second_window.err.find("Pixlane 2.8"), std::string::npos);
+    // Console commands and batches take no lock: two batches run side by
+    // side while a window holds it.
+    EXPECT_EQ(test::run(test::pixlane_exe(), {"-v"}, env).status, kExitOk);
+    const std::string sample = test::read_file(std::string(PIXLANE_SOURCE_DIR) + "/examples/still.gif");
+    test::write_file(runtime / "a.gif", sample);
+    test::write_file(runtime / "b.gif", sample);
+    test::RunResult side;
+    const auto batch = test::run(test::pixlane_exe(), {"-q", "-i", runtime / "a.gif", "-c", "png"}, env,
+                                 {}, [&](pid_t) {
+                                     side = test::run(test::pixlane_exe(),
+                                                      {"-q", "-i", runtime / "b.gif", "-c", "png"}, env);
+                                 });
+    EXPECT_EQ(batch.status, kExitOk) << batch.err;
+    EXPECT_EQ(side.status, kExitOk) << side.err;
+    EXPECT_TRUE(platform::exists(runtime / "a.png"));
+    EXPECT_TRUE(platform::exists(runtime / "b.png"));
 
     // Once it is free the start goes on to the window (here without a display).
     lock.reset();
@@ -151,7 +168,8 @@ TEST(InstanceLockTest, ALockFileThatCannotBeCreatedIsNoOtherInstance) {
     ::unsetenv("XDG_RUNTIME_DIR");
 
     const std::map<std::string, std::string> env{{"XDG_RUNTIME_DIR", runtime.path()}};
-    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"-v"}}) {
+    EXPECT_EQ(test::run(test::pixlane_exe(), {"-v"}, env).status, kExitOk); // no lock taken
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"--width=5"}}) {
         const auto r = test::run(test::pixlane_exe(), args, env);
         EXPECT_EQ(r.status, kExitError);
         EXPECT_EQ(r.out, "");
