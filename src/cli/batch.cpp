@@ -170,12 +170,14 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
     bool stopped = false;
     console.status(text("General", "Importing"));
     int imported = 0;
-    {
-        ImportRun import(console_import(request.input_path, request.input_folder), app.input_list,
-                         app.progress);
+    for (const ImportRequest& each : console_imports(request)) {
+        ImportRun import(each, app.input_list, app.progress);
         StoppableImport waiting{import};
         wait_unless_stopped(waiting, signals, stopped);
-        imported = app.progress.snapshot().count;
+        imported += app.progress.snapshot().count;
+        if (stopped) {
+            break;
+        }
     }
     // A folder the import could not enter is named, and the batch cannot
     // end as complete: files below it were never seen.

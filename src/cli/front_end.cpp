@@ -88,11 +88,14 @@ bool is_key(std::string_view key, std::string_view short_key, std::string_view l
 // The value of -I, -O or -C at argument `i`: the next argument for the short
 // form, the text after "=" for the long form. Empty when refused.
 std::optional<std::string> path_value(const std::vector<std::string>& args, std::size_t& i,
-                                      std::string_view key, bool join) {
+                                      std::string_view key, bool join, bool input) {
     if (!key.starts_with("--")) {
         ++i;
     }
     std::string value = i < args.size() ? argument_value(args[i]) : std::string();
+    if (input && value == kStandardInput) {
+        return value;
+    }
     if (value.empty() || value.front() == '-') {
         return std::nullopt;
     }
@@ -167,21 +170,39 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s,
     for (const auto& argument : args) {
         result.strict = result.strict || argument_key(argument) == "--STRICT";
     }
+    // Every input, in the order given: -i values and bare arguments.
+    struct Given {
+        std::string path;
+        bool bare;
+    };
+    std::vector<Given> inputs;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string key = argument_key(args[i]);
         if (key.empty()) {
+            if (!trim(args[i]).empty()) {
+                inputs.push_back({args[i], true});
+            }
+            continue;
+        }
+        if (key == kStandardInput) {
+            inputs.push_back({args[i], true});
             continue;
         }
         if (const PathOption* path = find_path_option(key)) {
-            if (path->field == &ConsoleRequest::input_folder) {
+            const bool input = path->field == &ConsoleRequest::input_folder;
+            if (input) {
                 job.console_mode = true; // before the value is examined
             }
-            auto value = path_value(args, i, key, path->joins_quotes);
+            auto value = path_value(args, i, key, path->joins_quotes, input);
             if (!value) {
                 result.error = kIncorrectParameters;
                 break;
             }
-            job.*(path->field) = std::move(*value);
+            if (input) {
+                inputs.push_back({std::move(*value), false});
+            } else {
+                job.*(path->field) = std::move(*value);
+            }
         } else if (const SettingKey* row = find_option(key)) {
             std::string value = argument_value(args[i]);
             if (value_is_refused(*row, value)) {
@@ -233,6 +254,21 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s,
             const std::string_view typed = trim(args[i]);
             result.warnings.push_back(
                 unknown_option_warning(typed.substr(0, typed.find('=')), known));
+        }
+    }
+    // With an input option every input given is converted; a bare argument
+    // that names nothing is a mistake, never dropped in silence.
+    if (result.error.empty() && job.console_mode) {
+        for (const Given& given : inputs) {
+            if (given.bare && given.path != kStandardInput && !platform::exists(given.path)) {
+                result.error = given.path + " is neither an option nor a file";
+                break;
+            }
+            if (job.input_folder.empty() && job.more_inputs.empty()) {
+                job.input_folder = given.path;
+            } else {
+                job.more_inputs.push_back(given.path);
+            }
         }
     }
     if (result.error.empty() && result.dry_run && !result.report.empty()) {

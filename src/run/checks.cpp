@@ -171,19 +171,38 @@ bool has_extension(const std::string& input) {
     return false;
 }
 
-std::optional<Fault> resolve_console_request(ConsoleRequest& job, const ListingSink& listing) {
-    const std::string input = job.input_folder;
-    list(listing, "Input: " + input);
-    const bool file_input = has_extension(input);
-    if (file_input) {
-        job.input_path = input;
-        job.input_folder.clear();
-        if (platform::file_size(job.input_path) <= 0) {
+// One input of the console: a file (or list file) that must hold
+// something, the list on standard input, or a folder resolved in place.
+// `folder` is the input; on return it is the folder ending with "/", or
+// empty for a file, whose path is then in `file`.
+std::optional<Fault> resolve_input(std::string& folder, std::string& file) {
+    const std::string input = folder;
+    if (input == kStandardInput || has_extension(input)) {
+        file = input;
+        folder.clear();
+        if (input != kStandardInput && platform::file_size(file) <= 0) {
             return Fault{"Invalid input file"};
         }
-    } else if (auto fault = resolve_folder(job.input_folder, "Incorrect input folder",
-                                           "Invalid input folder")) {
+        return std::nullopt;
+    }
+    return resolve_folder(folder, "Incorrect input folder", "Invalid input folder");
+}
+
+std::optional<Fault> resolve_console_request(ConsoleRequest& job, const ListingSink& listing) {
+    list(listing, "Input: " + job.input_folder);
+    if (auto fault = resolve_input(job.input_folder, job.input_path)) {
         return fault;
+    }
+    const bool file_input = job.input_folder.empty();
+    for (auto& more : job.more_inputs) {
+        list(listing, "Input: " + more);
+        std::string file;
+        if (auto fault = resolve_input(more, file)) {
+            return fault;
+        }
+        if (more.empty()) {
+            more = file;
+        }
     }
 
     if (job.output_folder.empty()) {

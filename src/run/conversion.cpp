@@ -474,8 +474,20 @@ ImportRequest console_import(const std::string& input_path, const std::string& f
     if (!folder.empty()) {
         return {ImportKind::Folder, {}, folder};
     }
+    if (input_path == kStandardInput) {
+        return {ImportKind::List, "/dev/stdin", {}};
+    }
     const std::string ext = to_lower(platform::extension_of(input_path));
     return {ext == "txt" || ext == "lst" ? ImportKind::List : ImportKind::File, input_path, {}};
+}
+
+std::vector<ImportRequest> console_imports(const ConsoleRequest& request) {
+    std::vector<ImportRequest> imports{console_import(request.input_path, request.input_folder)};
+    for (const auto& more : request.more_inputs) {
+        const bool folder = !more.empty() && more.back() == '/' && more != kStandardInput;
+        imports.push_back(folder ? console_import({}, more) : console_import(more, {}));
+    }
+    return imports;
 }
 
 ImportRun::ImportRun(ImportRequest request, InputList& list, ProgressRecord& progress,

@@ -19,6 +19,7 @@
 #include "decorations/watermark.h"
 #include "pipeline/input_list.h"
 #include "records/records.h"
+#include "run/console_request.h"
 #include "run/worker_process.h"
 #include "settings/settings.h"
 
@@ -217,8 +218,12 @@ struct ImportRequest {
 };
 
 // The console's import for a checked input: a folder (`folder` not empty),
-// a list file ("txt" or "lst" in any case) or one file.
+// a list file ("txt" or "lst" in any case, or "-": the list on standard
+// input) or one file.
 ImportRequest console_import(const std::string& input_path, const std::string& folder);
+
+// Every import of a checked console request, in the order given.
+std::vector<ImportRequest> console_imports(const ConsoleRequest& request);
 
 // An import or export on a worker thread (File runs at once). Resets the
 // progress record first; the count of entries added or saved is in

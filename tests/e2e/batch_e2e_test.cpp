@@ -170,6 +170,30 @@ TEST(BatchE2eTest, AFolderTheImportCannotEnterIsNamedAndTheBatchIsIncomplete) {
     EXPECT_TRUE(platform::exists(dir / "out/top.png"));
 }
 
+TEST(BatchE2eTest, SeveralInputsAndAListOnStandardInputAreAllConverted) {
+    TempDir dir;
+    platform::make_folders(dir / "in/sub");
+    platform::make_folder(dir / "out");
+    make_gif(dir / "in/a.gif", 5, 4);
+    make_gif(dir / "in/b.gif", 6, 4);
+    make_gif(dir / "in/sub/c.gif", 7, 4);
+    auto r = run_pixlane({"-i", dir / "in/a.gif", dir / "in/b.gif", "-i", dir / "in/sub", "-o",
+                          dir / "out", "-c", "png"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("new files added: 3"), std::string::npos) << r.out;
+    for (const char* name : {"a.png", "b.png", "c.png"}) {
+        EXPECT_TRUE(platform::exists(dir / (std::string("out/") + name))) << name;
+    }
+    // One path a line on standard input.
+    r = test::run("/bin/sh",
+                  {"-c", "printf '%s\\n%s\\n' \"$1\" \"$2\" | \"$0\" -q -i - -o \"$3\" -c bmp",
+                   test::pixlane_exe(), dir / "in/a.gif", dir / "in/sub/c.gif", dir / "out"},
+                  {{"XDG_RUNTIME_DIR", dir.path()}, {"XDG_CONFIG_HOME", dir / "config"}});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(platform::exists(dir / "out/a.bmp"));
+    EXPECT_TRUE(platform::exists(dir / "out/c.bmp"));
+}
+
 TEST(BatchE2eTest, ListFileInput) {
     TempDir dir;
     platform::make_folders(dir / "tree/deep");

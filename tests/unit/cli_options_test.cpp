@@ -287,3 +287,46 @@ TEST_F(ProfileTest, MissingProfileStopsTheParse) {
 
 } // namespace
 } // namespace pixlane::cli
+
+namespace pixlane::cli {
+namespace {
+
+TEST(InputArgumentsTest, EveryInputIsTakenInTheOrderGiven) {
+    test::TempDir dir;
+    for (const char* name : {"a.gif", "b.gif", "c.gif"}) {
+        test::write_file(dir / name, "GIF89a");
+    }
+    const std::string a = dir / "a.gif", b = dir / "b.gif", c = dir / "c.gif";
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        std::string first;
+        std::vector<std::string> more;
+        std::string error;
+    } cases[] = {
+        {"one input as ever", {"-i", a, "-c", "png"}, a, {}, ""},
+        {"a glob the shell expanded", {"-i", a, b, c, "-o", "out"}, a, {b, c}, ""},
+        {"repeated -i", {"--input=" + a, "-i", b}, a, {b}, ""},
+        {"bare before -i", {b, "-i", a}, b, {a}, ""},
+        {"standard input", {"-i", "-", b}, "-", {b}, ""},
+        {"a bare name that is nothing", {"-i", a, dir / "none.gif"}, "", {}, dir / "none.gif"},
+    };
+    for (const auto& c : cases) {
+        const Parsed p = parse(c.args);
+        if (!c.error.empty()) {
+            EXPECT_EQ(p.result.error, c.error + " is neither an option nor a file") << c.name;
+            continue;
+        }
+        EXPECT_EQ(p.result.error, "") << c.name;
+        EXPECT_TRUE(p.request.console_mode) << c.name;
+        EXPECT_EQ(p.request.input_folder, c.first) << c.name;
+        EXPECT_EQ(p.request.more_inputs, c.more) << c.name;
+    }
+    // Without an input option, bare paths are left to the window.
+    const Parsed window = parse({a, b});
+    EXPECT_FALSE(window.request.console_mode);
+    EXPECT_EQ(window.result.error, "");
+}
+
+} // namespace
+} // namespace pixlane::cli

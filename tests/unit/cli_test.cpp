@@ -393,8 +393,10 @@ TEST(FrontEndTest, RecordsAreFilledFromAnyCaseOfKeys) {
         app, {"--Input=C:\\Photos\\A.gif", "-O", "\"d:\\my", "pictures\"", "-c", "JPG", "-D",
               "--Width=640", "-I", "\"c:\\two words\\b.gif\"", "--wm-text=\"Hello", "World\""});
     EXPECT_EQ(r.status, kExitOk);
-    // The later input wins; values keep their case; -c is stored unchanged.
-    EXPECT_EQ(app.console.input_folder, "c:\\two words\\b.gif");
+    // Both inputs are kept in order; values keep their case; -c is stored
+    // unchanged.
+    EXPECT_EQ(app.console.input_folder, "C:\\Photos\\A.gif");
+    EXPECT_EQ(app.console.more_inputs, std::vector<std::string>{"c:\\two words\\b.gif"});
     EXPECT_EQ(app.console.output_folder, "d:\\my pictures");
     EXPECT_EQ(app.console.output_extension, "JPG");
     EXPECT_TRUE(app.console.console_mode);
