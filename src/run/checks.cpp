@@ -86,6 +86,20 @@ std::string listing_line(const Settings& s, std::span<const SettingKey> rows, st
     return line;
 }
 
+// Whether a row has its line in the listing: a setting added after the
+// first release only when it differs from its command-line default.
+bool listed(const Settings& s, const SettingKey& row) {
+    if (!row.listed_if_changed) {
+        return true;
+    }
+    static const Settings defaults = [] {
+        Settings d;
+        reset_to_defaults(d, DefaultsForm::CommandLine, 0, 0, 0);
+        return d;
+    }();
+    return listed_value(s, row) != listed_value(defaults, row);
+}
+
 void list(const ListingSink& sink, const std::string& line) {
     if (sink) {
         sink(line);
@@ -98,7 +112,7 @@ std::optional<Fault> check_format_rows(const Settings& s, Persist persist, std::
                                        std::unique_ptr<WatermarkFont>& font) {
     const auto rows = setting_keys();
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i].persist == persist && rows[i].format == format) {
+        if (rows[i].persist == persist && rows[i].format == format && listed(s, rows[i])) {
             list(sink, listing_line(s, rows, i));
         }
     }
@@ -124,7 +138,9 @@ std::optional<Fault> check_listed_rows(const Settings& s, const ListingSink& sin
         if (row.listed_when && get_int(s, row.listed_when->field) != row.listed_when->value) {
             continue;
         }
-        list(sink, listing_line(s, rows, i));
+        if (listed(s, row)) {
+            list(sink, listing_line(s, rows, i));
+        }
         if (auto fault = check_row(s, row, font)) {
             return fault;
         }

@@ -144,6 +144,10 @@ struct SettingKey {
     std::string_view listing = {};
     std::optional<ListedWhen> listed_when = {};
     std::string_view listing_join = {}; // the next row's value follows on this line after it
+    // A setting added after the first release is listed only when it differs
+    // from its command-line default, so the listing of an option set that
+    // existed before stays as it was (scripts compare listings).
+    bool listed_if_changed = false;
     Check check = Check::None;
     // The documented range: checked by the run with Check::Range, otherwise
     // only warned about when an option gives a value outside it.

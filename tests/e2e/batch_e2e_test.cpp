@@ -396,6 +396,17 @@ TEST(BatchE2eTest, EveryCompressionValueOneListsAsRle) {
     EXPECT_NE(r.out.find("\nPNG Compression: rle\n"), std::string::npos) << r.out;
 }
 
+TEST(BatchE2eTest, ASettingAddedLaterIsListedOnlyWhenChanged) {
+    TempDir dir;
+    make_gif(dir / "a.gif");
+    const auto plain = run_pixlane({"-i", dir / "a.gif", "-c", "png", "-d", "--dry-run"});
+    EXPECT_NE(plain.out.find("\nPNG Interlaced: 0\n"), std::string::npos) << plain.out;
+    EXPECT_EQ(plain.out.find("PNG Palette"), std::string::npos) << plain.out;
+    const auto changed =
+        run_pixlane({"-i", dir / "a.gif", "-c", "png", "-d", "--dry-run", "--png-palette=exact"});
+    EXPECT_NE(changed.out.find("\nPNG Palette: exact\n"), std::string::npos) << changed.out;
+}
+
 TEST(BatchE2eTest, QuietSuccessPrintsNothing) {
     TempDir dir;
     make_gif(dir / "a.gif");
