@@ -122,19 +122,34 @@ Bitmap resize(Bitmap in, const Settings& s) {
     const int h = height_of(in);
     const int tw = target_size(s.image_width, s.image_width_unit, w);
     const int th = target_size(s.image_height, s.image_height_unit, h);
-    if (w <= 0 || h <= 0 || tw <= 0 || th <= 0) {
+    // With the aspect ratio kept a side without a target follows the other.
+    const bool width_follows = s.keep_aspect_ratio && s.image_width == 0 && th > 0;
+    const bool height_follows = s.keep_aspect_ratio && s.image_height == 0 && tw > 0;
+    if (w <= 0 || h <= 0 || (tw <= 0 && !width_follows) || (th <= 0 && !height_follows)) {
         return in;
     }
-    if (w == tw && h == th) {
+    if (width_follows || height_follows) {
+        const int given = width_follows ? h : w;
+        const int target = width_follows ? th : tw;
+        if (given == target ||
+            (s.image_resize_type == kResizeLargeImages && given <= target)) {
+            return in;
+        }
+    } else if (w == tw && h == th) {
         return in;
     }
     // Only images larger than the target in some dimension are resized.
-    if (s.image_resize_type == kResizeLargeImages && w <= tw && h <= th) {
+    if (!width_follows && !height_follows && s.image_resize_type == kResizeLargeImages &&
+        w <= tw && h <= th) {
         return in;
     }
     int new_width = tw;
     int new_height = th;
-    if (s.keep_aspect_ratio) {
+    if (width_follows) {
+        new_width = scaled_side(th, h, w);
+    } else if (height_follows) {
+        new_height = scaled_side(tw, w, h);
+    } else if (s.keep_aspect_ratio) {
         // The longer side's target decides; squares count as landscape.
         if (w >= h) {
             new_height = scaled_side(tw, w, h);

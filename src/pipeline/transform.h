@@ -24,6 +24,8 @@ Bitmap rotate(Bitmap in, const Settings& s);
 // target decides and the other side follows (rounded half away from zero,
 // at least one pixel). LARGEIMAGES leaves bitmaps that are larger than the
 // target in neither dimension alone; an equal size or a zero target, too.
+// With the aspect ratio kept, a side whose setting is 0 follows the other
+// side's target.
 // A new side above 33554431 pixels fails (no bitmap): FreeImage would size
 // its rows wrongly.
 Bitmap resize(Bitmap in, const Settings& s);

@@ -59,6 +59,14 @@ std::optional<Fault> check_row(const Settings& s, const SettingKey& row,
         return std::nullopt;
     case Check::NotZero:
         return get_int(s, row.field) == 0 ? std::optional<Fault>(invalid()) : std::nullopt;
+    case Check::ResizeSide: {
+        const bool width = row.key == "Image Width";
+        const std::int32_t side = width ? s.image_width : s.image_height;
+        const std::int32_t other = width ? s.image_height : s.image_width;
+        return resize_side_allowed(side, other, s.keep_aspect_ratio != 0)
+                   ? std::nullopt
+                   : std::optional<Fault>(invalid());
+    }
     case Check::FormatDepth: {
         const std::int32_t depth = get_int(s, row.field);
         return depth != 0 && !depth_allowed(row.format, depth) ? std::optional<Fault>(invalid())
@@ -278,10 +286,11 @@ std::optional<Fault> check_interactive_run(const Settings& s, std::size_t input_
     if (!platform::is_folder(output_folder)) {
         return Fault{"Invalid output folder", output_folder};
     }
-    if (s.do_image_resize && s.image_width == 0) {
+    const bool keep = s.keep_aspect_ratio != 0;
+    if (s.do_image_resize && !resize_side_allowed(s.image_width, s.image_height, keep)) {
         return Fault{"Invalid width"};
     }
-    if (s.do_image_resize && s.image_height == 0) {
+    if (s.do_image_resize && !resize_side_allowed(s.image_height, s.image_width, keep)) {
         return Fault{"Invalid height"};
     }
     if (s.do_watermark == kWatermarkText) {

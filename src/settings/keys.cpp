@@ -79,9 +79,9 @@ const SettingKey kSettingKeys[] = {
     {.group = "Transform", .key = "Image Rotation", .type = FieldType::Int, .field = &Settings::image_rotation, .option = "--ROTATION", .option_class = OptionClass::Integer, .also_sets = AlsoSets{&Settings::do_image_rotation, 1}, .listing = "Image Rotation: ", .listed_when = ListedWhen{&Settings::do_image_rotation, 1}, .prefs = {.control = Control::Slider, .label = "Rotation Angle", .min = 0, .max = 360, .enabled_when = When{&Settings::do_image_rotation, bits(1)}}},
     {.group = "Transform", .key = "Image Rotation Back Color", .type = FieldType::Colour, .field = &Settings::image_rotation_back_color, .option = "--ROTATION-BACK-COLOR", .option_class = OptionClass::Text, .listing = "Image Rotation Back Color: ", .listed_when = ListedWhen{&Settings::do_image_rotation, 1}, .prefs = {.label = "Background Color", .enabled_when = When{&Settings::do_image_rotation, bits(1)}}},
     {.group = "Transform", .key = "Do Image Resize", .type = FieldType::Flag, .field = &Settings::do_image_resize, .prefs = {.label = "Image Resize"}},
-    {.group = "Transform", .key = "Image Width", .type = FieldType::Int, .field = &Settings::image_width, .option = "--WIDTH", .option_class = OptionClass::Integer, .also_sets = AlsoSets{&Settings::do_image_resize, 1}, .listing = "Width: ", .listed_when = ListedWhen{&Settings::do_image_resize, 1}, .listing_join = " ", .check = Check::NotZero, .prefs = {.control = Control::Number, .enabled_when = When{&Settings::do_image_resize, bits(1)}}},
+    {.group = "Transform", .key = "Image Width", .type = FieldType::Int, .field = &Settings::image_width, .option = "--WIDTH", .option_class = OptionClass::Integer, .also_sets = AlsoSets{&Settings::do_image_resize, 1}, .listing = "Width: ", .listed_when = ListedWhen{&Settings::do_image_resize, 1}, .listing_join = " ", .check = Check::ResizeSide, .prefs = {.control = Control::Number, .enabled_when = When{&Settings::do_image_resize, bits(1)}}},
     {.group = "Transform", .key = "Image Width Unit", .type = FieldType::Choice, .field = &Settings::image_width_unit, .option = "--WIDTH-UNIT", .option_class = OptionClass::Keyword, .keywords = Keywords::SizeUnit, .prefs = {.control = Control::Unit}},
-    {.group = "Transform", .key = "Image Height", .type = FieldType::Int, .field = &Settings::image_height, .option = "--HEIGHT", .option_class = OptionClass::Integer, .also_sets = AlsoSets{&Settings::do_image_resize, 1}, .listing = "Height: ", .listed_when = ListedWhen{&Settings::do_image_resize, 1}, .listing_join = " ", .check = Check::NotZero, .prefs = {.control = Control::Number, .enabled_when = When{&Settings::do_image_resize, bits(1)}}},
+    {.group = "Transform", .key = "Image Height", .type = FieldType::Int, .field = &Settings::image_height, .option = "--HEIGHT", .option_class = OptionClass::Integer, .also_sets = AlsoSets{&Settings::do_image_resize, 1}, .listing = "Height: ", .listed_when = ListedWhen{&Settings::do_image_resize, 1}, .listing_join = " ", .check = Check::ResizeSide, .prefs = {.control = Control::Number, .enabled_when = When{&Settings::do_image_resize, bits(1)}}},
     {.group = "Transform", .key = "Image Height Unit", .type = FieldType::Choice, .field = &Settings::image_height_unit, .option = "--HEIGHT-UNIT", .option_class = OptionClass::Keyword, .keywords = Keywords::SizeUnit, .prefs = {.control = Control::Unit}},
     {.group = "Transform", .key = "Keep Aspect Ratio", .type = FieldType::Flag, .field = &Settings::keep_aspect_ratio, .option = "--KEEP-ASPECT-RATIO", .option_class = OptionClass::Flag, .cli_default = 0, .listing = "Keep Aspect Ratio: ", .listed_when = ListedWhen{&Settings::do_image_resize, 1}, .prefs = {.enabled_when = When{&Settings::do_image_resize, bits(1)}}},
     {.group = "Transform", .key = "Image Resize Type", .type = FieldType::Choice, .field = &Settings::image_resize_type, .option = "--RESIZE-TYPE", .option_class = OptionClass::Keyword, .keywords = Keywords::ResizeType, .listing = "Image Resize Type: ", .listed_when = ListedWhen{&Settings::do_image_resize, 1}, .prefs = {.label = "Resize Type", .items = "All Images,Large Images", .enabled_when = When{&Settings::do_image_resize, bits(1)}}},
@@ -163,6 +163,10 @@ const SettingKey kSettingKeys[] = {
 // clang-format on
 
 } // namespace
+
+bool resize_side_allowed(std::int32_t side, std::int32_t other, bool keep_aspect_ratio) {
+    return side > 0 || (side == 0 && keep_aspect_ratio && other > 0);
+}
 
 std::span<const SettingKey> setting_keys() { return kSettingKeys; }
 

@@ -70,6 +70,7 @@ enum class Check : std::uint8_t {
     None,
     Range,          // from range_min to range_max inclusive; floats compared as 32-bit floats
     NotZero,        // anything but 0
+    ResizeSide,     // a resize target side: resize_side_allowed()
     FormatDepth,    // 0 (automatic) or a bit depth the catalogue allows for `format`
     WatermarkFont,  // after this row: the watermark font must load
     WatermarkImage, // after this row: the watermark image file must have a size above 0
@@ -167,6 +168,11 @@ const SettingKey* find_option(std::string_view option);
 
 // The row whose profile key is `name` (upper case, with "--").
 const SettingKey* find_profile_option(std::string_view name);
+
+// Whether a resize target side is allowed: above 0, or 0 with the aspect
+// ratio kept while the other side is set (the side then follows it).
+// Negative sides never are.
+bool resize_side_allowed(std::int32_t side, std::int32_t other, bool keep_aspect_ratio);
 
 // Field access by reference, whatever its width.
 std::int32_t get_int(const Settings& s, const FieldRef& f); // texts read 0

@@ -131,7 +131,7 @@ TEST(ReferenceTest, HelpAllShowsWhatTheTableSays) {
         {"--no-subfolders", "Keep Subfolders: flag, stores 0 (default 1)"},
         {"--gamma=NUM", "decimal 0.01..9.99; also sets Do Image Color Correction to 1 (default 1)"},
         {"--png-bpp=NUM", "one of 0 (automatic) | 1 | 4 | 8 | 24 | 32 | 48 (default 0)"},
-        {"--width=NUM", "integer, not 0"},
+        {"--width=NUM", "integer, above 0 (0 with --keep-aspect-ratio: follows the other side)"},
         {"--fr-solid-opacity=NUM", "in a profile --wm-solid-opacity"},
         {"--max-frames=NUM", "Max Frames: integer (default 5000)"},
         {"--max-megapixels=NUM", "(default 256)"},

@@ -5,6 +5,7 @@
 
 #include "pipeline/opacity.h"
 #include "pipeline/transform.h"
+#include "settings/keys.h"
 #include "support/test_bitmaps.h"
 
 namespace pixlane {
@@ -33,6 +34,7 @@ TEST(TransformTest, StepsSwitchedOffOrOutOfRangeReturnTheSameBitmap) {
     zero_target.do_image_resize = 1;
     zero_target.image_width = 0;
     zero_target.image_height = 100;
+    zero_target.keep_aspect_ratio = 0; // a side of 0 follows the other only with the aspect kept
     Settings odd_unit;
     odd_unit.do_image_resize = 1;
     odd_unit.image_width = 10;
@@ -126,6 +128,22 @@ TEST(TransformTest, RotationKeepsAlpha) {
     EXPECT_EQ(pixel(out, 1, 1).rgbReserved, 0xFF);
 }
 
+TEST(TransformTest, AResizeSideIsAllowedAboveZeroOrFollowingTheOther) {
+    const struct {
+        std::int32_t side, other;
+        bool keep;
+        bool allowed;
+    } cases[] = {
+        {200, 0, true, true},  {200, 100, false, true}, {0, 200, true, true},
+        {0, 200, false, false}, {0, 0, true, false},     {-1, 200, true, false},
+        {-5, 0, true, false},  {0, -1, true, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(resize_side_allowed(c.side, c.other, c.keep), c.allowed)
+            << c.side << " " << c.other << " " << c.keep;
+    }
+}
+
 TEST(TransformTest, ResizeTargets) {
     struct Case {
         const char* name;
@@ -153,6 +171,14 @@ TEST(TransformTest, ResizeTargets) {
         {"large: equal stays", 640, 480, 640, 480, 0, true, 1, 0, 0},
         {"large: equal width, lower stays", 640, 100, 640, 480, 0, false, 1, 0, 0},
         {"all: smaller enlarges", 320, 240, 640, 480, 0, true, 0, 640, 480},
+        {"width only, portrait", 90, 160, 200, 0, 0, true, 0, 200, 356},
+        {"height only, portrait", 90, 160, 0, 80, 0, true, 0, 45, 80},
+        {"width only in percent", 400, 300, 50, 0, 1, true, 0, 200, 150},
+        {"width only, large: narrower stays", 90, 160, 200, 0, 0, true, 1, 0, 0},
+        {"height only, large: taller shrinks", 90, 160, 0, 80, 0, true, 1, 45, 80},
+        {"width only, equal stays", 90, 160, 90, 0, 0, true, 0, 0, 0},
+        {"width only without the aspect: nothing", 90, 160, 200, 0, 0, false, 0, 0, 0},
+        {"negative: nothing", 90, 160, 200, -1, 0, true, 0, 0, 0},
     };
     for (const auto& c : cases) {
         Settings s;
