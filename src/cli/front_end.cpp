@@ -1,5 +1,7 @@
 #include "cli/front_end.h"
 
+#include "naming/mask.h"
+
 #include <algorithm>
 
 #include "base/product.h"
@@ -270,6 +272,10 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s,
                 job.more_inputs.push_back(given.path);
             }
         }
+    }
+    if (result.error.empty() && job.console_mode && !s.filename_mask.empty() &&
+        !mask_gives_extension(s.filename_mask)) {
+        result.warnings.push_back("the filename mask gives names without an extension");
     }
     if (result.error.empty() && result.dry_run && !result.report.empty()) {
         result.warnings.push_back("--report: a dry run writes no report");

@@ -428,7 +428,7 @@ std::string man_page() {
     out += ".SH EXAMPLES\n"
            ".EX\npixlane \\-i photos/ \\-o converted/ \\-c png\n"
            "pixlane \\-i anim.gif \\-c jpg \\-\\-jpg\\-quality=95 "
-           "\\-\\-filename\\-mask=%filename%_%n%\n"
+           "\\-\\-filename\\-mask=%filename%_%n%.%ext%\n"
            ".EE\n";
     return out;
 }

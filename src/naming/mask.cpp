@@ -149,6 +149,21 @@ bool uses_file_counts(std::string_view text) {
     });
 }
 
+bool mask_gives_extension(std::string_view mask) {
+    if (ifind(mask, "%ext") != std::string_view::npos) {
+        return true;
+    }
+    std::size_t after_tokens = 0;
+    for (const MaskToken& token : kTokens) {
+        // The end of the token's last occurrence.
+        for (std::size_t at = ifind(mask, token.text); at != std::string_view::npos;
+             at = ifind(mask, token.text, at + 1)) {
+            after_tokens = std::max(after_tokens, at + token.text.size());
+        }
+    }
+    return mask.find('.', after_tokens) != std::string_view::npos;
+}
+
 bool mask_numbers_frames(const Settings& s) {
     return std::any_of(std::begin(kTokens), std::end(kTokens), [&](const MaskToken& t) {
         return t.numbers_frames && ifind(s.filename_mask, t.text) != std::string_view::npos;

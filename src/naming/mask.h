@@ -48,6 +48,10 @@ std::span<const MaskToken> mask_tokens();
 // before (%n%, %rnd%).
 bool uses_file_counts(std::string_view text);
 
+// True when the names a mask gives have an extension: it holds an
+// extension token (%ext%, %ext[u]%, …) or a "." after its last token.
+bool mask_gives_extension(std::string_view mask);
+
 // True when the mask names each frame itself (it holds %frame%), so the
 // frames of an animation need no "[k]" suffix.
 bool mask_numbers_frames(const Settings& s);

@@ -171,3 +171,24 @@ TEST(MaskTest, TimestampsOnRealFiles) {
 
 } // namespace
 } // namespace pixlane
+
+namespace pixlane {
+namespace {
+
+TEST(MaskTest, WhetherAMaskGivesNamesAnExtension) {
+    const struct {
+        const char* mask;
+        bool gives;
+    } cases[] = {
+        {"%filename%.%ext%", true},   {"%FILENAME%.%EXT[U]%", true}, {"%filename%.png", true},
+        {"shot-%n%.png", true},       {"a.b-%frame%.png", true},     {"%filename%-%frame%", false},
+        {"%filename%_%n%", false},    {"photo", false},              {"x.%n%", false},
+        {"x.%filename%-%frame%", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(mask_gives_extension(c.mask), c.gives) << c.mask;
+    }
+}
+
+} // namespace
+} // namespace pixlane
