@@ -76,7 +76,24 @@ bool returns_promptly_on_fifo(const std::string& fifo, const std::function<void(
 std::optional<std::string> in_small_tmpfs(const std::string& folder, int kib,
                                           const std::function<std::string()>& body);
 
+// As in_small_tmpfs, with an empty tmpfs mounted read-only: nothing, not
+// even root, can make a file in `folder` while `body` runs.
+std::optional<std::string> in_read_only_tmpfs(const std::string& folder,
+                                              const std::function<std::string()>& body);
+
 // Fills the file system holding `folder` to its last block (a file "filler").
 void fill_file_system(const std::string& folder);
+
+// A full disk for as long as it lives: after `bytes` more bytes every write
+// of the program's files fails with ENOSPC (platform::limit_writes_for_testing).
+struct WriteLimit {
+    explicit WriteLimit(std::int64_t bytes);
+    ~WriteLimit();
+    WriteLimit(const WriteLimit&) = delete;
+    WriteLimit& operator=(const WriteLimit&) = delete;
+};
+
+// The names in `folder`, sorted, each followed by a blank ("a.png b.png ").
+std::string names_in(const std::string& folder);
 
 } // namespace pixlane::test
