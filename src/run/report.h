@@ -50,15 +50,17 @@ class RunReport {
 };
 
 // Header "input,frame,output,status,reason,ms", then one line a row; fields
-// quoted when they hold a comma, a quote or a line break.
+// quoted when they hold a comma, a quote or a line break. Bytes that are
+// not UTF-8 come out as U+FFFD.
 std::string report_csv(const std::vector<ReportRow>& rows);
 
 // An array of objects with those six members; frame null for a whole-file
 // row. Bytes that are not UTF-8 come out as U+FFFD.
 std::string report_json(const std::vector<ReportRow>& rows);
 
-// Replaces `path` in one step (never a half-written report). On failure
-// `error` says why.
+// Replaces `path` in one step (platform::replace_file: never a
+// half-written report, never written through a link). On failure `error`
+// says why.
 bool write_report(const std::string& path, const std::vector<ReportRow>& rows,
                   std::string& error);
 

@@ -82,9 +82,14 @@ TEST(ReportTextTest, CsvAndJsonKeepAwkwardNamesIntact) {
          "\"/in/say \"\"hi\"\", all.gif\",,,failed,\"line one\nline two\",0",
          R"({"input": "/in/say \"hi\", all.gif", "frame": null, "output": "", "status": "failed", "reason": "line one\u000aline two", "ms": 0})"},
         {{"/in/caf\xC3\xA9\x01\xFF.gif", 1, "/o\\x.png", "skipped", "", 1},
-         "/in/caf\xC3\xA9\x01\xFF.gif,1,/o\\x.png,skipped,,1",
+         "/in/caf\xC3\xA9\x01\xEF\xBF\xBD.gif,1,/o\\x.png,skipped,,1",
          "{\"input\": \"/in/caf\xC3\xA9\\u0001\xEF\xBF\xBD.gif\", \"frame\": 1, \"output\": "
          "\"/o\\\\x.png\", \"status\": \"skipped\", \"reason\": \"\", \"ms\": 1}"},
+        // An overlong form and a surrogate: each byte that is not UTF-8 is one U+FFFD.
+        {{"/in/\xC0\xAF\xED\xA0\x80.gif", 0, "", "failed", "", 0},
+         "/in/\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.gif,,,failed,,0",
+         "{\"input\": \"/in/\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.gif\", \"frame\": null, \"output\": \"\", "
+         "\"status\": \"failed\", \"reason\": \"\", \"ms\": 0}"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(report_csv({c.row}), std::string("input,frame,output,status,reason,ms\n") + c.csv + "\n");
