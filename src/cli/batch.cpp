@@ -113,17 +113,6 @@ class ReportAtEnd {
     RunReport m_report;
 };
 
-// Why the report could not be written where it is asked for; empty when it can.
-std::string report_folder_fault(const std::string& path) {
-    if (platform::is_folder(path)) {
-        return "cannot write the report " + path + ": it is a folder";
-    }
-    if (!platform::is_folder(platform::folder_of(path))) {
-        return "cannot write the report " + path + ": no such folder";
-    }
-    return {};
-}
-
 } // namespace
 
 std::string progress_line(const ProgressSnapshot& now, std::int64_t elapsed_ms) {
@@ -156,7 +145,7 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
         return kExitError;
     }
     if (!options.report.empty()) {
-        if (std::string fault = report_folder_fault(options.report); !fault.empty()) {
+        if (std::string fault = report_path_fault(options.report); !fault.empty()) {
             console.line("Error: " + fault);
             return kExitError;
         }
@@ -176,6 +165,15 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
         StoppableImport waiting{import};
         wait_unless_stopped(waiting, signals, stopped);
         imported = app.progress.snapshot().count;
+    }
+    // A report in an input's place is refused before anything is converted.
+    if (!options.report.empty() && !stopped) {
+        if (std::string fault = report_input_fault(options.report, request.input_path,
+                                                   app.input_list);
+            !fault.empty()) {
+            console.line("Error: " + fault);
+            return kExitError;
+        }
     }
     // Sized to the list as imported: made after the import.
     ReportAtEnd filed(options.report, app.input_list);

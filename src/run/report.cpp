@@ -175,6 +175,44 @@ bool write_report(const std::string& path, const std::vector<ReportRow>& rows,
     return false;
 }
 
+std::string report_path_fault(const std::string& path) {
+    const std::string intro = "cannot write the report " + path + ": ";
+    if (platform::is_folder(path)) {
+        return intro + "it is a folder";
+    }
+    const std::string folder = platform::folder_of(path);
+    if (!platform::is_folder(folder)) {
+        return intro + "no such folder";
+    }
+    if (!platform::folder_is_writable(folder)) {
+        return intro + std::strerror(errno);
+    }
+    return {};
+}
+
+std::string report_input_fault(const std::string& path, const std::string& input_path,
+                               const InputList& list) {
+    const std::string report = platform::file_identity(path);
+    if (report.empty()) {
+        return {}; // nothing there yet: no input can be it
+    }
+    const auto is_report = [&](const std::string& input) {
+        return !input.empty() && platform::file_identity(input) == report;
+    };
+    const auto fault = [&](const std::string& input) {
+        return "cannot write the report " + path + ": it is the input " + input;
+    };
+    if (is_report(input_path)) {
+        return fault(input_path);
+    }
+    for (const auto& entry : list.entries()) {
+        if (is_report(entry.path)) {
+            return fault(entry.path);
+        }
+    }
+    return {};
+}
+
 bool OutputPlan::taken(const std::string& path) const {
     return m_planned.contains(path) || platform::exists(path);
 }

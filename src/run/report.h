@@ -64,6 +64,19 @@ std::string report_json(const std::vector<ReportRow>& rows);
 bool write_report(const std::string& path, const std::vector<ReportRow>& rows,
                   std::string& error);
 
+// Why the report cannot be written at `path`, known before a run: a folder
+// in its place, no folder to hold it, or a folder this process may not
+// write in. The text is "cannot write the report PATH: WHY"; empty when
+// nothing stands in its way.
+std::string report_path_fault(const std::string& path);
+
+// Which input the report at `path` would take the place of: `input_path`
+// (the file or list file the batch was given) or an entry of `list` that is
+// the same file (links followed). That input's path in the text "cannot
+// write the report PATH: it is the input INPUT"; empty when it is none.
+std::string report_input_fault(const std::string& path, const std::string& input_path,
+                               const InputList& list);
+
 // A dry run's line for each output it names, judged as the run would judge
 // it: whether a file of that name exists, whether an earlier output of this
 // batch has the name (a clash), and what the overwrite policy would make of

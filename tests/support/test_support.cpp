@@ -94,9 +94,11 @@ bool returns_promptly_on_fifo(const std::string& fifo, const std::function<void(
         return true;
     }
     while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
-        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0) {
-            ::close(fd);
+        for (const int side : {O_WRONLY, O_RDONLY}) {
+            const int fd = ::open(fifo.c_str(), side | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) {
+                ::close(fd);
+            }
         }
     }
     return false;

@@ -62,9 +62,10 @@ void write_file(const std::string& path, const std::string& data);
 bool write_sparse_file(const std::string& path, const std::string& head, std::int64_t size);
 
 // Makes a FIFO at `fifo` and calls `read` (which should touch it) on a
-// thread: true when it returns within `seconds`. Otherwise a writer opens
-// the FIFO and closes it again, which releases a reader blocked on it, and
-// false is returned, so a failing test never hangs.
+// thread: true when it returns within `seconds`. Otherwise a writer and a
+// reader open the FIFO and close it again, which releases a reader or a
+// writer blocked on it, and false is returned, so a failing test never
+// hangs.
 bool returns_promptly_on_fifo(const std::string& fifo, const std::function<void()>& read,
                               int seconds = 5);
 
