@@ -185,7 +185,8 @@ std::string report_path_fault(const std::string& path) {
         return intro + "no such folder";
     }
     if (!platform::folder_is_writable(folder)) {
-        return intro + std::strerror(errno);
+        const int error = errno;
+        return intro + std::strerror(error);
     }
     return {};
 }
