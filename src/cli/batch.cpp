@@ -9,6 +9,7 @@
 #include "run/checks.h"
 #include "run/conversion.h"
 #include "run/report.h"
+#include "util/escape.h"
 
 namespace pixlane {
 namespace {
@@ -104,7 +105,7 @@ class ReportAtEnd {
         if (write_report(m_path, m_report.rows(), why)) {
             return status;
         }
-        console.line("Error: cannot write the report " + m_path + ": " + why);
+        console.line(escaped("Error: cannot write the report " + m_path + ": " + why));
         return status == kExitOk ? static_cast<int>(kExitError) : status;
     }
 
@@ -138,7 +139,7 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
     std::unique_ptr<WatermarkFont> font;
     ListingSink listing;
     if (console.debugging()) {
-        listing = [&](const std::string& line) { console.line(line); };
+        listing = [&](const std::string& line) { console.line(escaped(line)); };
     }
     if (auto fault = check_console_run(s, request, listing, font)) {
         console.line("Error: " + console_message(*fault));
@@ -146,7 +147,7 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
     }
     if (!options.report.empty()) {
         if (std::string fault = report_path_fault(options.report); !fault.empty()) {
-            console.line("Error: " + fault);
+            console.line("Error: " + escaped(fault));
             return kExitError;
         }
     }
@@ -171,7 +172,7 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
         if (std::string fault = report_input_fault(options.report, request.input_path,
                                                    app.input_list);
             !fault.empty()) {
-            console.line("Error: " + fault);
+            console.line("Error: " + escaped(fault));
             return kExitError;
         }
     }
@@ -190,17 +191,20 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
         console.status(text("General", "Converting"));
     }
     RunHooks hooks;
-    hooks.line = [&](const std::string& line) { console.line(line); };
+    // Names reach the console escaped (util/escape.h): a control byte in a
+    // file name never acts on the terminal or splits a line.
+    hooks.line = [&](const std::string& line) { console.line(escaped(line)); };
     // The line would break the debug listing's lines; -q asks for silence.
     const bool progress_shown = !quiet && !console.debugging() && platform::stderr_is_terminal();
     // A message first erases the progress line, which is drawn again after it.
     const char* erase = progress_shown ? "\r\033[K" : "";
     hooks.warning = [erase](const std::string& text) {
-        std::fprintf(stderr, "%sWarning: %s\n", erase, text.c_str());
+        std::fprintf(stderr, "%sWarning: %s\n", erase, escaped(text).c_str());
     };
     hooks.file_failed = [erase](const std::string& input, const std::string& reason) {
         if (!reason.empty()) {
-            std::fprintf(stderr, "%spixlane: %s: %s\n", erase, input.c_str(), reason.c_str());
+            std::fprintf(stderr, "%spixlane: %s: %s\n", erase, escaped(input).c_str(),
+                         escaped(reason).c_str());
         }
     };
     OutputPlan plan(s.overwrite);
@@ -210,8 +214,9 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
         if (options.dry_run) {
             for (const auto& frame : file.outcome.frame_results) {
                 if (frame.status == FrameStatus::Pending) {
-                    std::fprintf(out, "%s%s\n", erase_out,
-                                 plan.line(file.task.input_path, frame.output_path).c_str());
+                    std::fprintf(
+                        out, "%s%s\n", erase_out,
+                        escaped(plan.line(file.task.input_path, frame.output_path)).c_str());
                 }
             }
             std::fflush(out);

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "platform/platform.h"
@@ -336,6 +337,43 @@ TEST(BatchE2eTest, ADryRunNamesEveryOutputAndWritesNothing) {
         EXPECT_NE(r.err.find(in / "bad.gif: "), std::string::npos) << r.err;
         EXPECT_EQ(names_in(out.path()), "anim[2].png ");
         EXPECT_EQ(read_file(out / "anim[2].png"), "earlier");
+    }
+}
+
+// A file name can hold any byte but "/" and NUL: printed, its control bytes
+// are escapes, so a name neither acts on the terminal (here: sets its
+// title) nor splits the dry run's one-name-a-line listing.
+TEST(BatchE2eTest, NamesWithControlBytesArePrintedEscaped) {
+    TempDir in, out;
+    const std::string name = "a\x1b]0;owned\x07\nb";
+    const std::string shown = "a\\x1b]0;owned\\a\\nb";
+    make_gif(in / (name + ".gif"));
+    write_file(in / "bad\x1b[2J.gif", "GIF89a broken");
+    struct Case {
+        std::vector<std::string> options;
+        std::vector<std::string> lines; // of standard output
+        bool all;                       // the lines are all of it
+    };
+    const Case cases[] = {
+        {{"--dry-run", "-q"}, {out / (shown + ".png")}, true},
+        {{"-d"},
+         {"Processing: " + in / (shown + ".gif"), "[OK] Saving As: " + out / (shown + ".png")},
+         false},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"-i", in.path(), "-o", out.path(), "-c", "png"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const auto r = run_pixlane(args);
+        EXPECT_EQ(r.status, 2) << "bad.gif fails";
+        const auto lines = lines_of(r.out);
+        if (c.all) {
+            EXPECT_EQ(lines, c.lines);
+        }
+        for (const auto& line : c.lines) {
+            EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line << r.out;
+        }
+        EXPECT_NE(r.err.find("pixlane: " + in / "bad\\x1b[2J.gif: "), std::string::npos) << r.err;
+        EXPECT_EQ((r.out + r.err).find_first_of("\x1b\x07"), std::string::npos);
     }
 }
 
