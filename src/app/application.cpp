@@ -6,6 +6,7 @@
 #include "base/product.h"
 #include "platform/platform.h"
 #include "config/config.h"
+#include "util/escape.h"
 
 namespace pixlane {
 
@@ -37,12 +38,13 @@ int run_application(int argc, char** argv, const CommandLineFrontEnd& command_li
         if (why == platform::InstanceLock::Failure::CannotCreate) {
             // Not another instance: say so whatever the arguments, as no
             // window can start.
-            std::fprintf(stderr, "Error: cannot create the lock file %s: %s\n", path.c_str(),
-                         std::strerror(error));
+            std::fprintf(stderr, "Error: cannot create the lock file %s: %s\n",
+                         escaped(path).c_str(), std::strerror(error));
             return kExitError;
         }
         if (!app.args.empty()) {
-            std::fprintf(stderr, "%s is already running (lock %s).\n", title.c_str(), path.c_str());
+            std::fprintf(stderr, "%s is already running (lock %s).\n", title.c_str(),
+                         escaped(path).c_str());
         }
         return kExitInstanceRunning;
     }

@@ -9,6 +9,7 @@
 #include "run/checks.h"
 #include "run/conversion.h"
 #include "run/report.h"
+#include "util/escape.h"
 
 namespace pixlane {
 namespace {
@@ -104,7 +105,7 @@ class ReportAtEnd {
         if (write_report(m_path, m_report.rows(), why)) {
             return status;
         }
-        console.line("Error: cannot write the report " + m_path + ": " + why);
+        console.line(escaped("Error: cannot write the report " + m_path + ": " + why));
         return status == kExitOk ? static_cast<int>(kExitError) : status;
     }
 
@@ -112,17 +113,6 @@ class ReportAtEnd {
     std::string m_path;
     RunReport m_report;
 };
-
-// Why the report could not be written where it is asked for; empty when it can.
-std::string report_folder_fault(const std::string& path) {
-    if (platform::is_folder(path)) {
-        return "cannot write the report " + path + ": it is a folder";
-    }
-    if (!platform::is_folder(platform::folder_of(path))) {
-        return "cannot write the report " + path + ": no such folder";
-    }
-    return {};
-}
 
 } // namespace
 
@@ -149,15 +139,15 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
     std::unique_ptr<WatermarkFont> font;
     ListingSink listing;
     if (console.debugging()) {
-        listing = [&](const std::string& line) { console.line(line); };
+        listing = [&](const std::string& line) { console.line(escaped(line)); };
     }
     if (auto fault = check_console_run(s, request, listing, font)) {
         console.line("Error: " + console_message(*fault));
         return kExitError;
     }
     if (!options.report.empty()) {
-        if (std::string fault = report_folder_fault(options.report); !fault.empty()) {
-            console.line("Error: " + fault);
+        if (std::string fault = report_path_fault(options.report); !fault.empty()) {
+            console.line("Error: " + escaped(fault));
             return kExitError;
         }
     }
@@ -183,8 +173,17 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
     // end as complete: files below it were never seen.
     const bool unread = !app.input_list.unreadable_folders().empty();
     for (const auto& folder : app.input_list.unreadable_folders()) {
-        std::fprintf(stderr, "pixlane: %s: cannot be entered: %s\n", folder.folder.c_str(),
+        std::fprintf(stderr, "pixlane: %s: cannot be entered: %s\n", escaped(folder.folder).c_str(),
                      folder.reason.c_str());
+    }
+    // A report in an input's place is refused before anything is converted.
+    if (!options.report.empty() && !stopped) {
+        if (std::string fault = report_input_fault(options.report, request.input_path,
+                                                   app.input_list);
+            !fault.empty()) {
+            console.line("Error: " + escaped(fault));
+            return kExitError;
+        }
     }
     // Sized to the list as imported: made after the import.
     ReportAtEnd filed(options.report, app.input_list);
@@ -201,17 +200,20 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
         console.status(text("General", "Converting"));
     }
     RunHooks hooks;
-    hooks.line = [&](const std::string& line) { console.line(line); };
+    // Names reach the console escaped (util/escape.h): a control byte in a
+    // file name never acts on the terminal or splits a line.
+    hooks.line = [&](const std::string& line) { console.line(escaped(line)); };
     // The line would break the debug listing's lines; -q asks for silence.
     const bool progress_shown = !quiet && !console.debugging() && platform::stderr_is_terminal();
     // A message first erases the progress line, which is drawn again after it.
     const char* erase = progress_shown ? "\r\033[K" : "";
     hooks.warning = [erase](const std::string& text) {
-        std::fprintf(stderr, "%sWarning: %s\n", erase, text.c_str());
+        std::fprintf(stderr, "%sWarning: %s\n", erase, escaped(text).c_str());
     };
     hooks.file_failed = [erase](const std::string& input, const std::string& reason) {
         if (!reason.empty()) {
-            std::fprintf(stderr, "%spixlane: %s: %s\n", erase, input.c_str(), reason.c_str());
+            std::fprintf(stderr, "%spixlane: %s: %s\n", erase, escaped(input).c_str(),
+                         escaped(reason).c_str());
         }
     };
     OutputPlan plan(s.overwrite);
@@ -221,8 +223,9 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
         if (options.dry_run) {
             for (const auto& frame : file.outcome.frame_results) {
                 if (frame.status == FrameStatus::Pending) {
-                    std::fprintf(out, "%s%s\n", erase_out,
-                                 plan.line(file.task.input_path, frame.output_path).c_str());
+                    std::fprintf(
+                        out, "%s%s\n", erase_out,
+                        escaped(plan.line(file.task.input_path, frame.output_path)).c_str());
                 }
             }
             std::fflush(out);

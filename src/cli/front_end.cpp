@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "run/report.h"
 #include "settings/keys.h"
+#include "util/escape.h"
 
 namespace pixlane::cli {
 
@@ -354,7 +355,7 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch,
     const ParseResult parsed = parse_arguments(app.args, app.settings, app.console);
     if (!parsed.error.empty()) {
         io.set_title(title_text());
-        print_line(io.out, "Error: " + parsed.error);
+        print_line(io.out, "Error: " + escaped(parsed.error));
         std::fflush(io.out);
         if (parsed.pause) {
             io.wait_for_key();
@@ -367,7 +368,7 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch,
 
     io.set_title(title_text());
     if (parsed.strict && !parsed.warnings.empty()) {
-        print_line(io.out, "Error: " + parsed.warnings.front());
+        print_line(io.out, "Error: " + escaped(parsed.warnings.front()));
         std::fflush(io.out);
         if (parsed.pause) {
             io.wait_for_key();
@@ -375,7 +376,7 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch,
         return kExitError;
     }
     for (const auto& warning : parsed.warnings) {
-        print_line(io.err, "Warning: " + warning);
+        print_line(io.err, "Warning: " + escaped(warning));
     }
     std::fflush(io.err);
     if (!parsed.quiet) {

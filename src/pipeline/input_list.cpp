@@ -250,18 +250,21 @@ void list_worker(InputList& list, const std::string& list_file, const std::strin
 
 void export_worker(const InputList& list, const std::string& list_file, ProgressRecord& progress) {
     int written = 0;
-    std::ofstream out(list_file, std::ios::binary | std::ios::trunc);
-    if (out) {
-        out << "\xEF\xBB\xBF";
+    // Written whole beside the old list and put in its place at the end: a
+    // failed export leaves the old list as it was. A stopped one keeps the
+    // entries written before the stop.
+    platform::FileReplacement out;
+    if (out.begin(list_file) && out.write("\xEF\xBB\xBF")) {
         for (const auto& entry : list.entries()) {
             if (!next_item(progress)) {
                 break;
             }
-            out << entry.path << "\r\n";
+            if (!out.write(entry.path) || !out.write("\r\n")) {
+                break;
+            }
             ++written;
         }
-        out.close();
-        if (!out) {
+        if (!out.commit()) {
             written = 0;
         }
     }

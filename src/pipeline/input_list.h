@@ -82,7 +82,9 @@ void list_worker(InputList& list, const std::string& list_file, const std::strin
                  ProgressRecord& progress);
 
 // The export worker: writes the list to `list_file` as UTF-8 with a
-// byte-order mark, one path and CR LF per entry, in list order.
+// byte-order mark, one path and CR LF per entry, in list order. The file is
+// replaced whole (platform::FileReplacement): when the export fails the
+// old file stays as it was and the count gains nothing.
 void export_worker(const InputList& list, const std::string& list_file, ProgressRecord& progress);
 
 } // namespace pixlane

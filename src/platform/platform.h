@@ -99,8 +99,10 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates `path` for reading and writing; fails when it exists already.
-    bool create(const std::string& path);
+    // Creates `path` for reading and writing; fails when anything is there
+    // already (a link is never followed). `permissions`, when given, are the
+    // file's permission bits from the start, whatever the umask.
+    bool create(const std::string& path, std::optional<std::uint32_t> permissions = std::nullopt);
     bool write(const void* data, std::size_t size);
     // Moves the position as fseek does (`whence`: SEEK_SET, SEEK_CUR or
     // SEEK_END).
@@ -126,19 +128,64 @@ private:
     int m_error = 0;
 };
 
+// The whole content of the file at a path, replaced in one step: written to
+// a new file beside it and renamed over the path by commit(), so a reader of
+// the path sees the old content or the new, never a part.
+//
+// The new file gets a random name in the path's folder and is created
+// exclusively: nothing already there under that name (a link, a pipe, a
+// file of somebody else's) is opened or followed. Its writes are checked as
+// OutputFile's are, and it is synced before the rename. It takes the
+// permission bits of the plain file the path names (links followed); a new
+// file gets 0666 less the umask. The rename puts it in place of whatever
+// the path names itself: a link there is replaced, never written through.
+// Without a successful commit() the path is left as it was and the
+// temporary file is removed.
+class FileReplacement {
+public:
+    FileReplacement() = default;
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+    ~FileReplacement() { abandon(); }
+
+    // Creates the temporary file for `path`.
+    bool begin(const std::string& path);
+    bool write(std::string_view bytes);
+    // Syncs the temporary file, closes it and renames it over the path.
+    bool commit();
+    // Removes the temporary file, if any; the path is left as it was.
+    void abandon();
+
+    // The errno value of the first failure; 0 when there was none.
+    int error() const { return m_error != 0 ? m_error : m_file.error(); }
+    // The temporary file's path between begin() and the end; empty otherwise.
+    const std::string& temporary_path() const { return m_temporary; }
+
+private:
+    bool fail(int error);
+
+    std::string m_target;
+    std::string m_temporary;
+    OutputFile m_file;
+    int m_error = 0;
+};
+
+// Replaces the whole content of `path` with `bytes` through a
+// FileReplacement. On failure `path` is as it was, no temporary file is
+// left, false is returned and errno holds the cause.
+bool replace_file(const std::string& path, std::string_view bytes);
+
 // Fault injection for tests: after `bytes` more bytes have gone to files
-// (OutputFile, replace_file), every write fails with ENOSPC, as on a full
-// disk. A negative value lifts the limit.
+// (OutputFile, FileReplacement), every write fails with ENOSPC, as on a
+// full disk. A negative value lifts the limit.
 void limit_writes_for_testing(std::int64_t bytes);
 
 bool remove_file(const std::string& path);
 // Renames over an existing target in one step.
 bool rename_file(const std::string& from, const std::string& to);
-// Replaces the whole content of `path` with `bytes`: writes a temporary file
-// beside it, flushes it to disk and renames it over `path`. On any failure
-// the temporary is removed, `path` is left as it was and false is returned,
-// so a crash or a full disk never leaves a truncated file.
-bool replace_file(const std::string& path, std::string_view bytes);
+// True when this process (by its effective ids) may make files in the
+// folder `path`; otherwise false with errno saying why (EACCES, EROFS, …).
+bool folder_is_writable(const std::string& path);
 
 // Modification time as a local wall-clock date (seconds since 1970 of the
 // local clock, no time zone).

@@ -16,6 +16,7 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <thread>
 
 #include "platform/platform.h"
@@ -263,12 +264,19 @@ constexpr std::size_t kOutputBuffer = std::size_t{1} << 16;
 
 void limit_writes_for_testing(std::int64_t bytes) { g_write_budget = bytes < 0 ? -1 : bytes; }
 
-bool OutputFile::create(const std::string& path) {
+bool OutputFile::create(const std::string& path, std::optional<std::uint32_t> permissions) {
     m_pending.clear();
     m_position = 0;
     m_error = 0;
-    m_fd.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    return m_fd ? true : fail(errno);
+    m_fd.reset(
+        ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666));
+    if (!m_fd) {
+        return fail(errno);
+    }
+    if (permissions && ::fchmod(m_fd.get(), static_cast<mode_t>(*permissions)) != 0) {
+        return fail(errno);
+    }
+    return true;
 }
 
 bool OutputFile::fail(int error) {
@@ -369,23 +377,102 @@ bool OutputFile::finish() {
     return true;
 }
 
-bool replace_file(const std::string& path, std::string_view bytes) {
+namespace {
+
+// A name for the temporary file of `path`: the path with a dot, eight random
+// letters and ".tmp" added, the file name shortened first so the result
+// stays within the usual 255-byte name limit.
+std::string temporary_name_for(const std::string& path) {
+    constexpr std::size_t kKeptNameBytes = 200;
+    static thread_local std::mt19937 engine{std::random_device{}()};
+    std::uniform_int_distribution<int> letter(0, 25);
+    std::string name = file_name_of(path).substr(0, kKeptNameBytes) + ".";
+    for (int k = 0; k < 8; ++k) {
+        name.push_back(static_cast<char>('a' + letter(engine)));
+    }
+    return folder_of(path) + name + ".tmp";
+}
+
+} // namespace
+
+bool FileReplacement::fail(int error) {
+    if (m_error == 0) {
+        m_error = error != 0 ? error : EIO;
+    }
+    abandon();
+    return false;
+}
+
+bool FileReplacement::begin(const std::string& path) {
+    abandon();
+    m_error = 0;
+    m_target = path;
     if (path.empty()) {
-        return false;
+        return fail(ENOENT);
     }
-    const std::string temporary = path + ".tmp";
-    UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (!fd) {
-        return false;
+    std::optional<std::uint32_t> permissions;
+    if (struct stat st {}; ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        permissions = st.st_mode & 0777;
     }
-    bool ok = write_all(fd.get(), bytes.data(), bytes.size()) == 0;
-    ok = ok && ::fsync(fd.get()) == 0;
-    ok = (::close(fd.release()) == 0) && ok;
-    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
+    // A taken name is tried again with other letters; anything else fails.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const std::string temporary = temporary_name_for(path);
+        if (m_file.create(temporary, permissions)) {
+            m_temporary = temporary;
+            return true;
+        }
+        if (m_file.error() != EEXIST) {
+            break;
+        }
     }
-    return ok;
+    const int error = m_file.error();
+    m_file = OutputFile{};
+    return fail(error);
+}
+
+bool FileReplacement::write(std::string_view bytes) {
+    if (m_temporary.empty()) {
+        return fail(m_error != 0 ? m_error : EBADF);
+    }
+    return m_file.write(bytes.data(), bytes.size()) || fail(m_file.error());
+}
+
+bool FileReplacement::commit() {
+    if (m_temporary.empty()) {
+        return fail(m_error != 0 ? m_error : EBADF);
+    }
+    if (!m_file.finish()) {
+        return fail(m_file.error());
+    }
+    if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+        return fail(errno);
+    }
+    m_temporary.clear();
+    return true;
+}
+
+void FileReplacement::abandon() {
+    if (m_temporary.empty()) {
+        return;
+    }
+    const int saved = errno;
+    m_file = OutputFile{}; // closed before it is removed
+    ::unlink(m_temporary.c_str());
+    m_temporary.clear();
+    errno = saved;
+}
+
+bool replace_file(const std::string& path, std::string_view bytes) {
+    FileReplacement file;
+    if (file.begin(path) && file.write(bytes) && file.commit()) {
+        return true;
+    }
+    errno = file.error();
+    return false;
+}
+
+bool folder_is_writable(const std::string& path) {
+    return ::faccessat(AT_FDCWD, path.empty() ? "." : path.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include "pipeline/save.h"
 #include "platform/platform.h"
 #include "util/strings.h"
+#include "util/utf8.h"
 
 namespace pixlane {
 namespace {
@@ -26,9 +27,27 @@ std::string_view status_word(FrameStatus status) {
     return kFailed;
 }
 
-std::string csv_field(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        return std::string(text);
+// `text` with every byte that is not part of a UTF-8 sequence as U+FFFD.
+std::string valid_utf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = utf8_length(text, at);
+        if (length == 0) {
+            out += "\uFFFD";
+            ++at;
+        } else {
+            out.append(text.substr(at, length));
+            at += length;
+        }
+    }
+    return out;
+}
+
+std::string csv_field(std::string_view raw) {
+    const std::string text = valid_utf8(raw);
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
     }
     std::string out = "\"";
     for (const char c : text) {
@@ -39,31 +58,6 @@ std::string csv_field(std::string_view text) {
     }
     out += '"';
     return out;
-}
-
-// The length of the UTF-8 sequence at `at`, 0 when it is not one.
-std::size_t utf8_length(std::string_view text, std::size_t at) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(at);
-    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2
-                               : lead >= 0xE0 && lead < 0xF0                ? 3
-                               : lead >= 0xF0 && lead < 0xF5                ? 4
-                                                                            : 0;
-    if (length == 0 || at + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(at + k) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    // Overlong forms, surrogates and values past U+10FFFF.
-    const unsigned char second = length > 1 ? byte(at + 1) : 0x80;
-    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
-        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90)) {
-        return 0;
-    }
-    return length;
 }
 
 std::string json_string(std::string_view text) {
@@ -179,6 +173,45 @@ bool write_report(const std::string& path, const std::vector<ReportRow>& rows,
     }
     error = errno != 0 ? std::strerror(errno) : "the file could not be replaced";
     return false;
+}
+
+std::string report_path_fault(const std::string& path) {
+    const std::string intro = "cannot write the report " + path + ": ";
+    if (platform::is_folder(path)) {
+        return intro + "it is a folder";
+    }
+    const std::string folder = platform::folder_of(path);
+    if (!platform::is_folder(folder)) {
+        return intro + "no such folder";
+    }
+    if (!platform::folder_is_writable(folder)) {
+        const int error = errno;
+        return intro + std::strerror(error);
+    }
+    return {};
+}
+
+std::string report_input_fault(const std::string& path, const std::string& input_path,
+                               const InputList& list) {
+    const std::string report = platform::file_identity(path);
+    if (report.empty()) {
+        return {}; // nothing there yet: no input can be it
+    }
+    const auto is_report = [&](const std::string& input) {
+        return !input.empty() && platform::file_identity(input) == report;
+    };
+    const auto fault = [&](const std::string& input) {
+        return "cannot write the report " + path + ": it is the input " + input;
+    };
+    if (is_report(input_path)) {
+        return fault(input_path);
+    }
+    for (const auto& entry : list.entries()) {
+        if (is_report(entry.path)) {
+            return fault(entry.path);
+        }
+    }
+    return {};
 }
 
 bool OutputPlan::taken(const std::string& path) const {

@@ -50,17 +50,32 @@ class RunReport {
 };
 
 // Header "input,frame,output,status,reason,ms", then one line a row; fields
-// quoted when they hold a comma, a quote or a line break.
+// quoted when they hold a comma, a quote or a line break. Bytes that are
+// not UTF-8 come out as U+FFFD.
 std::string report_csv(const std::vector<ReportRow>& rows);
 
 // An array of objects with those six members; frame null for a whole-file
 // row. Bytes that are not UTF-8 come out as U+FFFD.
 std::string report_json(const std::vector<ReportRow>& rows);
 
-// Replaces `path` in one step (never a half-written report). On failure
-// `error` says why.
+// Replaces `path` in one step (platform::replace_file: never a
+// half-written report, never written through a link). On failure `error`
+// says why.
 bool write_report(const std::string& path, const std::vector<ReportRow>& rows,
                   std::string& error);
+
+// Why the report cannot be written at `path`, known before a run: a folder
+// in its place, no folder to hold it, or a folder this process may not
+// write in. The text is "cannot write the report PATH: WHY"; empty when
+// nothing stands in its way.
+std::string report_path_fault(const std::string& path);
+
+// Which input the report at `path` would take the place of: `input_path`
+// (the file or list file the batch was given) or an entry of `list` that is
+// the same file (links followed). That input's path in the text "cannot
+// write the report PATH: it is the input INPUT"; empty when it is none.
+std::string report_input_fault(const std::string& path, const std::string& input_path,
+                               const InputList& list);
 
 // A dry run's line for each output it names, judged as the run would judge
 // it: whether a file of that name exists, whether an earlier output of this

@@ -19,6 +19,7 @@
 #include "ui/images_ui.h"
 #include "ui/main_window_ui.h"
 #include "ui/window_app.h"
+#include "util/escape.h"
 
 namespace pixlane {
 namespace {
@@ -78,8 +79,9 @@ bool save(const wxImage& image, const std::string& path) {
                         kJpegQuality)) {
         return true;
     }
-    std::fprintf(stderr, "%s: cannot write %s: %s\n", title_text().c_str(), path.c_str(),
-                 std::strerror(errno));
+    const int error = errno;
+    std::fprintf(stderr, "%s: cannot write %s: %s\n", title_text().c_str(), escaped(path).c_str(),
+                 std::strerror(error));
     return false;
 }
 

@@ -7,6 +7,9 @@
 
 #include <FreeImage.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <sstream>
 
 #include "platform/platform.h"
@@ -70,6 +73,7 @@ TEST(BatchE2eTest, ChecksStopAtTheFirstFaultWithItsErrorLine) {
     platform::make_folder(dir / "old.csv");
     write_file(dir / "wm.png", "");
     const std::string in = dir / "a.gif";
+    ::symlink(in.c_str(), (dir / "a-link.csv").c_str());
     struct Case {
         std::vector<std::string> args;
         std::string error;
@@ -102,9 +106,12 @@ TEST(BatchE2eTest, ChecksStopAtTheFirstFaultWithItsErrorLine) {
          "cannot write the report " + dir / "nowhere/run.csv: no such folder"},
         {{"-i", in, "--report=" + dir / "old.csv"},
          "cannot write the report " + dir / "old.csv: it is a folder"},
+        {{"-i", in, "--report=" + dir / "a-link.csv"},
+         "cannot write the report " + dir / "a-link.csv: it is the input " + in},
         // The first fault wins: the output folder is checked before the format.
         {{"-i", in, "-o", dir / "no-out", "-c", "JPG"}, "Invalid output folder"},
     };
+    const std::string names = names_in(dir.path());
     for (const auto& c : cases) {
         auto args = c.args;
         args.push_back("-q");
@@ -112,12 +119,61 @@ TEST(BatchE2eTest, ChecksStopAtTheFirstFaultWithItsErrorLine) {
         EXPECT_EQ(r.out, "Error: " + c.error + "\n") << args[1];
         EXPECT_EQ(r.status, 1) << args[1];
     }
+    EXPECT_EQ(names_in(dir.path()), names) << "a refused run writes nothing";
     // Boundaries that pass.
     for (const auto* extra :
          {"--jpg-quality=1", "--jpg-quality=100", "--gamma=0.01", "--gamma=9.99"}) {
         const auto r = run_pixlane({"-q", "-i", in, "-o", dir / "out", "-c", "jpg", extra});
         EXPECT_EQ(r.out, "") << extra;
         EXPECT_EQ(r.status, 0) << extra;
+    }
+}
+
+// A report folder nobody may write in is found before the batch, not after it.
+TEST(BatchE2eTest, AReportInAReadOnlyFolderIsRefusedBeforeTheRun) {
+    TempDir dir, mount;
+    make_gif(dir / "a.gif");
+    const std::string report = mount / "run.csv";
+    const auto failures = in_read_only_tmpfs(mount.path(), [&] {
+        const auto r = run_pixlane({"-q", "-i", dir / "a.gif", "-c", "png", "--report=" + report});
+        std::string failed;
+        if (r.out != "Error: cannot write the report " + report + ": Read-only file system\n" ||
+            r.status != 1) {
+            failed = std::to_string(r.status) + ": " + r.out;
+        }
+        return failed;
+    });
+    if (!failures) {
+        GTEST_SKIP() << "no read-only tmpfs can be mounted here (needs root or user namespaces)";
+    }
+    EXPECT_EQ(*failures, "");
+    EXPECT_EQ(names_in(dir.path()), "a.gif ");
+}
+
+// A link or a pipe planted at the report's old temporary name "run.csv.tmp":
+// the report is written all the same, the link's target is left alone and
+// the run ends.
+TEST(BatchE2eTest, TheReportIsNeverWrittenThroughAPlantedName) {
+    for (const bool pipe : {false, true}) {
+        TempDir dir;
+        make_gif(dir / "a.gif");
+        write_file(dir / "victim.txt", "victim");
+        const std::string planted = dir / "run.csv.tmp";
+        RunResult r;
+        const auto run = [&] {
+            r = run_pixlane({"-q", "-i", dir / "a.gif", "-c", "png", "--report=" + dir / "run.csv"});
+        };
+        if (pipe) {
+            EXPECT_TRUE(returns_promptly_on_fifo(planted, run, 60));
+        } else {
+            ::symlink((dir / "victim.txt").c_str(), planted.c_str());
+            run();
+        }
+        EXPECT_EQ(r.status, 0) << pipe << r.out;
+        EXPECT_EQ(read_file(dir / "victim.txt"), "victim") << pipe;
+        EXPECT_EQ(read_file(dir / "run.csv").rfind("input,frame,output,status,reason,ms\n", 0), 0u)
+            << pipe;
+        EXPECT_EQ(names_in(dir.path()), "a.gif a.png run.csv run.csv.tmp victim.txt ") << pipe;
     }
 }
 
@@ -331,12 +387,45 @@ TEST(BatchE2eTest, ADryRunNamesEveryOutputAndWritesNothing) {
         EXPECT_EQ(r.out, c.listing);
         EXPECT_EQ(r.status, 2) << "bad.gif would fail";
         EXPECT_NE(r.err.find(in / "bad.gif: "), std::string::npos) << r.err;
-        std::string names;
-        for (const auto& e : platform::list_folder(out.path())) {
-            names += e.name + " ";
-        }
-        EXPECT_EQ(names, "anim[2].png ");
+        EXPECT_EQ(names_in(out.path()), "anim[2].png ");
         EXPECT_EQ(read_file(out / "anim[2].png"), "earlier");
+    }
+}
+
+// A file name can hold any byte but "/" and NUL: printed, its control bytes
+// are escapes, so a name neither acts on the terminal (here: sets its
+// title) nor splits the dry run's one-name-a-line listing.
+TEST(BatchE2eTest, NamesWithControlBytesArePrintedEscaped) {
+    TempDir in, out;
+    const std::string name = "a\x1b]0;owned\x07\nb";
+    const std::string shown = "a\\x1b]0;owned\\a\\nb";
+    make_gif(in / (name + ".gif"));
+    write_file(in / "bad\x1b[2J.gif", "GIF89a broken");
+    struct Case {
+        std::vector<std::string> options;
+        std::vector<std::string> lines; // of standard output
+        bool all;                       // the lines are all of it
+    };
+    const Case cases[] = {
+        {{"--dry-run", "-q"}, {out / (shown + ".png")}, true},
+        {{"-d"},
+         {"Processing: " + in / (shown + ".gif"), "[OK] Saving As: " + out / (shown + ".png")},
+         false},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"-i", in.path(), "-o", out.path(), "-c", "png"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const auto r = run_pixlane(args);
+        EXPECT_EQ(r.status, 2) << "bad.gif fails";
+        const auto lines = lines_of(r.out);
+        if (c.all) {
+            EXPECT_EQ(lines, c.lines);
+        }
+        for (const auto& line : c.lines) {
+            EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line << r.out;
+        }
+        EXPECT_NE(r.err.find("pixlane: " + in / "bad\\x1b[2J.gif: "), std::string::npos) << r.err;
+        EXPECT_EQ((r.out + r.err).find_first_of("\x1b\x07"), std::string::npos);
     }
 }
 

@@ -18,6 +18,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/platform.h"
+
 extern char** environ;
 
 namespace pixlane::test {
@@ -92,9 +94,11 @@ bool returns_promptly_on_fifo(const std::string& fifo, const std::function<void(
         return true;
     }
     while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
-        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0) {
-            ::close(fd);
+        for (const int side : {O_WRONLY, O_RDONLY}) {
+            const int fd = ::open(fifo.c_str(), side | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) {
+                ::close(fd);
+            }
         }
     }
     return false;
@@ -176,8 +180,13 @@ RunResult run_pixlane(const std::vector<std::string>& args, const std::string& c
     return run(pixlane_exe(), args, env, cwd, during);
 }
 
-std::optional<std::string> in_small_tmpfs(const std::string& folder, int kib,
-                                          const std::function<std::string()>& body) {
+namespace {
+
+// Runs `body` in a child process with a tmpfs of its own (mount `flags`,
+// `options`) at `folder`; see in_small_tmpfs.
+std::optional<std::string> in_private_tmpfs(const std::string& folder, unsigned long flags,
+                                            const std::string& options,
+                                            const std::function<std::string()>& body) {
     int fds[2];
     if (::pipe(fds) != 0) {
         return "no pipe";
@@ -194,9 +203,8 @@ std::optional<std::string> in_small_tmpfs(const std::string& folder, int kib,
                 write_file("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1");
                 write_file("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1");
             }
-            const std::string size = "size=" + std::to_string(kib) + "k";
             mounted = ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-                      ::mount("tmpfs", folder.c_str(), "tmpfs", 0, size.c_str()) == 0;
+                      ::mount("tmpfs", folder.c_str(), "tmpfs", flags, options.c_str()) == 0;
         }
         const std::string text = mounted ? body() : std::string("\x01");
         [[maybe_unused]] auto n = ::write(fds[1], text.data(), text.size());
@@ -218,6 +226,29 @@ std::optional<std::string> in_small_tmpfs(const std::string& folder, int kib,
         return std::nullopt;
     }
     return text;
+}
+
+} // namespace
+
+std::optional<std::string> in_small_tmpfs(const std::string& folder, int kib,
+                                          const std::function<std::string()>& body) {
+    return in_private_tmpfs(folder, 0, "size=" + std::to_string(kib) + "k", body);
+}
+
+std::optional<std::string> in_read_only_tmpfs(const std::string& folder,
+                                              const std::function<std::string()>& body) {
+    return in_private_tmpfs(folder, MS_RDONLY, "size=64k", body);
+}
+
+WriteLimit::WriteLimit(std::int64_t bytes) { platform::limit_writes_for_testing(bytes); }
+WriteLimit::~WriteLimit() { platform::limit_writes_for_testing(-1); }
+
+std::string names_in(const std::string& folder) {
+    std::string names;
+    for (const auto& entry : platform::list_folder(folder)) {
+        names += entry.name + " ";
+    }
+    return names;
 }
 
 // Fills the file system holding `folder` to its last block.

@@ -62,9 +62,10 @@ void write_file(const std::string& path, const std::string& data);
 bool write_sparse_file(const std::string& path, const std::string& head, std::int64_t size);
 
 // Makes a FIFO at `fifo` and calls `read` (which should touch it) on a
-// thread: true when it returns within `seconds`. Otherwise a writer opens
-// the FIFO and closes it again, which releases a reader blocked on it, and
-// false is returned, so a failing test never hangs.
+// thread: true when it returns within `seconds`. Otherwise a writer and a
+// reader open the FIFO and close it again, which releases a reader or a
+// writer blocked on it, and false is returned, so a failing test never
+// hangs.
 bool returns_promptly_on_fifo(const std::string& fifo, const std::function<void()>& read,
                               int seconds = 5);
 
@@ -76,7 +77,24 @@ bool returns_promptly_on_fifo(const std::string& fifo, const std::function<void(
 std::optional<std::string> in_small_tmpfs(const std::string& folder, int kib,
                                           const std::function<std::string()>& body);
 
+// As in_small_tmpfs, with an empty tmpfs mounted read-only: nothing, not
+// even root, can make a file in `folder` while `body` runs.
+std::optional<std::string> in_read_only_tmpfs(const std::string& folder,
+                                              const std::function<std::string()>& body);
+
 // Fills the file system holding `folder` to its last block (a file "filler").
 void fill_file_system(const std::string& folder);
+
+// A full disk for as long as it lives: after `bytes` more bytes every write
+// of the program's files fails with ENOSPC (platform::limit_writes_for_testing).
+struct WriteLimit {
+    explicit WriteLimit(std::int64_t bytes);
+    ~WriteLimit();
+    WriteLimit(const WriteLimit&) = delete;
+    WriteLimit& operator=(const WriteLimit&) = delete;
+};
+
+// The names in `folder`, sorted, each followed by a blank ("a.png b.png ").
+std::string names_in(const std::string& folder);
 
 } // namespace pixlane::test

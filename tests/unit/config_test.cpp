@@ -329,7 +329,7 @@ TEST_F(ConfigFileTest, SaveReplacesTheWholeFile) {
     s.config_path = m_path;
     ASSERT_TRUE(save_configuration(s));
     EXPECT_EQ(test::read_file(m_path), configuration_text(s));
-    EXPECT_FALSE(platform::exists(m_path + ".tmp"));
+    EXPECT_EQ(test::names_in(m_dir.path()), "config.ini ");
 }
 
 TEST_F(ConfigFileTest, FailedSaveChangesNothing) {
@@ -346,12 +346,14 @@ TEST_F(ConfigFileTest, FailedSaveChangesNothing) {
     EXPECT_TRUE(platform::is_folder(m_dir.path()));
 
     // The old file stays whole when the new content cannot be written beside
-    // it (here the temporary's name is taken by a folder).
+    // it (here the disk is full).
     test::write_file(m_path, "[Output]\r\nJPG Quality = 42\r\n");
-    ASSERT_TRUE(platform::make_folder(m_path + ".tmp"));
     s.config_path = m_path;
     s.jpg_quality = 7;
-    EXPECT_FALSE(save_configuration(s));
+    {
+        const test::WriteLimit full(0);
+        EXPECT_FALSE(save_configuration(s));
+    }
     EXPECT_EQ(test::read_file(m_path), "[Output]\r\nJPG Quality = 42\r\n");
     EXPECT_EQ(s.jpg_quality, 7);
 }

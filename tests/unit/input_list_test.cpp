@@ -227,5 +227,49 @@ TEST(InputListTest, ExportWritesByteOrderMarkAndCrLfLinesInListOrder) {
     EXPECT_EQ(p3.count, 0);
 }
 
+// The export replaces the list file whole: the old list survives a failed
+// export, and a file that shares the list's name through a link is never
+// written through it.
+TEST(InputListTest, ExportNeverTruncatesTheOldListInPlace) {
+    enum class Setup { FullDisk, HardLink, SymbolicLink };
+    struct Case {
+        const char* what;
+        Setup setup;
+        bool exported;
+    };
+    const Case cases[] = {
+        {"a full disk", Setup::FullDisk, false},
+        {"a hard link to another file", Setup::HardLink, true},
+        {"a symbolic link to another file", Setup::SymbolicLink, true},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        write_file(dir / "a.gif", "GIF");
+        InputList list;
+        list.add(dir / "a.gif", "");
+        const std::string old_list = "\xEF\xBB\xBF" + dir / "old.gif" + "\r\n";
+        write_file(dir / "other.lst", old_list);
+        const std::string target = dir / "out.lst";
+        if (c.setup == Setup::HardLink) {
+            ASSERT_EQ(::link((dir / "other.lst").c_str(), target.c_str()), 0);
+        } else if (c.setup == Setup::SymbolicLink) {
+            ASSERT_EQ(::symlink((dir / "other.lst").c_str(), target.c_str()), 0);
+        } else {
+            write_file(target, old_list);
+        }
+        ProgressRecord progress;
+        {
+            const test::WriteLimit limit(c.setup == Setup::FullDisk ? 0 : -1);
+            export_worker(list, target, progress);
+        }
+        EXPECT_EQ(progress.count, c.exported ? static_cast<int>(list.size()) : 0) << c.what;
+        EXPECT_EQ(test::read_file(target),
+                  c.exported ? "\xEF\xBB\xBF" + dir / "a.gif" + "\r\n" : old_list)
+            << c.what;
+        EXPECT_EQ(test::read_file(dir / "other.lst"), old_list) << c.what;
+        EXPECT_EQ(test::names_in(dir.path()), "a.gif other.lst out.lst ") << c.what;
+    }
+}
+
 } // namespace
 } // namespace pixlane

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "pipeline/save.h"
 #include "platform/platform.h"
 #include "support/fake_worker.h"
@@ -82,15 +84,79 @@ TEST(ReportTextTest, CsvAndJsonKeepAwkwardNamesIntact) {
          "\"/in/say \"\"hi\"\", all.gif\",,,failed,\"line one\nline two\",0",
          R"({"input": "/in/say \"hi\", all.gif", "frame": null, "output": "", "status": "failed", "reason": "line one\u000aline two", "ms": 0})"},
         {{"/in/caf\xC3\xA9\x01\xFF.gif", 1, "/o\\x.png", "skipped", "", 1},
-         "/in/caf\xC3\xA9\x01\xFF.gif,1,/o\\x.png,skipped,,1",
+         "/in/caf\xC3\xA9\x01\xEF\xBF\xBD.gif,1,/o\\x.png,skipped,,1",
          "{\"input\": \"/in/caf\xC3\xA9\\u0001\xEF\xBF\xBD.gif\", \"frame\": 1, \"output\": "
          "\"/o\\\\x.png\", \"status\": \"skipped\", \"reason\": \"\", \"ms\": 1}"},
+        // An overlong form and a surrogate: each byte that is not UTF-8 is one U+FFFD.
+        {{"/in/\xC0\xAF\xED\xA0\x80.gif", 0, "", "failed", "", 0},
+         "/in/\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.gif,,,failed,,0",
+         "{\"input\": \"/in/\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.gif\", \"frame\": null, \"output\": \"\", "
+         "\"status\": \"failed\", \"reason\": \"\", \"ms\": 0}"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(report_csv({c.row}), std::string("input,frame,output,status,reason,ms\n") + c.csv + "\n");
         EXPECT_EQ(report_json({c.row}), std::string("[\n  ") + c.json + "\n]\n");
     }
     EXPECT_EQ(report_json({}), "[]\n");
+}
+
+// What keeps a report from being written is known before the run.
+TEST(ReportFaultTest, AReportThatCannotBeWrittenIsRefusedBeforeTheRun) {
+    TempDir dir;
+    platform::make_folder(dir / "old.csv");
+    struct Case {
+        std::string path;
+        std::string why; // after "cannot write the report PATH: "; empty: no fault
+    };
+    const Case cases[] = {
+        {dir / "run.csv", ""},
+        {dir / "old.csv", "it is a folder"},
+        {dir / "nowhere/run.csv", "no such folder"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(report_path_fault(c.path),
+                  c.why.empty() ? "" : "cannot write the report " + c.path + ": " + c.why);
+    }
+    TempDir mount;
+    const auto failures = in_read_only_tmpfs(mount.path(), [&] {
+        const std::string fault = report_path_fault(mount / "run.csv");
+        return fault == "cannot write the report " + mount / "run.csv: Read-only file system"
+                   ? std::string()
+                   : fault;
+    });
+    if (!failures) {
+        GTEST_SKIP() << "no read-only tmpfs can be mounted here (needs root or user namespaces)";
+    }
+    EXPECT_EQ(*failures, "");
+}
+
+TEST(ReportFaultTest, AReportInTheSameFileAsAnInputIsRefused) {
+    TempDir dir;
+    write_file(dir / "a.gif", "GIF89a");
+    write_file(dir / "b.gif", "GIF89a");
+    write_file(dir / "list.txt", dir / "a.gif");
+    write_file(dir / "old.csv", "input,frame");
+    ::symlink((dir / "b.gif").c_str(), (dir / "b-link.csv").c_str());
+    ::link((dir / "a.gif").c_str(), (dir / "a-hard.csv").c_str());
+    ::symlink((dir / "list.txt").c_str(), (dir / "list-link.csv").c_str());
+    InputList list;
+    list.add(dir / "a.gif", "");
+    list.add(dir / "b.gif", "");
+    struct Case {
+        std::string report;
+        std::string input; // the input it is; empty: none
+    };
+    const Case cases[] = {
+        {dir / "b-link.csv", dir / "b.gif"},        {dir / "a-hard.csv", dir / "a.gif"},
+        {dir / "list-link.csv", dir / "list.txt"},  {dir / "old.csv", ""},
+        {dir / "new.csv", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(report_input_fault(c.report, dir / "list.txt", list),
+                  c.input.empty() ? ""
+                                  : "cannot write the report " + c.report + ": it is the input " +
+                                        c.input);
+    }
 }
 
 TEST(OutputPlanTest, ExistingAndClashingNamesUnderEachPolicy) {

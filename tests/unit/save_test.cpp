@@ -26,6 +26,7 @@ namespace {
 
 using test::read_file;
 using test::TempDir;
+using test::WriteLimit;
 
 // A 32-bit picture with more than 256 colours, some translucent pixels and
 // a top row unlike the rest.
@@ -758,14 +759,6 @@ TEST(SaveNames, NamesBeyondAsciiWorkOnEveryRoute) {
 }
 
 // --- a full disk ---------------------------------------------------------------------
-
-// Lifts the write limit when the test ends, however it ends.
-struct WriteLimit {
-    explicit WriteLimit(std::int64_t bytes) { platform::limit_writes_for_testing(bytes); }
-    ~WriteLimit() { platform::limit_writes_for_testing(-1); }
-    WriteLimit(const WriteLimit&) = delete;
-    WriteLimit& operator=(const WriteLimit&) = delete;
-};
 
 struct FullDiskCase {
     std::string ext;
