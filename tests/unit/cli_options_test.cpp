@@ -165,17 +165,14 @@ TEST(OptionTableTest, WarningsForWhatTheRunWouldMisread) {
 }
 
 TEST(OptionTableTest, EveryOptionOfTheSettingsTableIsReachable) {
-    int options = 0;
     for (const auto& row : setting_keys()) {
         if (row.option.empty()) {
             continue;
         }
-        ++options;
         ASSERT_EQ(find_option(row.option), &row) << row.option;
         const std::string arg = std::string(row.option) + "=1";
         EXPECT_TRUE(parse({arg}).result.error.empty()) << arg;
     }
-    EXPECT_EQ(options, 112);
 }
 
 class ProfileTest : public ::testing::Test {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 
+#include "formats/catalogue.h"
 #include "config/config.h"
 #include "platform/platform.h"
 #include "settings/ini.h"
@@ -102,12 +104,15 @@ TEST(RecentFoldersTest, RefreshRule) {
 
 TEST(FormatFieldTest, ItemsAndSelection) {
     const auto plain = format_items(false);
-    ASSERT_EQ(plain.size(), 23u);
-    EXPECT_EQ(plain[15].text, "PNG");
-    EXPECT_EQ(plain[15].index, 15);
+    ASSERT_EQ(plain.size(), output_catalogue().size());
+    const std::size_t png = static_cast<std::size_t>(
+        std::find(kOutputExtensions.begin(), kOutputExtensions.end(), "png") -
+        kOutputExtensions.begin());
+    EXPECT_EQ(plain[png].text, "PNG");
+    EXPECT_EQ(plain[png].index, static_cast<int>(png));
     const auto described = format_items(true);
-    EXPECT_EQ(described[15].text.rfind("PNG (", 0), 0u);
-    EXPECT_EQ(described[15].text.back(), ')');
+    EXPECT_EQ(described[png].text.rfind("PNG (", 0), 0u);
+    EXPECT_EQ(described[png].text.back(), ')');
     EXPECT_EQ(format_selection(described, "tiff"), 19);
     EXPECT_EQ(format_selection(described, "TIFF"), 19);
     EXPECT_EQ(format_selection(described, "nope"), 0);
