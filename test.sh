@@ -6,6 +6,9 @@
 #   ./test.sh --configs    builds only the core and the executable as Release
 #                          (build-release/) and with clang (build-clang/)
 #   ./test.sh --all        all three
+#   ./test.sh --fuzz       builds the libFuzzer harnesses of fuzz/ with clang
+#                          (build-fuzz/) and runs each for PIXLANE_FUZZ_SECONDS
+#                          (default 60); fails when one finds an input
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 cd "$here"
@@ -37,6 +40,38 @@ build_configs() {
   CC=clang CXX=clang++ build_only build-clang
 }
 
+# Each harness fuzzes from its seeds and regressions in fuzz/corpus/<name>/
+# (read only) into build-fuzz/corpus/<name>/, which grows from run to run.
+# What it finds (crash-…, timeout-…, oom-…, leak-…) lands in
+# build-fuzz/findings/<name>/.
+run_fuzzers() {
+  local dir=build-fuzz seconds=${PIXLANE_FUZZ_SECONDS:-60}
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPIXLANE_FUZZ=ON \
+      -DPIXLANE_BUILD_TESTS=OFF -DPIXLANE_BUILD_BENCH=OFF >/dev/null
+  fi
+  cmake --build "$dir" -j"$(nproc 2>/dev/null || echo 2)" --target pixlane_fuzzers
+  local name found=()
+  # name, longest input in bytes, memory limit in MiB (the theme reader's
+  # limits keep it far below its figure)
+  for spec in gif:65536:2048 ini:16384:2048 list:150000:2048 theme:65536:1024; do
+    IFS=: read -r name max_len rss <<<"$spec"
+    mkdir -p "$dir/corpus/$name" "$dir/findings/$name"
+    echo "== fuzz_$name for ${seconds} s" >&2
+    if ! UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+         "$dir/fuzz/fuzz_$name" -max_total_time="$seconds" -timeout=20 -rss_limit_mb="$rss" \
+           -max_len="$max_len" -print_final_stats=1 -artifact_prefix="$dir/findings/$name/" \
+           "$dir/corpus/$name" "fuzz/corpus/$name"; then
+      found+=("$name")
+    fi
+  done
+  if [ ${#found[@]} -gt 0 ]; then
+    echo "Fuzzing found inputs for: ${found[*]} (in $dir/findings/). Replay one with" >&2
+    echo "  $dir/fuzz/fuzz_NAME FILE; once fixed, copy it to fuzz/corpus/NAME/." >&2
+    return 1
+  fi
+}
+
 mode=${1:-normal}
 case "$mode" in
   normal) run_suite build ;;
@@ -48,5 +83,6 @@ case "$mode" in
          build_configs
          ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
            run_suite build-asan -DPIXLANE_SANITIZE=ON -DPIXLANE_BUILD_BENCH=OFF ;;
-  *) echo "usage: ./test.sh [--quick|--sanitize|--configs|--all]" >&2; exit 2 ;;
+  --fuzz) run_fuzzers ;;
+  *) echo "usage: ./test.sh [--quick|--sanitize|--configs|--all|--fuzz]" >&2; exit 2 ;;
 esac

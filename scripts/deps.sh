@@ -14,6 +14,8 @@ PACKAGES=(
   dpkg-dev man-db groff-base desktop-file-utils
   # chmcmd, which compiles the user manual pixlane.chm (the build skips it when missing)
   fp-utils
+  # ./test.sh --fuzz: libFuzzer and the sanitizer runtimes of clang
+  libclang-rt-14-dev
   # scripts/make_images.sh: the public-domain icon library and its SVG renderer
   tango-icon-theme librsvg2-bin
 )

@@ -2,8 +2,11 @@
 
 #include <wx/image.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "base/product.h"
 
 namespace pixlane {
 
@@ -30,6 +33,13 @@ wxBitmap to_bitmap(const RgbaImage* image, int size) {
         picture.Rescale(size, size, wxIMAGE_QUALITY_HIGH);
     }
     return wxBitmap(picture);
+}
+
+void report_theme_refusals(const std::vector<ThemeRefusal>& refused) {
+    for (const ThemeRefusal& refusal : refused) {
+        std::fprintf(stderr, "%s: theme %s skipped: %s\n", title_text().c_str(),
+                     refusal.package.c_str(), refusal.reason.c_str());
+    }
 }
 
 } // namespace pixlane

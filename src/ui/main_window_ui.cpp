@@ -141,6 +141,13 @@ WindowGeometry opening_geometry(const Settings& s) {
     return restored_geometry(s, screen.GetWidth(), screen.GetHeight());
 }
 
+// A theme chosen in the preferences that was refused gets its line.
+void report_load(const ThemeLoad& load) {
+    if (load.refused) {
+        report_theme_refusals({*load.refused});
+    }
+}
+
 } // namespace
 
 MainWindow::MainWindow(Session& app, WindowImages& images)
@@ -382,16 +389,17 @@ void MainWindow::refresh_output_folder_field() {
 
 void MainWindow::apply_interface_changes(int format_position) {
     if (ui_refresh_request == 2) {
-        load_image_sets(m_images.images, m_images.maps, m_app.settings.ui_theme,
-                        m_app.settings.ui_size, m_images.themes, m_images.folder,
-                        SetChoice{false, false, true});
+        report_load(load_image_sets(m_images.images, m_images.maps, m_app.settings.ui_theme,
+                                    m_app.settings.ui_size, m_images.themes, m_images.folder,
+                                    SetChoice{false, false, true}));
         build_toolbar();
         request_layout();
         ui_refresh_request = 0;
     }
     if (ui_refresh_request == 1) {
-        load_image_sets(m_images.images, m_images.maps, m_app.settings.ui_theme,
-                        m_app.settings.ui_size, m_images.themes, m_images.folder, SetChoice{});
+        report_load(load_image_sets(m_images.images, m_images.maps, m_app.settings.ui_theme,
+                                    m_app.settings.ui_size, m_images.themes, m_images.folder,
+                                    SetChoice{}));
         build_menus();
         build_toolbar();
         apply_images();

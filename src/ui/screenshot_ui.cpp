@@ -93,7 +93,8 @@ int run_screenshot_mode(Session& app, const std::string& given) {
         return kExitOk;
     }
     WindowImages images;
-    prepare_window_images(images, app.settings.ui_theme, app.settings.ui_size, theme_folder());
+    report_theme_refusals(
+        prepare_window_images(images, app.settings.ui_theme, app.settings.ui_size, theme_folder()));
     auto* window = new MainWindow(app, images);
     wxTheApp->SetTopWindow(window);
     window->Move(400, 400);

@@ -14,6 +14,7 @@
 
 #include "base/product.h"
 #include "ui/help_commands_ui.h"
+#include "ui/images_ui.h"
 #include "ui/main_window_ui.h"
 #include "ui/message_boxes_ui.h"
 #include "ui/small_windows_ui.h"
@@ -129,7 +130,8 @@ std::optional<ScreenSize> start_window_toolkit() {
 
 int run_main_window(Session& app) {
     WindowImages images;
-    prepare_window_images(images, app.settings.ui_theme, app.settings.ui_size, theme_folder());
+    report_theme_refusals(
+        prepare_window_images(images, app.settings.ui_theme, app.settings.ui_size, theme_folder()));
     auto* window = new MainWindow(app, images);
     wxTheApp->SetTopWindow(window);
     WxMessageBoxes boxes(app.language, window);

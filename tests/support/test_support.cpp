@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/wait.h>
@@ -249,6 +250,46 @@ std::string names_in(const std::string& folder) {
         names += entry.name + " ";
     }
     return names;
+}
+
+ChildRun run_in_child(const std::function<std::string()>& body, int seconds_allowed) {
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        return {};
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        ::alarm(static_cast<unsigned>(seconds_allowed));
+        // The peak of a fresh child starts at what it shares with its parent.
+        struct rusage before {};
+        ::getrusage(RUSAGE_SELF, &before);
+        const std::string text = body();
+        struct rusage after {};
+        ::getrusage(RUSAGE_SELF, &after);
+        const std::string report = std::to_string(after.ru_maxrss - before.ru_maxrss) + "\n" + text;
+        [[maybe_unused]] auto n = ::write(fds[1], report.data(), report.size());
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string report;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
+        report.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ChildRun run;
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const std::size_t line = report.find('\n');
+    run.finished = WIFEXITED(status) && WEXITSTATUS(status) == 0 && line != std::string::npos;
+    if (run.finished) {
+        run.peak_growth_kib = std::stol(report.substr(0, line));
+        run.text = report.substr(line + 1);
+    }
+    return run;
 }
 
 // Fills the file system holding `folder` to its last block.

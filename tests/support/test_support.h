@@ -82,6 +82,19 @@ std::optional<std::string> in_small_tmpfs(const std::string& folder, int kib,
 std::optional<std::string> in_read_only_tmpfs(const std::string& folder,
                                               const std::function<std::string()>& body);
 
+// What a body run in a child process came to.
+struct ChildRun {
+    bool finished = false;      // it returned within its time, without a crash
+    std::string text;           // what it returned
+    double seconds = 0;         // wall time
+    long peak_growth_kib = 0;   // how far its peak resident memory rose above the start
+};
+
+// Runs `body` in a forked child that is killed after `seconds_allowed`, so a
+// body that would abort, hang or take the memory leaves the test standing
+// and measured.
+ChildRun run_in_child(const std::function<std::string()>& body, int seconds_allowed);
+
 // Fills the file system holding `folder` to its last block (a file "filler").
 void fill_file_system(const std::string& folder);
 
