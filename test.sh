@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test. Non-zero on any failure.
-#   ./test.sh              the normal build (build/)
+#   ./test.sh              the format check and the normal build (build/)
 #   ./test.sh --quick      the normal build, the unit tests only (ctest -L unit)
 #   ./test.sh --sanitize   the AddressSanitizer + UBSan build (build-asan/)
 #   ./test.sh --configs    builds only the core and the executable as Release
@@ -72,10 +72,19 @@ run_fuzzers() {
   fi
 }
 
+# Every C++ file of the tree as clang-format writes it (.clang-format); the
+# lines that differ are printed.
+check_format() {
+  if ! git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror; then
+    echo "Not formatted as .clang-format says: run clang-format -i on the files above." >&2
+    return 1
+  fi
+}
+
 mode=${1:-normal}
 case "$mode" in
-  normal) run_suite build ;;
-  --quick) ctest_only=(-L unit); run_suite build ;;
+  normal) check_format; run_suite build ;;
+  --quick) check_format; ctest_only=(-L unit); run_suite build ;;
   --sanitize) ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
                 run_suite build-asan -DPIXLANE_SANITIZE=ON -DPIXLANE_BUILD_BENCH=OFF ;;
   --configs) build_configs ;;

@@ -30,10 +30,10 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/save.h"
-#include "settings/settings.h"
 #include "bare_png.h"
 #include "corpus.h"
+#include "pipeline/save.h"
+#include "settings/settings.h"
 
 extern char** environ;
 
@@ -85,7 +85,8 @@ Usage run_child(std::vector<std::string> args, bool in_process = false) {
     int status = 0;
     rusage ru{};
     wait4(pid, &status, 0, &ru);
-    u.wall_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    u.wall_seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     u.cpu_seconds = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
                     static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
     u.peak_kib = ru.ru_maxrss;
@@ -93,17 +94,16 @@ Usage run_child(std::vector<std::string> args, bool in_process = false) {
     return u;
 }
 
-
 // The bare loops: for every GIF, open it with playback and save each page,
 // with FreeImage's writer or (`libpng`) the plain libpng one.
-int bare_loop(const std::string& folder, const std::string& out, const std::string& ext,
-              int flags, bool libpng) {
+int bare_loop(const std::string& folder, const std::string& out, const std::string& ext, int flags,
+              bool libpng) {
     const FREE_IMAGE_FORMAT fif = ext == "png" ? FIF_PNG : FIF_JPEG;
     const int level = (flags & 0x0F) != 0 ? flags & 0x0F : (flags & PNG_Z_NO_COMPRESSION) ? 0 : 6;
     int frames = 0;
     for (const auto& entry : fs::directory_iterator(folder)) {
-        FIMULTIBITMAP* multi = FreeImage_OpenMultiBitmap(FIF_GIF, entry.path().c_str(), FALSE,
-                                                         TRUE, TRUE, GIF_PLAYBACK);
+        FIMULTIBITMAP* multi = FreeImage_OpenMultiBitmap(FIF_GIF, entry.path().c_str(), FALSE, TRUE,
+                                                         TRUE, GIF_PLAYBACK);
         if (!multi) {
             continue;
         }
@@ -116,8 +116,8 @@ int bare_loop(const std::string& folder, const std::string& out, const std::stri
             if (fif == FIF_JPEG) {
                 saved = FreeImage_ConvertTo24Bits(clone);
             }
-            const std::string name = out + "/" + entry.path().stem().string() + "[" +
-                                     std::to_string(p + 1) + "]." + ext;
+            const std::string name =
+                out + "/" + entry.path().stem().string() + "[" + std::to_string(p + 1) + "]." + ext;
             if (libpng) {
                 bare_png_save(saved, name, level);
             } else {
@@ -148,7 +148,8 @@ double folder_mib(const std::string& folder) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 6 && (std::strcmp(argv[1], "--bare") == 0 || std::strcmp(argv[1], "--libpng") == 0)) {
+    if (argc == 6 &&
+        (std::strcmp(argv[1], "--bare") == 0 || std::strcmp(argv[1], "--libpng") == 0)) {
         const int frames = bare_loop(argv[2], argv[3], argv[4], std::atoi(argv[5]),
                                      std::strcmp(argv[1], "--libpng") == 0);
         return frames > 0 ? 0 : 1;
@@ -182,13 +183,21 @@ int main(int argc, char** argv) {
         {"animations -> png (no compression)", &anims, 720, "png", png_plain, {}},
         {"animations -> png (zlib 6)", &anims, 720, "png", png_zlib6, {zlib6_option}},
         {"animations -> png (none, palette)", &anims, 720, "png", png_plain, {palette_option}},
-        {"animations -> png (zlib 6, palette)", &anims, 720, "png", png_zlib6,
+        {"animations -> png (zlib 6, palette)",
+         &anims,
+         720,
+         "png",
+         png_zlib6,
          {zlib6_option, palette_option}},
         {"animations -> jpg q95", &anims, 720, "jpg", jpg_flags, {}},
         {"photos -> png (no compression)", &photos, 60, "png", png_plain, {}},
         {"photos -> png (zlib 6)", &photos, 60, "png", png_zlib6, {zlib6_option}},
         {"photos -> png (none, palette)", &photos, 60, "png", png_plain, {palette_option}},
-        {"photos -> png (zlib 6, palette)", &photos, 60, "png", png_zlib6,
+        {"photos -> png (zlib 6, palette)",
+         &photos,
+         60,
+         "png",
+         png_zlib6,
          {zlib6_option, palette_option}},
         {"photos -> jpg q95", &photos, 60, "jpg", jpg_flags, {}},
     };
@@ -223,9 +232,10 @@ int main(int argc, char** argv) {
         const Usage bare = measure({self, "--bare", *c.folder, out, c.ext, flags}, false, nullptr);
         const bool png = std::strcmp(c.ext, "png") == 0;
         const Usage libpng =
-            png ? measure({self, "--libpng", *c.folder, out, c.ext, flags}, false, nullptr) : Usage{};
-        std::vector<std::string> args = {PIXLANE_EXE, "-q", "-i", *c.folder, "-o", out, "-c", c.ext,
-                                         "--jobs=1"};
+            png ? measure({self, "--libpng", *c.folder, out, c.ext, flags}, false, nullptr)
+                : Usage{};
+        std::vector<std::string> args = {PIXLANE_EXE, "-q", "-i",  *c.folder, "-o",
+                                         out,         "-c", c.ext, "--jobs=1"};
         args.insert(args.end(), c.options.begin(), c.options.end());
         double batch_out = 0;
         const Usage batch = measure(args, false, &batch_out);
@@ -260,8 +270,8 @@ int main(int argc, char** argv) {
             for (int k = 0; k < 3; ++k) {
                 fs::remove_all(out);
                 fs::create_directories(out);
-                const Usage u = run_child({PIXLANE_EXE, "-q", "-i", *c.folder, "-o", out, "-c", c.ext,
-                                           "--jobs=" + std::to_string(jobs)});
+                const Usage u = run_child({PIXLANE_EXE, "-q", "-i", *c.folder, "-o", out, "-c",
+                                           c.ext, "--jobs=" + std::to_string(jobs)});
                 if (k == 0 || u.wall_seconds < best[jobs - 1].wall_seconds) {
                     best[jobs - 1] = u;
                 }

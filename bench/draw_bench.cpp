@@ -106,9 +106,11 @@ int main(int argc, char** argv) {
         opaque.solid_opacity = 255;
         const double opaque_ms = per_call(n, [&] { draw_frame(copy(), opaque, w, h); }) - clone_ms;
         const double text_ms =
-            per_call(n, [&] { draw_watermark(copy(), raster, tokens, w, h, font.get()); }) - clone_ms;
+            per_call(n, [&] { draw_watermark(copy(), raster, tokens, w, h, font.get()); }) -
+            clone_ms;
         const double aa_ms =
-            per_call(n, [&] { draw_watermark(copy(), vector, tokens, w, h, font.get()); }) - clone_ms;
+            per_call(n, [&] { draw_watermark(copy(), vector, tokens, w, h, font.get()); }) -
+            clone_ms;
         const double both_ms =
             per_call(n,
                      [&] {

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/gif_load.h"
 #include "gif_writer/gif_writer.h"
+#include "pipeline/gif_load.h"
 
 using namespace pixlane;
 using namespace pixlane::test;
@@ -76,7 +76,8 @@ double playback_all(const std::string& bytes, int frames) {
     const std::string path = "/tmp/pixlane_bench_playback.gif";
     std::ofstream(path, std::ios::binary) << bytes;
     const auto start = std::chrono::steady_clock::now();
-    FIMULTIBITMAP* multi = FreeImage_OpenMultiBitmap(FIF_GIF, path.c_str(), FALSE, TRUE, TRUE, GIF_PLAYBACK);
+    FIMULTIBITMAP* multi =
+        FreeImage_OpenMultiBitmap(FIF_GIF, path.c_str(), FALSE, TRUE, TRUE, GIF_PLAYBACK);
     for (int i = 0; multi && i < frames; ++i) {
         FIBITMAP* page = FreeImage_LockPage(multi, i);
         if (page) {
@@ -109,7 +110,8 @@ int main(int argc, char** argv) {
         const std::string bytes = recording(frames);
         const double t = playback ? playback_all(bytes, frames) : compose_all(bytes, frames);
         std::printf("%s %5d frames, %8zu bytes: %.3f s (%.2f ms a frame)\n",
-                    playback ? "playback" : "composed", frames, bytes.size(), t, 1000.0 * t / frames);
+                    playback ? "playback" : "composed", frames, bytes.size(), t,
+                    1000.0 * t / frames);
     }
     return 0;
 }

@@ -63,7 +63,6 @@ std::vector<Bitmap> composed_frames(const std::string& folder) {
     return frames;
 }
 
-
 // FreeImage's writer as the save step drove it: our checked file under a
 // temporary name, finished, then renamed.
 platform::OutputFile& file_of(fi_handle h) { return *static_cast<platform::OutputFile*>(h); }

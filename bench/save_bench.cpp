@@ -43,7 +43,8 @@ std::string temporary_folder() {
 }
 
 double ms_since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 // Converts and saves one frame; true when it was saved.
@@ -88,7 +89,8 @@ int time_formats(int repeats) {
         save_one(frame, f.extension, depth, s, path); // warm-up (DevIL start, plug-in tables)
         bool all_saved = true;
         for (int k = 0; k < repeats; ++k) {
-            all_saved = save_one(frame, f.extension, depth, s, path, &convert_ms, &save_ms) && all_saved;
+            all_saved =
+                save_one(frame, f.extension, depth, s, path, &convert_ms, &save_ms) && all_saved;
         }
         std::printf("%-5s %5d %12.3f %12.3f %10lld%s\n", std::string(f.extension).c_str(), depth,
                     convert_ms / repeats, save_ms / repeats,
@@ -129,8 +131,9 @@ int list_limits() {
                 }
             }
             if (count > 0) {
-                std::printf("  %-5s %2d: %d of %zu refused:%s%s\n", std::string(f.extension).c_str(),
-                            depth, count, std::size(sides) * std::size(sides), refused.c_str(),
+                std::printf("  %-5s %2d: %d of %zu refused:%s%s\n",
+                            std::string(f.extension).c_str(), depth, count,
+                            std::size(sides) * std::size(sides), refused.c_str(),
                             count > 6 ? " ..." : "");
             }
         }
@@ -159,21 +162,23 @@ int list_limits() {
                 if (!save_one(frame, sweep.ext, depth, s, path)) {
                     refused += " ";
                     refused += std::to_string(depth);
-                } else if (Bitmap back = adopt(FreeImage_Load(FreeImage_GetFIFFromFilename(path.c_str()),
-                                                               path.c_str(), 0));
+                } else if (Bitmap back = adopt(FreeImage_Load(
+                               FreeImage_GetFIFFromFilename(path.c_str()), path.c_str(), 0));
                            !back || bpp_of(back) != depth) {
                     unreadable += " ";
                     unreadable += std::to_string(depth);
-                    unreadable += back ? " (reads as " + std::to_string(bpp_of(back)) + ")" : " (unreadable)";
+                    unreadable +=
+                        back ? " (reads as " + std::to_string(bpp_of(back)) + ")" : " (unreadable)";
                 }
                 platform::remove_file(path);
             }
             if (!refused.empty()) {
-                std::printf("  %-5s %s = %d: refused%s\n", sweep.ext, sweep.name, value, refused.c_str());
+                std::printf("  %-5s %s = %d: refused%s\n", sweep.ext, sweep.name, value,
+                            refused.c_str());
             }
             if (!unreadable.empty()) {
-                std::printf("  %-5s %s = %d: written, FreeImage reads back otherwise:%s\n", sweep.ext,
-                            sweep.name, value, unreadable.c_str());
+                std::printf("  %-5s %s = %d: written, FreeImage reads back otherwise:%s\n",
+                            sweep.ext, sweep.name, value, unreadable.c_str());
             }
         }
     }

@@ -34,7 +34,8 @@ GifSpec animation() {
     GifSpec s;
     s.width = 48;
     s.height = 32;
-    s.global_palette = {0x000000, 0xFFFFFF, 0xE03030, 0x30A040, 0x3050E0, 0xF0C020, 0x808080, 0x20C0C0};
+    s.global_palette = {0x000000, 0xFFFFFF, 0xE03030, 0x30A040,
+                        0x3050E0, 0xF0C020, 0x808080, 0x20C0C0};
     s.background = 0;
     s.loop = true;
     GifFrame first = gradient(48, 32, 8);
@@ -44,7 +45,8 @@ GifSpec animation() {
     for (int y = 0; y < 12; ++y) {
         for (int x = 0; x < 16; ++x) {
             if ((x + y) % 4 == 0) {
-                square.indices[static_cast<std::size_t>(y * 16 + x)] = 7; // holes show the frame below
+                square.indices[static_cast<std::size_t>(y * 16 + x)] =
+                    7; // holes show the frame below
             }
         }
     }

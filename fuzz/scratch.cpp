@@ -20,7 +20,7 @@ std::string base_folder() {
 }
 
 class Scratch {
-public:
+  public:
     Scratch() {
         std::string pattern = base_folder() + "/pixlane-fuzz-XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr) {
@@ -37,7 +37,7 @@ public:
 
     const std::string& path() const { return m_path; }
 
-private:
+  private:
     std::string m_path;
 };
 

@@ -46,7 +46,7 @@ const std::string& list_folder() {
 
 // Runs in `folder` and returns to the working folder it had.
 class InFolder {
-public:
+  public:
     explicit InFolder(const std::string& folder) : m_back(::open(".", O_RDONLY | O_DIRECTORY)) {
         m_entered = ::chdir(folder.c_str()) == 0;
     }
@@ -59,7 +59,7 @@ public:
     InFolder& operator=(const InFolder&) = delete;
     bool entered() const { return m_entered; }
 
-private:
+  private:
     UniqueFd m_back;
     bool m_entered = false;
 };
@@ -112,9 +112,9 @@ std::string check_images(const ImageSets& images) {
 }
 
 std::string check_refusal(const std::optional<ThemeRefusal>& refusal) {
-    if (refusal && (refusal->reason.empty() ||
-                    std::any_of(refusal->reason.begin(), refusal->reason.end(),
-                                [](unsigned char c) { return c < 0x20; }))) {
+    if (refusal &&
+        (refusal->reason.empty() || std::any_of(refusal->reason.begin(), refusal->reason.end(),
+                                                [](unsigned char c) { return c < 0x20; }))) {
         return "a refusal that is no line of text: \"" + refusal->reason + "\"";
     }
     return {};
@@ -251,18 +251,14 @@ std::string theme(std::string_view input) {
     }
     const std::string_view rest = input.substr(1);
     switch (static_cast<unsigned char>(input[0]) % 3) {
-    case 0:
-        return load_package(std::string(rest));
-    case 1:
-        return decode(rest);
-    default:
-        return read_config(rest);
+    case 0: return load_package(std::string(rest));
+    case 1: return decode(rest);
+    default: return read_config(rest);
     }
 }
 
 std::span<const NamedTarget> targets() {
-    static const NamedTarget all[] = {
-        {"gif", gif}, {"ini", ini}, {"list", list}, {"theme", theme}};
+    static const NamedTarget all[] = {{"gif", gif}, {"ini", ini}, {"list", list}, {"theme", theme}};
     return all;
 }
 

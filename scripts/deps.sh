@@ -5,7 +5,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake pkg-config clang ccache
+  build-essential cmake pkg-config clang clang-format ccache
   libfreeimage-dev libdevil-dev libjxr-dev libjxr-tools libarchive-dev zlib1g-dev
   libpng-dev libjpeg-dev libcairo2-dev libpango1.0-dev libfontconfig-dev
   libwxgtk3.2-dev libgtk-3-dev libgtest-dev

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "base/product.h"
-#include "platform/platform.h"
 #include "config/config.h"
+#include "platform/platform.h"
 #include "util/escape.h"
 
 namespace pixlane {

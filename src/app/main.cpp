@@ -10,9 +10,9 @@
 #include "cli/batch.h"
 #include "cli/front_end.h"
 #include "cli/reference.h"
+#include "platform/platform.h"
 #include "run/worker_faults.h"
 #include "run/worker_process.h"
-#include "platform/platform.h"
 #include "ui/window_app.h"
 
 int main(int argc, char** argv) {

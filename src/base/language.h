@@ -27,7 +27,7 @@ inline constexpr std::string_view kNoStringError = "%NO_STRING_ERROR%";
 // The loaded form: upper-cased keys sorted within each group, a first-letter
 // index per group and the group found by the previous lookup.
 class LanguageTable {
-public:
+  public:
     LanguageTable() = default;
 
     // Builds the loaded form from pairs ending with "_END_" (or at count).
@@ -41,15 +41,15 @@ public:
     std::size_t group_count() const { return m_groups.size() - 1; }
     std::size_t entry_count() const { return m_keys.size() - 1; }
 
-private:
+  private:
     struct Group {
         std::string name; // upper case
         std::size_t first = 0;
         std::size_t last = 0; // first > last when empty
         std::size_t first_letter[256] = {};
     };
-    std::vector<Group> m_groups{1};      // index 0 holds no group
-    std::vector<std::string> m_keys{1};  // index 0 holds no entry
+    std::vector<Group> m_groups{1};     // index 0 holds no group
+    std::vector<std::string> m_keys{1}; // index 0 holds no entry
     std::vector<std::string> m_texts{1};
     mutable std::atomic<std::size_t> m_remembered{0};
 };
@@ -62,13 +62,13 @@ std::string substitute(std::string text, std::string_view s1 = {}, std::string_v
 // The standard message boxes. The window mode implements them; in console
 // mode nothing calls them.
 enum class Question {
-    NewUpdate,        // New Update / New Update Text, question icon
-    CheckForUpdates,  // Check for Updates / Ask check for updates
-    ResetToDefaults,  // Reset to Defaults / Ask reset to defaults
-    OverwriteFile,    // Warning / Ask overwrite file, warning icon
-    BreakImport,      // Warning / Ask break import
-    BreakExport,      // Warning / Ask break export
-    BreakConversion,  // Warning / Ask break conversion
+    NewUpdate,       // New Update / New Update Text, question icon
+    CheckForUpdates, // Check for Updates / Ask check for updates
+    ResetToDefaults, // Reset to Defaults / Ask reset to defaults
+    OverwriteFile,   // Warning / Ask overwrite file, warning icon
+    BreakImport,     // Warning / Ask break import
+    BreakExport,     // Warning / Ask break export
+    BreakConversion, // Warning / Ask break conversion
 };
 
 struct QuestionText {
@@ -79,7 +79,7 @@ struct QuestionText {
 QuestionText question_text(Question q);
 
 class MessageBoxes {
-public:
+  public:
     virtual ~MessageBoxes() = default;
     // Title Msg/Error, OK button, error icon.
     virtual void show_error(const std::string& message) = 0;

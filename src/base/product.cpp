@@ -28,7 +28,9 @@ std::string vendor_host() {
     return host != nullptr && *host != '\0' ? std::string(host) : std::string(kVendorHost);
 }
 
-std::string vendor_url(std::string_view path) { return "https://" + vendor_host() + std::string(path); }
+std::string vendor_url(std::string_view path) {
+    return "https://" + vendor_host() + std::string(path);
+}
 
 std::string settings_folder(bool create) {
     std::string folder = platform::settings_base_folder();

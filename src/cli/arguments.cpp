@@ -31,7 +31,8 @@ std::string argument_value(std::string_view argument) {
     return std::string(a);
 }
 
-std::string join_quoted(std::string value, const std::vector<std::string>& args, std::size_t& index) {
+std::string join_quoted(std::string value, const std::vector<std::string>& args,
+                        std::size_t& index) {
     if (!value.starts_with('"') || value.ends_with('"')) {
         return value;
     }
@@ -111,8 +112,9 @@ float read_decimal(std::string_view text) {
         return 0.0f;
     }
     float v = 0.0f;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v,
-                                           std::chars_format::fixed | std::chars_format::scientific);
+    const auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), v,
+                        std::chars_format::fixed | std::chars_format::scientific);
     if (ec != std::errc{} || !std::isfinite(v)) {
         return 0.0f;
     }

@@ -28,7 +28,8 @@ std::string argument_value(std::string_view argument);
 // quote and does not end with one, the arguments after `index` are appended,
 // each after one blank, until the joined value ends with a double quote or
 // the arguments run out. `index` is advanced over every argument used.
-std::string join_quoted(std::string value, const std::vector<std::string>& args, std::size_t& index);
+std::string join_quoted(std::string value, const std::vector<std::string>& args,
+                        std::size_t& index);
 
 // `text` without its leading and trailing double quotes (all of them).
 std::string strip_quotes(std::string_view text);

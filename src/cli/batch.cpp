@@ -15,7 +15,7 @@ namespace pixlane {
 namespace {
 
 class Console {
-public:
+  public:
     Console(std::FILE* out, bool debug, bool quiet) : m_out(out), m_debug(debug), m_quiet(quiet) {}
 
     void line(const std::string& text) const {
@@ -30,7 +30,7 @@ public:
     }
     bool debugging() const { return m_debug; }
 
-private:
+  private:
     std::FILE* m_out;
     bool m_debug;
     bool m_quiet;
@@ -76,7 +76,8 @@ class TerminalProgress {
             return;
         }
         m_last = now;
-        std::fprintf(stderr, "\r%s\033[K", progress_line(m_progress.snapshot(), now - m_started).c_str());
+        std::fprintf(stderr, "\r%s\033[K",
+                     progress_line(m_progress.snapshot(), now - m_started).c_str());
         std::fflush(stderr);
         m_shown = true;
     }
@@ -178,8 +179,8 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
     }
     // A report in an input's place is refused before anything is converted.
     if (!options.report.empty() && !stopped) {
-        if (std::string fault = report_input_fault(options.report, request.input_path,
-                                                   app.input_list);
+        if (std::string fault =
+                report_input_fault(options.report, request.input_path, app.input_list);
             !fault.empty()) {
             console.line("Error: " + escaped(fault));
             return kExitError;
@@ -250,9 +251,8 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
         skipped = app.progress.snapshot().skipped;
     }
     if (options.dry_run) {
-        console.status("Dry run: " + std::to_string(converted) + " of " +
-                       std::to_string(imported) + " files would give " +
-                       std::to_string(plan.outputs()) + " outputs (" +
+        console.status("Dry run: " + std::to_string(converted) + " of " + std::to_string(imported) +
+                       " files would give " + std::to_string(plan.outputs()) + " outputs (" +
                        std::to_string(plan.existing()) + " exist, " +
                        std::to_string(plan.clashes()) + " clash); nothing was written");
         return converted == imported && !stopped && !unread ? kExitOk : kExitIncomplete;
@@ -275,8 +275,9 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
         // Left alone by --overwrite=skip: their outputs are in place.
         console.status("Files skipped: " + std::to_string(skipped));
     }
-    return filed.finish(console, converted + skipped == imported && !stopped && !unread ? kExitOk
-                                                                           : kExitIncomplete);
+    return filed.finish(console, converted + skipped == imported && !stopped && !unread
+                                     ? kExitOk
+                                     : kExitIncomplete);
 }
 
 } // namespace pixlane

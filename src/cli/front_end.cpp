@@ -4,18 +4,18 @@
 
 #include <algorithm>
 
-#include "base/product.h"
-#include "formats/extensions.h"
 #include "base/language.h"
-#include "util/strings.h"
+#include "base/product.h"
 #include "cli/arguments.h"
 #include "cli/options.h"
 #include "cli/profile.h"
 #include "cli/reference.h"
+#include "formats/extensions.h"
 #include "platform/platform.h"
 #include "run/report.h"
 #include "settings/keys.h"
 #include "util/escape.h"
+#include "util/strings.h"
 
 namespace pixlane::cli {
 
@@ -150,11 +150,11 @@ const PathOption* find_path_option(std::string_view key) {
 // Every option the main loop knows, lower case, for the nearest-name hint.
 std::span<const std::string> known_options() {
     static const std::vector<std::string> names = [] {
-        std::vector<std::string> v = {"-i", "--input", "-o", "--output", "-c", "--conversion",
-                                      "--profile", "-d", "--debug", "-q", "--quiet", "-p",
-                                      "--pause", "--strict", "--dry-run", "--report", "-h", "-?", "--help", "--help-all",
-                                      "--help-tokens", "-v",
-                                      "--version", "-u", "-t"};
+        std::vector<std::string> v = {
+            "-i",        "--input",   "-o", "--output", "-c",     "--conversion", "--profile",
+            "-d",        "--debug",   "-q", "--quiet",  "-p",     "--pause",      "--strict",
+            "--dry-run", "--report",  "-h", "-?",       "--help", "--help-all",   "--help-tokens",
+            "-v",        "--version", "-u", "-t"};
         for (const auto& row : setting_keys()) {
             if (!row.option.empty()) {
                 v.push_back(to_lower(row.option));
@@ -313,8 +313,8 @@ std::vector<std::string> banner_lines() {
     return {title_text(), copyright, std::string(kWebAddress), " "};
 }
 
-std::optional<int> run_command_line(Session& app, const BatchRunner& batch,
-                                    const ConsoleIo& io, const WindowCommands& window) {
+std::optional<int> run_command_line(Session& app, const BatchRunner& batch, const ConsoleIo& io,
+                                    const WindowCommands& window) {
     if (app.args.empty()) {
         return std::nullopt;
     }
@@ -345,8 +345,8 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch,
     }
     if (first == "-H" || first == "-?" || first == "--HELP") {
         io.set_title(title_text());
-        const auto extension =
-            kInputExtensions[static_cast<std::size_t>(new_random_value()) % kInputExtensions.size()];
+        const auto extension = kInputExtensions[static_cast<std::size_t>(new_random_value()) %
+                                                kInputExtensions.size()];
         print_lines(io.out, help_lines(program_stem(app.program_name), extension));
         std::fflush(io.out);
         return kExitOk;

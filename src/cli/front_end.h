@@ -36,10 +36,10 @@ struct ParseResult {
     std::string error; // empty, or the message printed after "Error: "
     bool quiet = false;
     bool pause = false;
-    bool strict = false;                // --STRICT: a warning is an error
-    bool dry_run = false;               // --DRY-RUN
-    std::string report;                 // --REPORT=FILE, made absolute
-    std::vector<std::string> warnings;  // texts after "Warning: ", in argument order
+    bool strict = false;               // --STRICT: a warning is an error
+    bool dry_run = false;              // --DRY-RUN
+    std::string report;                // --REPORT=FILE, made absolute
+    std::vector<std::string> warnings; // texts after "Warning: ", in argument order
 };
 
 // Prepares the records for a command-line run: the job record reset with the

@@ -1,10 +1,10 @@
 #include "cli/profile.h"
 
-#include "util/strings.h"
 #include "cli/arguments.h"
 #include "cli/options.h"
 #include "settings/ini.h"
 #include "settings/keys.h"
+#include "util/strings.h"
 
 namespace pixlane::cli {
 

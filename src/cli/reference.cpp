@@ -165,7 +165,9 @@ std::string value_class(const SettingKey& row, const std::vector<std::string>& w
         text += " " + number_text(row.range_min) + ".." + number_text(row.range_max);
         break;
     case Check::NotZero: text += ", not 0"; break;
-    case Check::ResizeSide: text += ", above 0 (0 with --keep-aspect-ratio: follows the other side)"; break;
+    case Check::ResizeSide:
+        text += ", above 0 (0 with --keep-aspect-ratio: follows the other side)";
+        break;
     case Check::FormatDepth: {
         std::vector<std::string> depths = {"0 (automatic)"};
         for (int depth : allowed_depths(row.format)) {

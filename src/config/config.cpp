@@ -7,9 +7,9 @@
 
 #include "base/product.h"
 #include "formats/extensions.h"
-#include "util/strings.h"
 #include "platform/platform.h"
 #include "settings/keys.h"
+#include "util/strings.h"
 
 namespace pixlane {
 
@@ -32,16 +32,11 @@ bool listed(const std::array<std::string_view, N>& list, std::string_view extens
 // Whether the writer puts this row into the file.
 bool is_written(const SettingKey& row, const Settings& s) {
     switch (row.persist) {
-    case Persist::Always:
-        return true;
-    case Persist::ReadOnly:
-        return false;
-    case Persist::WindowPosition:
-        return s.save_window_position != 0;
-    case Persist::InputOption:
-        return listed(kInputExtensions, row.format);
-    case Persist::OutputOption:
-        return listed(kOutputExtensions, row.format);
+    case Persist::Always: return true;
+    case Persist::ReadOnly: return false;
+    case Persist::WindowPosition: return s.save_window_position != 0;
+    case Persist::InputOption: return listed(kInputExtensions, row.format);
+    case Persist::OutputOption: return listed(kOutputExtensions, row.format);
     }
     return false;
 }
@@ -161,7 +156,7 @@ void read_configuration(Settings& s, const IniFile& ini, Date now) {
             *text = ini.text(row.group, row.key, *text_field(defaults, row.field));
         } else if (const auto* f = std::get_if<float Settings::*>(&row.field)) {
             const auto value = ini.value(row.group, row.key);
-            s.**f = value ? float_from_text(*value, defaults.**f) : defaults.**f;
+            s.** f = value ? float_from_text(*value, defaults.**f) : defaults.**f;
         } else {
             set_int(s, row.field, ini.integer(row.group, row.key, get_int(defaults, row.field)));
         }

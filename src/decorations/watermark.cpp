@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "util/strings.h"
 #include "decorations/compose.h"
 #include "draw/text.h"
 #include "naming/mask.h"
+#include "util/strings.h"
 
 namespace pixlane {
 namespace {
@@ -45,14 +45,10 @@ Placement placement_of(const Settings& s) {
 // The left edge of a line of width `w` in a block of width `bw`.
 double line_left(std::uint8_t alignment, double bw, double w, int padding) {
     switch (alignment) {
-    case kAlignLeft:
-        return padding;
-    case kAlignCenter:
-        return double(std::lround((bw - w) / 2)); // halves away from zero
-    case kAlignRight:
-        return bw - w - padding;
-    default:
-        return 0;
+    case kAlignLeft: return padding;
+    case kAlignCenter: return double(std::lround((bw - w) / 2)); // halves away from zero
+    case kAlignRight: return bw - w - padding;
+    default: return 0;
     }
 }
 
@@ -249,8 +245,8 @@ LayerPosition watermark_position(int position, std::int64_t aw, std::int64_t ah,
     return {along(position % 3, aw, w, x_offset), along(position / 3, ah, h, y_offset)};
 }
 
-Bitmap draw_watermark(Bitmap in, const Settings& s, const TokenSource& tokens, int width, int height,
-                      const WatermarkFont* font) {
+Bitmap draw_watermark(Bitmap in, const Settings& s, const TokenSource& tokens, int width,
+                      int height, const WatermarkFont* font) {
     if (!in || s.do_watermark == kWatermarkNone) {
         return in;
     }

@@ -18,8 +18,8 @@
 #include <string_view>
 #include <vector>
 
-#include "pipeline/bitmap.h"
 #include "naming/mask.h"
+#include "pipeline/bitmap.h"
 #include "settings/settings.h"
 
 namespace pixlane {
@@ -31,7 +31,7 @@ class TextFont;
 // The font of the text watermark, loaded once per batch by the front end and
 // released after it.
 class WatermarkFont {
-public:
+  public:
     // The font named by Font, Font Size, Font Style (bold, italic) and Font
     // Effect (underline, strikethrough); null when that face cannot be loaded,
     // that is when the installed fonts hold neither the family nor a
@@ -44,7 +44,7 @@ public:
 
     const draw::TextFont& text_font() const { return *m_font; }
 
-private:
+  private:
     explicit WatermarkFont(std::unique_ptr<draw::TextFont> font);
     std::unique_ptr<draw::TextFont> m_font;
 };

@@ -140,8 +140,7 @@ std::optional<std::vector<Figure>> parse_path(std::string_view text) {
             closed = true;
             ++k;
             break;
-        default:
-            return std::nullopt;
+        default: return std::nullopt;
         }
     }
     return figures;
@@ -150,8 +149,7 @@ std::optional<std::vector<Figure>> parse_path(std::string_view text) {
 // The figure cut to the half-plane where `inside` holds (Sutherland and
 // Hodgman); `cross` gives where an edge crosses the boundary. Inside the
 // half-plane every point keeps its winding number.
-template <class Inside, class Cross>
-Figure cut(const Figure& f, Inside inside, Cross cross) {
+template <class Inside, class Cross> Figure cut(const Figure& f, Inside inside, Cross cross) {
     Figure out;
     for (std::size_t k = 0; k < f.size(); ++k) {
         const Point& a = f[k];
@@ -178,10 +176,14 @@ Figure clip(Figure f, double x0, double y0, double x1, double y1) {
             return Point{a.x + (b.x - a.x) * ((y - a.y) / (b.y - a.y)), y};
         };
     };
-    f = cut(f, [&](const Point& p) { return p.x >= x0; }, at_x(x0));
-    f = cut(f, [&](const Point& p) { return p.x <= x1; }, at_x(x1));
-    f = cut(f, [&](const Point& p) { return p.y >= y0; }, at_y(y0));
-    f = cut(f, [&](const Point& p) { return p.y <= y1; }, at_y(y1));
+    f = cut(
+        f, [&](const Point& p) { return p.x >= x0; }, at_x(x0));
+    f = cut(
+        f, [&](const Point& p) { return p.x <= x1; }, at_x(x1));
+    f = cut(
+        f, [&](const Point& p) { return p.y >= y0; }, at_y(y0));
+    f = cut(
+        f, [&](const Point& p) { return p.y <= y1; }, at_y(y1));
     return f;
 }
 

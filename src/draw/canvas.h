@@ -33,7 +33,7 @@ struct Rgba {
 // A transparent-by-default 32-bit canvas. An empty canvas (operator bool
 // false) is what a failed creation or load gives; drawing on it does nothing.
 class Canvas {
-public:
+  public:
     Canvas() = default;
 
     // A fully transparent canvas; empty when either side is below 1 or Cairo
@@ -96,7 +96,7 @@ public:
     // A Cairo context drawing on this canvas; null when the canvas is empty.
     Context context() const;
 
-private:
+  private:
     Surface m_surface;
     int m_width = 0;
     int m_height = 0;

@@ -103,9 +103,9 @@ std::optional<std::vector<std::uint8_t>> encode_jpeg(const std::uint8_t* rgb, st
 bool write_jpeg_file(const std::string& path, const std::uint8_t* rgb, std::size_t size, int width,
                      int height, int quality) {
     const auto bytes = encode_jpeg(rgb, size, width, height, quality);
-    return bytes && platform::replace_file(
-                        path, std::string_view(reinterpret_cast<const char*>(bytes->data()),
-                                               bytes->size()));
+    return bytes &&
+           platform::replace_file(
+               path, std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
 }
 
 } // namespace pixlane

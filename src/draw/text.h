@@ -44,7 +44,7 @@ struct TextExtent {
 std::optional<std::string> resolve_font_face(std::string_view face);
 
 class TextFont {
-public:
+  public:
     // The font, or null when the face cannot be resolved, the size is not
     // from 1 to 32767 points or Pango cannot create it.
     static std::unique_ptr<TextFont> load(const FontSpec& spec);
@@ -66,7 +66,7 @@ public:
     void draw(Canvas& canvas, std::string_view text, double x, double y, Rgba colour,
               TextMode mode) const;
 
-private:
+  private:
     struct Impl;
     explicit TextFont(std::unique_ptr<Impl> impl, std::string family);
 

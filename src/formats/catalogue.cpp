@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <charconv>
 
-#include "base/product.h"
 #include "base/language.h"
-#include "util/strings.h"
+#include "base/product.h"
 #include "settings/keys.h"
+#include "util/strings.h"
 
 namespace pixlane {
 namespace {
@@ -20,7 +20,8 @@ constexpr OutputFormat kOutputCatalogue[] = {
     {"exr", "ILM OpenEXR", SaveRoute::FreeImage, FIF_EXR, "96"},
     {"gif", "Graphics Interchange Format", SaveRoute::FreeImage, FIF_GIF, "8"},
     {"hdr", "High Dynamic Range Image", SaveRoute::FreeImage, FIF_HDR, "96"},
-    {"ico", "Windows Icon", SaveRoute::FreeImage, FIF_ICO, "1,4,8,16,24,32", kRgb555At16 | kIconCanvas},
+    {"ico", "Windows Icon", SaveRoute::FreeImage, FIF_ICO, "1,4,8,16,24,32",
+     kRgb555At16 | kIconCanvas},
     {"j2k", "JPEG-2000 Codestream", SaveRoute::FreeImage, FIF_J2K, "8,24,32,48", kGreyAt8},
     {"jng", "JPEG Network Graphics", SaveRoute::FreeImage, FIF_JNG, "24,32"},
     {"jp2", "JPEG-2000 File Format", SaveRoute::FreeImage, FIF_JP2, "8,24,32,48", kGreyAt8},
@@ -44,9 +45,9 @@ static_assert(std::size(kOutputCatalogue) == kOutputExtensions.size());
 // Published values the writers pass on unchanged.
 static_assert(FIF_BMP == 0 && FIF_ICO == 1 && FIF_JPEG == 2 && FIF_JNG == 3 && FIF_PBM == 7 &&
               FIF_PGM == 11 && FIF_PNG == 13 && FIF_PPM == 14 && FIF_TARGA == 17 &&
-              FIF_TIFF == 18 && FIF_WBMP == 19 && FIF_XPM == 23 && FIF_GIF == 25 &&
-              FIF_HDR == 26 && FIF_EXR == 29 && FIF_J2K == 30 && FIF_JP2 == 31 &&
-              FIF_PFM == 32 && FIF_WEBP == 35 && FIF_JXR == 36);
+              FIF_TIFF == 18 && FIF_WBMP == 19 && FIF_XPM == 23 && FIF_GIF == 25 && FIF_HDR == 26 &&
+              FIF_EXR == 29 && FIF_J2K == 30 && FIF_JP2 == 31 && FIF_PFM == 32 && FIF_WEBP == 35 &&
+              FIF_JXR == 36);
 static_assert(IL_PCX == 0x0428 && IL_DDS == 0x0437 && IL_PSD == 0x0439);
 
 constexpr InputFormat kInputCatalogue[] = {

@@ -35,10 +35,10 @@ enum class SaveRoute : std::uint8_t {
 // What sets an output type apart when frames are brought to its depths and
 // written.
 enum FormatQuirk : std::uint8_t {
-    kGreyAt8 = 1 << 0,      // its 8-bit form is grey, not a palette
-    kRgb555At16 = 1 << 1,   // its 16-bit form is 5-5-5, not 5-6-5
-    kIconCanvas = 1 << 2,   // at most 128 a side, on a square canvas of at least 16
-    kMipmaps = 1 << 3,      // written with its chain of smaller pictures
+    kGreyAt8 = 1 << 0,    // its 8-bit form is grey, not a palette
+    kRgb555At16 = 1 << 1, // its 16-bit form is 5-5-5, not 5-6-5
+    kIconCanvas = 1 << 2, // at most 128 a side, on a square canvas of at least 16
+    kMipmaps = 1 << 3,    // written with its chain of smaller pictures
 };
 
 struct OutputFormat {

@@ -9,7 +9,7 @@ namespace pixlane {
 
 inline constexpr std::array<std::string_view, 1> kInputExtensions = {"gif"};
 inline constexpr std::array<std::string_view, 23> kOutputExtensions = {
-    "bmp", "dds", "exr", "gif", "hdr", "ico", "j2k", "jng", "jp2", "jpg", "jxr", "pbm",
+    "bmp", "dds", "exr", "gif", "hdr", "ico", "j2k", "jng",  "jp2",  "jpg",  "jxr", "pbm",
     "pcx", "pfm", "pgm", "png", "ppm", "psd", "tga", "tiff", "wbmp", "webp", "xpm"};
 
 } // namespace pixlane

@@ -107,7 +107,6 @@ constexpr Signature kSignatures[] = {
 };
 // clang-format on
 
-
 // Well-formed: pairs of hexadecimal digits separated by single blanks, every
 // part within the bytes read, and groups contiguous with a first part at 0.
 constexpr bool table_is_well_formed() {

@@ -2,17 +2,17 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <ctime>
 #include <functional>
-#include <random>
-#include <charconv>
 #include <mutex>
+#include <random>
 
 #include <unistd.h>
 
-#include "util/strings.h"
 #include "platform/platform.h"
 #include "platform/process.h"
+#include "util/strings.h"
 
 namespace pixlane {
 namespace {
@@ -86,8 +86,8 @@ constexpr MaskToken kTokens[] = {
      [](const TokenSource& t) { return five_digits(t.task.random_value); }},
     {"%n%", "number of the file among those converted, from 1, at least five digits", true, false,
      [](const TokenSource& t) { return five_digits(t.task.sequence_number); }},
-    {"%frame%", "number of the frame, from 1, padded with 0 to the width of the frame count",
-     false, true, padded_frame},
+    {"%frame%", "number of the frame, from 1, padded with 0 to the width of the frame count", false,
+     true, padded_frame},
     {"%frames%", "number of frames of the animation", false, false,
      [](const TokenSource& t) { return std::to_string(t.frame.frame_total); }},
 };
@@ -204,8 +204,7 @@ std::string mark_of(const RunOwner& o) {
 }
 
 // Decimal digits only, without a sign or leading zero; nothing otherwise.
-template <class N>
-std::optional<N> plain_number(std::string_view text) {
+template <class N> std::optional<N> plain_number(std::string_view text) {
     N n{};
     if (text.empty() || (text.size() > 1 && text[0] == '0')) {
         return std::nullopt;
@@ -285,8 +284,7 @@ std::string random_name(std::string_view prefix, std::string_view suffix, Clock 
     return name;
 }
 
-bool apply_timestamp(const Settings& s, const std::string& input_path,
-                     const std::string& output) {
+bool apply_timestamp(const Settings& s, const std::string& input_path, const std::string& output) {
     switch (s.file_timestamp) {
     case kTimestampOriginal:
         if (auto t = platform::modification_time(input_path)) {

@@ -8,8 +8,8 @@ namespace {
 // The dither algorithms by `Image Dither Algorithm`: FS, BAYER4, BAYER8,
 // BAYER16, CLUSTER6, CLUSTER8, CLUSTER16. Anything else is Floyd-Steinberg.
 constexpr FREE_IMAGE_DITHER kDitherAlgorithms[] = {
-    FID_FS,          FID_BAYER4x4,    FID_BAYER8x8,    FID_BAYER16x16,
-    FID_CLUSTER6x6,  FID_CLUSTER8x8,  FID_CLUSTER16x16,
+    FID_FS,         FID_BAYER4x4,   FID_BAYER8x8,     FID_BAYER16x16,
+    FID_CLUSTER6x6, FID_CLUSTER8x8, FID_CLUSTER16x16,
 };
 
 FREE_IMAGE_DITHER dither_algorithm(int value) {

@@ -22,7 +22,9 @@ inline Bitmap adopt(FIBITMAP* raw) { return Bitmap(raw); }
 inline Bitmap convert_to_24(Bitmap in) { return adopt(FreeImage_ConvertTo24Bits(in.get())); }
 
 inline int bpp_of(const Bitmap& b) { return b ? static_cast<int>(FreeImage_GetBPP(b.get())) : 0; }
-inline int width_of(const Bitmap& b) { return b ? static_cast<int>(FreeImage_GetWidth(b.get())) : 0; }
+inline int width_of(const Bitmap& b) {
+    return b ? static_cast<int>(FreeImage_GetWidth(b.get())) : 0;
+}
 inline int height_of(const Bitmap& b) {
     return b ? static_cast<int>(FreeImage_GetHeight(b.get())) : 0;
 }

@@ -6,7 +6,7 @@ namespace pixlane {
 namespace {
 
 class GifFrames final : public FrameSource {
-public:
+  public:
     int frame_count() const override { return m_gif.frame_count(); }
     Bitmap frame(int index) override { return m_gif.frame(index); }
     Bitmap take_frame(int index) override { return m_gif.take_frame(index); }

@@ -13,7 +13,7 @@
 namespace pixlane {
 
 class FrameSource {
-public:
+  public:
     virtual ~FrameSource() = default;
 
     // Number of frames, at least 1.

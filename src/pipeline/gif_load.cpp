@@ -20,7 +20,7 @@ constexpr unsigned char kGraphicControl = 0xF9;
 
 // A bounds-checked cursor over the file's bytes.
 class Cursor {
-public:
+  public:
     explicit Cursor(const std::string& data) : m_data(data) {}
 
     std::size_t pos() const { return m_pos; }
@@ -56,7 +56,7 @@ public:
         }
     }
 
-private:
+  private:
     const std::string& m_data;
     std::size_t m_pos = 0;
 };
@@ -129,8 +129,9 @@ using MultiBitmap = std::unique_ptr<FIMULTIBITMAP, MultiBitmapCloser>;
 
 // A page locked for reading, unlocked unchanged when the lock leaves scope.
 class PageLock {
-public:
-    PageLock(FIMULTIBITMAP* multi, int page) : m_multi(multi), m_page(FreeImage_LockPage(multi, page)) {}
+  public:
+    PageLock(FIMULTIBITMAP* multi, int page)
+        : m_multi(multi), m_page(FreeImage_LockPage(multi, page)) {}
     ~PageLock() {
         if (m_page) {
             FreeImage_UnlockPage(m_multi, m_page, FALSE);
@@ -141,7 +142,7 @@ public:
 
     FIBITMAP* get() const { return m_page; }
 
-private:
+  private:
     FIMULTIBITMAP* m_multi;
     FIBITMAP* m_page;
 };
@@ -172,7 +173,9 @@ std::variant<GifLayout, Failure> validate_and_complete_gif(std::string& data) {
     const auto refused = [](std::string why) -> std::variant<GifLayout, Failure> {
         return Failure{std::move(why)};
     };
-    const auto size_of = [](int w, int h) { return std::to_string(w) + "\u00D7" + std::to_string(h); };
+    const auto size_of = [](int w, int h) {
+        return std::to_string(w) + "\u00D7" + std::to_string(h);
+    };
     Cursor c(data);
     if (data.compare(0, 6, "GIF87a") != 0 && data.compare(0, 6, "GIF89a") != 0) {
         return refused("not a GIF file");
@@ -267,7 +270,8 @@ std::variant<GifLayout, Failure> validate_and_complete_gif(std::string& data) {
             return refused("truncated GIF file");
         }
         if (!code_size_ok(c.peek())) {
-            return refused("an LZW code size of " + std::to_string(c.peek()) + " (2 to 8 are valid)");
+            return refused("an LZW code size of " + std::to_string(c.peek()) +
+                           " (2 to 8 are valid)");
         }
         c.skip(1);
         if (!c.skip_sub_blocks()) {
@@ -297,9 +301,9 @@ struct GifAnimation::Impl {
     // bottom-up as FreeImage keeps them. Made once the first page is decoded,
     // so it can take the memory the decoder has just given back.
     Bitmap canvas;
-    std::vector<RGBQUAD> saved;  // the area under a frame disposed to "previous"
+    std::vector<RGBQUAD> saved;   // the area under a frame disposed to "previous"
     std::int64_t saved_clear = 0; // its pixels of alpha 0
-    int next = 0;                // the frame the canvas waits for
+    int next = 0;                 // the frame the canvas waits for
     // Pixels of the canvas with alpha 0 (its only other alpha is 255): kept
     // as the canvas is drawn, so a frame is known opaque when it is 0. A new
     // canvas is all zeros.
@@ -312,7 +316,8 @@ struct GifAnimation::Impl {
 
     // Screen row `y`, counted from the top.
     RGBQUAD* row(int y) const {
-        return reinterpret_cast<RGBQUAD*>(FreeImage_GetScanLine(canvas.get(), layout.height - 1 - y));
+        return reinterpret_cast<RGBQUAD*>(
+            FreeImage_GetScanLine(canvas.get(), layout.height - 1 - y));
     }
 
     // Pixels of alpha 0 in `r`.
@@ -397,7 +402,8 @@ struct GifAnimation::Impl {
         std::int64_t counted = 0;
         for (int y = area.y0; y < area.y1; ++y) {
             // Page rows are bottom-up too; the area starts at or right of the frame.
-            const BYTE* src = FreeImage_GetScanLine(p, f.height - 1 - (y - f.top)) + (area.x0 - f.left);
+            const BYTE* src =
+                FreeImage_GetScanLine(p, f.height - 1 - (y - f.top)) + (area.x0 - f.left);
             RGBQUAD* dst = row(y) + area.x0;
             if (cover) {
                 for (int i = 0; i < n; ++i) {
@@ -542,7 +548,8 @@ GifAnimation::Opened GifAnimation::open_bytes(std::string bytes) {
     impl->io.tell_proc = tell_proc;
     // Always the GIF reader, never a guess from the content; pages are read
     // one at a time with one colour index a byte, without playback.
-    impl->multi.reset(FreeImage_OpenMultiBitmapFromHandle(FIF_GIF, &impl->io, &impl->reader, GIF_LOAD256));
+    impl->multi.reset(
+        FreeImage_OpenMultiBitmapFromHandle(FIF_GIF, &impl->io, &impl->reader, GIF_LOAD256));
     if (!impl->multi ||
         FreeImage_GetPageCount(impl->multi.get()) != static_cast<int>(impl->layout.frames.size())) {
         return {Failure{"the GIF decoder refused it"}};

@@ -31,10 +31,12 @@
 namespace pixlane {
 
 // Limits that bound what any input can make the program allocate or compute.
-inline constexpr int kGifMaxSide = 16384;                          // screen and every frame, per side
-inline constexpr std::int64_t kGifMaxPixels = std::int64_t{1} << 24;      // 16 Mpx, screen and every frame
+inline constexpr int kGifMaxSide = 16384; // screen and every frame, per side
+inline constexpr std::int64_t kGifMaxPixels = std::int64_t{1}
+                                              << 24; // 16 Mpx, screen and every frame
 inline constexpr int kGifMaxFrames = 5000;
-inline constexpr std::int64_t kGifMaxTotalPixels = std::int64_t{1} << 30; // frames x screen, and all frame areas
+inline constexpr std::int64_t kGifMaxTotalPixels = std::int64_t{1}
+                                                   << 30; // frames x screen, and all frame areas
 inline constexpr std::int64_t kGifMaxFileBytes = std::int64_t{1} << 30;
 
 // GIF disposal methods (values 4 to 7 are undefined and act as "none").
@@ -57,11 +59,11 @@ struct GifFrameLayout {
 
 // What the structure check learnt about a file.
 struct GifLayout {
-    int width = 0;  // logical screen
+    int width = 0; // logical screen
     int height = 0;
-    RGBQUAD background{};  // colour of cleared areas, alpha 0
+    RGBQUAD background{}; // colour of cleared areas, alpha 0
     std::vector<GifFrameLayout> frames;
-    bool trailer_added = false;  // the stream ended after complete blocks without a trailer
+    bool trailer_added = false; // the stream ended after complete blocks without a trailer
 };
 
 // Checks the block structure of a GIF held in `data`: a GIF87a or GIF89a
@@ -77,7 +79,7 @@ std::variant<GifLayout, Failure> validate_and_complete_gif(std::string& data);
 
 // A GIF animation opened for reading its composed frames in order.
 class GifAnimation {
-public:
+  public:
     GifAnimation();
     ~GifAnimation();
     GifAnimation(const GifAnimation&) = delete;
@@ -116,7 +118,7 @@ public:
     // starts again from the first one.
     Bitmap take_frame(int index);
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };

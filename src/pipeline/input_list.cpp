@@ -5,8 +5,8 @@
 #include <iterator>
 
 #include "formats/catalogue.h"
-#include "util/strings.h"
 #include "platform/platform.h"
+#include "util/strings.h"
 
 namespace pixlane {
 namespace {
@@ -81,7 +81,7 @@ int import_item(InputList& list, const std::string& path, const std::string& inp
 // kListMaxLineBytes is skipped whole, never held in memory. A read error
 // ends the file.
 class ListLines {
-public:
+  public:
     explicit ListLines(const std::string& path) : m_in(path, std::ios::binary), m_buffer(1 << 16) {}
 
     // The next line without its line feed (empty for one that is too long);
@@ -118,7 +118,7 @@ public:
         return true;
     }
 
-private:
+  private:
     bool fill() {
         m_pos = 0;
         m_end = 0;
@@ -139,7 +139,8 @@ private:
 } // namespace
 
 bool InputList::add(const std::string& path, const std::string& input_folder) {
-    if (platform::file_size(path) <= 0 || !is_accepted_input(platform::extension_of(path)) || contains(path)) {
+    if (platform::file_size(path) <= 0 || !is_accepted_input(platform::extension_of(path)) ||
+        contains(path)) {
         return false;
     }
     m_entries.push_back({path, relative_subfolder(path, input_folder)});

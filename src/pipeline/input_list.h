@@ -19,7 +19,7 @@ struct InputEntry {
 };
 
 class InputList {
-public:
+  public:
     // Adds a file when its size is above 0 (so it exists and is not a folder),
     // its extension (any case) is an accepted input extension and the path
     // (compared exactly) is not yet listed. True when it was added.
@@ -46,7 +46,7 @@ public:
     // the thread that adds.
     std::function<void(const InputEntry&)> on_added;
 
-private:
+  private:
     std::vector<InputEntry> m_entries;
     std::vector<Unreadable> m_unreadable;
     std::unordered_set<std::string> m_paths;

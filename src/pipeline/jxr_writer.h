@@ -32,7 +32,7 @@ struct JxrPicture {
     std::uint32_t height = 0;
     std::uint8_t* top_row = nullptr; // rows from top to bottom, `stride` bytes apart
     std::uint32_t stride = 0;
-    bool zero_is_white = false;      // BlackWhite only: bit value 0 means white
+    bool zero_is_white = false; // BlackWhite only: bit value 0 means white
     float dpi = 96.0F;
 };
 

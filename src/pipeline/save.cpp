@@ -10,12 +10,11 @@
 #include <limits>
 #include <memory>
 #include <mutex>
-#include <unordered_map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
-#include "util/strings.h"
 #include "formats/catalogue.h"
 #include "naming/mask.h"
 #include "pipeline/opacity.h"
@@ -23,6 +22,7 @@
 #include "platform/platform.h"
 #include "platform/process.h"
 #include "settings/keys.h"
+#include "util/strings.h"
 
 namespace pixlane {
 namespace {
@@ -165,8 +165,7 @@ Bitmap convert_depth(Bitmap in, const BatchPlan& plan, FrameFacts& frame) {
         return in;
     }
     const std::string& ext = plan.output_extension;
-    const int target =
-        target_depth(plan, frame.source_depth > 0 ? frame.source_depth : bpp_of(in));
+    const int target = target_depth(plan, frame.source_depth > 0 ? frame.source_depth : bpp_of(in));
     frame.output_depth = target;
     if (in_target_form(in.get(), target, ext)) {
         return in;
@@ -383,10 +382,11 @@ int save_flags(std::string_view ext, const Settings& s) {
         return s.tga_compression == 1 ? TARGA_SAVE_RLE : 0;
     }
     if (ext == "tiff") {
-        constexpr int kTiff[] = {TIFF_NONE,    TIFF_CCITTFAX3,     TIFF_CCITTFAX4,
-                                 TIFF_PACKBITS, TIFF_DEFLATE,      TIFF_ADOBE_DEFLATE,
-                                 TIFF_LZW,     TIFF_JPEG,          TIFF_LOGLUV};
-        int flags = s.tiff_compression >= 0 && s.tiff_compression < 9 ? kTiff[s.tiff_compression] : 0;
+        constexpr int kTiff[] = {TIFF_NONE,     TIFF_CCITTFAX3, TIFF_CCITTFAX4,
+                                 TIFF_PACKBITS, TIFF_DEFLATE,   TIFF_ADOBE_DEFLATE,
+                                 TIFF_LZW,      TIFF_JPEG,      TIFF_LOGLUV};
+        int flags =
+            s.tiff_compression >= 0 && s.tiff_compression < 9 ? kTiff[s.tiff_compression] : 0;
         return s.tiff_color_mode == 1 ? flags | TIFF_CMYK : flags;
     }
     if (ext == "webp") {

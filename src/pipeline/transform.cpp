@@ -131,16 +131,15 @@ Bitmap resize(Bitmap in, const Settings& s) {
     if (width_follows || height_follows) {
         const int given = width_follows ? h : w;
         const int target = width_follows ? th : tw;
-        if (given == target ||
-            (s.image_resize_type == kResizeLargeImages && given <= target)) {
+        if (given == target || (s.image_resize_type == kResizeLargeImages && given <= target)) {
             return in;
         }
     } else if (w == tw && h == th) {
         return in;
     }
     // Only images larger than the target in some dimension are resized.
-    if (!width_follows && !height_follows && s.image_resize_type == kResizeLargeImages &&
-        w <= tw && h <= th) {
+    if (!width_follows && !height_follows && s.image_resize_type == kResizeLargeImages && w <= tw &&
+        h <= th) {
         return in;
     }
     int new_width = tw;

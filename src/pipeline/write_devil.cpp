@@ -4,8 +4,8 @@
 #include <IL/ilu.h>
 
 #include <cstdint>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <mutex>
 

@@ -98,7 +98,8 @@ bool save_exact_bmp(FIBITMAP* dib, int flags, platform::OutputFile& file) {
 } // namespace
 
 WriteResult write_exact_bmp(const WriteRequest& r, platform::OutputFile& file) {
-    return save_exact_bmp(r.dib, r.plan.save_flags, file) ? WriteResult::Written : WriteResult::Failed;
+    return save_exact_bmp(r.dib, r.plan.save_flags, file) ? WriteResult::Written
+                                                          : WriteResult::Failed;
 }
 
 } // namespace pixlane

@@ -1,6 +1,5 @@
 #include "pipeline/writers.h"
 
-
 namespace pixlane {
 namespace {
 
@@ -35,7 +34,10 @@ bool save_freeimage(FREE_IMAGE_FORMAT fif, FIBITMAP* dib, int flags, platform::O
 } // namespace
 
 WriteResult write_freeimage(const WriteRequest& r, platform::OutputFile& file) {
-    return save_freeimage(static_cast<FREE_IMAGE_FORMAT>(r.format.save_type), r.dib, r.plan.save_flags, file) ? WriteResult::Written : WriteResult::Failed;
+    return save_freeimage(static_cast<FREE_IMAGE_FORMAT>(r.format.save_type), r.dib,
+                          r.plan.save_flags, file)
+               ? WriteResult::Written
+               : WriteResult::Failed;
 }
 
 } // namespace pixlane

@@ -7,7 +7,9 @@ namespace {
 
 // --- jxr -----------------------------------------------------------------------
 
-double luminance(const RGBQUAD& c) { return 0.299 * c.rgbRed + 0.587 * c.rgbGreen + 0.114 * c.rgbBlue; }
+double luminance(const RGBQUAD& c) {
+    return 0.299 * c.rgbRed + 0.587 * c.rgbGreen + 0.114 * c.rgbBlue;
+}
 
 bool save_jxr(FIBITMAP* dib, platform::OutputFile& file) {
     JxrPicture picture;

@@ -10,7 +10,6 @@
 namespace pixlane {
 namespace {
 
-
 // --- png -----------------------------------------------------------------------
 
 // The zlib level and interlacing of a PNG save flag word, read as
@@ -88,8 +87,8 @@ bool save_png(FIBITMAP* dib, const BatchPlan& plan, const Settings& s, platform:
     const bool rgb = picture->pixels == PngPixels::Bgr24 || picture->pixels == PngPixels::Bgra32;
     if (rgb && s.png_palette == kPngPaletteExact && plan.automatic_depth) {
         if (const std::optional<PngIndexed> indexed = index_colours(*picture)) {
-            return write_png(file, indexed->picture(picture->dots_per_metre_x,
-                                                    picture->dots_per_metre_y),
+            return write_png(file,
+                             indexed->picture(picture->dots_per_metre_x, picture->dots_per_metre_y),
                              options);
         }
     }

@@ -29,7 +29,7 @@ struct AddrInfoFree {
 using AddrInfoPtr = std::unique_ptr<addrinfo, AddrInfoFree>;
 
 class Deadline {
-public:
+  public:
     Deadline(int timeout_ms, const std::atomic<bool>* cancel)
         : m_end(Clock::now() + std::chrono::milliseconds(timeout_ms)), m_cancel(cancel) {}
     bool cancelled() const { return m_cancel != nullptr && m_cancel->load(); }
@@ -45,7 +45,7 @@ public:
         return left <= 0 ? 0 : static_cast<int>(std::min<long long>((left + 999) / 1000, kSliceMs));
     }
 
-private:
+  private:
     Clock::time_point m_end;
     const std::atomic<bool>* m_cancel;
 };
@@ -77,8 +77,8 @@ UniqueFd connect_to(const HttpTarget& target, const Deadline& deadline) {
     }
     const AddrInfoPtr list(found);
     for (const addrinfo* a = list.get(); a != nullptr; a = a->ai_next) {
-        UniqueFd fd(::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                             a->ai_protocol));
+        UniqueFd fd(
+            ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol));
         if (!fd) {
             continue;
         }
@@ -173,8 +173,7 @@ std::optional<HttpTarget> split_url(std::string_view url) {
     if (!port.empty()) {
         int number = 0;
         const auto [ptr, ec] = std::from_chars(port.data(), port.data() + port.size(), number);
-        if (ec != std::errc() || ptr != port.data() + port.size() || number < 1 ||
-            number > 65535) {
+        if (ec != std::errc() || ptr != port.data() + port.size() || number < 1 || number > 65535) {
             return std::nullopt;
         }
         target.port = number;
@@ -207,8 +206,8 @@ std::optional<std::string> http_exchange(const HttpTarget& target, std::string_v
     while (response.size() < limits.max_bytes) {
         const ssize_t n = ::recv(fd.get(), chunk, sizeof chunk, 0);
         if (n > 0) {
-            response.append(chunk, std::min(static_cast<std::size_t>(n),
-                                            limits.max_bytes - response.size()));
+            response.append(
+                chunk, std::min(static_cast<std::size_t>(n), limits.max_bytes - response.size()));
             if (complete_by_length(response)) {
                 break;
             }

@@ -28,8 +28,8 @@ std::optional<HttpTarget> split_url(std::string_view url);
 std::string http_request(const HttpTarget& target, std::string_view agent);
 
 struct HttpLimits {
-    int timeout_ms = 10000;               // for everything: lookup aside, connect, send, receive
-    std::size_t max_bytes = 1024 * 1024;  // a longer response is cut here
+    int timeout_ms = 10000;              // for everything: lookup aside, connect, send, receive
+    std::size_t max_bytes = 1024 * 1024; // a longer response is cut here
     // Checked every few milliseconds while waiting; true ends the exchange.
     const std::atomic<bool>* cancel = nullptr;
 };

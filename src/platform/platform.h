@@ -92,7 +92,7 @@ std::optional<std::string> read_file_head(const std::string& path, std::size_t c
 // closes it: only a file whose finish() returned true is complete. A file
 // left unfinished is closed without a sync when the object dies.
 class OutputFile {
-public:
+  public:
     OutputFile() = default;
     OutputFile(OutputFile&&) noexcept = default;
     OutputFile& operator=(OutputFile&&) noexcept = default;
@@ -118,13 +118,13 @@ public:
     // The errno value of the first failure; 0 when there was none.
     int error() const { return m_error; }
 
-private:
+  private:
     bool flush();
     bool fail(int error);
 
     UniqueFd m_fd;
-    std::vector<char> m_pending;  // written by the caller, not yet to the file
-    std::int64_t m_position = 0;  // where the descriptor stands
+    std::vector<char> m_pending; // written by the caller, not yet to the file
+    std::int64_t m_position = 0; // where the descriptor stands
     int m_error = 0;
 };
 
@@ -142,7 +142,7 @@ private:
 // Without a successful commit() the path is left as it was and the
 // temporary file is removed.
 class FileReplacement {
-public:
+  public:
     FileReplacement() = default;
     FileReplacement(const FileReplacement&) = delete;
     FileReplacement& operator=(const FileReplacement&) = delete;
@@ -161,7 +161,7 @@ public:
     // The temporary file's path between begin() and the end; empty otherwise.
     const std::string& temporary_path() const { return m_temporary; }
 
-private:
+  private:
     bool fail(int error);
 
     std::string m_target;
@@ -205,7 +205,7 @@ std::int64_t elapsed_ms();
 // $XDG_RUNTIME_DIR (else a per-user folder in /tmp). Released when the
 // object dies or the process ends.
 class InstanceLock {
-public:
+  public:
     // Why acquire() gave no lock.
     enum class Failure : std::uint8_t {
         Held,         // another process holds it
@@ -224,7 +224,7 @@ public:
     InstanceLock& operator=(const InstanceLock&) = delete;
     ~InstanceLock();
 
-private:
+  private:
     explicit InstanceLock(int fd) : m_fd(fd) {}
     int m_fd = -1;
 };

@@ -411,7 +411,7 @@ bool FileReplacement::begin(const std::string& path) {
         return fail(ENOENT);
     }
     std::optional<std::uint32_t> permissions;
-    if (struct stat st {}; ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    if (struct stat st{}; ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
         permissions = st.st_mode & 0777;
     }
     // A taken name is tried again with other letters; anything else fails.
@@ -525,7 +525,8 @@ std::int64_t elapsed_ms() {
 
 std::string InstanceLock::lock_path(std::string_view name) {
     std::string folder;
-    if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && *run == kSeparator && is_folder(run)) {
+    if (const char* run = std::getenv("XDG_RUNTIME_DIR");
+        run && *run == kSeparator && is_folder(run)) {
         folder = run;
     } else {
         folder = "/tmp/pixlane-" + std::to_string(::getuid());

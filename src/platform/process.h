@@ -29,7 +29,7 @@ struct ExitInfo {
 };
 
 class ChildProcess {
-public:
+  public:
     struct Spec {
         std::string program;                  // full path, started directly (no shell)
         std::vector<std::string> arguments;   // after the program name
@@ -56,7 +56,7 @@ public:
     // Waits for the child to end and reaps it.
     ExitInfo wait();
 
-private:
+  private:
     explicit ChildProcess(pid_t pid) : m_pid(pid) {}
     pid_t m_pid = -1;
 };
@@ -77,7 +77,7 @@ bool process_running(pid_t pid, std::uint64_t started);
 // they are noted, so a batch can stop between files and clean up. The former
 // handlers return when it goes. One instance at a time.
 class StopSignals {
-public:
+  public:
     StopSignals();
     ~StopSignals();
     StopSignals(const StopSignals&) = delete;

@@ -64,7 +64,8 @@ std::optional<ChildProcess> ChildProcess::spawn(const Spec& spec) {
     }
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (::posix_spawn(&pid, spec.program.c_str(), &fa.actions, nullptr, argv.data(), environ) != 0) {
+    if (::posix_spawn(&pid, spec.program.c_str(), &fa.actions, nullptr, argv.data(), environ) !=
+        0) {
         return std::nullopt;
     }
     return ChildProcess(pid);

@@ -43,9 +43,9 @@ std::vector<std::string> FileOutcome::written_outputs() const {
 }
 
 std::int32_t FileOutcome::skipped_outputs() const {
-    return static_cast<std::int32_t>(std::count_if(
-        frame_results.begin(), frame_results.end(),
-        [](const FrameResult& f) { return f.status == FrameStatus::Skipped; }));
+    return static_cast<std::int32_t>(
+        std::count_if(frame_results.begin(), frame_results.end(),
+                      [](const FrameResult& f) { return f.status == FrameStatus::Skipped; }));
 }
 
 std::string FileOutcome::last_output() const {
@@ -72,7 +72,8 @@ void reset_progress_record(ProgressRecord& p) {
 
 ProgressSnapshot ProgressRecord::snapshot() const {
     std::lock_guard guard(lock);
-    return {index, current_input, last_duration, count, total, running, out_of_space, skipped, frames};
+    return {index,   current_input, last_duration, count, total,
+            running, out_of_space,  skipped,       frames};
 }
 
 void ProgressRecord::request_stop() {

@@ -36,12 +36,12 @@ struct FrameResult {
 // What is constant for a batch: the output format and where outputs go.
 // The front end fills it once before the first file.
 struct BatchPlan {
-    std::string output_extension;    // lower case, one of the output extension list
-    std::int32_t save_type = 0;      // FreeImage format, or DevIL type for psd/dds/pcx
-    std::int32_t output_depth = 0;   // 0: automatic
-    std::int32_t save_flags = 0;     // FreeImage save flags of the output format
-    bool automatic_depth = false;    // the depth setting was 0: each frame gets the format's choice
-    std::string output_folder;       // ends with "/"
+    std::string output_extension;  // lower case, one of the output extension list
+    std::int32_t save_type = 0;    // FreeImage format, or DevIL type for psd/dds/pcx
+    std::int32_t output_depth = 0; // 0: automatic
+    std::int32_t save_flags = 0;   // FreeImage save flags of the output format
+    bool automatic_depth = false;  // the depth setting was 0: each frame gets the format's choice
+    std::string output_folder;     // ends with "/"
     // Names the outputs without making them: frames are loaded and sized
     // (so the name tokens hold), nothing is drawn or written.
     bool dry_run = false;
@@ -134,16 +134,17 @@ struct ProgressSnapshot {
 // under `lock` while a worker runs.
 struct ProgressRecord {
     mutable std::mutex lock;
-    std::int32_t index = 0;          // 1-based entry being processed
+    std::int32_t index = 0; // 1-based entry being processed
     std::string current_input;
-    std::int64_t last_duration = 0;  // ms of the previous file; >= 1000 after success, 0 after failure
-    std::int32_t count = 0;          // files added (import) or converted (conversion)
-    std::int32_t total = 0;          // entries the worker walks; 0 while unknown
-    std::int32_t skipped = 0;        // files left alone: every output name existed (conversion)
-    std::int64_t frames = 0;         // outputs written (conversion)
-    bool running = true;             // cleared to stop the worker between files
-    bool paused = false;             // the worker waits before its next file while set
-    bool out_of_space = false;       // the worker stopped because the output device is full
+    std::int64_t last_duration =
+        0;                     // ms of the previous file; >= 1000 after success, 0 after failure
+    std::int32_t count = 0;    // files added (import) or converted (conversion)
+    std::int32_t total = 0;    // entries the worker walks; 0 while unknown
+    std::int32_t skipped = 0;  // files left alone: every output name existed (conversion)
+    std::int64_t frames = 0;   // outputs written (conversion)
+    bool running = true;       // cleared to stop the worker between files
+    bool paused = false;       // the worker waits before its next file while set
+    bool out_of_space = false; // the worker stopped because the output device is full
 
     // Every field, read at once under the lock.
     ProgressSnapshot snapshot() const;
@@ -158,7 +159,7 @@ struct ProgressRecord {
     // may go on.
     bool proceed();
 
-private:
+  private:
     std::condition_variable m_resumed;
 };
 

@@ -47,7 +47,8 @@ std::optional<Fault> check_row(const Settings& s, const SettingKey& row,
         if (const auto* f = std::get_if<float Settings::*>(&row.field)) {
             // Compared as 32-bit floats; NaN fails both tests.
             const float v = s.**f;
-            if (!(v >= static_cast<float>(row.range_min) && v <= static_cast<float>(row.range_max))) {
+            if (!(v >= static_cast<float>(row.range_min) &&
+                  v <= static_cast<float>(row.range_max))) {
                 return invalid();
             }
         } else {
@@ -70,7 +71,7 @@ std::optional<Fault> check_row(const Settings& s, const SettingKey& row,
     case Check::FormatDepth: {
         const std::int32_t depth = get_int(s, row.field);
         return depth != 0 && !depth_allowed(row.format, depth) ? std::optional<Fault>(invalid())
-                                                                : std::nullopt;
+                                                               : std::nullopt;
     }
     case Check::WatermarkFont:
         font = WatermarkFont::load(s);
@@ -233,8 +234,8 @@ std::optional<Fault> resolve_console_request(ConsoleRequest& job, const ListingS
         job.output_folder = file_input ? platform::folder_of(job.input_path) : job.input_folder;
     }
     list(listing, "Output: " + job.output_folder);
-    if (auto fault = resolve_folder(job.output_folder, "Incorrect output folder",
-                                    "Invalid output folder")) {
+    if (auto fault =
+            resolve_folder(job.output_folder, "Incorrect output folder", "Invalid output folder")) {
         return fault;
     }
 

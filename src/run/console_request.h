@@ -23,9 +23,9 @@ struct ConsoleRequest {
     std::string input_path;       // after the checks: the file (or list file) input
     std::string output_folder;    // ends with "/" after the checks
     std::string output_extension; // the conversion; the first output format when not given
-    std::string input_type;       // the input listing's extension; the first input format when not given
-    bool console_mode = false;    // an input option was given: the batch runs in the console
-    bool debug = false;           // the debug word was given: the listing and per-file lines
+    std::string input_type; // the input listing's extension; the first input format when not given
+    bool console_mode = false; // an input option was given: the batch runs in the console
+    bool debug = false;        // the debug word was given: the listing and per-file lines
 };
 
 } // namespace pixlane

@@ -10,9 +10,9 @@
 
 #include "formats/signature.h"
 #include "naming/mask.h"
+#include "pipeline/save.h"
 #include "platform/platform.h"
 #include "platform/process.h"
-#include "pipeline/save.h"
 #include "run/convert_file.h"
 #include "util/strings.h"
 
@@ -55,7 +55,8 @@ namespace {
 
 // Whether outputs depend on how many files before were converted.
 bool counts_matter(const Settings& s) {
-    return uses_file_counts(s.filename_mask) || (s.do_watermark == kWatermarkText && uses_file_counts(s.text));
+    return uses_file_counts(s.filename_mask) ||
+           (s.do_watermark == kWatermarkText && uses_file_counts(s.text));
 }
 
 void discard(const FileOutcome& outcome) {
@@ -70,9 +71,8 @@ void discard(const FileOutcome& outcome) {
 void place_pending(FileOutcome& outcome, int overwrite) {
     auto frame = outcome.frame_results.begin();
     auto settle = [&](FrameStatus status, const std::string& path, std::string reason = {}) {
-        frame = std::find_if(frame, outcome.frame_results.end(), [](const FrameResult& f) {
-            return f.status == FrameStatus::Pending;
-        });
+        frame = std::find_if(frame, outcome.frame_results.end(),
+                             [](const FrameResult& f) { return f.status == FrameStatus::Pending; });
         if (frame != outcome.frame_results.end()) {
             frame->status = status;
             frame->output_path = path;
@@ -196,7 +196,7 @@ int RunLoop::run(NamingCounters& counters, ProgressRecord& progress, const Input
     std::int64_t duration = 0;
     std::int64_t last_commit = platform::elapsed_ms();
     std::size_t next_start = 0;
-    std::size_t announced = n; // the file whose lines were said last
+    std::size_t announced = n;     // the file whose lines were said last
     std::set<std::string> cleaned; // output folders cleared of other runs' leftovers
     auto start = [&](std::size_t index, std::int32_t assumed) {
         auto task = std::make_unique<Task>();
@@ -407,14 +407,14 @@ namespace {
 
 // convert_file() in a supervised worker process.
 class SupervisedConverter final : public FileConverter {
-public:
+  public:
     SupervisedConverter(const Settings& s, const BatchPlan& plan, const WorkerLimits& limits,
                         const std::string& program)
         : m_supervisor(s, plan, limits, program) {}
     FileOutcome convert(const FileTask& task) override { return m_supervisor.convert(task); }
     void abort() override { m_supervisor.abort(); }
 
-private:
+  private:
     WorkerSupervisor m_supervisor;
 };
 
@@ -436,13 +436,13 @@ ConversionRun::ConversionRun(const Settings& s, BatchPlan plan, NamingCounters& 
         } else {
             // Each file is converted in a supervised child process, so a
             // fault in a decoder or writer costs that file, not the batch.
-            workers.push_back(std::make_unique<SupervisedConverter>(s, m_plan, options.limits,
-                                                                    options.program));
+            workers.push_back(
+                std::make_unique<SupervisedConverter>(s, m_plan, options.limits, options.program));
         }
     }
     m_loop = std::make_unique<RunLoop>(s, m_plan, std::move(workers));
-    m_thread = std::make_unique<WorkerThread>(
-        [this, &counters, &list, hooks = std::move(hooks), verbose] {
+    m_thread =
+        std::make_unique<WorkerThread>([this, &counters, &list, hooks = std::move(hooks), verbose] {
             m_loop->run(counters, m_progress, list, hooks, verbose);
             // The worker processes end with the run; the font is released after it.
             {

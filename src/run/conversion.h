@@ -6,8 +6,8 @@
 #pragma once
 
 #include <condition_variable>
-#include <deque>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -63,7 +63,7 @@ class OutputClashes {
 // Converts one file for the run loop: in this process or in a supervised
 // worker process.
 class FileConverter {
-public:
+  public:
     virtual ~FileConverter() = default;
     virtual FileOutcome convert(const FileTask& task) = 0;
     // From any thread: the file in hand is given up at once where that can
@@ -74,12 +74,12 @@ public:
 
 // convert_file() in this process; running out of memory costs the file.
 class InProcessConverter final : public FileConverter {
-public:
+  public:
     InProcessConverter(const Settings& s, const BatchPlan& plan, const WatermarkFont* font)
         : m_settings(s), m_plan(plan), m_font(font) {}
     FileOutcome convert(const FileTask& task) override;
 
-private:
+  private:
     const Settings& m_settings;
     const BatchPlan& m_plan;
     const WatermarkFont* m_font;
@@ -96,7 +96,7 @@ private:
 // broke, or whose input an earlier output replaced, is converted again
 // before it is committed.
 class RunLoop {
-public:
+  public:
     // `plan` must outlive the loop; with several workers it defers outputs.
     RunLoop(const Settings& s, const BatchPlan& plan,
             std::vector<std::unique_ptr<FileConverter>> workers);
@@ -114,7 +114,7 @@ public:
     // processes ended, temporary files removed) and no new one starts.
     void abort();
 
-private:
+  private:
     struct Task;
     void serve(FileConverter& worker);
 
@@ -146,7 +146,7 @@ int worker_count(int setting, std::size_t files, bool in_process);
 
 // A body run on its own thread; the owner waits for it or polls.
 class WorkerThread {
-public:
+  public:
     explicit WorkerThread(std::function<void()> body);
     // Waits for the body to end.
     ~WorkerThread();
@@ -158,7 +158,7 @@ public:
     void wait();
     bool finished() const;
 
-private:
+  private:
     mutable std::mutex m_lock;
     std::condition_variable m_ended;
     bool m_finished = false;
@@ -169,7 +169,7 @@ private:
 // counters, the progress record and the list must outlive the run; while it
 // runs the caller changes none of them but through the progress record.
 class ConversionRun {
-public:
+  public:
     // Resets the progress record and starts. The watermark font (may be
     // null) is the run's until it ends.
     ConversionRun(const Settings& s, BatchPlan plan, NamingCounters& counters,
@@ -191,7 +191,7 @@ public:
     // this process finishes its file.)
     void abort();
 
-private:
+  private:
     BatchPlan m_plan;
     ProgressRecord& m_progress;
     std::unique_ptr<WatermarkFont> m_font;
@@ -229,7 +229,7 @@ std::vector<ImportRequest> console_imports(const ConsoleRequest& request);
 // progress record first; the count of entries added or saved is in
 // progress.count when it ends.
 class ImportRun {
-public:
+  public:
     ImportRun(ImportRequest request, InputList& list, ProgressRecord& progress,
               std::function<void(int count)> finished = {});
     // Stops between entries and waits.
@@ -238,11 +238,14 @@ public:
     ImportRun& operator=(const ImportRun&) = delete;
 
     bool wait_for(int ms) { return !m_thread || m_thread->wait_for(ms); }
-    void wait() { if (m_thread) m_thread->wait(); }
+    void wait() {
+        if (m_thread)
+            m_thread->wait();
+    }
     bool finished() const { return !m_thread || m_thread->finished(); }
     void stop() { m_progress.request_stop(); }
 
-private:
+  private:
     ImportRequest m_request;
     ProgressRecord& m_progress;
     std::unique_ptr<WorkerThread> m_thread;

@@ -4,13 +4,13 @@
 #include <cmath>
 #include <random>
 
-#include "util/strings.h"
 #include "decorations/frame.h"
 #include "naming/mask.h"
 #include "pipeline/adjust.h"
 #include "pipeline/save.h"
 #include "pipeline/transform.h"
 #include "platform/platform.h"
+#include "util/strings.h"
 
 namespace pixlane {
 namespace {
@@ -22,7 +22,9 @@ std::string size_text(std::int64_t mib) {
     return mib % 1024 == 0 ? std::to_string(mib / 1024) + " GiB" : std::to_string(mib) + " MiB";
 }
 
-std::string frames_text(std::int64_t n) { return std::to_string(n) + (n == 1 ? " frame" : " frames"); }
+std::string frames_text(std::int64_t n) {
+    return std::to_string(n) + (n == 1 ? " frame" : " frames");
+}
 
 std::string size_of(int w, int h) { return std::to_string(w) + "\u00D7" + std::to_string(h); }
 
@@ -78,8 +80,8 @@ std::string with_frame_number(const std::string& path, const std::string& extens
 
 std::optional<Failure> exceeded_limit(const Settings& s, const LimitFacts& f) {
     if (s.max_frames > 0 && f.frames > s.max_frames) {
-        return Failure{frames_text(f.frames) + " exceed the limit of " +
-                       frames_text(s.max_frames) + " per file; raise --max-frames"};
+        return Failure{frames_text(f.frames) + " exceed the limit of " + frames_text(s.max_frames) +
+                       " per file; raise --max-frames"};
     }
     if (f.width == 0 || f.height == 0) {
         return std::nullopt; // not sized yet
@@ -107,7 +109,8 @@ std::optional<Failure> exceeded_limit(const Settings& s, const LimitFacts& f) {
 namespace {
 
 // The drawing steps, in their order.
-Bitmap draw_steps(Bitmap b, const Settings& s, const TokenSource& tokens, const WatermarkFont* font) {
+Bitmap draw_steps(Bitmap b, const Settings& s, const TokenSource& tokens,
+                  const WatermarkFont* font) {
     const int width = tokens.frame.width;
     const int height = tokens.frame.height;
     b = flip(std::move(b), s);
@@ -132,9 +135,9 @@ FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTas
         return outcome;
     };
     const int count = source.frame_count();
-    const FrameRange range =
-        select_frames(s.gif_frame_loading, count,
-                      s.gif_frame_loading == kFramesRandom ? random_frame(count, task.frame_pick) : 1);
+    const FrameRange range = select_frames(
+        s.gif_frame_loading, count,
+        s.gif_frame_loading == kFramesRandom ? random_frame(count, task.frame_pick) : 1);
     const bool numbered = s.gif_frame_loading == kFramesAll && count > 1;
     const std::int64_t frames = range.last - range.first + 1;
     if (auto exceeded = exceeded_limit(s, {frames})) {

@@ -114,13 +114,17 @@ void RunReport::file_ended(const FileEnd& file) {
         std::string reason = f.status == FrameStatus::Pending   ? "never placed"
                              : f.status == FrameStatus::Skipped ? "the output exists"
                                                                 : f.reason;
-        rows.push_back({file.task.input_path, f.frame, f.output_path, status, std::move(reason),
-                        f.ms});
+        rows.push_back(
+            {file.task.input_path, f.frame, f.output_path, status, std::move(reason), f.ms});
     }
     if (!file.outcome.ok() && !failed_row) {
         const std::string& reason = file.outcome.failure->reason;
-        rows.push_back({file.task.input_path, 0, {}, kFailed,
-                        reason.empty() ? std::string("not converted") : reason, file.ms});
+        rows.push_back({file.task.input_path,
+                        0,
+                        {},
+                        kFailed,
+                        reason.empty() ? std::string("not converted") : reason,
+                        file.ms});
     }
 }
 
@@ -142,8 +146,8 @@ std::string report_csv(const std::vector<ReportRow>& rows) {
     std::string out = "input,frame,output,status,reason,ms\n";
     for (const auto& r : rows) {
         out += csv_field(r.input) + "," + (r.frame > 0 ? std::to_string(r.frame) : "") + "," +
-               csv_field(r.output) + "," + std::string(r.status) + "," + csv_field(r.reason) +
-               "," + std::to_string(r.ms) + "\n";
+               csv_field(r.output) + "," + std::string(r.status) + "," + csv_field(r.reason) + "," +
+               std::to_string(r.ms) + "\n";
     }
     return out;
 }
@@ -155,16 +159,14 @@ std::string report_json(const std::vector<ReportRow>& rows) {
         out += i == 0 ? "\n" : ",\n";
         out += "  {\"input\": " + json_string(r.input) +
                ", \"frame\": " + (r.frame > 0 ? std::to_string(r.frame) : "null") +
-               ", \"output\": " + json_string(r.output) + ", \"status\": " +
-               json_string(r.status) + ", \"reason\": " + json_string(r.reason) +
-               ", \"ms\": " + std::to_string(r.ms) + "}";
+               ", \"output\": " + json_string(r.output) + ", \"status\": " + json_string(r.status) +
+               ", \"reason\": " + json_string(r.reason) + ", \"ms\": " + std::to_string(r.ms) + "}";
     }
     out += rows.empty() ? "]\n" : "\n]\n";
     return out;
 }
 
-bool write_report(const std::string& path, const std::vector<ReportRow>& rows,
-                  std::string& error) {
+bool write_report(const std::string& path, const std::vector<ReportRow>& rows, std::string& error) {
     const std::string text =
         report_format(path) == ReportFormat::Json ? report_json(rows) : report_csv(rows);
     errno = 0;

@@ -61,8 +61,7 @@ std::string report_json(const std::vector<ReportRow>& rows);
 // Replaces `path` in one step (platform::replace_file: never a
 // half-written report, never written through a link). On failure `error`
 // says why.
-bool write_report(const std::string& path, const std::vector<ReportRow>& rows,
-                  std::string& error);
+bool write_report(const std::string& path, const std::vector<ReportRow>& rows, std::string& error);
 
 // Why the report cannot be written at `path`, known before a run: a folder
 // in its place, no folder to hold it, or a folder this process may not

@@ -15,9 +15,9 @@ namespace pixlane {
 
 // Exit statuses of the process.
 enum ExitStatus : int {
-    kExitOk = 0,           // help, version, window mode, every imported file converted
-    kExitError = 1,        // an "Error: " line was printed
-    kExitIncomplete = 2,   // "Conversion stopped", or fewer files converted than imported
+    kExitOk = 0,              // help, version, window mode, every imported file converted
+    kExitError = 1,           // an "Error: " line was printed
+    kExitIncomplete = 2,      // "Conversion stopped", or fewer files converted than imported
     kExitInstanceRunning = 3, // another instance holds the single-instance lock
 };
 
@@ -36,8 +36,8 @@ struct Session {
     // %n% and %rnd% of the next file converted; kept from batch to batch
     // until the window's New.
     NamingCounters counters;
-    ConsoleRequest console;   // the console's command line, resolved by its checks
-    WindowPlaces window;      // where the window last took files from and put them
+    ConsoleRequest console; // the console's command line, resolved by its checks
+    WindowPlaces window;    // where the window last took files from and put them
     ProgressRecord progress;
     LanguageTable language;
     InputList input_list;

@@ -37,7 +37,7 @@ void put32(std::string& out, std::uint32_t v) {
 }
 
 class TimedReader {
-public:
+  public:
     TimedReader(int fd, int timeout_ms) : m_fd(fd), m_timeout_ms(timeout_ms) {
         m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     }
@@ -89,7 +89,7 @@ public:
 
     bool timed_out = false;
 
-private:
+  private:
     int m_fd;
     int m_timeout_ms;
     std::chrono::steady_clock::time_point m_deadline;

@@ -11,27 +11,21 @@ namespace pixlane::wire {
 namespace {
 
 // One field of record T: its name on the wire and the member it fills.
-template <class T>
-struct Field {
+template <class T> struct Field {
     std::string_view name;
     std::variant<std::string T::*, std::int32_t T::*, std::uint32_t T::*, std::int64_t T::*,
                  std::size_t T::*, bool T::*, FrameStatus T::*>
         member;
 };
 
-template <class N>
-std::string number_text(N n) {
-    return std::to_string(n);
-}
+template <class N> std::string number_text(N n) { return std::to_string(n); }
 
-template <class N>
-bool parse_number(std::string_view text, N& out) {
+template <class N> bool parse_number(std::string_view text, N& out) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
     return error == std::errc() && end == text.data() + text.size();
 }
 
-template <class T>
-std::string field_text(const T& record, const Field<T>& field) {
+template <class T> std::string field_text(const T& record, const Field<T>& field) {
     return std::visit(
         [&](auto member) -> std::string {
             const auto& value = record.*member;
@@ -49,8 +43,7 @@ std::string field_text(const T& record, const Field<T>& field) {
         field.member);
 }
 
-template <class T>
-bool set_field(T& record, const Field<T>& field, const std::string& text) {
+template <class T> bool set_field(T& record, const Field<T>& field, const std::string& text) {
     return std::visit(
         [&](auto member) -> bool {
             auto& value = record.*member;
@@ -101,10 +94,8 @@ const Field<Failure> kFailureFields[] = {
 };
 
 const Field<FrameResult> kFrameFields[] = {
-    {"frame", &FrameResult::frame},
-    {"output_path", &FrameResult::output_path},
-    {"status", &FrameResult::status},
-    {"reason", &FrameResult::reason},
+    {"frame", &FrameResult::frame},   {"output_path", &FrameResult::output_path},
+    {"status", &FrameResult::status}, {"reason", &FrameResult::reason},
     {"ms", &FrameResult::ms},
 };
 
@@ -118,8 +109,7 @@ constexpr std::string_view kFailureMark = "failure";
 constexpr std::string_view kFrameMark = "frame_result";
 constexpr std::string_view kPendingMark = "pending_output";
 
-template <class T>
-void append(Message& m, const T& record, std::span<const Field<T>> fields) {
+template <class T> void append(Message& m, const T& record, std::span<const Field<T>> fields) {
     for (const auto& field : fields) {
         m.emplace_back(field.name);
         m.push_back(field_text(record, field));
@@ -140,7 +130,8 @@ bool apply(T& record, std::span<const Field<T>> fields, const std::string& name,
 }
 
 template <class T>
-std::optional<T> read_flat(const Message& m, std::string_view kind, std::span<const Field<T>> fields) {
+std::optional<T> read_flat(const Message& m, std::string_view kind,
+                           std::span<const Field<T>> fields) {
     if (m.empty() || m[0] != kind || m.size() % 2 != 1) {
         return std::nullopt;
     }

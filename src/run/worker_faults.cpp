@@ -84,9 +84,10 @@ BeforeJob worker_faults_from_environment() {
     if (!spec || !*spec) {
         return {};
     }
-    return [all = std::string(spec)](const Settings& s, const BatchPlan& plan, const FileTask& task) {
-        run_fault(fault_for(all, task.input_path), s, plan, task);
-    };
+    return
+        [all = std::string(spec)](const Settings& s, const BatchPlan& plan, const FileTask& task) {
+            run_fault(fault_for(all, task.input_path), s, plan, task);
+        };
 }
 
 } // namespace pixlane

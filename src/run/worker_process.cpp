@@ -2,8 +2,8 @@
 
 #include <signal.h>
 #include <sys/prctl.h>
-#include <unistd.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,9 +15,9 @@
 
 #include "decorations/watermark.h"
 #include "naming/mask.h"
+#include "pipeline/save.h"
 #include "platform/platform.h"
 #include "platform/process.h"
-#include "pipeline/save.h"
 #include "run/convert_file.h"
 #include "run/wire.h"
 #include "run/wire_records.h"
@@ -128,8 +128,7 @@ std::optional<Failure> WorkerSupervisor::ensure_child() {
     platform::ChildProcess::Spec spec;
     spec.program = m_program;
     spec.arguments = {kWorkerModeArgument, std::to_string(m_limits.address_space_bytes),
-                      std::to_string(m_limits.cpu_seconds_per_file),
-                      std::to_string(::getpid())};
+                      std::to_string(m_limits.cpu_seconds_per_file), std::to_string(::getpid())};
     spec.fds = {{down->read_end.get(), 3}, {up->write_end.get(), 4}};
     auto process = platform::ChildProcess::spawn(spec);
     if (!process) {
@@ -226,7 +225,8 @@ FileOutcome WorkerSupervisor::convert(const FileTask& task) {
             platform::elapsed_ms() + std::int64_t{m_limits.wall_seconds_per_file} * 1000;
         for (;;) {
             const std::int64_t left = std::max<std::int64_t>(deadline - platform::elapsed_ms(), 0);
-            answer = wire::read_message(m_child->from_child.get(), static_cast<int>(left), &timed_out);
+            answer =
+                wire::read_message(m_child->from_child.get(), static_cast<int>(left), &timed_out);
             if (!answer || answer->size() != 2 || (*answer)[0] != "temp") {
                 break;
             }
@@ -299,8 +299,9 @@ int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
     if (settings.do_watermark == kWatermarkText) {
         font = WatermarkFont::load(settings);
     }
-    set_temporary_file_observer(
-        [out_fd](const std::string& path) { wire::write_message(out_fd, {"temp", path}); });
+    set_temporary_file_observer([out_fd](const std::string& path) {
+        wire::write_message(out_fd, {"temp", path});
+    });
     for (;;) {
         auto request = wire::read_message(in_fd, -1);
         if (!request || request->empty() || (*request)[0] == "quit") {

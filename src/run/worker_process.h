@@ -38,7 +38,7 @@ struct WorkerLimits {
 };
 
 class WorkerSupervisor {
-public:
+  public:
     // `program` is this executable; nothing starts until the first file.
     WorkerSupervisor(const Settings& s, const BatchPlan& plan, WorkerLimits limits,
                      std::string program);
@@ -59,7 +59,7 @@ public:
     // with the reason "stopped" and its temporary output is removed.
     void abort();
 
-private:
+  private:
     struct Child;
     std::optional<Failure> ensure_child();
     std::string end_child(bool kill);

@@ -2,8 +2,8 @@
 
 #include <limits>
 
-#include "util/strings.h"
 #include "platform/platform.h"
+#include "util/strings.h"
 
 namespace pixlane {
 

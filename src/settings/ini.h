@@ -22,7 +22,7 @@ struct IniGroup {
 inline constexpr std::int64_t kIniMaxBytes = std::int64_t{1} << 20;
 
 class IniFile {
-public:
+  public:
     // Reads a file; nullopt when it is not a plain file, is larger than
     // kIniMaxBytes, or cannot be opened or read. A file starting with the
     // UTF-8 byte-order mark is UTF-8; without it, valid UTF-8 is taken as
@@ -42,7 +42,7 @@ public:
 
     const std::vector<IniGroup>& groups() const { return m_groups; }
 
-private:
+  private:
     std::vector<IniGroup> m_groups;
 };
 

@@ -30,8 +30,8 @@ enum class FieldType : std::uint8_t {
 };
 
 // A field of the settings record, by its storage width.
-using FieldRef = std::variant<std::uint8_t Settings::*, std::int32_t Settings::*,
-                              float Settings::*, std::string Settings::*>;
+using FieldRef = std::variant<std::uint8_t Settings::*, std::int32_t Settings::*, float Settings::*,
+                              std::string Settings::*>;
 
 // How config.ini treats a key.
 enum class Persist : std::uint8_t {
@@ -135,9 +135,9 @@ struct SettingKey {
     std::string_view option = {}; // e.g. "--JPG-QUALITY"; empty: no option
     OptionClass option_class = OptionClass::None;
     Keywords keywords = Keywords::None; // keyword table of Keyword options and of the listing
-    std::int32_t flag_value = 1;  // value a Flag option stores
+    std::int32_t flag_value = 1;        // value a Flag option stores
     std::optional<AlsoSets> also_sets = {};
-    std::string_view profile_option = {}; // profile key when it differs from `option`
+    std::string_view profile_option = {};         // profile key when it differs from `option`
     std::optional<std::int32_t> cli_default = {}; // command-line default when it differs
     // The debug listing. Rows of a format (`format` set) are listed for that
     // format, under `listing` or else their key and ": "; other rows only
@@ -175,9 +175,9 @@ const SettingKey* find_profile_option(std::string_view name);
 bool resize_side_allowed(std::int32_t side, std::int32_t other, bool keep_aspect_ratio);
 
 // Field access by reference, whatever its width.
-std::int32_t get_int(const Settings& s, const FieldRef& f); // texts read 0
+std::int32_t get_int(const Settings& s, const FieldRef& f);   // texts read 0
 void set_int(Settings& s, const FieldRef& f, std::int64_t v); // stored in the field's width
-std::string* text_field(Settings& s, const FieldRef& f);       // nullptr for numbers
+std::string* text_field(Settings& s, const FieldRef& f);      // nullptr for numbers
 const std::string* text_field(const Settings& s, const FieldRef& f);
 
 } // namespace pixlane

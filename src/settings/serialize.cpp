@@ -16,7 +16,8 @@ SettingPairs settings_to_pairs(const Settings& s) {
         } else if (const auto* f = std::get_if<float Settings::*>(&row.field)) {
             // Hexadecimal float text, independent of the locale: the same bits back.
             char buf[64];
-            const auto end = std::to_chars(buf, buf + sizeof buf, s.**f, std::chars_format::hex).ptr;
+            const auto end =
+                std::to_chars(buf, buf + sizeof buf, s.**f, std::chars_format::hex).ptr;
             out.emplace_back(std::move(name), std::string(buf, end));
         } else {
             out.emplace_back(std::move(name), std::to_string(get_int(s, row.field)));
@@ -41,7 +42,7 @@ void settings_from_pairs(Settings& s, const SettingPairs& pairs) {
         } else if (const auto* f = std::get_if<float Settings::*>(&row->field)) {
             float v = 0.0f;
             std::from_chars(value.data(), value.data() + value.size(), v, std::chars_format::hex);
-            s.**f = v;
+            s.** f = v;
         } else {
             set_int(s, row->field, std::strtoll(value.c_str(), nullptr, 10));
         }

@@ -21,12 +21,8 @@ bool HelpCommands::run(int command) {
     case kCmdEmail:
         platform::shell_open(feedback_mailto(kSupportAddress, title_text()));
         return true;
-    case kCmdWeb:
-        platform::shell_open(homepage_url());
-        return true;
-    case kCmdUpdates:
-        m_updates.check();
-        return true;
+    case kCmdWeb: platform::shell_open(homepage_url()); return true;
+    case kCmdUpdates: m_updates.check(); return true;
     case kCmdAbout: {
         AboutDialog about(&m_main, m_app.language, m_images.images);
         show(about);
@@ -37,8 +33,7 @@ bool HelpCommands::run(int command) {
         show(finder);
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 

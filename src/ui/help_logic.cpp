@@ -17,7 +17,7 @@ constexpr int kTextRightMargin = 35;
 constexpr int kTextBottomMargin = 26;
 constexpr std::string_view kManualName = "pixlane.chm";
 constexpr std::string_view kSampleFolder = "/home/user/Pictures/Samples/";
-constexpr std::string_view kSampleNames[] = {"pic0102", "picture_a", "picture_b", "layout-haus",
+constexpr std::string_view kSampleNames[] = {"pic0102", "picture_a", "picture_b",   "layout-haus",
                                              "summer",  "winter",    "pixlane-logo"};
 
 bool letter_or_digit(char c) {

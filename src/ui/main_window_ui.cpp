@@ -428,7 +428,8 @@ void MainWindow::drop_files(const std::vector<std::string>& paths) {
     const auto import_folder = [this](const std::string& folder) {
         run_list_work(ListWork::FolderImport, folder_bar_maximum(folder));
     };
-    handle_drop(paths, m_app.window.input_folder, m_app.input_list, import_folder, let_events_through);
+    handle_drop(paths, m_app.window.input_folder, m_app.input_list, import_folder,
+                let_events_through);
     request_layout();
 }
 
@@ -518,7 +519,8 @@ void MainWindow::command_new() {
 
 void MainWindow::command_select_output_folder() {
     const std::string field = utf8(m_folder_field->GetValue());
-    const std::string start = field.empty() ? m_app.window.output_folder : platform::folder_of(field);
+    const std::string start =
+        field.empty() ? m_app.window.output_folder : platform::folder_of(field);
     wxDirDialog dialog(this, wx(text("Dialog", "Select Output Folder")), wx(start),
                        wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
     if (dialog.ShowModal() == wxID_OK) {
@@ -599,8 +601,8 @@ void MainWindow::add_input_files() {
     const std::string start = m_app.window.list_path.empty()
                                   ? m_app.window.input_folder
                                   : platform::folder_of(m_app.window.list_path);
-    wxFileDialog dialog(this, wx(text("Dialog", "Select Input Files")), wx(start),
-                        wxString(), wx(open_file_filter(m_app.language)),
+    wxFileDialog dialog(this, wx(text("Dialog", "Select Input Files")), wx(start), wxString(),
+                        wx(open_file_filter(m_app.language)),
                         wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) {
         return;
@@ -654,8 +656,8 @@ void MainWindow::start_conversion_run() {
     // fails; once the checks pass, with its separator. The recent folders
     // refreshed below select it.
     m_app.window.output_folder = folder;
-    const std::optional<Fault> fault = prepare_interactive_run(
-        m_app.settings, plan, m_app.input_list.size(), folder, ext, font);
+    const std::optional<Fault> fault =
+        prepare_interactive_run(m_app.settings, plan, m_app.input_list.size(), folder, ext, font);
     if (fault) {
         set_status_text(text("Msg", "Conversion is not complete"));
         WxMessageBoxes(m_app.language, this)
@@ -691,9 +693,8 @@ void MainWindow::run_list_work(ListWork work, int maximum) {
     // The worker adds entries on its thread; the rows follow on this one.
     auto on_added = m_app.input_list.on_added;
     m_app.input_list.on_added = [this](const InputEntry& entry) {
-        CallAfter([this, path = entry.path] {
-            m_list->InsertItem(m_list->GetItemCount(), wx(path));
-        });
+        CallAfter(
+            [this, path = entry.path] { m_list->InsertItem(m_list->GetItemCount(), wx(path)); });
     };
     {
         ListWorkDialog dialog(this, m_app, work, maximum,
@@ -709,11 +710,11 @@ void MainWindow::run_list_work(ListWork work, int maximum) {
 }
 
 void MainWindow::import_list() {
-    const std::string filter = text("Dialog", "Text Files") + "|*.txt;*.lst|" +
-                               text("Dialog", "All Files") + " (*.*)|*.*";
+    const std::string filter =
+        text("Dialog", "Text Files") + "|*.txt;*.lst|" + text("Dialog", "All Files") + " (*.*)|*.*";
     wxFileDialog dialog(this, wx(text("Dialog", "Import Input Files")),
-                        wx(platform::folder_of(m_app.window.list_path)), wxS("list.txt"), wx(filter),
-                        wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+                        wx(platform::folder_of(m_app.window.list_path)), wxS("list.txt"),
+                        wx(filter), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) {
         return;
     }
@@ -730,11 +731,11 @@ void MainWindow::export_list() {
         WxMessageBoxes(m_app.language, this).show_warning(text("Msg", "Empty input files"));
         return;
     }
-    const std::string filter = text("Dialog", "Text Files") + "|*.txt;*.lst|" +
-                               text("Dialog", "All Files") + " (*.*)|*.*";
+    const std::string filter =
+        text("Dialog", "Text Files") + "|*.txt;*.lst|" + text("Dialog", "All Files") + " (*.*)|*.*";
     wxFileDialog dialog(this, wx(text("Dialog", "Export Input Files")),
-                        wx(platform::folder_of(m_app.window.list_path)), wxS("list.txt"), wx(filter),
-                        wxFD_SAVE);
+                        wx(platform::folder_of(m_app.window.list_path)), wxS("list.txt"),
+                        wx(filter), wxFD_SAVE);
     if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty()) {
         return;
     }

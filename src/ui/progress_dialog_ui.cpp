@@ -29,7 +29,8 @@ ConversionDialog::ConversionDialog(wxWindow* parent, Session& app, BatchPlan pla
                                    std::function<void(const std::string&)> status)
     : wxDialog(parent, wxID_ANY, wx(app.language.text("Dialog", "Convert Progress")),
                wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
-      m_app(app), m_plan(std::move(plan)), m_font(std::move(font)), m_status(std::move(status)), m_timer(this) {
+      m_app(app), m_plan(std::move(plan)), m_font(std::move(font)), m_status(std::move(status)),
+      m_timer(this) {
     const int count = static_cast<int>(app.input_list.size());
     SetClientSize(ProgressLayout::kWidth, ProgressLayout::kHeight);
     const int measured = GetTextExtent(wxS("abc123:\\-")).GetWidth();
@@ -151,7 +152,8 @@ ListWorkDialog::~ListWorkDialog() {
 int ListWorkDialog::run() {
     const WindowPlaces& places = m_app.window;
     const ImportRequest request =
-        m_work == ListWork::FolderImport ? ImportRequest{ImportKind::Folder, {}, places.input_folder}
+        m_work == ListWork::FolderImport
+            ? ImportRequest{ImportKind::Folder, {}, places.input_folder}
         : m_work == ListWork::ListImport
             ? ImportRequest{ImportKind::List, places.list_path, places.input_folder}
             : ImportRequest{ImportKind::Export, places.list_path, {}};

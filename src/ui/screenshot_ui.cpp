@@ -58,8 +58,7 @@ wxImage capture(const wxWindow& window) {
     wxMemoryDC memory(shot);
     {
         wxScreenDC screen;
-        memory.Blit(0, 0, outer.GetWidth(), outer.GetHeight(), &screen, outer.GetX(),
-                    outer.GetY());
+        memory.Blit(0, 0, outer.GetWidth(), outer.GetHeight(), &screen, outer.GetX(), outer.GetY());
     }
     memory.SetFont(wxFont(wxFontInfo(kTextPoints).FaceName("Tahoma").AntiAliased(true)));
     memory.SetTextForeground(*wxBLACK);

@@ -3,8 +3,8 @@
 #include <wx/panel.h>
 #include <wx/statbmp.h>
 
-#include "formats/catalogue.h"
 #include "base/product.h"
+#include "formats/catalogue.h"
 #include "platform/platform.h"
 #include "ui/help_logic.h"
 #include "ui/images_ui.h"
@@ -66,8 +66,8 @@ AboutDialog::AboutDialog(wxWindow* parent, const LanguageTable& language, const 
 }
 
 FindConverterDialog::FindConverterDialog(wxWindow* parent, const LanguageTable& language)
-    : wxDialog(parent, wxID_ANY, wx(language.text("Custom-Converter", "Title")),
-               wxDefaultPosition, wxDefaultSize, kSmallWindowStyle),
+    : wxDialog(parent, wxID_ANY, wx(language.text("Custom-Converter", "Title")), wxDefaultPosition,
+               wxDefaultSize, kSmallWindowStyle),
       m_language(language) {
     SetClientSize(370, 60);
     // One row, every control centred on the window's middle line.

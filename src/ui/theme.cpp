@@ -82,7 +82,8 @@ std::string archive_fault(archive* a) {
         return reason;
     }
     std::string words(text);
-    std::replace_if(words.begin(), words.end(), [](unsigned char c) { return c < 0x20; }, ' ');
+    std::replace_if(
+        words.begin(), words.end(), [](unsigned char c) { return c < 0x20; }, ' ');
     if (const std::string_view trimmed = trim(words); !trimmed.empty()) {
         reason += ": ";
         reason += trimmed;
@@ -152,8 +153,7 @@ std::string read_config(const std::string& path) {
 
 // Runs `read` and turns what stops a package into its refusal: a limit, a
 // damaged archive, or no memory left for it.
-template <class Read>
-std::optional<ThemeRefusal> guarded(const std::string& path, Read&& read) {
+template <class Read> std::optional<ThemeRefusal> guarded(const std::string& path, Read&& read) {
     try {
         read();
         return std::nullopt;
@@ -221,13 +221,14 @@ void for_each_named_entry(const std::vector<SetRead>& sets, std::string_view con
 std::map<std::string, std::optional<RgbaImage>>
 read_pictures(const std::string& path, std::string_view config, const std::vector<SetRead>& sets) {
     std::set<std::string> wanted;
-    for_each_named_entry(sets, config, [&](int, std::string name) { wanted.insert(std::move(name)); });
+    for_each_named_entry(sets, config,
+                         [&](int, std::string name) { wanted.insert(std::move(name)); });
     std::map<std::string, std::optional<RgbaImage>> pictures;
     read_entries(path, std::move(wanted), kThemeImageMaxBytes,
                  [&](const std::string& name, const std::string& bytes) {
                      if (const auto size = png_header_size(bytes);
-                         size && (size->width > kThemeImageMaxSide ||
-                                  size->height > kThemeImageMaxSide)) {
+                         size &&
+                         (size->width > kThemeImageMaxSide || size->height > kThemeImageMaxSide)) {
                          throw Refused{name + " is " + std::to_string(size->width) + "×" +
                                        std::to_string(size->height) + " pixels, more than " +
                                        std::to_string(kThemeImageMaxSide) + "×" +
@@ -454,8 +455,8 @@ ThemeLoad load_image_sets(ImageSets& images, const IconMaps& maps, std::string& 
     return load;
 }
 
-std::vector<ThemeRefusal> prepare_window_images(WindowImages& w, std::string& ui_theme,
-                                                int ui_size, const std::string& folder) {
+std::vector<ThemeRefusal> prepare_window_images(WindowImages& w, std::string& ui_theme, int ui_size,
+                                                const std::string& folder) {
     w.folder = folder;
     load_builtin_images(w.images, w.maps);
     w.themes = list_themes(folder);

@@ -164,7 +164,7 @@ struct WindowImages {
 // `folder`, then all three sets from the package of `ui_theme` (which may
 // change to the package found last when it is missing). Returns the
 // packages refused on the way, each once, for the front end to report.
-std::vector<ThemeRefusal> prepare_window_images(WindowImages& w, std::string& ui_theme,
-                                                int ui_size, const std::string& folder);
+std::vector<ThemeRefusal> prepare_window_images(WindowImages& w, std::string& ui_theme, int ui_size,
+                                                const std::string& folder);
 
 } // namespace pixlane

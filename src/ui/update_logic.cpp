@@ -51,8 +51,9 @@ std::string update_body_head(std::string_view response) {
     response = response.substr(0, response.find('\0'));
     // Only a successful answer has the version in its body: an error
     // page's text is no version.
-    const bool ok = (response.starts_with("HTTP/1.0 200") || response.starts_with("HTTP/1.1 200")) &&
-                    response.size() > 12 && (response[12] == ' ' || response[12] == '\r');
+    const bool ok =
+        (response.starts_with("HTTP/1.0 200") || response.starts_with("HTTP/1.1 200")) &&
+        response.size() > 12 && (response[12] == ' ' || response[12] == '\r');
     if (!ok) {
         return {};
     }
@@ -101,8 +102,8 @@ UpdateVerdict check_for_update(std::string_view url, std::string_view agent, int
     platform::HttpLimits limits;
     limits.timeout_ms = timeout_ms;
     limits.cancel = cancel;
-    const auto response = platform::http_exchange(*target, platform::http_request(*target, agent),
-                                                  limits);
+    const auto response =
+        platform::http_exchange(*target, platform::http_request(*target, agent), limits);
     if (!response) {
         return UpdateVerdict::ConnectionProblem;
     }

@@ -6,12 +6,8 @@
 namespace pixlane {
 
 // Calls a C library's free function on a pointer.
-template <auto Fn>
-struct CDeleter {
-    template <class T>
-    void operator()(T* p) const noexcept {
-        Fn(p);
-    }
+template <auto Fn> struct CDeleter {
+    template <class T> void operator()(T* p) const noexcept { Fn(p); }
 };
 
 } // namespace pixlane

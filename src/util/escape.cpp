@@ -37,9 +37,9 @@ std::string escaped(std::string_view text) {
         const auto byte = static_cast<unsigned char>(text[at]);
         const std::size_t length = utf8_length(text, at);
         // A C1 control is the two bytes C2 80 to C2 9F.
-        const bool control = byte < 0x20 || byte == 0x7F ||
-                             (length == 2 && byte == 0xC2 &&
-                              static_cast<unsigned char>(text[at + 1]) < 0xA0);
+        const bool control =
+            byte < 0x20 || byte == 0x7F ||
+            (length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0);
         if (length == 0 || control) {
             const std::size_t count = length == 0 ? 1 : length;
             for (std::size_t k = 0; k < count; ++k) {

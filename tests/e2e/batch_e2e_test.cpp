@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <sstream>
 
-#include "platform/platform.h"
 #include "gif_writer/gif_writer.h"
+#include "platform/platform.h"
 #include "support/test_support.h"
 
 namespace pixlane::test {
@@ -161,7 +161,8 @@ TEST(BatchE2eTest, TheReportIsNeverWrittenThroughAPlantedName) {
         const std::string planted = dir / "run.csv.tmp";
         RunResult r;
         const auto run = [&] {
-            r = run_pixlane({"-q", "-i", dir / "a.gif", "-c", "png", "--report=" + dir / "run.csv"});
+            r = run_pixlane(
+                {"-q", "-i", dir / "a.gif", "-c", "png", "--report=" + dir / "run.csv"});
         };
         if (pipe) {
             EXPECT_TRUE(returns_promptly_on_fifo(planted, run, 60));
@@ -290,7 +291,8 @@ TEST(BatchE2eTest, NothingImportedOrConvertedStopsWithStatusTwo) {
     write_file(dir / "bad.gif", "GIF89a not really");
     const std::string stopped = "Conversion stopped\n";
     auto r = run_pixlane({"-q", "-i", dir / "a.tif"});
-    EXPECT_EQ(r.out, stopped + "No input file(s) found. Please, add valid file(s) and try again!\n");
+    EXPECT_EQ(r.out,
+              stopped + "No input file(s) found. Please, add valid file(s) and try again!\n");
     EXPECT_EQ(r.status, 2);
     r = run_pixlane({"-q", "-i", dir / "bad.gif", "-c", "png"});
     EXPECT_EQ(r.out, stopped);
@@ -329,8 +331,8 @@ TEST(BatchE2eTest, OverwritePoliciesNeverLoseAnOutputSilently) {
             TempDir out, reports;
             write_file(out / "b.png", "earlier");
             const auto r = run_pixlane({"-i", in.path(), "-o", out.path(), "-c", "png",
-                                        "--no-subfolders", std::string("--overwrite=") + c.policy, jobs,
-                                        "--report=" + reports / "run.json"});
+                                        "--no-subfolders", std::string("--overwrite=") + c.policy,
+                                        jobs, "--report=" + reports / "run.json"});
             std::string names;
             for (const auto& e : platform::list_folder(out.path())) {
                 names += e.name + " ";
@@ -373,7 +375,8 @@ TEST(BatchE2eTest, ADryRunNamesEveryOutputAndWritesNothing) {
         {{},
          kBanner + "Preparing...\nImporting...\nImport complete, new files added: 4\n" + o +
              "anim[1].png\n" + o + "anim[2].png (exists)\n" + o + "anim[3].png\n" + o +
-             "still.png\n" + o + "sub/still.png\nDry run: 3 of 4 files would give 5 outputs "
+             "still.png\n" + o +
+             "sub/still.png\nDry run: 3 of 4 files would give 5 outputs "
              "(1 exist, 0 clash); nothing was written\n"},
         {{"-q", "--no-subfolders", "--overwrite=rename"},
          o + "anim[1].png\n" + o + "anim[2].png (exists; written as " + o + "anim[2] (2).png)\n" +
@@ -381,7 +384,8 @@ TEST(BatchE2eTest, ADryRunNamesEveryOutputAndWritesNothing) {
              in / "still.gif; written as " + o + "still (2).png)\n"},
     };
     for (const auto& c : cases) {
-        std::vector<std::string> args = {"-i", in.path(), "-o", out.path(), "-c", "png", "--dry-run"};
+        std::vector<std::string> args = {"-i", in.path(), "-o",       out.path(),
+                                         "-c", "png",     "--dry-run"};
         args.insert(args.end(), c.options.begin(), c.options.end());
         const auto r = run_pixlane(args);
         EXPECT_EQ(r.out, c.listing);
@@ -447,32 +451,89 @@ TEST(BatchE2eTest, SequenceNumbersSkipFailedFiles) {
 TEST(BatchE2eTest, DebugListingOfARichConfiguration) {
     TempDir dir;
     make_gif(dir / "a.gif", 40, 30);
-    const auto r = run_pixlane(
-        {"-i", dir / "a.gif", "-o", dir.path(), "-c", "tiff", "-d", "--tiff-bpp=24",
-         "--tiff-compression=lzw", "--tiff-color-mode=cmyk", "--gif-frame-loading=last",
-         "--rotation=90", "--rotation-type=advanced", "--rotation-back-color=FF8000",
-         "--width=50", "--width-unit=percent", "--height=20", "--keep-aspect-ratio",
-         "--resize-algorithm=lanczos", "--flip-vertical", "--gamma=1.5", "--greyscale",
-         "--threshold=300", "--dither=bayer8", "--fr-solid-left=2", "--fr-solid-top-color=00FF00",
-         "--fr-solid-opacity=128", "--filename-mask=%filename%_x.%ext%", "--file-timestamp=custom",
-         "--file-timestamp-custom=1000000000", "--no-subfolders"});
-    const std::vector<std::string> expected = {
-        "Pixlane 2.8", "Copyright (c) 2026 Tarnwell", "https://www.tarnwell.example/pixlane", " ",
-        "Preparing...", "Input: " + dir / "a.gif", "Output: " + dir.path(), "Conversion: tiff",
-        "GIF Frame Loading: last", "TIFF BPP: 24", "TIFF Compression: lzw", "TIFF Color Mode: cmyk",
-        "Image Rotation Type: advanced", "Image Rotation: 90", "Image Rotation Back Color: FF8000",
-        "Width: 50 percent", "Height: 20 pixels", "Keep Aspect Ratio: 1",
-        "Image Resize Type: allimages", "Image Resize Algorithm: lanczos", "Flip Horizontal: 0",
-        "Flip Vertical: 1", "Brightness: 0", "Contrast: 0", "Gamma: 1.50", "Invert: 0",
-        "Greyscale: 1", "Image Threshold: 300", "Image Dithering Algorithm: bayer8", "Frame: solid",
-        "Frame left: 2", "Frame right: 0", "Frame top: 0", "Frame bottom: 0",
-        "Frame left color: 000000", "Frame right color: 000000", "Frame top color: 00FF00",
-        "Frame bottom color: 000000", "Frame opacity: 128", "Watermark: none",
-        "Filename Mask: %filename%_x.%ext%", "File Timestamp: custom",
-        "Custom Timestamp: 1000000000", "Keep Subfolders: 0", "Importing...",
-        "Import complete, new files added: 1", "Converting...", "Processing: " + dir / "a.gif",
-        "File Format: GIF89A", "[OK] Saving As: " + dir / "a_x.tiff", "Conversion complete",
-        "Files converted: 1 of 1"};
+    const auto r = run_pixlane({"-i",
+                                dir / "a.gif",
+                                "-o",
+                                dir.path(),
+                                "-c",
+                                "tiff",
+                                "-d",
+                                "--tiff-bpp=24",
+                                "--tiff-compression=lzw",
+                                "--tiff-color-mode=cmyk",
+                                "--gif-frame-loading=last",
+                                "--rotation=90",
+                                "--rotation-type=advanced",
+                                "--rotation-back-color=FF8000",
+                                "--width=50",
+                                "--width-unit=percent",
+                                "--height=20",
+                                "--keep-aspect-ratio",
+                                "--resize-algorithm=lanczos",
+                                "--flip-vertical",
+                                "--gamma=1.5",
+                                "--greyscale",
+                                "--threshold=300",
+                                "--dither=bayer8",
+                                "--fr-solid-left=2",
+                                "--fr-solid-top-color=00FF00",
+                                "--fr-solid-opacity=128",
+                                "--filename-mask=%filename%_x.%ext%",
+                                "--file-timestamp=custom",
+                                "--file-timestamp-custom=1000000000",
+                                "--no-subfolders"});
+    const std::vector<std::string> expected = {"Pixlane 2.8",
+                                               "Copyright (c) 2026 Tarnwell",
+                                               "https://www.tarnwell.example/pixlane",
+                                               " ",
+                                               "Preparing...",
+                                               "Input: " + dir / "a.gif",
+                                               "Output: " + dir.path(),
+                                               "Conversion: tiff",
+                                               "GIF Frame Loading: last",
+                                               "TIFF BPP: 24",
+                                               "TIFF Compression: lzw",
+                                               "TIFF Color Mode: cmyk",
+                                               "Image Rotation Type: advanced",
+                                               "Image Rotation: 90",
+                                               "Image Rotation Back Color: FF8000",
+                                               "Width: 50 percent",
+                                               "Height: 20 pixels",
+                                               "Keep Aspect Ratio: 1",
+                                               "Image Resize Type: allimages",
+                                               "Image Resize Algorithm: lanczos",
+                                               "Flip Horizontal: 0",
+                                               "Flip Vertical: 1",
+                                               "Brightness: 0",
+                                               "Contrast: 0",
+                                               "Gamma: 1.50",
+                                               "Invert: 0",
+                                               "Greyscale: 1",
+                                               "Image Threshold: 300",
+                                               "Image Dithering Algorithm: bayer8",
+                                               "Frame: solid",
+                                               "Frame left: 2",
+                                               "Frame right: 0",
+                                               "Frame top: 0",
+                                               "Frame bottom: 0",
+                                               "Frame left color: 000000",
+                                               "Frame right color: 000000",
+                                               "Frame top color: 00FF00",
+                                               "Frame bottom color: 000000",
+                                               "Frame opacity: 128",
+                                               "Watermark: none",
+                                               "Filename Mask: %filename%_x.%ext%",
+                                               "File Timestamp: custom",
+                                               "Custom Timestamp: 1000000000",
+                                               "Keep Subfolders: 0",
+                                               "Importing...",
+                                               "Import complete, new files added: 1",
+                                               "Converting...",
+                                               "Processing: " + dir / "a.gif",
+                                               "File Format: GIF89A",
+                                               "[OK] Saving As: " + dir / "a_x.tiff",
+                                               "Conversion complete",
+                                               "Files converted: 1 of 1"};
     EXPECT_EQ(lines_of(r.out), expected);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(platform::modification_time(dir / "a_x.tiff"), 1000000000);
@@ -508,7 +569,8 @@ TEST(BatchE2eTest, QuietSuccessPrintsNothing) {
 TEST(BatchE2eTest, ResizeKeepsTheAspectRatioOnlyWhenAsked) {
     TempDir dir;
     make_gif(dir / "wide.gif", 400, 300);
-    auto r = run_pixlane({"-q", "-i", dir / "wide.gif", "-c", "png", "--width=200", "--height=200"});
+    auto r =
+        run_pixlane({"-q", "-i", dir / "wide.gif", "-c", "png", "--width=200", "--height=200"});
     ASSERT_EQ(r.status, 0);
     EXPECT_EQ(image_info(dir / "wide.png").w, 200);
     EXPECT_EQ(image_info(dir / "wide.png").h, 200);
@@ -529,12 +591,11 @@ TEST(BatchE2eTest, FrameAndWatermarkOptionsDrawIntoTheOutput) {
         s.frames = {solid_frame(0, 0, 120, 80, 1)}; // white
         write_file(dir / "white.gif", encode_gif(s));
     }
-    const auto r = run_pixlane({"-q", "-i", dir / "white.gif", "-c", "bmp", "-d",
-                                "--fr-solid-left=6", "--fr-solid-left-color=FF0000",
-                                "--wm-text=Hi %WIDTH%", "--wm-font=Liberation Sans",
-                                "--wm-font-size=20", "--wm-font-color=0000FF",
-                                "--wm-text-position=middlecenter", "--wm-text-x-offset=0",
-                                "--wm-text-y-offset=0"});
+    const auto r = run_pixlane(
+        {"-q", "-i", dir / "white.gif", "-c", "bmp", "-d", "--fr-solid-left=6",
+         "--fr-solid-left-color=FF0000", "--wm-text=Hi %WIDTH%", "--wm-font=Liberation Sans",
+         "--wm-font-size=20", "--wm-font-color=0000FF", "--wm-text-position=middlecenter",
+         "--wm-text-x-offset=0", "--wm-text-y-offset=0"});
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("\nWatermark: text\nWatermark text: Hi %WIDTH%\nWatermark font: "
                          "Liberation Sans\n"),

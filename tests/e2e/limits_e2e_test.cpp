@@ -4,8 +4,8 @@
 
 #include <chrono>
 
-#include "platform/platform.h"
 #include "gif_writer/gif_writer.h"
+#include "platform/platform.h"
 #include "support/test_support.h"
 
 namespace pixlane::test {
@@ -38,9 +38,10 @@ TEST(LimitsE2eTest, AmplifyingFilesFailWithTheLimitNamedAndWriteNothing) {
         names.push_back(e.name);
     }
     EXPECT_EQ(names, (std::vector<std::string>{"a_good[1].png", "a_good[2].png", "a_good[3].png"}));
-    EXPECT_NE(r.err.find("b_screen.gif: 64 frames of 4096\u00D74096 exceed the output limit of 2 GiB "
-                         "per file; raise --max-output-mb"),
-              std::string::npos)
+    EXPECT_NE(
+        r.err.find("b_screen.gif: 64 frames of 4096\u00D74096 exceed the output limit of 2 GiB "
+                   "per file; raise --max-output-mb"),
+        std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("c_frames.gif: 5000 frames of 463\u00D7463 exceed the output limit"),
               std::string::npos)
@@ -61,7 +62,8 @@ TEST(LimitsE2eTest, AmplifyingFilesFailWithTheLimitNamedAndWriteNothing) {
     };
     for (const auto& c : cases) {
         TempDir o;
-        std::vector<std::string> args = {"-q", "-i", in / "a_good.gif", "-o", o.path(), "-c", "png"};
+        std::vector<std::string> args = {"-q", "-i", in / "a_good.gif", "-o", o.path(),
+                                         "-c", "png"};
         args.insert(args.end(), c.options.begin(), c.options.end());
         const auto run = run_pixlane(args);
         if (*c.reason) {
@@ -105,8 +107,8 @@ TEST(LimitsE2eTest, AFullOutputDeviceStopsTheBatch) {
             }
             expected_files += "c.bmp ";
             std::string failures;
-            if (r.status != 2 || (fitting > 0 && converted != fitting) || listed != expected_files ||
-                read_file(out / "c.bmp") != "earlier output" ||
+            if (r.status != 2 || (fitting > 0 && converted != fitting) ||
+                listed != expected_files || read_file(out / "c.bmp") != "earlier output" ||
                 r.out.find("Error: no space left on the output device\nConversion stopped\n") ==
                     std::string::npos ||
                 (converted > 0 && r.out.find("Files converted: " + std::to_string(converted) +

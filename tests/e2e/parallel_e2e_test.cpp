@@ -7,8 +7,8 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/platform.h"
 #include "gif_writer/gif_writer.h"
+#include "platform/platform.h"
 #include "support/test_support.h"
 
 namespace pixlane::test {
@@ -20,7 +20,8 @@ std::string animation(int seed, int frames) {
     s.height = 16 + seed % 3;
     s.global_palette = test_palette(16);
     for (int f = 0; f < frames; ++f) {
-        s.frames.push_back(solid_frame(f % 4, f % 3, 8, 6, static_cast<std::uint8_t>((seed + f) % 16)));
+        s.frames.push_back(
+            solid_frame(f % 4, f % 3, 8, 6, static_cast<std::uint8_t>((seed + f) % 16)));
     }
     return encode_gif(s);
 }
@@ -45,7 +46,7 @@ struct Corpus {
         for (int i = 0; i < 9; ++i) {
             write_file(in / ("f" + std::to_string(i) + ".gif"), animation(i, 1 + i % 4));
         }
-        write_file(in / "f3.gif", "not a gif at all");  // fails in the job
+        write_file(in / "f3.gif", "not a gif at all"); // fails in the job
         write_file(in / "sub/s1.gif", animation(11, 3));
         write_file(in / "sub/s2.gif", animation(12, 1));
     }
@@ -53,8 +54,8 @@ struct Corpus {
 
 TEST(ParallelE2eTest, TwoWorkersWriteWhatOneWrites) {
     const Corpus corpus;
-    const std::map<std::string, std::string> env = {
-        {"PIXLANE_RANDOM_SEED", "42"}, {"PIXLANE_WORKER_FAULTS", "crash=f6.gif"}};
+    const std::map<std::string, std::string> env = {{"PIXLANE_RANDOM_SEED", "42"},
+                                                    {"PIXLANE_WORKER_FAULTS", "crash=f6.gif"}};
     const std::vector<std::vector<std::string>> cases = {
         {"-c", "png", "--filename-mask=%filename%-%n%-%rnd%"},
         {"-c", "bmp", "--gif-frame-loading=random", "--filename-mask=%n%_%filename%"},
@@ -65,8 +66,8 @@ TEST(ParallelE2eTest, TwoWorkersWriteWhatOneWrites) {
         RunResult runs[2];
         for (int jobs : {1, 2}) {
             TempDir out;
-            std::vector<std::string> args = {"-d", "-i", corpus.in.path(), "-o", out.path(),
-                                             "--jobs=" + std::to_string(jobs)};
+            std::vector<std::string> args = {"-d", "-i",       corpus.in.path(),
+                                             "-o", out.path(), "--jobs=" + std::to_string(jobs)};
             args.insert(args.end(), options.begin(), options.end());
             runs[jobs - 1] = run_pixlane(args, {}, env);
             outputs[jobs - 1] = tree(out.path());
@@ -83,7 +84,8 @@ TEST(ParallelE2eTest, TwoWorkersWriteWhatOneWrites) {
         EXPECT_NE(runs[0].out.find("Files converted: 9 of 11"), std::string::npos) << runs[0].out;
         EXPECT_EQ(outputs[0].size(), outputs[1].size()) << name;
         EXPECT_TRUE(outputs[0] == outputs[1]) << name;
-        EXPECT_NE(runs[1].err.find("f6.gif: crashed with signal 11"), std::string::npos) << runs[1].err;
+        EXPECT_NE(runs[1].err.find("f6.gif: crashed with signal 11"), std::string::npos)
+            << runs[1].err;
     }
 }
 

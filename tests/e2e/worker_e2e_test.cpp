@@ -12,10 +12,10 @@
 #include <sstream>
 #include <thread>
 
-#include "run/worker_process.h"
+#include "gif_writer/gif_writer.h"
 #include "pipeline/save.h"
 #include "platform/platform.h"
-#include "gif_writer/gif_writer.h"
+#include "run/worker_process.h"
 #include "support/test_support.h"
 
 namespace pixlane::test {
@@ -68,15 +68,17 @@ TEST(WorkerE2eTest, FaultyFilesCostOnlyThemselves) {
                                 {"PIXLANE_WORKER_MEMORY_MB", "768"}});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(names_in(out.path()),
-              (std::vector<std::string>{"a_good-00001.png", "c_good-00002.png", "e_good-00003.png"}));
+    EXPECT_EQ(
+        names_in(out.path()),
+        (std::vector<std::string>{"a_good-00001.png", "c_good-00002.png", "e_good-00003.png"}));
     EXPECT_NE(r.err.find("b_crash.gif: crashed with signal 11"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("d_hang.gif: took longer than 5 s"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("f_litter.gif: crashed with signal 11"), std::string::npos) << r.err;
     if (!kSanitized) {
         EXPECT_NE(r.err.find("h_hog.gif: out of memory"), std::string::npos) << r.err;
     }
-    EXPECT_NE(r.err.find("g_oversized.gif: a screen of"), std::string::npos) << "refused, not crashed";
+    EXPECT_NE(r.err.find("g_oversized.gif: a screen of"), std::string::npos)
+        << "refused, not crashed";
 
     // With the summary: the converted count tells.
     const auto loud = run_pixlane({"-i", in / "a_good.gif", "-o", out.path(), "-c", "png"}, {},
@@ -102,7 +104,8 @@ TEST(WorkerE2eTest, AStopSignalEndsTheChildAtOnceAndLeavesNoStrayFiles) {
         };
         TempDir reports;
         const auto r = run_pixlane({"-i", in.path(), "-o", out.path(), "-c", "png", "--jobs=1",
-                                    "--report=" + reports / "run.csv"}, {},
+                                    "--report=" + reports / "run.csv"},
+                                   {},
                                    {{"PIXLANE_WORKER_FAULTS", "hang=b_hang.gif"},
                                     {"PIXLANE_WORKER_TIMEOUT_SECONDS", "120"}},
                                    signal_once_a_is_written);
@@ -113,10 +116,13 @@ TEST(WorkerE2eTest, AStopSignalEndsTheChildAtOnceAndLeavesNoStrayFiles) {
         EXPECT_EQ(names_in(out.path()), std::vector<std::string>{"a_good.png"}) << sig;
         // The report is written all the same, naming what never ran.
         const std::string report = read_file(reports / "run.csv");
-        EXPECT_NE(report.find(in / "a_good.gif,1," + out / "a_good.png,converted,,"), std::string::npos) << report;
+        EXPECT_NE(report.find(in / "a_good.gif,1," + out / "a_good.png,converted,,"),
+                  std::string::npos)
+            << report;
         EXPECT_NE(report.find(in / "b_hang.gif,,,failed,stopped,"), std::string::npos) << report;
         EXPECT_NE(report.find(in / "c_good.gif,,,skipped,the run stopped before this file,0\n"),
-                  std::string::npos) << report;
+                  std::string::npos)
+            << report;
     }
 }
 
@@ -169,8 +175,7 @@ TEST(WorkerE2eTest, TemporaryOutputOfAFileFromASubfolderIsRemoved) {
         args.insert(args.end(), c.options.begin(), c.options.end());
         const auto r = run_pixlane(args, {}, {{"PIXLANE_WORKER_FAULTS", "litter=b.gif"}});
         EXPECT_EQ(r.status, 2) << c.folder_with_output;
-        EXPECT_EQ(names_in(out / c.folder_with_output), std::vector<std::string>{"c.png"})
-            << r.err;
+        EXPECT_EQ(names_in(out / c.folder_with_output), std::vector<std::string>{"c.png"}) << r.err;
     }
 }
 
@@ -251,8 +256,8 @@ TEST(WorkerLimitsTest, EnvironmentValuesAreReadWithinRange) {
         int seconds; // 0: the default
     };
     const Case cases[] = {
-        {"", 0},          {"0", 0},           {"-5", 0},          {"abc", 0},
-        {"12", 12},       {" 7", 7},          {"4294967297", -1}, {"99999999999999999999", -1},
+        {"", 0},         {"0", 0},  {"-5", 0},          {"abc", 0},
+        {"12", 12},      {" 7", 7}, {"4294967297", -1}, {"99999999999999999999", -1},
         {"3000000", -1},
     };
     for (const auto& c : cases) {

@@ -15,11 +15,11 @@ using FakeAnswer = std::function<FileOutcome(const FileTask& task)>;
 
 // A worker that answers each task with `answer`, on the loop's worker thread.
 class FakeConverter final : public FileConverter {
-public:
+  public:
     explicit FakeConverter(FakeAnswer answer) : m_answer(std::move(answer)) {}
     FileOutcome convert(const FileTask& task) override { return m_answer(task); }
 
-private:
+  private:
     FakeAnswer m_answer;
 };
 

@@ -13,9 +13,9 @@ namespace pixlane::test {
 struct JxrFile {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    int bits = 0;                    // bits per pixel of the stored format
+    int bits = 0; // bits per pixel of the stored format
     bool has_alpha = false;
-    std::uint32_t stride = 0;        // bytes per row in `pixels`
+    std::uint32_t stride = 0;         // bytes per row in `pixels`
     std::vector<std::uint8_t> pixels; // rows top first, in the stored format
 };
 

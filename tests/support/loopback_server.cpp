@@ -85,7 +85,8 @@ void LoopbackServer::serve() {
             continue;
         }
         for (std::size_t sent = 0; sent < m_reply.size();) {
-            const ssize_t n = ::send(fd, m_reply.data() + sent, m_reply.size() - sent, MSG_NOSIGNAL);
+            const ssize_t n =
+                ::send(fd, m_reply.data() + sent, m_reply.size() - sent, MSG_NOSIGNAL);
             if (n <= 0) {
                 break;
             }

@@ -11,7 +11,7 @@
 namespace pixlane::test {
 
 class LoopbackServer {
-public:
+  public:
     // Each connection: the request is read up to its empty line and kept,
     // then `reply` is sent and the connection closed. With `silent` nothing
     // is sent and the connection stays open until the server goes.
@@ -29,7 +29,7 @@ public:
     // An HTTP/1.0 reply with status 200 and `body`.
     static std::string ok_reply(const std::string& body);
 
-private:
+  private:
     void serve();
 
     std::string m_reply;
@@ -45,7 +45,7 @@ private:
 // Stands in for the desktop's opener while it lives: PIXLANE_SHELL_OPEN
 // names a script that appends its argument as one line to a file.
 class ShellOpenRecorder {
-public:
+  public:
     ShellOpenRecorder();
     ~ShellOpenRecorder();
     ShellOpenRecorder(const ShellOpenRecorder&) = delete;
@@ -56,7 +56,7 @@ public:
     // The targets recorded, once `count` are in or `ms` have passed.
     std::vector<std::string> targets(std::size_t count, int ms = 5000) const;
 
-private:
+  private:
     std::string m_folder;
 };
 

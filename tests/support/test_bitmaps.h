@@ -20,11 +20,12 @@ inline RGBQUAD pattern_colour(unsigned x, unsigned y) {
 
 // A 16-, 24- or 32-bit (opaque) bitmap filled with pattern_colour.
 inline Bitmap make_rgb(unsigned w, unsigned h, unsigned bpp) {
-    Bitmap b = (bpp == 16) ? adopt(FreeImage_Allocate(static_cast<int>(w), static_cast<int>(h), 16,
-                                                      FI16_565_RED_MASK, FI16_565_GREEN_MASK,
-                                                      FI16_565_BLUE_MASK))
-                           : adopt(FreeImage_Allocate(static_cast<int>(w), static_cast<int>(h),
-                                                      static_cast<int>(bpp)));
+    Bitmap b =
+        (bpp == 16)
+            ? adopt(FreeImage_Allocate(static_cast<int>(w), static_cast<int>(h), 16,
+                                       FI16_565_RED_MASK, FI16_565_GREEN_MASK, FI16_565_BLUE_MASK))
+            : adopt(FreeImage_Allocate(static_cast<int>(w), static_cast<int>(h),
+                                       static_cast<int>(bpp)));
     for (unsigned y = 0; y < h; ++y) {
         for (unsigned x = 0; x < w; ++x) {
             RGBQUAD c = pattern_colour(x, y);
@@ -37,8 +38,8 @@ inline Bitmap make_rgb(unsigned w, unsigned h, unsigned bpp) {
 // A 1-, 4- or 8-bit bitmap with a grey ramp palette; index (x + y) mod the
 // palette size at each position.
 inline Bitmap make_palette(unsigned w, unsigned h, unsigned bpp) {
-    Bitmap b = adopt(FreeImage_Allocate(static_cast<int>(w), static_cast<int>(h),
-                                        static_cast<int>(bpp)));
+    Bitmap b =
+        adopt(FreeImage_Allocate(static_cast<int>(w), static_cast<int>(h), static_cast<int>(bpp)));
     const unsigned colours = FreeImage_GetColorsUsed(b.get());
     RGBQUAD* pal = FreeImage_GetPalette(b.get());
     for (unsigned i = 0; i < colours; ++i) {
@@ -55,8 +56,7 @@ inline Bitmap make_palette(unsigned w, unsigned h, unsigned bpp) {
 }
 
 // An 8-bit grey bitmap, one row, the given values left to right.
-template <std::size_t N>
-inline Bitmap make_grey_row(const BYTE (&values)[N]) {
+template <std::size_t N> inline Bitmap make_grey_row(const BYTE (&values)[N]) {
     Bitmap b = make_palette(static_cast<unsigned>(N), 1, 8);
     RGBQUAD* pal = FreeImage_GetPalette(b.get());
     for (unsigned i = 0; i < 256; ++i) {
@@ -70,11 +70,13 @@ inline Bitmap make_grey_row(const BYTE (&values)[N]) {
 inline Bitmap make_rgb48(unsigned w, unsigned h) {
     Bitmap b = adopt(FreeImage_AllocateT(FIT_RGB16, static_cast<int>(w), static_cast<int>(h), 48));
     for (unsigned y = 0; y < h; ++y) {
-        auto* line = reinterpret_cast<FIRGB16*>(FreeImage_GetScanLine(b.get(), static_cast<int>(y)));
+        auto* line =
+            reinterpret_cast<FIRGB16*>(FreeImage_GetScanLine(b.get(), static_cast<int>(y)));
         for (unsigned x = 0; x < w; ++x) {
             const RGBQUAD c = pattern_colour(x, y);
-            line[x] = FIRGB16{static_cast<WORD>(c.rgbRed * 257), static_cast<WORD>(c.rgbGreen * 257),
-                              static_cast<WORD>(c.rgbBlue * 257)};
+            line[x] =
+                FIRGB16{static_cast<WORD>(c.rgbRed * 257), static_cast<WORD>(c.rgbGreen * 257),
+                        static_cast<WORD>(c.rgbBlue * 257)};
         }
     }
     return b;

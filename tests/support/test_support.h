@@ -16,7 +16,7 @@ namespace pixlane::test {
 // A fresh folder under $TMPDIR (else /dev/shm when it is a tmpfs with room,
 // else /tmp), removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -27,14 +27,14 @@ public:
     // path() + name.
     std::string operator/(const std::string& name) const { return m_path + name; }
 
-private:
+  private:
     std::string m_path;
 };
 
 struct RunResult {
-    int status = -1;     // exit status, or 128 + signal
-    std::string out;     // standard output
-    std::string err;     // standard error
+    int status = -1; // exit status, or 128 + signal
+    std::string out; // standard output
+    std::string err; // standard error
 };
 
 // Runs `program` with `args`; `env` entries are added to (or replace) the
@@ -52,8 +52,7 @@ std::string pixlane_exe();
 // Runs pixlane with a private runtime folder (so the single-instance lock of
 // parallel tests never collides), a private settings folder and no display.
 RunResult run_pixlane(const std::vector<std::string>& args, const std::string& cwd = {},
-                      std::map<std::string, std::string> env = {},
-                      const WhileRunning& during = {});
+                      std::map<std::string, std::string> env = {}, const WhileRunning& during = {});
 
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& data);
@@ -84,10 +83,10 @@ std::optional<std::string> in_read_only_tmpfs(const std::string& folder,
 
 // What a body run in a child process came to.
 struct ChildRun {
-    bool finished = false;      // it returned within its time, without a crash
-    std::string text;           // what it returned
-    double seconds = 0;         // wall time
-    long peak_growth_kib = 0;   // how far its peak resident memory rose above the start
+    bool finished = false;    // it returned within its time, without a crash
+    std::string text;         // what it returned
+    double seconds = 0;       // wall time
+    long peak_growth_kib = 0; // how far its peak resident memory rose above the start
 };
 
 // Runs `body` in a forked child that is killed after `seconds_allowed`, so a

@@ -28,16 +28,16 @@ void put32_big(std::string& out, std::uint32_t v) {
 }
 
 std::uint32_t crc_of(const std::string& bytes, std::uint32_t crc = 0) {
-    return static_cast<std::uint32_t>(
-        ::crc32(crc, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+    return static_cast<std::uint32_t>(::crc32(crc, reinterpret_cast<const Bytef*>(bytes.data()),
+                                              static_cast<uInt>(bytes.size())));
 }
 
 // Deflates what `next` hands out (an empty piece ends it) with zlib's
 // `window_bits` (negative: a raw stream).
-template <class Next>
-std::string deflate_pieces(int window_bits, Next&& next) {
+template <class Next> std::string deflate_pieces(int window_bits, Next&& next) {
     z_stream z{};
-    if (deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, window_bits, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
+    if (deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, window_bits, 9, Z_DEFAULT_STRATEGY) !=
+        Z_OK) {
         throw std::runtime_error("deflateInit2 failed");
     }
     std::string out;
@@ -127,8 +127,8 @@ std::string zip_archive(const std::vector<ZipEntry>& entries) {
         // The fields both headers share, from the method to the name length.
         std::string common;
         put16(common, method);
-        put16(common, 0);      // time
-        put16(common, 0x21);   // date: 1980-01-01
+        put16(common, 0);    // time
+        put16(common, 0x21); // date: 1980-01-01
         put32(common, e.crc);
         put32(common, compressed32);
         put32(common, size32);
@@ -145,10 +145,10 @@ std::string zip_archive(const std::vector<ZipEntry>& entries) {
         put16(central, version);
         put16(central, 0);
         central += common;
-        put16(central, 0);               // comment length
-        put16(central, 0);               // disk
-        put16(central, 0);               // internal attributes
-        put32(central, 0100644u << 16);  // a plain file
+        put16(central, 0);              // comment length
+        put16(central, 0);              // disk
+        put16(central, 0);              // internal attributes
+        put32(central, 0100644u << 16); // a plain file
         put32(central, offset);
         central += e.name + extra;
     }
@@ -170,9 +170,8 @@ std::string solid_png(std::uint32_t width, std::uint32_t height) {
         row += std::string("\x20\x60\xA0\xFF", 4);
     }
     std::uint32_t rows = 0;
-    const std::string idat = deflate_pieces(MAX_WBITS, [&] {
-        return rows++ < height ? row : std::string();
-    });
+    const std::string idat =
+        deflate_pieces(MAX_WBITS, [&] { return rows++ < height ? row : std::string(); });
     return png_file(width, height, idat);
 }
 

@@ -12,12 +12,12 @@ namespace pixlane::test {
 
 struct ZipEntry {
     std::string name;
-    std::string data;                // as stored: raw, or a raw deflate stream
+    std::string data; // as stored: raw, or a raw deflate stream
     bool deflated = false;
-    std::uint32_t crc = 0;           // of the uncompressed bytes
-    std::uint64_t size = 0;          // uncompressed size the headers declare
-    std::uint64_t compressed = 0;    // compressed size the headers declare
-    bool zip64 = false;              // sizes in a zip64 extra field
+    std::uint32_t crc = 0;        // of the uncompressed bytes
+    std::uint64_t size = 0;       // uncompressed size the headers declare
+    std::uint64_t compressed = 0; // compressed size the headers declare
+    bool zip64 = false;           // sizes in a zip64 extra field
 };
 
 // An entry stored as it is, its sizes and CRC true.

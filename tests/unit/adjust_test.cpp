@@ -129,8 +129,8 @@ TEST(AdjustTest, GreyscaleGivesEightBitGrey) {
     }
     // The 48-bit image comes out as the grey of its 24-bit form.
     const Bitmap wide = test::make_rgb48(6, 4);
-    const Bitmap via24 = adopt(FreeImage_ConvertToGreyscale(
-        adopt(FreeImage_ConvertTo24Bits(wide.get())).get()));
+    const Bitmap via24 =
+        adopt(FreeImage_ConvertToGreyscale(adopt(FreeImage_ConvertTo24Bits(wide.get())).get()));
     EXPECT_TRUE(same_pixels(greyscale(clone(wide), s), via24));
 }
 
@@ -177,9 +177,9 @@ TEST(AdjustTest, DitherAlgorithmByValue) {
         FREE_IMAGE_DITHER algorithm;
     };
     const Case cases[] = {
-        {0, FID_FS},           {1, FID_BAYER4x4},     {2, FID_BAYER8x8},
-        {3, FID_BAYER16x16},   {4, FID_CLUSTER6x6},   {5, FID_CLUSTER8x8},
-        {6, FID_CLUSTER16x16}, {7, FID_FS},           {255, FID_FS},
+        {0, FID_FS},           {1, FID_BAYER4x4},   {2, FID_BAYER8x8},
+        {3, FID_BAYER16x16},   {4, FID_CLUSTER6x6}, {5, FID_CLUSTER8x8},
+        {6, FID_CLUSTER16x16}, {7, FID_FS},         {255, FID_FS},
     };
     // A smooth ramp on which every algorithm leaves a different pattern.
     Bitmap ramp = adopt(FreeImage_Allocate(32, 32, 8));

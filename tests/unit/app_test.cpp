@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <functional>
 
-#include "base/product.h"
-#include "ui/icons.h"
 #include "app/application.h"
-#include "records/records.h"
+#include "base/product.h"
 #include "platform/platform.h"
+#include "records/records.h"
 #include "support/test_support.h"
+#include "ui/icons.h"
 
 namespace pixlane {
 namespace {
@@ -132,15 +132,16 @@ TEST(InstanceLockTest, SecondProcessFindsTheLockHeld) {
     // Console commands and batches take no lock: two batches run side by
     // side while a window holds it.
     EXPECT_EQ(test::run(test::pixlane_exe(), {"-v"}, env).status, kExitOk);
-    const std::string sample = test::read_file(std::string(PIXLANE_SOURCE_DIR) + "/examples/still.gif");
+    const std::string sample =
+        test::read_file(std::string(PIXLANE_SOURCE_DIR) + "/examples/still.gif");
     test::write_file(runtime / "a.gif", sample);
     test::write_file(runtime / "b.gif", sample);
     test::RunResult side;
-    const auto batch = test::run(test::pixlane_exe(), {"-q", "-i", runtime / "a.gif", "-c", "png"}, env,
-                                 {}, [&](pid_t) {
-                                     side = test::run(test::pixlane_exe(),
-                                                      {"-q", "-i", runtime / "b.gif", "-c", "png"}, env);
-                                 });
+    const auto batch = test::run(
+        test::pixlane_exe(), {"-q", "-i", runtime / "a.gif", "-c", "png"}, env, {}, [&](pid_t) {
+            side =
+                test::run(test::pixlane_exe(), {"-q", "-i", runtime / "b.gif", "-c", "png"}, env);
+        });
     EXPECT_EQ(batch.status, kExitOk) << batch.err;
     EXPECT_EQ(side.status, kExitOk) << side.err;
     EXPECT_TRUE(platform::exists(runtime / "a.png"));
@@ -148,10 +149,11 @@ TEST(InstanceLockTest, SecondProcessFindsTheLockHeld) {
 
     // Once it is free the start goes on to the window (here without a display).
     lock.reset();
-    EXPECT_EQ(test::run(test::pixlane_exe(), {},
-                        {{"XDG_RUNTIME_DIR", runtime.path()}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}})
-                  .status,
-              kExitError);
+    EXPECT_EQ(
+        test::run(test::pixlane_exe(), {},
+                  {{"XDG_RUNTIME_DIR", runtime.path()}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}})
+            .status,
+        kExitError);
     ::unsetenv("XDG_RUNTIME_DIR");
 }
 
@@ -188,9 +190,9 @@ TEST(StandardStreamsTest, ClosedStreamsNeverReceiveFilesOfTheProgram) {
     test::TempDir runtime;
     const std::map<std::string, std::string> env{{"XDG_RUNTIME_DIR", runtime.path()}};
     for (const char* args : {"-v", "-i /missing.gif"}) {
-        const auto r = test::run("/bin/sh", {"-c", std::string("exec \"$0\" ") + args + " >&- 2>&-",
-                                             test::pixlane_exe()},
-                                 env);
+        const auto r = test::run(
+            "/bin/sh",
+            {"-c", std::string("exec \"$0\" ") + args + " >&- 2>&-", test::pixlane_exe()}, env);
         EXPECT_NE(r.status, -1) << args;
         EXPECT_EQ(test::read_file(runtime / "Pixlane 2.8.lock"), "") << args;
     }
@@ -230,11 +232,13 @@ TEST(WindowModeTest, SettingsPersistThroughConfigIniAndTheConsoleNeverTouchesIt)
     bool stopped = false;
     Session first;
     int x_seen = 0;
-    EXPECT_EQ(run_window_mode(first, fake_window([&](Settings& s) {
-                                  x_seen = s.x;
-                                  s.jpg_quality = 80;
-                                  s.recent_out_folders = "/out/";
-                              }, &stopped)),
+    EXPECT_EQ(run_window_mode(first, fake_window(
+                                         [&](Settings& s) {
+                                             x_seen = s.x;
+                                             s.jpg_quality = 80;
+                                             s.recent_out_folders = "/out/";
+                                         },
+                                         &stopped)),
               kExitOk);
     EXPECT_TRUE(stopped);
     EXPECT_EQ(x_seen, (1920 - 510) / 2);
@@ -253,10 +257,12 @@ TEST(WindowModeTest, SettingsPersistThroughConfigIniAndTheConsoleNeverTouchesIt)
     test::write_file(folder + "config.ini", edited);
     Session second;
     std::string recent_seen;
-    EXPECT_EQ(run_window_mode(second, fake_window([&](Settings& s) {
-                                  recent_seen = s.recent_out_folders;
-                                  s.out_folders_history = 0;
-                              }, &stopped)),
+    EXPECT_EQ(run_window_mode(second, fake_window(
+                                          [&](Settings& s) {
+                                              recent_seen = s.recent_out_folders;
+                                              s.out_folders_history = 0;
+                                          },
+                                          &stopped)),
               kExitOk);
     EXPECT_EQ(recent_seen, "/out/");
     const std::string again = test::read_file(folder + "config.ini");
@@ -270,7 +276,8 @@ TEST(WindowModeTest, WithoutADisplayOneLineAndStatusOne) {
     test::TempDir home;
     for (const char* display : {"", ":59"}) {
         const auto r = test::run_pixlane(
-            {}, {}, {{"XDG_CONFIG_HOME", home.path()}, {"DISPLAY", display}, {"WAYLAND_DISPLAY", ""}});
+            {}, {},
+            {{"XDG_CONFIG_HOME", home.path()}, {"DISPLAY", display}, {"WAYLAND_DISPLAY", ""}});
         EXPECT_EQ(r.status, kExitError) << display;
         EXPECT_EQ(r.out, "") << display;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;

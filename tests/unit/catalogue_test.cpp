@@ -4,10 +4,10 @@
 
 #include <set>
 
-#include "base/product.h"
 #include "base/language.h"
-#include "util/strings.h"
+#include "base/product.h"
 #include "settings/keys.h"
+#include "util/strings.h"
 
 namespace pixlane {
 namespace {
@@ -79,9 +79,11 @@ TEST(Catalogue, OptionKeysComeFromTheSettingsTable) {
         return out;
     };
     using Keys = std::vector<std::string_view>;
-    EXPECT_EQ(keys(save_options("jpg")), (Keys{"JPG BPP", "JPG Quality", "JPG Chroma", "JPG Save As"}));
+    EXPECT_EQ(keys(save_options("jpg")),
+              (Keys{"JPG BPP", "JPG Quality", "JPG Chroma", "JPG Save As"}));
     EXPECT_EQ(keys(save_options("bmp")), (Keys{"BMP BPP", "BMP Compression", "BMP Color Table"}));
-    EXPECT_EQ(keys(save_options("tiff")), (Keys{"TIFF BPP", "TIFF Compression", "TIFF Color Mode"}));
+    EXPECT_EQ(keys(save_options("tiff")),
+              (Keys{"TIFF BPP", "TIFF Compression", "TIFF Color Mode"}));
     EXPECT_EQ(keys(save_options("dds")), (Keys{"DDS BPP"}));
     EXPECT_TRUE(save_options("jpeg").empty());
     EXPECT_EQ(keys(load_options("raw")), (Keys{"RAW Load As", "RAW Header Size", "RAW Image Width",

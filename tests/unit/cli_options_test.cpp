@@ -110,8 +110,11 @@ TEST(OptionTableTest, AlsoSetsAndTheirOrder) {
 
 TEST(OptionTableTest, IntegerValuesKeepTheFieldsWidth) {
     // A row of the table's shape aimed at an 8-bit field.
-    SettingKey row{.group = "Test", .key = "Narrow", .type = FieldType::Int,
-                   .field = &Settings::text_antialiasing, .option = "--NARROW",
+    SettingKey row{.group = "Test",
+                   .key = "Narrow",
+                   .type = FieldType::Int,
+                   .field = &Settings::text_antialiasing,
+                   .option = "--NARROW",
                    .option_class = OptionClass::Integer};
     struct Case {
         const char* value;
@@ -152,7 +155,8 @@ TEST(OptionTableTest, WarningsForWhatTheRunWouldMisread) {
          {"--threshold: 999 is outside 0 to 255", "--threshold: -1 is outside 0 to 255"}},
         {{"--png-compression=zlib9", "--png-compression=99"},
          {"--png-compression: unknown value 99; expected none, rle, zip, piz, pxr24, b44, zlib1, "
-          "zlib6, zlib9, ccittfax3, ccittfax4, packbits, deflate, adobedeflate, lzw, jpeg, logluv"}},
+          "zlib6, zlib9, ccittfax3, ccittfax4, packbits, deflate, adobedeflate, lzw, jpeg, "
+          "logluv"}},
         // Range-checked options fail in the run instead; one-shot commands
         // out of first place, stray words and flags pass quietly.
         {{"--jpg-quality=500", "-v", "--help", "stray", "--flip-horizontal"}, {}},
@@ -176,7 +180,7 @@ TEST(OptionTableTest, EveryOptionOfTheSettingsTableIsReachable) {
 }
 
 class ProfileTest : public ::testing::Test {
-protected:
+  protected:
     std::string profile(const std::string& name, const std::string& text) {
         const std::string path = m_dir / name;
         test::write_file(path, text);
@@ -243,7 +247,8 @@ TEST_F(ProfileTest, UnreadableProfilesFail) {
     // Nothing but a plain file is read: a device never ends, a pipe without a
     // writer never opens.
     ASSERT_EQ(::mkfifo((m_dir / "pipe.ini").c_str(), 0600), 0);
-    for (const std::string& path : {std::string("/dev/zero"), std::string("/dev/null"), m_dir / "pipe.ini"}) {
+    for (const std::string& path :
+         {std::string("/dev/zero"), std::string("/dev/null"), m_dir / "pipe.ini"}) {
         EXPECT_FALSE(load_profile(path, s)) << path;
     }
 }

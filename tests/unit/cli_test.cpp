@@ -130,9 +130,15 @@ TEST(CommandLineWarningTest, ReportAndDryRunOptions) {
     const Case cases[] = {
         {{"--report=\"my", "run.CSV\""}, "Pixlane 2.8", 0, false, here + "my run.CSV"},
         {{"--report=/tmp/r.json", "--dry-run"},
-         "Warning: --report: a dry run writes no report", 0, true, ""},
-        {{"--report=r.txt"}, "Error: Invalid report file r.txt (it must end in .csv or .json)", 1,
-         false, ""},
+         "Warning: --report: a dry run writes no report",
+         0,
+         true,
+         ""},
+        {{"--report=r.txt"},
+         "Error: Invalid report file r.txt (it must end in .csv or .json)",
+         1,
+         false,
+         ""},
         {{"--report="}, "Error: Incorrect number of parameters", 1, false, ""},
     };
     for (const auto& c : cases) {
@@ -191,8 +197,8 @@ TEST(ArgumentTest, KeysAndValues) {
 TEST(ArgumentTest, QuotedValuesAreJoinedAcrossArguments) {
     struct Case {
         std::vector<std::string> args;
-        std::string value;  // after joining and removing the quotes
-        std::size_t index;  // last argument used
+        std::string value; // after joining and removing the quotes
+        std::size_t index; // last argument used
     };
     const std::vector<Case> cases = {
         {{"\"c:\\my", "photos\"", "-o"}, "c:\\my photos", 1},
@@ -214,9 +220,9 @@ TEST(ArgumentTest, IntegerReader) {
         std::int64_t value;
     };
     const Case cases[] = {
-        {"50", 50},   {"50%", 50},    {" \t-50", -50}, {"+7", 7},      {"$5A", 90}, {"$ff", 255},
-        {"-$10", -16}, {"%101", 5},   {"%102", 2},     {"abc", 0},     {"", 0},     {"- 3", 0},
-        {"12abc", 12}, {"$", 0},      {"3.9", 3},      {"--50", 0},
+        {"50", 50},    {"50%", 50}, {" \t-50", -50}, {"+7", 7},   {"$5A", 90}, {"$ff", 255},
+        {"-$10", -16}, {"%101", 5}, {"%102", 2},     {"abc", 0},  {"", 0},     {"- 3", 0},
+        {"12abc", 12}, {"$", 0},    {"3.9", 3},      {"--50", 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(read_integer(c.text), c.value) << c.text;
@@ -229,8 +235,8 @@ TEST(ArgumentTest, DecimalReader) {
         float value;
     };
     const Case cases[] = {
-        {"1.5", 1.5f}, {" 0.01", 0.01f}, {"+2", 2.0f}, {"-0.5", -0.5f}, {"2.5x", 2.5f},
-        {".5", 0.5f},  {"1e1", 10.0f},   {"abc", 0.0f}, {"", 0.0f},     {"nan", 0.0f},
+        {"1.5", 1.5f}, {" 0.01", 0.01f}, {"+2", 2.0f},  {"-0.5", -0.5f}, {"2.5x", 2.5f},
+        {".5", 0.5f},  {"1e1", 10.0f},   {"abc", 0.0f}, {"", 0.0f},      {"nan", 0.0f},
         {"inf", 0.0f}, {"1e99", 0.0f},   {"--1", 0.0f},
     };
     for (const auto& c : cases) {
@@ -389,9 +395,9 @@ TEST(FrontEndTest, WithoutInputOptionTheWindowOpens) {
 
 TEST(FrontEndTest, RecordsAreFilledFromAnyCaseOfKeys) {
     Session app;
-    const auto r = run_front_end(
-        app, {"--Input=C:\\Photos\\A.gif", "-O", "\"d:\\my", "pictures\"", "-c", "JPG", "-D",
-              "--Width=640", "-I", "\"c:\\two words\\b.gif\"", "--wm-text=\"Hello", "World\""});
+    const auto r = run_front_end(app, {"--Input=C:\\Photos\\A.gif", "-O", "\"d:\\my", "pictures\"",
+                                       "-c", "JPG", "-D", "--Width=640", "-I",
+                                       "\"c:\\two words\\b.gif\"", "--wm-text=\"Hello", "World\""});
     EXPECT_EQ(r.status, kExitOk);
     // Both inputs are kept in order; values keep their case; -c is stored
     // unchanged.

@@ -4,8 +4,8 @@
 #include <limits>
 
 #include "base/product.h"
-#include "platform/platform.h"
 #include "config/config.h"
+#include "platform/platform.h"
 #include "settings/keys.h"
 #include "support/test_support.h"
 
@@ -38,7 +38,7 @@ Settings loaded_from(const std::string& text) {
 }
 
 class ConfigFileTest : public ::testing::Test {
-protected:
+  protected:
     test::TempDir m_dir;
     std::string m_path = m_dir / "config.ini";
 };

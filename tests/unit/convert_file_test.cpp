@@ -6,10 +6,10 @@
 
 #include <algorithm>
 
-#include "run/convert_file.h"
+#include "gif_writer/gif_writer.h"
 #include "pipeline/save.h"
 #include "platform/platform.h"
-#include "gif_writer/gif_writer.h"
+#include "run/convert_file.h"
 #include "support/test_support.h"
 
 namespace pixlane::test {
@@ -20,14 +20,30 @@ TEST(ConvertFileTest, SelectsFramesByMode) {
         int mode, count, pick, first, last;
     };
     const Case cases[] = {
-        {kFramesAll, 1, 1, 0, 0},    {kFramesAll, 2, 1, 0, 1},    {kFramesAll, 4, 1, 0, 3},
-        {kFramesAll, 5, 1, 0, 4},    {kFramesFirst, 1, 1, 0, 0},  {kFramesFirst, 2, 1, 0, 0},
-        {kFramesFirst, 4, 1, 0, 0},  {kFramesFirst, 5, 1, 0, 0},  {kFramesMiddle, 1, 1, 0, 0},
-        {kFramesMiddle, 2, 1, 0, 0}, {kFramesMiddle, 4, 1, 1, 1}, {kFramesMiddle, 5, 1, 2, 2},
-        {kFramesLast, 1, 1, 0, 0},   {kFramesLast, 2, 1, 1, 1},   {kFramesLast, 4, 1, 3, 3},
-        {kFramesLast, 5, 1, 4, 4},   {kFramesRandom, 1, 1, 0, 0}, {kFramesRandom, 2, 2, 1, 1},
-        {kFramesRandom, 4, 3, 2, 2}, {kFramesRandom, 5, 5, 4, 4}, {kFramesRandom, 5, 1, 0, 0},
-        {7, 1, 1, 0, 0},             {7, 5, 1, 0, 4},             {-1, 4, 1, 0, 3},
+        {kFramesAll, 1, 1, 0, 0},
+        {kFramesAll, 2, 1, 0, 1},
+        {kFramesAll, 4, 1, 0, 3},
+        {kFramesAll, 5, 1, 0, 4},
+        {kFramesFirst, 1, 1, 0, 0},
+        {kFramesFirst, 2, 1, 0, 0},
+        {kFramesFirst, 4, 1, 0, 0},
+        {kFramesFirst, 5, 1, 0, 0},
+        {kFramesMiddle, 1, 1, 0, 0},
+        {kFramesMiddle, 2, 1, 0, 0},
+        {kFramesMiddle, 4, 1, 1, 1},
+        {kFramesMiddle, 5, 1, 2, 2},
+        {kFramesLast, 1, 1, 0, 0},
+        {kFramesLast, 2, 1, 1, 1},
+        {kFramesLast, 4, 1, 3, 3},
+        {kFramesLast, 5, 1, 4, 4},
+        {kFramesRandom, 1, 1, 0, 0},
+        {kFramesRandom, 2, 2, 1, 1},
+        {kFramesRandom, 4, 3, 2, 2},
+        {kFramesRandom, 5, 5, 4, 4},
+        {kFramesRandom, 5, 1, 0, 0},
+        {7, 1, 1, 0, 0},
+        {7, 5, 1, 0, 4},
+        {-1, 4, 1, 0, 3},
     };
     for (const auto& c : cases) {
         const FrameRange r = select_frames(c.mode, c.count, c.pick);
@@ -47,8 +63,8 @@ TEST(ConvertFileTest, InsertsFrameNumberBeforeExtension) {
         {"/out/anim.png", "png", 1, "/out/anim[1].png"},
         {"/out/a.b.tiff", "tiff", 12, "/out/a.b[12].tiff"},
         {"/out/ANIM.PNG", "png", 3, "/out/ANIM[3].PNG"},
-        {"/out/anim", "png", 2, "/out/anim[2]"},      // a mask without the extension
-        {"/out/xpng", "png", 2, "/out/xpng[2]"},      // ends in the letters, not ".png"
+        {"/out/anim", "png", 2, "/out/anim[2]"}, // a mask without the extension
+        {"/out/xpng", "png", 2, "/out/xpng[2]"}, // ends in the letters, not ".png"
     };
     for (const auto& c : cases) {
         EXPECT_EQ(with_frame_number(c.path, c.ext, c.number), c.expected) << c.path;
@@ -139,7 +155,9 @@ TEST(ConvertFileTest, WritesSelectedFramesUnderTheirNames) {
         std::vector<Rgb> colours;
     };
     const Case cases[] = {
-        {kFramesAll, {"anim[1].png", "anim[2].png", "anim[3].png"}, {kColours[0], kColours[1], kColours[2]}},
+        {kFramesAll,
+         {"anim[1].png", "anim[2].png", "anim[3].png"},
+         {kColours[0], kColours[1], kColours[2]}},
         {kFramesFirst, {"anim.png"}, {kColours[0]}},
         {kFramesMiddle, {"anim.png"}, {kColours[1]}},
         {kFramesLast, {"anim.png"}, {kColours[2]}},
@@ -200,7 +218,8 @@ TEST(ConvertFileTest, TransparentAreasShowTheBackgroundOnlyWhereAlphaIsLost) {
         const char* background;
         long seen;
     };
-    const Case cases[] = {{24, "FFFFFF", 0xFFFFFF}, {24, "000080", 0x000080}, {0, "000080", 0xFF0000}};
+    const Case cases[] = {
+        {24, "FFFFFF", 0xFFFFFF}, {24, "000080", 0x000080}, {0, "000080", 0xFF0000}};
     for (const auto& c : cases) {
         Batch batch(encode_gif(g));
         batch.settings.png_bpp = c.depth;
@@ -275,13 +294,14 @@ TEST(ConvertFileTest, FramesOutsideTheScreenAreClipped) {
                 solid_frame(60000, 60000, 9, 9, 1)};
     Batch batch(encode_gif(s));
     EXPECT_TRUE(batch.convert().ok());
-    EXPECT_EQ(batch.written(), (std::vector<std::string>{"anim[1].png", "anim[2].png", "anim[3].png"}));
+    EXPECT_EQ(batch.written(),
+              (std::vector<std::string>{"anim[1].png", "anim[2].png", "anim[3].png"}));
 }
 
 // Frames as a source hands them over, whatever file they came from; a null
 // bitmap stands for a frame that cannot be decoded.
 class GivenFrames final : public FrameSource {
-public:
+  public:
     explicit GivenFrames(std::vector<Bitmap> frames) : m_frames(std::move(frames)) {}
     int frame_count() const override { return static_cast<int>(m_frames.size()); }
     Bitmap frame(int index) override {
@@ -289,7 +309,7 @@ public:
         return b ? adopt(FreeImage_Clone(b.get())) : Bitmap();
     }
 
-private:
+  private:
     std::vector<Bitmap> m_frames;
 };
 

@@ -26,7 +26,10 @@ TEST(EscapeTest, ControlBytesBackslashesAndStrayBytesAreWrittenAsEscapes) {
         {"the other C escapes", "\b\v\f", "\\b\\v\\f"},
         {"NUL and the last C0 control", "a\0b\x1f"s, "a\\x00b\\x1f"},
         {"DEL", "a\x7f", "a\\x7f"},
-        {"a C1 control (CSI)", "a\xC2\x9B" "31m", "a\\xc2\\x9b31m"},
+        {"a C1 control (CSI)",
+         "a\xC2\x9B"
+         "31m",
+         "a\\xc2\\x9b31m"},
         {"the first and last C1", "\xC2\x80\xC2\x9F", "\\xc2\\x80\\xc2\\x9f"},
         {"UTF-8 letters stay", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xC2\xA0",
          "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xC2\xA0"},

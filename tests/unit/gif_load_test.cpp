@@ -9,9 +9,9 @@
 #include <map>
 #include <random>
 
+#include "gif_writer/gif_writer.h"
 #include "pipeline/gif_load.h"
 #include "pipeline/opacity.h"
-#include "gif_writer/gif_writer.h"
 #include "support/test_support.h"
 
 namespace pixlane::test {
@@ -62,7 +62,8 @@ void expect_same_as_playback(const std::string& path, const std::string& what,
                              int* opaque_frames = nullptr) {
     GifAnimation gif;
     ASSERT_TRUE(gif.open(path)) << what;
-    FIMULTIBITMAP* multi = FreeImage_OpenMultiBitmap(FIF_GIF, path.c_str(), FALSE, TRUE, TRUE, GIF_PLAYBACK);
+    FIMULTIBITMAP* multi =
+        FreeImage_OpenMultiBitmap(FIF_GIF, path.c_str(), FALSE, TRUE, TRUE, GIF_PLAYBACK);
     ASSERT_NE(multi, nullptr) << what;
     ASSERT_EQ(FreeImage_GetPageCount(multi), gif.frame_count()) << what;
     for (int i = 0; i < gif.frame_count(); ++i) {
@@ -116,7 +117,7 @@ GifSpec random_animation(std::mt19937& rng) {
                 c ^= 0x5A3C96; // tell local colours from global ones
             }
         }
-        const std::size_t listed = !f.local_palette.empty() ? f.local_palette.size()
+        const std::size_t listed = !f.local_palette.empty()    ? f.local_palette.size()
                                    : !s.global_palette.empty() ? s.global_palette.size()
                                                                : 4;
         // Indices up to the padded table size, so unlisted entries show too.
@@ -289,7 +290,8 @@ std::vector<Malformed> malformed_inputs() {
     }
     rows.push_back({"0x0 screen", with_screen(encode_gif(one_frame(0, 0, 4, 3)), 0, 0), 0});
     rows.push_back({"0x3 screen", with_screen(encode_gif(one_frame(0, 0, 4, 3)), 0, 3), 0});
-    rows.push_back({"65535x65535 screen", with_screen(encode_gif(one_frame(0, 0, 4, 3)), 65535, 65535), 0});
+    rows.push_back(
+        {"65535x65535 screen", with_screen(encode_gif(one_frame(0, 0, 4, 3)), 65535, 65535), 0});
     rows.push_back({"16385x1 screen", with_screen(encode_gif(one_frame(0, 0, 4, 3)), 16385, 1), 0});
     rows.push_back({"0x2 frame", encode_gif(one_frame(0, 0, 0, 2)), 0});
     {
@@ -401,7 +403,8 @@ TEST(GifLoadTest, RandomDamageIsRefusedOrComposed) {
             ASSERT_TRUE(b) << "round " << round << " frame " << i;
             EXPECT_EQ(width_of(b), gif.layout().width);
             EXPECT_EQ(height_of(b), gif.layout().height);
-            expect_known_opacity(b, "round " + std::to_string(round) + " frame " + std::to_string(i));
+            expect_known_opacity(b,
+                                 "round " + std::to_string(round) + " frame " + std::to_string(i));
         }
     }
     EXPECT_GT(opened, 0); // damage inside pixel data still decodes
@@ -430,8 +433,8 @@ TEST(GifLoadTest, OpensFilesAndRefusesMissingOnes) {
     EXPECT_EQ(gif.frame_count(), 0);
     EXPECT_FALSE(gif.open(dir.path())); // a folder
     bool opened = true;
-    EXPECT_TRUE(
-        returns_promptly_on_fifo(dir / "pipe.gif", [&] { opened = static_cast<bool>(gif.open(dir / "pipe.gif")); }));
+    EXPECT_TRUE(returns_promptly_on_fifo(
+        dir / "pipe.gif", [&] { opened = static_cast<bool>(gif.open(dir / "pipe.gif")); }));
     EXPECT_FALSE(opened);
 }
 

@@ -15,7 +15,7 @@ TEST(GifWriterTest, FreeImageReadsBackEveryIndex) {
         int w, h, colours;
         bool interlaced;
     };
-    const Case cases[] = {{1, 1, 2, false}, {7, 5, 4, false}, {64, 48, 16, false},
+    const Case cases[] = {{1, 1, 2, false},      {7, 5, 4, false},  {64, 48, 16, false},
                           {300, 40, 256, false}, {33, 17, 8, true}, {128, 128, 256, false}};
     TempDir dir;
     for (const auto& c : cases) {

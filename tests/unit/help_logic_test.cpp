@@ -23,7 +23,8 @@ TEST(HelpLinksTest, FindAConverterNames) {
         {"...!!", "png", std::nullopt},
         {"png", "", std::nullopt},
         // Twelve characters, not twelve bytes: ten two-byte letters, then "ab".
-        {"\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9abc", "GIF-87a", "/find/ab-gif87a/"},
+        {"\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9abc", "GIF-87a",
+         "/find/ab-gif87a/"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(converter_search_path(c.from, c.to), c.path) << c.from << " / " << c.to;
@@ -87,8 +88,8 @@ TEST(ScreenshotRulesTest, FolderSamplesAndSizes) {
         {{1000, 1}, {180, 1}},    {{0, 0}, {180, 1}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(thumbnail_size(c.picture), c.thumbnail) << c.picture.width << "x"
-                                                          << c.picture.height;
+        EXPECT_EQ(thumbnail_size(c.picture), c.thumbnail)
+            << c.picture.width << "x" << c.picture.height;
     }
     EXPECT_EQ(screenshot_text_position({526, 372}, {150, 13}), (Point{341, 346}));
 }

@@ -7,8 +7,9 @@ namespace pixlane {
 namespace {
 
 TEST(IniTest, GroupsAndKeysIgnoreCaseAndValuesAreTrimmed) {
-    const auto ini = IniFile::parse("\xEF\xBB\xBF\r\n[Output]\r\njpg quality = \t80 \r\n; comment\r\n"
-                                    "Format=png\r\n[CLI]\n--WIDTH = 200\n\n[Empty]\r\n; \r\n");
+    const auto ini =
+        IniFile::parse("\xEF\xBB\xBF\r\n[Output]\r\njpg quality = \t80 \r\n; comment\r\n"
+                       "Format=png\r\n[CLI]\n--WIDTH = 200\n\n[Empty]\r\n; \r\n");
     EXPECT_EQ(ini.integer("OUTPUT", "JPG Quality", 95), 80);
     EXPECT_EQ(ini.text("output", "format", "bmp"), "png");
     EXPECT_EQ(ini.text("output", "missing", "bmp"), "bmp");
@@ -24,8 +25,8 @@ TEST(IniTest, LeadingInteger) {
         const char* text;
         std::int64_t v;
     };
-    const Case cases[] = {{"12abc", 12}, {"abc", 0}, {"  -5", -5}, {"+7x", 7}, {"", 0}, {"- 3", 0},
-                          {"\t42", 42}};
+    const Case cases[] = {{"12abc", 12}, {"abc", 0}, {"  -5", -5}, {"+7x", 7},
+                          {"", 0},       {"- 3", 0}, {"\t42", 42}};
     for (const auto& c : cases) {
         EXPECT_EQ(leading_integer(c.text), c.v) << c.text;
     }
@@ -36,7 +37,8 @@ TEST(IniTest, EncodingsOfFilesWithoutByteOrderMark) {
     test::write_file(dir / "utf8.ini", "[Watermark]\nText = \xC2\xA9 caf\xC3\xA9\n");
     test::write_file(dir / "ansi.ini", "[Watermark]\nText = \xA9 caf\xE9 \x80\n");
     test::write_file(dir / "bom.ini", "\xEF\xBB\xBF[Watermark]\nText = \xC2\xA9\n");
-    EXPECT_EQ(IniFile::load(dir / "utf8.ini")->text("Watermark", "Text", ""), "\xC2\xA9 caf\xC3\xA9");
+    EXPECT_EQ(IniFile::load(dir / "utf8.ini")->text("Watermark", "Text", ""),
+              "\xC2\xA9 caf\xC3\xA9");
     EXPECT_EQ(IniFile::load(dir / "ansi.ini")->text("Watermark", "Text", ""),
               "\xC2\xA9 caf\xC3\xA9 \xE2\x82\xAC");
     EXPECT_EQ(IniFile::load(dir / "bom.ini")->text("Watermark", "Text", ""), "\xC2\xA9");

@@ -29,10 +29,10 @@ TEST(InputListTest, AddOnePathRefusesWhatCannotBeConverted) {
         bool added;
     };
     const Case cases[] = {
-        {dir / "a.gif", true},          {dir / "a.gif", false},         // listed already
-        {dir / "b.GIF", true},          {dir / "c.tif", false},         // extension
-        {dir / "empty.gif", false},     {dir / "missing.gif", false},   // size 0 / missing
-        {dir / "folder.gif", false},                                     // a folder
+        {dir / "a.gif", true},       {dir / "a.gif", false},       // listed already
+        {dir / "b.GIF", true},       {dir / "c.tif", false},       // extension
+        {dir / "empty.gif", false},  {dir / "missing.gif", false}, // size 0 / missing
+        {dir / "folder.gif", false},                               // a folder
     };
     InputList list;
     int notified = 0;
@@ -54,9 +54,9 @@ TEST(InputListTest, RelativeSubfolderRemovesOnlyTheLeadingBase) {
         const char* expected;
     };
     const Case cases[] = {
-        {"/in/a/b/x.gif", "/in/", "a/b/"},   {"/in/x.gif", "/in/", ""},
-        {"/other/x.gif", "/in/", ""},        {"/in/a/in/x.gif", "/in/", "a/in/"},
-        {"/x/in/a/x.gif", "/in/", ""},       {"", "/in/", ""},
+        {"/in/a/b/x.gif", "/in/", "a/b/"}, {"/in/x.gif", "/in/", ""},
+        {"/other/x.gif", "/in/", ""},      {"/in/a/in/x.gif", "/in/", "a/in/"},
+        {"/x/in/a/x.gif", "/in/", ""},     {"", "/in/", ""},
         {"/in/a/x.gif", "", ""},
     };
     for (const auto& c : cases) {
@@ -153,7 +153,7 @@ TEST(InputListTest, ListWorkerSkipsBlanksAndMissingPathsAndImportsFolders) {
     write_file(dir / "tree/sub/b.gif", "GIF");
     write_file(dir / "single.gif", "GIF");
     write_file(dir / "list.TXT", "\xEF\xBB\xBF" + dir / "single.gif" + "\r\n\r\n   \r\n" +
-                                    dir / "missing.gif" + "\r\n  " + dir / "tree" + "  \n");
+                                     dir / "missing.gif" + "\r\n  " + dir / "tree" + "  \n");
     InputList list;
     ProgressRecord progress;
     list_worker(list, dir / "list.TXT", "", progress);
@@ -209,8 +209,9 @@ TEST(InputListTest, ExportWritesByteOrderMarkAndCrLfLinesInListOrder) {
     }
     ProgressRecord progress;
     export_worker(list, dir / "out.lst", progress);
-    EXPECT_EQ(test::read_file(dir / "out.lst"),
-              "\xEF\xBB\xBF" + dir / "c.gif" + "\r\n" + dir / "a.gif" + "\r\n" + dir / "b.gif" + "\r\n");
+    EXPECT_EQ(test::read_file(dir / "out.lst"), "\xEF\xBB\xBF" + dir / "c.gif" + "\r\n" +
+                                                    dir / "a.gif" + "\r\n" + dir / "b.gif" +
+                                                    "\r\n");
     EXPECT_EQ(progress.count, 3);
 
     // Export then import gives the same list.

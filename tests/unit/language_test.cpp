@@ -8,7 +8,7 @@ namespace pixlane {
 namespace {
 
 class LanguageTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { table.load_builtin(); }
     LanguageTable table;
 };
@@ -48,7 +48,7 @@ TEST_F(LanguageTest, MissingGroupOrKeyGivesTheErrorText) {
     EXPECT_EQ(table.text("Msg", "No such key"), kNoStringError);
     EXPECT_EQ(table.text("Nowhere", "Error"), kNoStringError);
     EXPECT_EQ(table.text("Msg", ""), kNoStringError);
-    EXPECT_EQ(table.text("Msg", "Zzz"), kNoStringError);   // past the last key
+    EXPECT_EQ(table.text("Msg", "Zzz"), kNoStringError);    // past the last key
     EXPECT_EQ(table.text("Msg", "Errorx"), kNoStringError); // a prefix matches, the key does not
     // A failed group lookup forgets the remembered group.
     EXPECT_EQ(table.text("Msg", "Error"), "Error");
@@ -64,8 +64,8 @@ TEST_F(LanguageTest, LookupInAnotherGroupAfterMsgReplacesTheRememberedGroup) {
 }
 
 TEST(LanguageTableTest, DuplicateKeyReturnsTheEntryThatSortsFirst) {
-    const LanguagePair pairs[] = {{"_GROUP_", "G"}, {"Beta", "b"}, {"Alpha", "first"},
-                                  {"ALPHA", "second"}, {"_END_", ""}};
+    const LanguagePair pairs[] = {
+        {"_GROUP_", "G"}, {"Beta", "b"}, {"Alpha", "first"}, {"ALPHA", "second"}, {"_END_", ""}};
     LanguageTable t;
     t.load(pairs, std::size(pairs));
     EXPECT_EQ(t.text("g", "alpha"), "first");
@@ -75,8 +75,8 @@ TEST(LanguageTableTest, DuplicateKeyReturnsTheEntryThatSortsFirst) {
 }
 
 TEST(LanguageTableTest, EmptyGroupAndPairsAfterEndAreIgnored) {
-    const LanguagePair pairs[] = {{"_group_", "Empty"}, {"_GROUP_", "Full"}, {"k", "v"},
-                                  {"_end_", ""},        {"late", "x"}};
+    const LanguagePair pairs[] = {
+        {"_group_", "Empty"}, {"_GROUP_", "Full"}, {"k", "v"}, {"_end_", ""}, {"late", "x"}};
     LanguageTable t;
     t.load(pairs, std::size(pairs));
     EXPECT_EQ(t.text("Empty", "k"), kNoStringError);
@@ -92,10 +92,8 @@ TEST(SubstituteTest, FillsPlaceholders) {
         const char* expected;
     };
     const Case cases[] = {
-        {"(%s1%/%s2%)", "3", "10", "(3/10)"},
-        {"(%s1%/%s2%)", "", "10", "(%s1%/10)"},
-        {"(%S1%/%s1%)", "7", "", "(7/7)"},
-        {"", "a", "b", ""},
+        {"(%s1%/%s2%)", "3", "10", "(3/10)"}, {"(%s1%/%s2%)", "", "10", "(%s1%/10)"},
+        {"(%S1%/%s1%)", "7", "", "(7/7)"},    {"", "a", "b", ""},
         {"%s1%%s2%", "%s2%", "x", "xx"}, // later placeholders are filled after earlier ones
     };
     for (const auto& c : cases) {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <tuple>
 
-#include "formats/catalogue.h"
 #include "config/config.h"
+#include "formats/catalogue.h"
 #include "platform/platform.h"
 #include "settings/ini.h"
 #include "support/test_support.h"
@@ -241,8 +241,8 @@ TEST(DropTest, FolderImportsItsTreeAndOtherFilesAreOffered) {
     EXPECT_TRUE(imported.empty());
     EXPECT_EQ(input_folder, "");
 
-    EXPECT_EQ(handle_drop({dir / "in", dir / "c.gif", dir / "in/a.gif"}, input_folder, list,
-                          import, pause),
+    EXPECT_EQ(handle_drop({dir / "in", dir / "c.gif", dir / "in/a.gif"}, input_folder, list, import,
+                          pause),
               3);
     EXPECT_EQ(imported, std::vector<std::string>{dir / "in/"});
     EXPECT_EQ(input_folder, dir / "in/");

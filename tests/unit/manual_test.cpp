@@ -35,8 +35,7 @@ TEST(ManualTest, NamesEveryOptionAndToken) {
     for (const char* token : {"%filename%", "%filename[u]%", "%filename[l]%", "%filename[t]%",
                               "%ext%", "%ext[u]%", "%ext[t]%", "%yyyy%", "%mm%", "%dd%", "%hh%",
                               "%ii%", "%ss%", "%bpp%", "%width%", "%height%", "%rnd%", "%n%"}) {
-        EXPECT_NE(mask.find(std::string("<code>") + token + "</code>"), std::string::npos)
-            << token;
+        EXPECT_NE(mask.find(std::string("<code>") + token + "</code>"), std::string::npos) << token;
     }
 }
 

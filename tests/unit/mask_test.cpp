@@ -180,10 +180,11 @@ TEST(MaskTest, WhetherAMaskGivesNamesAnExtension) {
         const char* mask;
         bool gives;
     } cases[] = {
-        {"%filename%.%ext%", true},   {"%FILENAME%.%EXT[U]%", true}, {"%filename%.png", true},
-        {"shot-%n%.png", true},       {"a.b-%frame%.png", true},     {"%filename%-%frame%", false},
-        {"%filename%_%n%", false},    {"photo", false},              {"x.%n%", false},
-        {"x.%filename%-%frame%", false},
+        {"%filename%.%ext%", true}, {"%FILENAME%.%EXT[U]%", true},
+        {"%filename%.png", true},   {"shot-%n%.png", true},
+        {"a.b-%frame%.png", true},  {"%filename%-%frame%", false},
+        {"%filename%_%n%", false},  {"photo", false},
+        {"x.%n%", false},           {"x.%filename%-%frame%", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(mask_gives_extension(c.mask), c.gives) << c.mask;

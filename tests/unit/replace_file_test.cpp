@@ -85,8 +85,8 @@ TEST(ReplaceFileTest, PermissionBitsOfTheReplacedFileAreKept) {
         mode_t after;
     };
     const Case cases[] = {
-        {0600, 0600}, {0640, 0640}, {0666, 0666}, {0755, 0755},
-        {0, 0644}, // a new file: 0666 less the umask
+        {0600, 0600}, {0640, 0640}, {0666, 0666},
+        {0755, 0755}, {0, 0644}, // a new file: 0666 less the umask
     };
     for (const auto& c : cases) {
         TempDir dir;

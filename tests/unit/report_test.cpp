@@ -90,11 +90,13 @@ TEST(ReportTextTest, CsvAndJsonKeepAwkwardNamesIntact) {
         // An overlong form and a surrogate: each byte that is not UTF-8 is one U+FFFD.
         {{"/in/\xC0\xAF\xED\xA0\x80.gif", 0, "", "failed", "", 0},
          "/in/\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.gif,,,failed,,0",
-         "{\"input\": \"/in/\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.gif\", \"frame\": null, \"output\": \"\", "
+         "{\"input\": \"/in/\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.gif\", \"frame\": null, \"output\": "
+         "\"\", "
          "\"status\": \"failed\", \"reason\": \"\", \"ms\": 0}"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(report_csv({c.row}), std::string("input,frame,output,status,reason,ms\n") + c.csv + "\n");
+        EXPECT_EQ(report_csv({c.row}),
+                  std::string("input,frame,output,status,reason,ms\n") + c.csv + "\n");
         EXPECT_EQ(report_json({c.row}), std::string("[\n  ") + c.json + "\n]\n");
     }
     EXPECT_EQ(report_json({}), "[]\n");
@@ -147,15 +149,17 @@ TEST(ReportFaultTest, AReportInTheSameFileAsAnInputIsRefused) {
         std::string input; // the input it is; empty: none
     };
     const Case cases[] = {
-        {dir / "b-link.csv", dir / "b.gif"},        {dir / "a-hard.csv", dir / "a.gif"},
-        {dir / "list-link.csv", dir / "list.txt"},  {dir / "old.csv", ""},
+        {dir / "b-link.csv", dir / "b.gif"},
+        {dir / "a-hard.csv", dir / "a.gif"},
+        {dir / "list-link.csv", dir / "list.txt"},
+        {dir / "old.csv", ""},
         {dir / "new.csv", ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(report_input_fault(c.report, dir / "list.txt", list),
-                  c.input.empty() ? ""
-                                  : "cannot write the report " + c.report + ": it is the input " +
-                                        c.input);
+                  c.input.empty()
+                      ? ""
+                      : "cannot write the report " + c.report + ": it is the input " + c.input);
     }
 }
 

@@ -37,10 +37,10 @@ struct FakeBatch {
 TEST(RunLoopTest, WalksTheListWithSequenceNumbersOfSuccessesOnly) {
     struct Case {
         const char* name;
-        std::vector<bool> outcome;    // per file
-        int stop_after = 0;           // the worker stops the run at this file (0: never)
-        std::vector<int> sequence;    // %n% each file saw
-        std::vector<long> durations;  // last duration each file saw
+        std::vector<bool> outcome;   // per file
+        int stop_after = 0;          // the worker stops the run at this file (0: never)
+        std::vector<int> sequence;   // %n% each file saw
+        std::vector<long> durations; // last duration each file saw
         int converted;
     };
     const Case cases[] = {
@@ -86,7 +86,8 @@ TEST(RunLoopTest, WalksTheListWithSequenceNumbersOfSuccessesOnly) {
         EXPECT_EQ(finished, c.converted) << c.name;
         EXPECT_EQ(b.progress.snapshot().total, static_cast<int>(c.outcome.size())) << c.name;
         EXPECT_EQ(b.counters.sequence_number, 1 + c.converted) << "the next batch goes on";
-        const bool any_failure = std::find(c.outcome.begin(), c.outcome.end(), false) != c.outcome.end();
+        const bool any_failure =
+            std::find(c.outcome.begin(), c.outcome.end(), false) != c.outcome.end();
         EXPECT_EQ(failed, any_failure ? std::vector<std::string>{"f2.gif:broken"}
                                       : std::vector<std::string>{})
             << c.name;
@@ -161,23 +162,66 @@ TEST(InteractiveChecksTest, FaultsComeInTheirOrder) {
     const Case cases[] = {
         {"empty list before empty folder", 0, "", {}, {"Empty input files"}},
         {"empty folder", 1, "", {}, {"Empty output folder"}},
-        {"missing folder, with its separator", 1, missing, {}, {"Invalid output folder", missing + "/"}},
-        {"width 0 with resize on", 1, out.path(),
-         [](Settings& s) { s.do_image_resize = 1; s.keep_aspect_ratio = 0; s.image_width = 0; s.image_height = 5; },
+        {"missing folder, with its separator",
+         1,
+         missing,
+         {},
+         {"Invalid output folder", missing + "/"}},
+        {"width 0 with resize on",
+         1,
+         out.path(),
+         [](Settings& s) {
+             s.do_image_resize = 1;
+             s.keep_aspect_ratio = 0;
+             s.image_width = 0;
+             s.image_height = 5;
+         },
          {"Invalid width"}},
-        {"height 0 with resize on", 1, out.path(),
-         [](Settings& s) { s.do_image_resize = 1; s.keep_aspect_ratio = 0; s.image_width = 5; s.image_height = 0; },
+        {"height 0 with resize on",
+         1,
+         out.path(),
+         [](Settings& s) {
+             s.do_image_resize = 1;
+             s.keep_aspect_ratio = 0;
+             s.image_width = 5;
+             s.image_height = 0;
+         },
          {"Invalid height"}},
-        {"both 0 with the aspect kept", 1, out.path(),
-         [](Settings& s) { s.do_image_resize = 1; s.keep_aspect_ratio = 1; s.image_width = 0; s.image_height = 0; },
+        {"both 0 with the aspect kept",
+         1,
+         out.path(),
+         [](Settings& s) {
+             s.do_image_resize = 1;
+             s.keep_aspect_ratio = 1;
+             s.image_width = 0;
+             s.image_height = 0;
+         },
          {"Invalid width"}},
-        {"negative height with the aspect kept", 1, out.path(),
-         [](Settings& s) { s.do_image_resize = 1; s.keep_aspect_ratio = 1; s.image_width = 5; s.image_height = -1; },
+        {"negative height with the aspect kept",
+         1,
+         out.path(),
+         [](Settings& s) {
+             s.do_image_resize = 1;
+             s.keep_aspect_ratio = 1;
+             s.image_width = 5;
+             s.image_height = -1;
+         },
          {"Invalid height"}},
-        {"empty watermark image", 1, out.path(), [](Settings& s) { s.do_watermark = 2; s.image.clear(); },
+        {"empty watermark image",
+         1,
+         out.path(),
+         [](Settings& s) {
+             s.do_watermark = 2;
+             s.image.clear();
+         },
          {"Empty watermark image"}},
-        {"missing watermark image", 1, out.path(),
-         [&](Settings& s) { s.do_watermark = 2; s.image = missing; },
+        {"missing watermark image",
+         1,
+         out.path(),
+         [&](Settings& s) {
+             s.do_watermark = 2;
+             s.image = missing;
+         },
          {"Invalid watermark image", missing}},
     };
     for (const auto& c : cases) {

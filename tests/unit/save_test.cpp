@@ -143,7 +143,8 @@ struct ReadBack {
 std::optional<ReadBack> read_back(const std::string& path, std::string_view ext) {
     if (ext == "jxr") {
         auto file = test::read_jxr(path);
-        return file ? std::optional<ReadBack>({file->width, file->height, file->bits}) : std::nullopt;
+        return file ? std::optional<ReadBack>({file->width, file->height, file->bits})
+                    : std::nullopt;
     }
     if (ext == "pfm") {
         auto pfm = parse_pfm(read_file(path));
@@ -168,7 +169,9 @@ struct FormatDepth {
 };
 
 // ctest shows the case as "png 24", not as bytes.
-[[maybe_unused]] void PrintTo(const FormatDepth& c, std::ostream* os) { *os << c.ext << " " << c.depth; }
+[[maybe_unused]] void PrintTo(const FormatDepth& c, std::ostream* os) {
+    *os << c.ext << " " << c.depth;
+}
 
 std::vector<FormatDepth> all_format_depths() {
     std::vector<FormatDepth> all;
@@ -213,13 +216,32 @@ TEST(SaveFlags, FlagWordsOfTheFormats) {
     };
     const Case cases[] = {
         {"jpg 90, 4:2:0, progressive", "jpg",
-         [](Settings& s) { s.jpg_quality = 90; s.jpg_chroma = 2; s.jpg_save_as = 3; }, 0x605A},
+         [](Settings& s) {
+             s.jpg_quality = 90;
+             s.jpg_chroma = 2;
+             s.jpg_save_as = 3;
+         },
+         0x605A},
         {"jpg 75, 4:4:4, optimized", "jpg",
-         [](Settings& s) { s.jpg_quality = 75; s.jpg_chroma = 0; s.jpg_save_as = 2; }, 75 | 0x10000 | 0x20000},
+         [](Settings& s) {
+             s.jpg_quality = 75;
+             s.jpg_chroma = 0;
+             s.jpg_save_as = 2;
+         },
+         75 | 0x10000 | 0x20000},
         {"jpg unknown chroma and mode add nothing", "jpg",
-         [](Settings& s) { s.jpg_quality = 50; s.jpg_chroma = 9; s.jpg_save_as = 9; }, 50},
+         [](Settings& s) {
+             s.jpg_quality = 50;
+             s.jpg_chroma = 9;
+             s.jpg_save_as = 9;
+         },
+         50},
         {"png none, interlaced", "png",
-         [](Settings& s) { s.png_compression = 0; s.png_interlaced = 1; }, 0x0300},
+         [](Settings& s) {
+             s.png_compression = 0;
+             s.png_interlaced = 1;
+         },
+         0x0300},
         {"png zlib9", "png", [](Settings& s) { s.png_compression = 3; }, 9},
         {"png unknown level", "png", [](Settings& s) { s.png_compression = 7; }, 0},
         {"webp 100 is lossless", "webp", [](Settings& s) { s.webp_quality = 100; }, 0x0100},
@@ -228,7 +250,11 @@ TEST(SaveFlags, FlagWordsOfTheFormats) {
         {"tga rle", "tga", [](Settings& s) { s.tga_compression = 1; }, 2},
         {"tga other", "tga", [](Settings& s) { s.tga_compression = 2; }, 0},
         {"tiff lzw, cmyk", "tiff",
-         [](Settings& s) { s.tiff_compression = 6; s.tiff_color_mode = 1; }, 0x4001},
+         [](Settings& s) {
+             s.tiff_compression = 6;
+             s.tiff_color_mode = 1;
+         },
+         0x4001},
         {"tiff none", "tiff", [](Settings& s) { s.tiff_compression = 0; }, 0x0800},
         {"tiff logluv", "tiff", [](Settings& s) { s.tiff_compression = 8; }, 0x10000},
         {"exr piz", "exr", [](Settings& s) { s.exr_compression = 2; }, 0x0008},
@@ -277,8 +303,8 @@ TEST(ConvertDepth, AutomaticDepthFollowsTheSourceDepth) {
         const char* ext;
         int expected;
     };
-    for (const Case& c : {Case{"jpg", 24}, Case{"png", 32}, Case{"gif", 8}, Case{"exr", 96},
-                          Case{"pbm", 1}}) {
+    for (const Case& c :
+         {Case{"jpg", 24}, Case{"png", 32}, Case{"gif", 8}, Case{"exr", 96}, Case{"pbm", 1}}) {
         SaveTarget out = target_for(c.ext, Settings{}, "unused", 0);
         out.frame.source_depth = 32;
         Bitmap b = convert_depth(make_picture(20, 10), out.plan, out.frame);
@@ -418,8 +444,8 @@ TEST(SaveDevil, DdsCarriesMipmapsPsdAndPcxKeepOrientation) {
     for (const char* ext : {"psd", "pcx"}) {
         SaveTarget out = target_for(ext, s, dir / (std::string("out.") + ext));
         ASSERT_EQ(run_save(make_picture(64, 48), out, s).status, FrameStatus::Converted) << ext;
-        Bitmap back = adopt(FreeImage_Load(FreeImage_GetFileType(out.path.c_str()),
-                                           out.path.c_str(), 0));
+        Bitmap back =
+            adopt(FreeImage_Load(FreeImage_GetFileType(out.path.c_str()), out.path.c_str(), 0));
         ASSERT_TRUE(back) << ext;
         RGBQUAD top{};
         RGBQUAD bottom{};
@@ -452,8 +478,8 @@ Bitmap header_only_bitmap(int width, int height, int bpp) {
     put(22, static_cast<std::uint32_t>(height), 4);
     put(26, 1, 2);
     put(28, static_cast<std::uint32_t>(bpp), 2);
-    const MemoryStream stream(FreeImage_OpenMemory(reinterpret_cast<BYTE*>(bmp.data()),
-                                                   static_cast<DWORD>(bmp.size())));
+    const MemoryStream stream(
+        FreeImage_OpenMemory(reinterpret_cast<BYTE*>(bmp.data()), static_cast<DWORD>(bmp.size())));
     return adopt(FreeImage_LoadFromMemory(FIF_BMP, stream.get(), FIF_LOAD_NOPIXELS));
 }
 
@@ -482,7 +508,8 @@ Bitmap sixteen_colour_picture() {
     Bitmap b = adopt(FreeImage_Allocate(40, 30, 8));
     RGBQUAD* palette = FreeImage_GetPalette(b.get());
     for (int k = 0; k < 256; ++k) {
-        palette[k] = {static_cast<BYTE>(k), static_cast<BYTE>(255 - k), static_cast<BYTE>(k * 3), 0};
+        palette[k] = {static_cast<BYTE>(k), static_cast<BYTE>(255 - k), static_cast<BYTE>(k * 3),
+                      0};
     }
     for (int y = 0; y < 30; ++y) {
         BYTE* row = FreeImage_GetScanLine(b.get(), y);
@@ -558,14 +585,14 @@ TEST(SaveExactBmp, ThePaletteIsCutToTheIndicesUsed) {
         const std::string file = read_file(out.path);
         ASSERT_GE(file.size(), 118U);
         EXPECT_EQ(file.substr(0, 2), "BM");
-        EXPECT_EQ(get32(file, 2), file.size());       // file size
-        EXPECT_EQ(get32(file, 10), 118U);             // 14 + 40 + 16 * 4
+        EXPECT_EQ(get32(file, 2), file.size()); // file size
+        EXPECT_EQ(get32(file, 10), 118U);       // 14 + 40 + 16 * 4
         EXPECT_EQ(get32(file, 14), 40U);
-        EXPECT_EQ(get16(file, 28), 8);                // bits per pixel
-        EXPECT_EQ(get32(file, 30), unsigned(compression)); // BI_RGB or BI_RLE8
-        EXPECT_EQ(get32(file, 34), file.size() - 118); // image size
-        EXPECT_EQ(get32(file, 46), 16U);              // colours used
-        EXPECT_EQ(get32(file, 50), 16U);              // colours important
+        EXPECT_EQ(get16(file, 28), 8);                                    // bits per pixel
+        EXPECT_EQ(get32(file, 30), unsigned(compression));                // BI_RGB or BI_RLE8
+        EXPECT_EQ(get32(file, 34), file.size() - 118);                    // image size
+        EXPECT_EQ(get32(file, 46), 16U);                                  // colours used
+        EXPECT_EQ(get32(file, 50), 16U);                                  // colours important
         EXPECT_EQ(static_cast<unsigned char>(file[54 + 4 * 15 + 2]), 45); // red of entry 15
 
         if (compression == 0) {
@@ -578,7 +605,8 @@ TEST(SaveExactBmp, ThePaletteIsCutToTheIndicesUsed) {
             const auto rows = decode_rle8(file.substr(118), 40, 30);
             ASSERT_EQ(rows.size(), 30U);
             for (int y = 0; y < 30; ++y) {
-                ASSERT_EQ(std::memcmp(rows[y].data(), FreeImage_GetScanLine(picture.get(), y), 40), 0)
+                ASSERT_EQ(std::memcmp(rows[y].data(), FreeImage_GetScanLine(picture.get(), y), 40),
+                          0)
                     << "row " << y;
             }
         }
@@ -746,7 +774,9 @@ TEST(SaveNames, NamesBeyondAsciiWorkOnEveryRoute) {
         TempDir dir;
         Settings s;
         s.bmp_color_table = r.color_table;
-        const std::string path = dir / ("\xC3\xB1" "and\xC3\xBA-\xE6\x97\xA5\xE6\x9C\xAC." + std::string(r.ext));
+        const std::string path = dir / ("\xC3\xB1"
+                                        "and\xC3\xBA-\xE6\x97\xA5\xE6\x9C\xAC." +
+                                        std::string(r.ext));
         test::write_file(path, "earlier");
         SaveTarget out = target_for(r.ext, s, path, r.depth);
         const SaveReport saved = run_save(make_picture(32, 32), out, s);
@@ -763,7 +793,7 @@ TEST(SaveNames, NamesBeyondAsciiWorkOnEveryRoute) {
 struct FullDiskCase {
     std::string ext;
     int depth;
-    int color_table; // 1: the exact colour table writer (bmp, 8 bits)
+    int color_table;     // 1: the exact colour table writer (bmp, 8 bits)
     int png_palette = 0; // 1: the exact palette (png, automatic depth, few colours)
 };
 void PrintTo(const FullDiskCase& c, std::ostream* os) {

@@ -53,8 +53,12 @@ BatchPlan sample_plan() {
 }
 
 FileTask sample_task() {
-    return {std::numeric_limits<std::size_t>::max(), "/in/a b.gif", "sub/\xC3\xA9/", 99999,
-            std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::uint32_t>::max()};
+    return {std::numeric_limits<std::size_t>::max(),
+            "/in/a b.gif",
+            "sub/\xC3\xA9/",
+            99999,
+            std::numeric_limits<std::int32_t>::min(),
+            std::numeric_limits<std::uint32_t>::max()};
 }
 
 FileOutcome sample_outcome() {

@@ -63,8 +63,11 @@ TEST(SettingsDefaultsTest, WindowPositionIsCentredOnLargeDesktops) {
     struct Case {
         int w, h, x, y;
     };
-    const Case cases[] = {{1920, 1080, 705, 375}, {500, 1080, 100, 375}, {510, 330, 100, 100},
-                          {511, 331, 0, 0},       {1366, 768, 428, 219}};
+    const Case cases[] = {{1920, 1080, 705, 375},
+                          {500, 1080, 100, 375},
+                          {510, 330, 100, 100},
+                          {511, 331, 0, 0},
+                          {1366, 768, 428, 219}};
     for (const auto& c : cases) {
         Settings s;
         reset_to_defaults(s, DefaultsForm::Window, 0, c.w, c.h);
@@ -132,13 +135,18 @@ TEST(KeywordTest, ForwardAndReverseLookups) {
         int value;
     };
     using K = Keywords;
-    const Case forward[] = {{K::ResizeAlgorithm, "lanczos", 5}, {K::ResizeAlgorithm, "  Lanczos ", 5},
-                            {K::ResizeAlgorithm, "lanczos3", 0}, {K::Compression, "LZW", 6},
-                            {K::Compression, "zlib9", 3},       {K::FontEffect, "strikethrought", 2},
-                            {K::RawLoadAs, "48hs", 4},          {K::Position, "bottomright", 8},
+    const Case forward[] = {{K::ResizeAlgorithm, "lanczos", 5},
+                            {K::ResizeAlgorithm, "  Lanczos ", 5},
+                            {K::ResizeAlgorithm, "lanczos3", 0},
+                            {K::Compression, "LZW", 6},
+                            {K::Compression, "zlib9", 3},
+                            {K::FontEffect, "strikethrought", 2},
+                            {K::RawLoadAs, "48hs", 4},
+                            {K::Position, "bottomright", 8},
                             {K::None, "x", 0}};
     for (const auto& c : forward) {
-        EXPECT_EQ(keyword_value(c.kind, c.word), c.value) << static_cast<int>(c.kind) << " " << c.word;
+        EXPECT_EQ(keyword_value(c.kind, c.word), c.value)
+            << static_cast<int>(c.kind) << " " << c.word;
     }
     // The first entry of a value wins in reverse: compression 1 is "rle" for every format.
     EXPECT_EQ(keyword_name(Keywords::Compression, 1), "rle");

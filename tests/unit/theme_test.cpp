@@ -145,7 +145,8 @@ TEST_F(ThemePackageTest, ListingAndTheMissingPackage) {
     ImageSets sets;
     load_builtin_images(sets, m_maps);
     std::string theme = "gone";
-    const ThemeLoad empty = load_image_sets(sets, m_maps, theme, 0, themes, m_dir.path(), SetChoice{});
+    const ThemeLoad empty =
+        load_image_sets(sets, m_maps, theme, 0, themes, m_dir.path(), SetChoice{});
     EXPECT_FALSE(empty);
     ASSERT_TRUE(empty.refused);
     EXPECT_EQ(empty.refused->package, m_dir / "empty.zip");
@@ -196,17 +197,19 @@ TEST_F(ThemePackageTest, HostilePackagesAreRefusedWithTheBuiltInImagesKept) {
         std::string zip;
         std::string reason; // a part of the refusal
     } cases[] = {
-        {"an entry declaring 1 TiB", test::zip_archive({test::stored_entry("theme.cfg", cfg), tib_png}),
-         "damaged"},
+        {"an entry declaring 1 TiB",
+         test::zip_archive({test::stored_entry("theme.cfg", cfg), tib_png}), "damaged"},
         {"theme.cfg declaring 1 TiB", test::zip_archive({tib_cfg}), "damaged"},
         {"theme.cfg declaring 3.4 GB", test::zip_archive({gig_cfg}), "damaged"},
         {"a PNG inflating to 8 MiB",
-         test::zip_archive({test::stored_entry("theme.cfg", cfg), test::zero_bomb_entry("x_16.png", kBomb)}),
+         test::zip_archive(
+             {test::stored_entry("theme.cfg", cfg), test::zero_bomb_entry("x_16.png", kBomb)}),
          "x_16.png holds more than 1 MiB"},
         {"a PNG declaring 100 bytes, inflating to 8 MiB",
          test::zip_archive({test::stored_entry("theme.cfg", cfg), lying_bomb}),
          "x_64.png holds more than 1 MiB"},
-        {"theme.cfg inflating to 8 MiB", test::zip_archive({test::zero_bomb_entry("theme.cfg", kBomb)}),
+        {"theme.cfg inflating to 8 MiB",
+         test::zip_archive({test::zero_bomb_entry("theme.cfg", kBomb)}),
          "theme.cfg holds more than 64 KiB"},
         {"a PNG declaring 100000×100000",
          test::zip_archive({test::stored_entry("theme.cfg", cfg),
@@ -268,7 +271,8 @@ TEST_F(ThemePackageTest, PackagesOverTheirSizeAreNeitherListedNorRead) {
     EXPECT_EQ(themes.refusal_of(m_dir / "big.zip")->reason, "the package holds more than 8 MiB");
     ImageSets sets;
     std::string theme = "big";
-    const ThemeLoad load = load_image_sets(sets, m_maps, theme, 0, themes, m_dir.path(), SetChoice{});
+    const ThemeLoad load =
+        load_image_sets(sets, m_maps, theme, 0, themes, m_dir.path(), SetChoice{});
     EXPECT_FALSE(load);
     EXPECT_EQ(theme, "big");
     ASSERT_TRUE(load.refused);

@@ -79,7 +79,8 @@ TEST(TransformTest, SimpleQuarterTurnSwapsSidesCounterClockwise) {
     // Rows count from the bottom: the source's right column becomes the top.
     for (unsigned y = 0; y < 5; ++y) {
         for (unsigned x = 0; x < 3; ++x) {
-            EXPECT_TRUE(same_colour(pixel(out, x, y), pixel(src, y, 2 - x), false)) << x << "," << y;
+            EXPECT_TRUE(same_colour(pixel(out, x, y), pixel(src, y, 2 - x), false))
+                << x << "," << y;
         }
     }
 }
@@ -134,9 +135,8 @@ TEST(TransformTest, AResizeSideIsAllowedAboveZeroOrFollowingTheOther) {
         bool keep;
         bool allowed;
     } cases[] = {
-        {200, 0, true, true},  {200, 100, false, true}, {0, 200, true, true},
-        {0, 200, false, false}, {0, 0, true, false},     {-1, 200, true, false},
-        {-5, 0, true, false},  {0, -1, true, false},
+        {200, 0, true, true}, {200, 100, false, true}, {0, 200, true, true}, {0, 200, false, false},
+        {0, 0, true, false},  {-1, 200, true, false},  {-5, 0, true, false}, {0, -1, true, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(resize_side_allowed(c.side, c.other, c.keep), c.allowed)
@@ -222,7 +222,8 @@ TEST(TransformTest, StepsKeepOnlyWhatHoldsOfAlpha) {
     };
     std::vector<Case> cases = {
         {"quarter turn, opaque", rotate, rotation(0, 270), Opacity::Opaque, Opacity::Opaque},
-        {"quarter turn, translucent", rotate, rotation(0, 90), Opacity::Translucent, Opacity::Translucent},
+        {"quarter turn, translucent", rotate, rotation(0, 90), Opacity::Translucent,
+         Opacity::Translucent},
         {"30 degrees", rotate, rotation(0, 30), Opacity::Opaque, Opacity::Unknown},
         {"advanced quarter turn", rotate, rotation(1, 90), Opacity::Opaque, Opacity::Unknown},
         {"resize, translucent", resize, resized(0, 5, 3), Opacity::Translucent, Opacity::Unknown},
@@ -258,9 +259,8 @@ TEST(TransformTest, ResizeFailsForRowsTooWideForTheImageLibrary) {
     };
     const Case cases[] = {
         {32, 134'217'728, false}, // 2^32 bits: pitch 0
-        {32, 134'217'729, false},
-        {24, 178'956'971, false},
-        {32, 33'554'432, false},  // 96-bit float rows of that width wrap too
+        {32, 134'217'729, false}, {24, 178'956'971, false},
+        {32, 33'554'432, false}, // 96-bit float rows of that width wrap too
         {32, 100'000, true},
     };
     for (const auto& c : cases) {
@@ -284,9 +284,8 @@ TEST(TransformTest, ResizeFilterByAlgorithm) {
         FREE_IMAGE_FILTER filter;
     };
     const Case cases[] = {
-        {0, FILTER_BOX},        {1, FILTER_BILINEAR},   {2, FILTER_BSPLINE},
-        {3, FILTER_BICUBIC},    {4, FILTER_CATMULLROM}, {5, FILTER_LANCZOS3},
-        {6, FILTER_BICUBIC},    {200, FILTER_BICUBIC},
+        {0, FILTER_BOX},        {1, FILTER_BILINEAR}, {2, FILTER_BSPLINE}, {3, FILTER_BICUBIC},
+        {4, FILTER_CATMULLROM}, {5, FILTER_LANCZOS3}, {6, FILTER_BICUBIC}, {200, FILTER_BICUBIC},
     };
     const Bitmap src = make_rgb(17, 13, 24);
     for (const auto& c : cases) {

@@ -117,7 +117,10 @@ TEST(UpdateCheckTest, BodyHeadRule) {
         {"HTTP/1.0 200 OK\r\n\r\n  290 more", "290"},
         {"HTTP/1.0 200 OK\r\n\r\n\r\n 28", "28"},
         {"HTTP/1.0 200 OK\r\n\r\n281\r\n\r\nlater", "281"},
-        {std::string("HTTP/1.0 200 OK\r\n\r\n2\0" "99", 23), "2"},
+        {std::string("HTTP/1.0 200 OK\r\n\r\n2\0"
+                     "99",
+                     23),
+         "2"},
         {"HTTP/1.0 200 OK\r\n281", ""},
         {"HTTP/1.0 2000 OK\r\n\r\n281", ""},
         {"HTTP/2 200\r\n\r\n281", ""},
@@ -140,12 +143,12 @@ TEST(UpdateCheckTest, TheOfferWaitsAFullIntervalStrictly) {
         bool due;
     };
     const Case cases[] = {
-        {0, last + kDay, false},      {0, last + kDay + 1, true},
-        {1, last + 7 * kDay, false},  {1, last + 7 * kDay + 1, true},
-        {2, last + 30 * kDay, false}, {3, last + 90 * kDay + 1, true},
-        {4, last + 180 * kDay, false}, {4, last + 180 * kDay + 1, true},
-        {5, last + 400 * kDay, false},
-        {17, last + 30 * kDay, false}, {-1, last + 30 * kDay + 1, true},
+        {0, last + kDay, false},          {0, last + kDay + 1, true},
+        {1, last + 7 * kDay, false},      {1, last + 7 * kDay + 1, true},
+        {2, last + 30 * kDay, false},     {3, last + 90 * kDay + 1, true},
+        {4, last + 180 * kDay, false},    {4, last + 180 * kDay + 1, true},
+        {5, last + 400 * kDay, false},    {17, last + 30 * kDay, false},
+        {-1, last + 30 * kDay + 1, true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(update_offer_due(c.now, last, c.range), c.due) << c.range << " " << c.now - last;

@@ -443,13 +443,11 @@ TEST(WatermarkTextTest, StampsTheExpandedTextOverTheImage) {
     test::FrameRecords records;
     records.task.input_path = "/pictures/abc.gif";
     const auto font = WatermarkFont::load(s);
-    const Bitmap tokens =
-        draw_watermark(test::solid_bitmap(200, 100, 24, kBlack), s, records.tokens(), 200, 100,
-                       font.get());
+    const Bitmap tokens = draw_watermark(test::solid_bitmap(200, 100, 24, kBlack), s,
+                                         records.tokens(), 200, 100, font.get());
     s.text = "abc";
-    const Bitmap plain =
-        draw_watermark(test::solid_bitmap(200, 100, 24, kBlack), s, records.tokens(), 200, 100,
-                       font.get());
+    const Bitmap plain = draw_watermark(test::solid_bitmap(200, 100, 24, kBlack), s,
+                                        records.tokens(), 200, 100, font.get());
     EXPECT_TRUE(test::same_pixels(tokens, plain));
     const Box box = ink_box(plain);
     ASSERT_FALSE(box.empty());

@@ -66,8 +66,7 @@ class HelpWindowTest : public test::MainWindowFixture {
         MainWindowFixture::TearDown();
         ::unsetenv("PIXLANE_VENDOR_HOST");
     }
-    template <class Dialog>
-    Dialog* open_dialog() const {
+    template <class Dialog> Dialog* open_dialog() const {
         return dynamic_cast<Dialog*>(m_window->help().open_dialog());
     }
 
@@ -112,9 +111,11 @@ TEST_F(HelpWindowTest, FindAConverterSearchesAndTheHelpLinksOpen) {
         return true;
     });
     run(kCmdCustomConverter);
-    EXPECT_EQ(m_recorder.targets(1), std::vector<std::string>{"https://vendor.test/find/png-jpegimage/"});
+    EXPECT_EQ(m_recorder.targets(1),
+              std::vector<std::string>{"https://vendor.test/find/png-jpegimage/"});
     run(kCmdEmail);
-    EXPECT_EQ(m_recorder.targets(2).back(), "mailto:support@tarnwell.example?subject=Pixlane 2.8 Feedback");
+    EXPECT_EQ(m_recorder.targets(2).back(),
+              "mailto:support@tarnwell.example?subject=Pixlane 2.8 Feedback");
     run(kCmdWeb);
     EXPECT_EQ(m_recorder.targets(3).back(), "https://vendor.test/pixlane/");
     run(kCmdHelp);
@@ -214,8 +215,8 @@ TEST(ScreenshotModeTest, WritesTheCaptureAndItsThumbnail) {
     const wxSize small = jpeg_size(test::read_file(dir / "shots/pixlane1x.jpg"));
     EXPECT_GE(big.GetWidth(), 510);
     EXPECT_GE(big.GetHeight(), 330);
-    EXPECT_EQ(small, wxSize(180, static_cast<int>(std::lround(180.0 * big.GetHeight() /
-                                                              big.GetWidth()))));
+    EXPECT_EQ(small,
+              wxSize(180, static_cast<int>(std::lround(180.0 * big.GetHeight() / big.GetWidth()))));
     EXPECT_FALSE(platform::exists(dir / "config")); // config.ini neither read nor written
 
     // A folder that does not exist: nothing, and the program ends.
@@ -233,7 +234,8 @@ TEST(WindowSignalTest, AStopSignalDuringAMessageBoxEndsTheProgramCleanly) {
         platform::make_folders(dir / "config/Tarnwell/pixlane");
         const std::string config = dir / "config/Tarnwell/pixlane/config.ini";
         // An update check long due: the question comes as the window opens.
-        test::write_file(config, "\xEF\xBB\xBF\r\n[General]\r\nUpdate Date = 1\r\nUpdate Range = 0\r\n");
+        test::write_file(config,
+                         "\xEF\xBB\xBF\r\n[General]\r\nUpdate Date = 1\r\nUpdate Range = 0\r\n");
         const std::map<std::string, std::string> env = {{"XDG_RUNTIME_DIR", dir.path()},
                                                         {"XDG_CONFIG_HOME", dir / "config"},
                                                         {"PIXLANE_VENDOR_HOST", "127.0.0.1:9"}};
@@ -244,7 +246,8 @@ TEST(WindowSignalTest, AStopSignalDuringAMessageBoxEndsTheProgramCleanly) {
             // ended is left for the caller to reap.
             for (int k = 0; k < 100; ++k) {
                 siginfo_t info{};
-                if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) ==
+                        0 &&
                     info.si_pid == pid) {
                     return;
                 }

@@ -17,11 +17,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <csignal>
-#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -427,8 +427,8 @@ TEST_F(ConversionRunTest, AFolderConvertedInTheWindowEqualsTheConsolesOutput) {
     choose_folder(dir / "window/");
     const ProgressView end = convert();
     const int count = window.file_list()->GetItemCount();
-    EXPECT_EQ(end.file_line, "Files converted: " + std::to_string(count) + " of " +
-                                 std::to_string(count));
+    EXPECT_EQ(end.file_line,
+              "Files converted: " + std::to_string(count) + " of " + std::to_string(count));
     platform::make_folder(dir / "console");
     const test::RunResult console =
         test::run_pixlane({"-q", "-i", examples + "/", "-o", dir / "console", "-c", "png"});
@@ -437,7 +437,6 @@ TEST_F(ConversionRunTest, AFolderConvertedInTheWindowEqualsTheConsolesOutput) {
     EXPECT_GE(ours.size(), static_cast<std::size_t>(count)); // an animation gives a file per frame
     EXPECT_TRUE(ours == files_under(dir / "console"));
 }
-
 
 // Starts the executable on this display with a private settings folder,
 // gives it `ms` to open its window, then asks it to close (SIGTERM).

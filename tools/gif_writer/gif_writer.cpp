@@ -30,7 +30,7 @@ void put_table(std::string& out, const std::vector<Rgb>& palette) {
 }
 
 class BitWriter {
-public:
+  public:
     void put(unsigned code, int bits) {
         m_acc |= static_cast<std::uint64_t>(code) << m_count;
         m_count += bits;
@@ -47,7 +47,7 @@ public:
         return m_bytes;
     }
 
-private:
+  private:
     std::uint64_t m_acc = 0;
     int m_count = 0;
     std::string m_bytes;
@@ -142,7 +142,8 @@ std::string encode_gif(const GifSpec& spec) {
     for (const auto& f : spec.frames) {
         if (f.graphic_control) {
             out += "\x21\xF9\x04";
-            out.push_back(static_cast<char>(((f.disposal & 7) << 2) | (f.transparent >= 0 ? 1 : 0)));
+            out.push_back(
+                static_cast<char>(((f.disposal & 7) << 2) | (f.transparent >= 0 ? 1 : 0)));
             put16(out, f.delay);
             out.push_back(static_cast<char>(f.transparent >= 0 ? f.transparent : 0));
             out.push_back('\0');

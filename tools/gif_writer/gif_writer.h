@@ -23,17 +23,17 @@ struct GifFrame {
     int transparent = -1;              // transparent index, -1 for none
     int delay = 10;                    // hundredths of a second
     bool interlaced = false;
-    bool graphic_control = true;       // write a graphic control extension (GIF89a)
-    int min_code_size = 0;             // 0: chosen from the palette size
+    bool graphic_control = true; // write a graphic control extension (GIF89a)
+    int min_code_size = 0;       // 0: chosen from the palette size
 };
 
 struct GifSpec {
     int width = 0;
     int height = 0;
-    std::vector<Rgb> global_palette;   // empty: no global colour table
+    std::vector<Rgb> global_palette; // empty: no global colour table
     int background = 0;
     bool gif89 = true;
-    bool loop = false;                 // write a NETSCAPE looping extension
+    bool loop = false; // write a NETSCAPE looping extension
     std::vector<GifFrame> frames;
     bool trailer = true;
 };
