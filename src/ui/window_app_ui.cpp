@@ -67,7 +67,7 @@ bool cancel_innermost_dialog() {
     }
     wxDialog* innermost = nullptr;
     for (wxWindow* window : wxTopLevelWindows) {
-        auto* dialog = wxDynamicCast(window, wxDialog);
+        auto* dialog = dynamic_cast<wxDialog*>(window);
         if (dialog != nullptr && dialog->IsModal()) {
             innermost = dialog; // the list keeps the order they were made in
         }
