@@ -105,7 +105,6 @@ struct NamingCounters {
     std::int32_t sequence_number = 1;
 };
 
-inline constexpr const char* kDefaultListName = "untitled.pxl";
 inline constexpr std::int32_t kRandomValueMax = 99999;
 
 // A random integer from 1 to 99999 (uniform).
