@@ -94,7 +94,8 @@ class TerminalProgress {
 // write it is an "Error: " line and, after an otherwise good run, status 1.
 class ReportAtEnd {
   public:
-    ReportAtEnd(const std::string& path, const InputList& list) : m_path(path), m_report(list) {}
+    ReportAtEnd(const std::string& path, const InputList& list, bool dry_run)
+        : m_path(path), m_report(list, dry_run) {}
 
     bool wanted() const { return !m_path.empty(); }
     RunReport& report() { return m_report; }
@@ -187,7 +188,7 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
         }
     }
     // Sized to the list as imported: made after the import.
-    ReportAtEnd filed(options.report, app.input_list);
+    ReportAtEnd filed(options.report, app.input_list, options.dry_run);
     console.status(substitute(text("Msg", "Import complete"), std::to_string(imported)));
     if (imported == 0 || stopped) {
         console.line(text("Msg", "Conversion is not complete"));
@@ -255,7 +256,8 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
                        " files would give " + std::to_string(plan.outputs()) + " outputs (" +
                        std::to_string(plan.existing()) + " exist, " +
                        std::to_string(plan.clashes()) + " clash); nothing was written");
-        return converted == imported && !stopped && !unread ? kExitOk : kExitIncomplete;
+        return filed.finish(
+            console, converted == imported && !stopped && !unread ? kExitOk : kExitIncomplete);
     }
     if (app.progress.snapshot().out_of_space) {
         console.line("Error: no space left on the output device");

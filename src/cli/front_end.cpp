@@ -278,10 +278,6 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s,
         !mask_gives_extension(s.filename_mask)) {
         result.warnings.push_back("the filename mask gives names without an extension");
     }
-    if (result.error.empty() && result.dry_run && !result.report.empty()) {
-        result.warnings.push_back("--report: a dry run writes no report");
-        result.report.clear();
-    }
     return result;
 }
 

@@ -186,6 +186,9 @@ bool rename_file(const std::string& from, const std::string& to);
 // True when this process (by its effective ids) may make files in the
 // folder `path`; otherwise false with errno saying why (EACCES, EROFS, …).
 bool folder_is_writable(const std::string& path);
+// The longest file name, in bytes, the file system of the existing folder
+// `path` takes (255 when it does not say).
+std::int64_t longest_name(const std::string& path);
 
 // Modification time as a local wall-clock date (seconds since 1970 of the
 // local clock, no time zone).

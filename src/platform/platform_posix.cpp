@@ -475,6 +475,11 @@ bool folder_is_writable(const std::string& path) {
     return ::faccessat(AT_FDCWD, path.empty() ? "." : path.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
+std::int64_t longest_name(const std::string& path) {
+    const long n = ::pathconf(path.empty() ? "." : path.c_str(), _PC_NAME_MAX);
+    return n > 0 ? n : 255;
+}
+
 namespace {
 
 // Seconds east of UTC of the local clock at UTC time t.

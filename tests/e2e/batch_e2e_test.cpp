@@ -396,6 +396,45 @@ TEST(BatchE2eTest, ADryRunNamesEveryOutputAndWritesNothing) {
     }
 }
 
+// The dry run meets what the real run meets: a file it approves converts, a
+// file it fails fails, and the status is the same.
+TEST(BatchE2eTest, ADryRunFailsWhatTheRealRunWouldFail) {
+    TempDir in;
+    make_gif(in / "a.gif");
+    make_gif(in / "b.gif", 8, 6, 2);
+    struct Case {
+        std::string mask;
+        int status;
+    };
+    const Case cases[] = {
+        {"%filename%.%ext%", 0},
+        {"%filename%/x.%ext%", 2},                       // a folder the run never makes
+        {std::string(300, 'n') + "%filename%.%ext%", 2}, // over the file system's name length
+    };
+    for (const auto& c : cases) {
+        TempDir out;
+        const std::vector<std::string> args = {"-i", in.path(), "-o", out.path(),
+                                               "-c", "png",     "-q", "--filename-mask=" + c.mask};
+        auto planned = args;
+        planned.insert(planned.end(), {"--dry-run", "--report=" + out.path() + "plan.csv"});
+        const auto dry = run_pixlane(planned);
+        const std::string plan = read_file(out / "plan.csv");
+        ASSERT_TRUE(platform::remove_file(out / "plan.csv"));
+        const auto real = run_pixlane(args);
+        EXPECT_EQ(dry.status, c.status) << c.mask << dry.err;
+        EXPECT_EQ(real.status, c.status) << c.mask << real.err;
+        for (const char* input : {"a.gif", "b.gif"}) {
+            const bool failed = real.err.find(in / input + ": ") != std::string::npos;
+            EXPECT_EQ(dry.err.find(in / input + ": ") != std::string::npos, failed)
+                << c.mask << "\n"
+                << dry.err << real.err;
+            EXPECT_EQ(plan.find(in / input + ",") != std::string::npos, true) << plan;
+        }
+        EXPECT_EQ(plan.find(",planned,") != std::string::npos, c.status == 0) << plan;
+        EXPECT_EQ(plan.find(",failed,") != std::string::npos, c.status != 0) << plan;
+    }
+}
+
 // A file name can hold any byte but "/" and NUL: printed, its control bytes
 // are escapes, so a name neither acts on the terminal (here: sets its
 // title) nor splits the dry run's one-name-a-line listing.
