@@ -3,6 +3,8 @@
 #include "naming/mask.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "base/language.h"
 #include "base/product.h"
@@ -150,11 +152,32 @@ const PathOption* find_path_option(std::string_view key) {
 // Every option the main loop knows, lower case, for the nearest-name hint.
 std::span<const std::string> known_options() {
     static const std::vector<std::string> names = [] {
-        std::vector<std::string> v = {
-            "-i",        "--input",   "-o", "--output", "-c",     "--conversion", "--profile",
-            "-d",        "--debug",   "-q", "--quiet",  "-p",     "--pause",      "--strict",
-            "--dry-run", "--report",  "-h", "-?",       "--help", "--help-all",   "--help-tokens",
-            "-v",        "--version", "-u", "-t"};
+        std::vector<std::string> v = {"-i",
+                                      "--input",
+                                      "-o",
+                                      "--output",
+                                      "-c",
+                                      "--conversion",
+                                      "--profile",
+                                      "-d",
+                                      "--debug",
+                                      "-q",
+                                      "--quiet",
+                                      "-p",
+                                      "--pause",
+                                      "--strict",
+                                      "--dry-run",
+                                      "--report",
+                                      "-h",
+                                      "-?",
+                                      "--help",
+                                      "--help-all",
+                                      "--help-tokens",
+                                      "-v",
+                                      "--version",
+                                      "-u",
+                                      "-t",
+                                      "--save-profile"};
         for (const auto& row : setting_keys()) {
             if (!row.option.empty()) {
                 v.push_back(to_lower(row.option));
@@ -225,7 +248,8 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s,
                 result.error = kIncorrectParameters;
                 break;
             }
-            if (!load_profile(strip_quotes(join_quoted(std::move(value), args, i)), s)) {
+            if (!load_profile(strip_quotes(join_quoted(std::move(value), args, i)), s,
+                              &result.warnings)) {
                 result.error = kInvalidProfile;
                 break;
             }
@@ -243,6 +267,16 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s,
             result.report = platform::is_absolute(value)
                                 ? value
                                 : platform::join(platform::current_folder(), value);
+        } else if (key == "--SAVE-PROFILE") {
+            std::string value = argument_value(args[i]);
+            if (value_is_missing(value)) {
+                result.error = kIncorrectParameters;
+                break;
+            }
+            value = strip_quotes(join_quoted(std::move(value), args, i));
+            result.save_profile = platform::is_absolute(value)
+                                      ? value
+                                      : platform::join(platform::current_folder(), value);
         } else if (key == "--DRY-RUN") {
             result.dry_run = true;
         } else if (is_key(key, "-D", "--DEBUG")) {
@@ -309,6 +343,28 @@ std::vector<std::string> banner_lines() {
     return {title_text(), copyright, std::string(kWebAddress), " "};
 }
 
+namespace {
+
+// The profile of the parsed settings; a setting no line can keep adds a
+// warning.
+std::string profile_of(const std::string& path, const Session& app, const Settings& defaults,
+                       std::vector<std::string>& warnings) {
+    std::string command = program_stem(app.program_name) + " --profile=" + path;
+    if (!app.console.output_extension.empty()) {
+        command += " -c " + app.console.output_extension;
+    }
+    command += " -i INPUT -o OUTPUT";
+    std::vector<std::string> not_kept;
+    std::string text = profile_text(app.settings, defaults, command, not_kept);
+    for (const auto& option : not_kept) {
+        warnings.push_back("--save-profile: the value of " + option +
+                           " has blanks at an end or a line break; the profile leaves it out");
+    }
+    return text;
+}
+
+} // namespace
+
 std::optional<int> run_command_line(Session& app, const BatchRunner& batch, const ConsoleIo& io,
                                     const WindowCommands& window) {
     if (app.args.empty()) {
@@ -348,7 +404,8 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch, cons
         return kExitOk;
     }
 
-    const ParseResult parsed = parse_arguments(app.args, app.settings, app.console);
+    const Settings defaults = app.settings;
+    ParseResult parsed = parse_arguments(app.args, app.settings, app.console);
     if (!parsed.error.empty()) {
         io.set_title(title_text());
         print_line(io.out, "Error: " + escaped(parsed.error));
@@ -358,11 +415,14 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch, cons
         }
         return kExitError;
     }
-    if (!app.console.console_mode) {
+    if (!app.console.console_mode && parsed.save_profile.empty()) {
         return std::nullopt;
     }
 
     io.set_title(title_text());
+    const std::string profile = parsed.save_profile.empty() ? std::string()
+                                                            : profile_of(parsed.save_profile, app,
+                                                                         defaults, parsed.warnings);
     if (parsed.strict && !parsed.warnings.empty()) {
         print_line(io.out, "Error: " + escaped(parsed.warnings.front()));
         std::fflush(io.out);
@@ -375,6 +435,20 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch, cons
         print_line(io.err, "Warning: " + escaped(warning));
     }
     std::fflush(io.err);
+    if (!parsed.save_profile.empty()) {
+        // Written in one step, never through a link.
+        const bool saved = platform::replace_file(parsed.save_profile, profile);
+        if (!saved) {
+            print_line(io.out,
+                       "Error: " + escaped("cannot write the profile " + parsed.save_profile +
+                                           ": " + std::strerror(errno)));
+        }
+        // Saved without an input option, the profile is all that was asked.
+        if (!saved || !app.console.console_mode) {
+            std::fflush(io.out);
+            return saved ? kExitOk : kExitError;
+        }
+    }
     if (!parsed.quiet) {
         print_lines(io.out, banner_lines());
     }

@@ -39,6 +39,7 @@ struct ParseResult {
     bool strict = false;               // --STRICT: a warning is an error
     bool dry_run = false;              // --DRY-RUN
     std::string report;                // --REPORT=FILE, made absolute
+    std::string save_profile;          // --SAVE-PROFILE=FILE, made absolute
     std::vector<std::string> warnings; // texts after "Warning: ", in argument order
 };
 
