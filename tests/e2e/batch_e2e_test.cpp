@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "gif_writer/gif_writer.h"
@@ -432,6 +434,78 @@ TEST(BatchE2eTest, ADryRunFailsWhatTheRealRunWouldFail) {
         }
         EXPECT_EQ(plan.find(",planned,") != std::string::npos, c.status == 0) << plan;
         EXPECT_EQ(plan.find(",failed,") != std::string::npos, c.status != 0) << plan;
+    }
+}
+
+// The commands the README's console section and the manual page show, as a
+// user would paste them into a shell (`pixlane` on the PATH), in a folder
+// holding the inputs they name. Each runs as shown: status 0 (1 for the one
+// that shows what --strict refuses), and every file a conversion writes has
+// an extension.
+TEST(BatchE2eTest, TheDocumentedExamplesRunAsShown) {
+    std::vector<std::string> commands;
+    const std::string readme = read_file(std::string(PIXLANE_SOURCE_DIR) + "/README.md");
+    const auto section = readme.find("## Console additions");
+    ASSERT_NE(section, std::string::npos);
+    const std::string console = readme.substr(section, readme.find("\n## ", section + 1) - section);
+    for (std::size_t at = console.find('`'); at != std::string::npos;
+         at = console.find('`', at + 1)) {
+        const auto end = console.find('`', at + 1);
+        const std::string span = console.substr(at + 1, end - at - 1);
+        at = end;
+        // Spans with "…" stand for any input; the others are whole commands.
+        if ((span.starts_with("pixlane ") || span.find("| pixlane ") != std::string::npos) &&
+            span.find("\u2026") == std::string::npos) {
+            commands.push_back(span);
+        }
+    }
+    const std::string man = run_pixlane({"--pixlane-man-page"}).out;
+    for (auto at = man.find(".EX\n"); at != std::string::npos && man.compare(at, 4, ".EE\n") != 0;
+         at = man.find('\n', at) + 1) {
+        std::string line = man.substr(at, man.find('\n', at) - at);
+        for (auto dash = line.find("\\-"); dash != std::string::npos; dash = line.find("\\-")) {
+            line.erase(dash, 1);
+        }
+        if (line.starts_with("pixlane ")) {
+            commands.push_back(line);
+        }
+    }
+    ASSERT_FALSE(commands.empty());
+    TempDir bin;
+    ASSERT_EQ(::symlink(pixlane_exe().c_str(), (bin / "pixlane").c_str()), 0);
+    const std::string path = bin.path() + ":" + std::getenv("PATH");
+    for (const auto& command : commands) {
+        TempDir here;
+        for (const char* folder : {"in", "gifs", "photos"}) {
+            platform::make_folder(here / folder);
+            make_gif(here / folder + "/a.gif");
+            make_gif(here / folder + "/b.gif", 8, 6, 2);
+        }
+        make_gif(here / "anim.gif", 8, 6, 3);
+        // Output folders are made beforehand, as the section says.
+        platform::make_folder(here / "out");
+        platform::make_folder(here / "converted");
+        // A pager has no terminal here; it would only copy.
+        std::string shown = command;
+        if (const auto pager = shown.find("| less"); pager != std::string::npos) {
+            shown.replace(pager, 6, "| cat");
+        }
+        const auto r = run("/bin/bash", {"-c", shown},
+                           {{"PATH", path},
+                            {"XDG_RUNTIME_DIR", here.path()},
+                            {"XDG_CONFIG_HOME", here / "config"},
+                            {"DISPLAY", ""},
+                            {"WAYLAND_DISPLAY", ""}},
+                           here.path());
+        const bool shows_a_refusal = command.find("--strict") != std::string::npos;
+        EXPECT_EQ(r.status, shows_a_refusal ? 1 : 0) << command << "\n" << r.out << r.err;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(here.path())) {
+            const std::string name = entry.path().filename();
+            if (entry.is_regular_file() && name != "a.gif" && name != "b.gif" &&
+                name != "anim.gif") {
+                EXPECT_NE(name.find('.'), std::string::npos) << command << ": " << name;
+            }
+        }
     }
 }
 
