@@ -1,5 +1,7 @@
 #include "cli/batch.h"
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -104,7 +106,14 @@ class ReportAtEnd {
             return status;
         }
         std::string why;
-        if (write_report(m_path, m_report.rows(), why)) {
+        if (m_path == kReportToStandardOutput) {
+            const std::string text = report_csv(m_report.rows());
+            if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+                std::fflush(stdout) == 0) {
+                return status;
+            }
+            why = std::strerror(errno);
+        } else if (write_report(m_path, m_report.rows(), why)) {
             return status;
         }
         console.line(escaped("Error: cannot write the report " + m_path + ": " + why));
@@ -131,6 +140,9 @@ std::string progress_line(const ProgressSnapshot& now, std::int64_t elapsed_ms) 
 }
 
 int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
+    if (options.report == kReportToStandardOutput) {
+        out = stderr;
+    }
     Settings& s = app.settings;
     ConsoleRequest& request = app.console;
     const bool quiet = options.quiet;
@@ -147,7 +159,8 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
         console.line("Error: " + console_message(*fault));
         return kExitError;
     }
-    if (!options.report.empty()) {
+    const bool report_file = !options.report.empty() && options.report != kReportToStandardOutput;
+    if (report_file) {
         if (std::string fault = report_path_fault(options.report); !fault.empty()) {
             console.line("Error: " + escaped(fault));
             return kExitError;
@@ -179,7 +192,7 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
                      folder.reason.c_str());
     }
     // A report in an input's place is refused before anything is converted.
-    if (!options.report.empty() && !stopped) {
+    if (report_file && !stopped) {
         if (std::string fault =
                 report_input_fault(options.report, request.input_path, app.input_list);
             !fault.empty()) {
@@ -206,7 +219,8 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
     // file name never acts on the terminal or splits a line.
     hooks.line = [&](const std::string& line) { console.line(escaped(line)); };
     // The line would break the debug listing's lines; -q asks for silence.
-    const bool progress_shown = !quiet && !console.debugging() && platform::stderr_is_terminal();
+    const bool progress_shown = !quiet && !console.debugging() && platform::stderr_is_terminal() &&
+                                platform::escapes_wanted();
     // A message first erases the progress line, which is drawn again after it.
     const char* erase = progress_shown ? "\r\033[K" : "";
     hooks.warning = [erase](const std::string& text) {

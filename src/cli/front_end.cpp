@@ -260,6 +260,10 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s,
                 break;
             }
             value = strip_quotes(join_quoted(std::move(value), args, i));
+            if (value == kReportToStandardOutput) {
+                result.report = value;
+                continue;
+            }
             if (!report_format(value)) {
                 result.error = "Invalid report file " + value + " (it must end in .csv or .json)";
                 break;
@@ -449,15 +453,17 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch, cons
             return saved ? kExitOk : kExitError;
         }
     }
+    // Standard output may hold the report alone.
+    std::FILE* talk = parsed.report == kReportToStandardOutput ? io.err : io.out;
     if (!parsed.quiet) {
-        print_lines(io.out, banner_lines());
+        print_lines(talk, banner_lines());
     }
-    std::fflush(io.out);
+    std::fflush(talk);
     const BatchOptions options{parsed.quiet, parsed.dry_run, parsed.report};
     const int status = batch ? batch(app, options) : static_cast<int>(kExitOk);
     if (parsed.pause) {
-        print_line(io.out, "Press any key to exit.");
-        std::fflush(io.out);
+        print_line(talk, "Press any key to exit.");
+        std::fflush(talk);
         io.wait_for_key();
     }
     std::fflush(io.out);

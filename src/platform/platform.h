@@ -246,6 +246,10 @@ void open_standard_streams();
 // when the stream is a terminal.
 bool stdout_is_terminal();
 bool stderr_is_terminal();
+// False when the environment asks for plain text: TERM=dumb, or NO_COLOR set
+// to anything. The console then writes no control sequences (no title, no
+// progress line rewritten in place).
+bool escapes_wanted();
 bool stdin_is_terminal();
 void set_console_title(const std::string& title);
 // Gives the terminal back the title it had before the first

@@ -621,12 +621,19 @@ bool stdout_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
 bool stdin_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
 bool stderr_is_terminal() { return ::isatty(STDERR_FILENO) == 1; }
 
+bool escapes_wanted() {
+    const char* term = std::getenv("TERM");
+    const char* no_color = std::getenv("NO_COLOR");
+    return !(term != nullptr && std::string_view(term) == "dumb") &&
+           !(no_color != nullptr && *no_color != '\0');
+}
+
 namespace {
 bool g_title_saved = false;
 }
 
 void set_console_title(const std::string& title) {
-    if (stdout_is_terminal()) {
+    if (stdout_is_terminal() && escapes_wanted()) {
         if (!g_title_saved) {
             std::printf("\033[22;0t"); // the terminal keeps its own title on its stack
             g_title_saved = true;

@@ -252,6 +252,11 @@ FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTas
             finish(FrameStatus::Pending, std::move(path));
             continue;
         }
+        if (s.overwrite == kOverwriteNewer && output_is_current(path, task.input_path)) {
+            saved = true;
+            finish(FrameStatus::Skipped, std::move(path));
+            continue;
+        }
         SaveReport report = save_frame(b, s, plan, path);
         if (!report.failure) {
             saved = true;

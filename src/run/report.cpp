@@ -241,6 +241,12 @@ std::string OutputPlan::line(const std::string& input, const std::string& output
     if (!marks.empty() && m_overwrite == kOverwriteSkip) {
         marks.back() += "; left alone";
         written.clear();
+    } else if (exists && earlier == m_planned.end() && m_overwrite == kOverwriteNewer) {
+        const bool current = output_is_current(output, input);
+        marks.back() += current ? "; up to date, left alone" : "; older, replaced";
+        if (current) {
+            written.clear();
+        }
     } else if (!marks.empty() && m_overwrite == kOverwriteRename) {
         for (int n = 2;; ++n) {
             written = numbered_name(output, n);

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "formats/extensions.h"
 #include "gif_writer/gif_writer.h"
 #include "platform/platform.h"
 #include "support/test_support.h"
@@ -76,6 +77,10 @@ TEST(BatchE2eTest, ChecksStopAtTheFirstFaultWithItsErrorLine) {
     write_file(dir / "wm.png", "");
     const std::string in = dir / "a.gif";
     ::symlink(in.c_str(), (dir / "a-link.csv").c_str());
+    std::string formats;
+    for (const auto extension : kOutputExtensions) {
+        formats += (formats.empty() ? "" : ", ") + std::string(extension);
+    }
     struct Case {
         std::vector<std::string> args;
         std::string error;
@@ -88,8 +93,8 @@ TEST(BatchE2eTest, ChecksStopAtTheFirstFaultWithItsErrorLine) {
         {{"-i", dir / "nowhere/"}, "Invalid input folder"},
         {{"-i", in, "-o", "../out"}, "Incorrect output folder"},
         {{"-i", in, "-o", dir / "no-out"}, "Invalid output folder"},
-        {{"-i", in, "-c", "JPG"}, "Invalid conversion type"},
-        {{"-i", in, "-c", "jpeg"}, "Invalid conversion type"},
+        {{"-i", in, "-c", "JPG"}, "Invalid conversion type JPG; expected one of " + formats},
+        {{"-i", in, "-c", "jpeg"}, "Invalid conversion type jpeg; expected one of " + formats},
         {{"-i", in, "-c", "png", "--png-bpp=16"}, "Invalid png-bpp value"},
         {{"-i", in, "-c", "xpm", "--xpm-bpp=8"}, "Invalid xpm-bpp value"},
         {{"-i", in, "-c", "jpg", "--jpg-quality=0"}, "Invalid jpg-quality value"},
@@ -322,6 +327,8 @@ TEST(BatchE2eTest, OverwritePoliciesNeverLoseAnOutputSilently) {
         {"yes", "a.png b.png ", false, "Files converted: 3 of 3", 0},
         {"skip", "a.png b.png ", true, "Files skipped: 2", 2},
         {"rename", "a (2).png a.png b (2).png b.png ", true, "Files converted: 3 of 3", 0},
+        // Outputs made after their inputs are up to date.
+        {"newer", "a.png b.png ", true, "Files skipped: 2", 2},
     };
     TempDir in;
     platform::make_folder(in / "sub");
@@ -355,6 +362,53 @@ TEST(BatchE2eTest, OverwritePoliciesNeverLoseAnOutputSilently) {
             }
             EXPECT_EQ(skipped_rows, c.skipped_rows) << c.policy << jobs << report;
         }
+    }
+    // An output older than its input is made again.
+    TempDir out;
+    write_file(out / "b.png", "earlier");
+    ASSERT_TRUE(platform::set_modification_time(out / "b.png", 86400));
+    const auto r =
+        run_pixlane({"-q", "-i", in / "b.gif", "-o", out.path(), "-c", "png", "--overwrite=newer"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(read_file(out / "b.png"), "earlier");
+}
+
+// With --report=- standard output holds the CSV report alone; the console's
+// lines go to standard error.
+TEST(BatchE2eTest, AReportOnStandardOutputIsAloneThere) {
+    TempDir in, out;
+    make_gif(in / "a.gif");
+    const auto r = run_pixlane({"-i", in / "a.gif", "-o", out.path(), "-c", "png", "--report=-"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(lines_of(r.out).front(), "input,frame,output,status,reason,ms");
+    EXPECT_EQ(lines_of(r.out).size(), 2u) << r.out;
+    EXPECT_NE(r.err.find("Files converted: 1 of 1"), std::string::npos) << r.err;
+}
+
+// On a terminal the console sets its title and rewrites a progress line;
+// TERM=dumb or NO_COLOR asks for plain text.
+TEST(BatchE2eTest, PlainTextWhenTheTerminalAsksForIt) {
+    TempDir in, out;
+    make_gif(in / "a.gif");
+    const std::string command =
+        pixlane_exe() + " -i " + in.path() + " -o " + out.path() + " -c png --overwrite=rename";
+    struct Case {
+        std::map<std::string, std::string> env;
+        bool escapes;
+    };
+    const Case cases[] = {
+        {{{"TERM", "xterm"}, {"NO_COLOR", ""}}, true},
+        {{{"TERM", "dumb"}}, false},
+        {{{"TERM", "xterm"}, {"NO_COLOR", "1"}}, false},
+    };
+    for (const auto& c : cases) {
+        auto env = c.env;
+        env.emplace("XDG_RUNTIME_DIR", out.path());
+        // script(1) gives the program a terminal of its own.
+        const auto r = run("/usr/bin/script", {"-qec", command, "/dev/null"}, env);
+        EXPECT_EQ(r.status, 0) << r.out;
+        EXPECT_EQ(r.out.find('\033') != std::string::npos, c.escapes) << r.out;
+        EXPECT_NE(r.out.find("Files converted: 1 of 1"), std::string::npos) << r.out;
     }
 }
 
