@@ -200,6 +200,10 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
             return kExitError;
         }
     }
+    if (options.shards > 1) {
+        app.input_list.keep_share(options.shard, options.shards);
+        imported = static_cast<int>(app.input_list.size());
+    }
     // Sized to the list as imported: made after the import.
     ReportAtEnd filed(options.report, app.input_list, options.dry_run);
     console.status(substitute(text("Msg", "Import complete"), std::to_string(imported)));

@@ -16,6 +16,9 @@ struct BatchOptions {
     bool quiet = false;   // -q: no status lines
     bool dry_run = false; // --dry-run: name every output, write nothing
     std::string report;   // --report=FILE (.csv or .json, absolute), "-"; empty: none
+    // --shard=K/N: share `k` of `shards` of the imported list is converted.
+    int shard = 1;
+    int shards = 1;
 };
 
 // The report "written" to standard output (as CSV): the console's lines then

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
 #include "base/language.h"
@@ -149,38 +150,37 @@ const PathOption* find_path_option(std::string_view key) {
     return nullptr;
 }
 
+// "K/N" with 1 <= K <= N, both plain decimal numbers.
+std::optional<std::pair<int, int>> read_share(std::string_view text) {
+    const auto slash = text.find('/');
+    if (slash == std::string_view::npos) {
+        return std::nullopt;
+    }
+    auto number = [](std::string_view digits) -> std::optional<int> {
+        int n = 0;
+        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+        if (digits.empty() || ec != std::errc{} || end != digits.data() + digits.size()) {
+            return std::nullopt;
+        }
+        return n;
+    };
+    const auto k = number(text.substr(0, slash));
+    const auto n = number(text.substr(slash + 1));
+    if (!k || !n || *k < 1 || *k > *n) {
+        return std::nullopt;
+    }
+    return std::pair{*k, *n};
+}
+
 // Every option the main loop knows, lower case, for the nearest-name hint.
 std::span<const std::string> known_options() {
     static const std::vector<std::string> names = [] {
-        std::vector<std::string> v = {"-i",
-                                      "--input",
-                                      "-o",
-                                      "--output",
-                                      "-c",
-                                      "--conversion",
-                                      "--profile",
-                                      "-d",
-                                      "--debug",
-                                      "-q",
-                                      "--quiet",
-                                      "-p",
-                                      "--pause",
-                                      "--strict",
-                                      "--dry-run",
-                                      "--report",
-                                      "-h",
-                                      "-?",
-                                      "--help",
-                                      "--help-all",
-                                      "--help-tokens",
-                                      "-v",
-                                      "--version",
-                                      "-u",
-                                      "-t",
-                                      "--save-profile"};
-        for (const auto& row : setting_keys()) {
-            if (!row.option.empty()) {
-                v.push_back(to_lower(row.option));
+        // The window's first-argument commands are known, never listed.
+        std::vector<std::string> v = {"-u", "-t"};
+        for (const auto& group : option_reference()) {
+            for (const auto& doc : group.options) {
+                v.insert(v.end(), doc.short_names.begin(), doc.short_names.end());
+                v.push_back(doc.long_name);
             }
         }
         return v;
@@ -281,6 +281,15 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s,
             result.save_profile = platform::is_absolute(value)
                                       ? value
                                       : platform::join(platform::current_folder(), value);
+        } else if (key == "--SHARD") {
+            const std::string value = argument_value(args[i]);
+            const auto share = read_share(value);
+            if (!share) {
+                result.error = "Invalid shard " + value + " (expected K/N, 1 <= K <= N)";
+                break;
+            }
+            result.shard = share->first;
+            result.shards = share->second;
         } else if (key == "--DRY-RUN") {
             result.dry_run = true;
         } else if (is_key(key, "-D", "--DEBUG")) {
@@ -459,7 +468,8 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch, cons
         print_lines(talk, banner_lines());
     }
     std::fflush(talk);
-    const BatchOptions options{parsed.quiet, parsed.dry_run, parsed.report};
+    const BatchOptions options{parsed.quiet, parsed.dry_run, parsed.report, parsed.shard,
+                               parsed.shards};
     const int status = batch ? batch(app, options) : static_cast<int>(kExitOk);
     if (parsed.pause) {
         print_line(talk, "Press any key to exit.");

@@ -48,6 +48,8 @@ const std::vector<FrontEndOption>& front_end_options() {
          false},
         {{}, "--save-profile", "FILE", "Write the settings the command line changed as a profile",
          false},
+        {{}, "--shard", "K/N", "Convert share K of N of the input list (files K, K+N, ...), "
+                               "numbered as in the whole run", false},
         {{}, "--dry-run", "", "List every output the run would write (marking names that exist "
                               "or clash, failing those it could not write) and write nothing",
          false},

@@ -563,6 +563,46 @@ TEST(BatchE2eTest, TheDocumentedExamplesRunAsShown) {
     }
 }
 
+// Shares run side by side by GNU parallel into one folder give the files
+// one run gives, names numbered by %n% included; a share's list holds every
+// file once.
+TEST(BatchE2eTest, ShardsRunByParallelGiveWhatOneRunGives) {
+    TempDir in, whole, shared, bin;
+    for (int i = 0; i < 8; ++i) {
+        make_gif(in / ("g" + std::to_string(i) + ".gif"), 8 + i, 6, 1 + i % 3);
+    }
+    const std::vector<std::string> common = {
+        "-i", in.path(), "-c", "png", "-q", "--filename-mask=%n%-%filename%.%ext%"};
+    auto whole_args = common;
+    whole_args.insert(whole_args.end(), {"-o", whole.path()});
+    ASSERT_EQ(run_pixlane(whole_args).status, 0);
+    ASSERT_EQ(::symlink(pixlane_exe().c_str(), (bin / "pixlane").c_str()), 0);
+    std::string command =
+        "parallel --will-cite --halt now,fail=1 pixlane --shard={}/3 -o " + shared.path();
+    for (const auto& a : common) {
+        command += " '" + a + "'";
+    }
+    command += " ::: 1 2 3";
+    const auto r = run("/bin/bash", {"-c", command},
+                       {{"PATH", bin.path() + ":" + std::getenv("PATH")},
+                        {"XDG_RUNTIME_DIR", bin.path()},
+                        {"DISPLAY", ""}});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::string names = names_in(whole.path());
+    ASSERT_EQ(names_in(shared.path()), names);
+    std::istringstream each(names);
+    for (std::string name; each >> name;) {
+        EXPECT_EQ(read_file(shared / name), read_file(whole / name)) << name;
+    }
+    // Out of range or malformed shares are refused.
+    for (const char* share : {"0/3", "4/3", "1/0", "3", "a/b", "1/3x"}) {
+        const auto refused = run_pixlane({"-i", in.path(), std::string("--shard=") + share});
+        EXPECT_EQ(refused.status, 1) << share;
+        EXPECT_EQ(refused.out,
+                  std::string("Error: Invalid shard ") + share + " (expected K/N, 1 <= K <= N)\n");
+    }
+}
+
 // A file name can hold any byte but "/" and NUL: printed, its control bytes
 // are escapes, so a name neither acts on the terminal (here: sets its
 // title) nor splits the dry run's one-name-a-line listing.
