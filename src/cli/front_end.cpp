@@ -321,6 +321,22 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s,
             }
         }
     }
+    // Without one the window opens with the paths given bare in its list.
+    if (result.error.empty() && !job.console_mode) {
+        for (const Given& given : inputs) {
+            if (given.path == kStandardInput) {
+                continue;
+            }
+            if (!platform::exists(given.path)) {
+                result.warnings.push_back(given.path + " is neither an option nor a file");
+                continue;
+            }
+            job.window_paths.push_back(
+                platform::is_absolute(given.path)
+                    ? given.path
+                    : platform::join(platform::current_folder(), given.path));
+        }
+    }
     if (result.error.empty() && job.console_mode && !s.filename_mask.empty() &&
         !mask_gives_extension(s.filename_mask)) {
         result.warnings.push_back("the filename mask gives names without an extension");
@@ -429,6 +445,11 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch, cons
         return kExitError;
     }
     if (!app.console.console_mode && parsed.save_profile.empty()) {
+        // The window opens; what it will not use is said on standard error.
+        for (const auto& warning : parsed.warnings) {
+            print_line(io.err, "Warning: " + escaped(warning));
+        }
+        std::fflush(io.err);
         return std::nullopt;
     }
 
