@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake pkg-config clang clang-format ccache
   libfreeimage-dev libdevil-dev libjxr-dev libjxr-tools libarchive-dev zlib1g-dev
   libpng-dev libjpeg-dev libcairo2-dev libpango1.0-dev libfontconfig-dev
-  libwxgtk3.2-dev libgtk-3-dev libgtest-dev
+  libwxgtk3.2-dev libgtk-3-dev libx11-dev libgtest-dev
   fonts-liberation fonts-dejavu-core xvfb xauth
   # the package check (ctest label package): cpack's dpkg-shlibdeps, man -l, the desktop entry
   dpkg-dev man-db groff-base desktop-file-utils
