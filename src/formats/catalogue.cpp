@@ -4,6 +4,7 @@
 #include <IL/il.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 
 #include "base/language.h"
@@ -234,14 +235,34 @@ std::vector<const SettingKey*> load_options(std::string_view type) {
     return option_rows(Persist::InputOption, type);
 }
 
+namespace {
+
+// "*.[gG][iI][fF]" for "gif": file choosers match patterns with case, and
+// b.GIF beside a.gif is as much a GIF.
+std::string any_case_pattern(std::string_view extension) {
+    std::string pattern = "*.";
+    for (const char c : extension) {
+        const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (lower == upper) {
+            pattern += c;
+        } else {
+            pattern += {'[', lower, upper, ']'};
+        }
+    }
+    return pattern;
+}
+
+} // namespace
+
 std::string open_file_filter(const LanguageTable& language) {
     const std::vector<std::string_view> accepted = accepted_input_extensions();
     auto patterns_of = [&](std::string_view description) {
         std::string patterns;
         for (std::string_view e : accepted) {
             if (description.empty() || input_entry(e)->description == description) {
-                patterns += patterns.empty() ? "*." : ";*.";
-                patterns += e;
+                patterns += patterns.empty() ? "" : ";";
+                patterns += any_case_pattern(e);
             }
         }
         return patterns;

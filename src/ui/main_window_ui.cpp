@@ -1,5 +1,6 @@
 #include "ui/main_window_ui.h"
 
+#include <gtk/gtk.h>
 #include <wx/app.h>
 #include <wx/clipbrd.h>
 #include <wx/dataobj.h>
@@ -130,6 +131,7 @@ class InputChooser final : public wxDialog {
         new wxStaticText(this, wxID_ANY, wx(language.text("Menu", "Select Input Folder")),
                          wxPoint(128, 108), wxSize(130, 40), wxALIGN_CENTRE_HORIZONTAL);
         Bind(wxEVT_BUTTON, [this](wxCommandEvent& e) { EndModal(e.GetId()); });
+        escape_cancels(*this);
         CentreOnParent();
         first->SetFocus();
     }
@@ -238,6 +240,19 @@ wxBitmap MainWindow::button_image(std::string_view key) const {
                                                        : m_images.images.find(it->second));
 }
 
+namespace {
+
+// GTK 3 leaves a menu item's picture out unless the item asks for it.
+void show_icon(wxMenuItem* item) {
+    GtkWidget* widget = item->GetMenuItem();
+    if (widget != nullptr &&
+        g_object_class_find_property(G_OBJECT_GET_CLASS(widget), "always-show-image") != nullptr) {
+        g_object_set(widget, "always-show-image", TRUE, nullptr);
+    }
+}
+
+} // namespace
+
 void MainWindow::build_menus() {
     auto* bar = new wxMenuBar;
     for (const auto& spec : menu_table()) {
@@ -254,6 +269,7 @@ void MainWindow::build_menus() {
             auto* item = new wxMenuItem(menu, row.id, wx(label));
             item->SetBitmap(menu_icon(row.icon));
             menu->Append(item);
+            show_icon(item);
         }
         bar->Append(menu, wx(text("Menu", spec.title_key)));
     }
@@ -273,6 +289,7 @@ void MainWindow::build_menus() {
             new wxMenuItem(m_context_menu, id, wx(text("Menu", row->key) + "\t" + row->shortcut));
         item->SetBitmap(menu_icon(row->icon));
         m_context_menu->Append(item);
+        show_icon(item);
     }
 }
 
@@ -458,7 +475,9 @@ WindowGeometry MainWindow::geometry() const {
 
 bool MainWindow::list_has_focus() const {
     const wxWindow* focus = wxWindow::FindFocus();
-    return focus != nullptr && (focus == m_list || focus->GetParent() == m_list);
+    // The list's context menu takes the focus while it is open.
+    return m_context_menu_open ||
+           (focus != nullptr && (focus == m_list || focus->GetParent() == m_list));
 }
 
 void MainWindow::on_close(wxCloseEvent& event) {
@@ -479,7 +498,10 @@ void MainWindow::on_close(wxCloseEvent& event) {
 
 void MainWindow::on_list_right_click(wxListEvent&) {
     if (m_list->GetSelectedItemCount() > 0) {
+        m_context_menu_open = true;
         PopupMenu(m_context_menu);
+        // Its command may still be on its way.
+        CallAfter([this] { m_context_menu_open = false; });
     }
 }
 

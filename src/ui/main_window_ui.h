@@ -155,6 +155,7 @@ class MainWindow final : public wxFrame {
     ListWorkDialog* m_list_work = nullptr;
     std::vector<int> m_format_indices; // output extension index of each format item
     std::unique_ptr<HelpCommands> m_help;
+    bool m_context_menu_open = false;
 };
 
 } // namespace pixlane

@@ -26,4 +26,14 @@ bool WxMessageBoxes::ask(Question q) {
                         m_parent) == wxYES;
 }
 
+void escape_cancels(wxDialog& dialog) {
+    dialog.Bind(wxEVT_CHAR_HOOK, [&dialog](wxKeyEvent& event) {
+        if (event.GetKeyCode() == WXK_ESCAPE && dialog.IsModal()) {
+            dialog.EndModal(wxID_CANCEL);
+        } else {
+            event.Skip();
+        }
+    });
+}
+
 } // namespace pixlane

@@ -1,6 +1,7 @@
 // The standard message boxes with wxWidgets.
 #pragma once
 
+#include <wx/dialog.h>
 #include <wx/window.h>
 
 #include "base/language.h"
@@ -9,6 +10,9 @@ namespace pixlane {
 
 // Error and warning boxes and the Yes/No questions, titled and worded from
 // group Msg of the language table, over `parent` (may be nullptr).
+// Escape ends `dialog` as Cancel would, also when it has no Cancel button.
+void escape_cancels(wxDialog& dialog);
+
 class WxMessageBoxes final : public MessageBoxes {
   public:
     explicit WxMessageBoxes(const LanguageTable& language, wxWindow* parent = nullptr)

@@ -88,7 +88,7 @@ FindConverterDialog::FindConverterDialog(wxWindow* parent, const LanguageTable& 
                             wxPoint(300, 0), wxSize(62, -1));
     centre(m_search);
     m_search->SetDefault();
-    SetEscapeId(wxID_CANCEL);
+    escape_cancels(*this);
     m_search->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { search(); });
     Bind(wxEVT_TEXT_ENTER, [this](wxCommandEvent&) { search(); });
     CentreOnParent();

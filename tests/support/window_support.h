@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <wx/app.h>
+#include <wx/timer.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -23,6 +25,23 @@ inline void pump(int ms = 300) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
+
+// Calls `step` every 20 ms from the event loop (a modal dialog's too) until
+// it returns true.
+class Poller final : public wxTimer {
+  public:
+    explicit Poller(std::function<bool()> step, int ms = 20) : m_step(std::move(step)) {
+        Start(ms);
+    }
+    void Notify() override {
+        if (m_step()) {
+            Stop();
+        }
+    }
+
+  private:
+    std::function<bool()> m_step;
+};
 
 // A main window over a session of its own, destroyed after each test.
 class MainWindowFixture : public ::testing::Test {

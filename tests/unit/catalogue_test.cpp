@@ -107,7 +107,7 @@ TEST(Catalogue, OpenFileFilterListsTheAcceptedPatterns) {
     LanguageTable language;
     language.load_builtin();
     EXPECT_EQ(open_file_filter(language),
-              "All Supported Files|*.gif|GIF File|*.gif|All Files (*.*)|*.*");
+              "All Supported Files|*.[gG][iI][fF]|GIF File|*.[gG][iI][fF]|All Files (*.*)|*.*");
 }
 
 } // namespace

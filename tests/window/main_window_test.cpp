@@ -38,6 +38,7 @@
 namespace pixlane {
 namespace {
 
+using test::Poller;
 using test::pump;
 
 class MainWindowTest : public test::MainWindowFixture {
@@ -231,6 +232,38 @@ TEST_F(MainWindowTest, EditCommandsActOnlyWhileTheListHasTheFocus) {
     EXPECT_EQ(selected_rows(), std::vector<long>{3});
     EXPECT_EQ(m_app.input_list.size(), 4u);
     EXPECT_FALSE(m_app.input_list.contains(paths[4]));
+
+    // The list's context menu runs the same commands, chosen as a click does.
+    bool chosen = false;
+    Poller choose([&chosen] {
+        GList* windows = gtk_window_list_toplevels();
+        for (GList* at = windows; at != nullptr && !chosen; at = at->next) {
+            GtkWidget* menu = gtk_bin_get_child(GTK_BIN(at->data));
+            if (menu == nullptr || !GTK_IS_MENU(menu) || !gtk_widget_get_visible(menu)) {
+                continue;
+            }
+            // Copy, Delete, a separator, Select All.
+            GList* items = gtk_container_get_children(GTK_CONTAINER(menu));
+            if (g_list_length(items) == 4) {
+                gtk_menu_shell_activate_item(GTK_MENU_SHELL(menu),
+                                             GTK_WIDGET(g_list_nth_data(items, 1)), TRUE);
+                chosen = true;
+            }
+            g_list_free(items);
+        }
+        g_list_free(windows);
+        return chosen;
+    });
+    // The open menu holds the focus, not the list.
+    window.format_field()->SetFocus();
+    pump(200);
+    wxListEvent click(wxEVT_LIST_ITEM_RIGHT_CLICK, window.file_list()->GetId());
+    click.SetEventObject(window.file_list());
+    window.file_list()->ProcessWindowEvent(click);
+    pump(200);
+    EXPECT_TRUE(chosen);
+    EXPECT_EQ(window.file_list()->GetItemCount(), 3);
+    EXPECT_EQ(m_app.input_list.size(), 3u);
 }
 
 TEST_F(MainWindowTest, DropOfAFolderImportsItsTreeAndANonGifAddsNothing) {
@@ -267,23 +300,6 @@ TEST_F(MainWindowTest, RecentFoldersFillTheFieldAndNewClearsItsText) {
     EXPECT_EQ(window.format_field()->GetCount(), output_catalogue().size());
     EXPECT_EQ(window.format_field()->GetValue().BeforeFirst(' '), "BMP");
 }
-
-// Calls `step` every 20 ms from the event loop (a modal dialog's too) until
-// it returns true.
-class Poller final : public wxTimer {
-  public:
-    explicit Poller(std::function<bool()> step, int ms = 20) : m_step(std::move(step)) {
-        Start(ms);
-    }
-    void Notify() override {
-        if (m_step()) {
-            Stop();
-        }
-    }
-
-  private:
-    std::function<bool()> m_step;
-};
 
 // Files under `root` by relative path, with their bytes.
 std::map<std::string, std::string> files_under(const std::string& root) {
