@@ -328,8 +328,7 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s,
                 continue;
             }
             if (!platform::exists(given.path)) {
-                result.warnings.push_back(given.path + " is neither an option nor a file");
-                continue;
+                continue; // the window opens as it always did
             }
             job.window_paths.push_back(
                 platform::is_absolute(given.path)
@@ -445,11 +444,6 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch, cons
         return kExitError;
     }
     if (!app.console.console_mode && parsed.save_profile.empty()) {
-        // The window opens; what it will not use is said on standard error.
-        for (const auto& warning : parsed.warnings) {
-            print_line(io.err, "Warning: " + escaped(warning));
-        }
-        std::fflush(io.err);
         return std::nullopt;
     }
 

@@ -11,9 +11,12 @@
 #include <wx/filedlg.h>
 #include <wx/menu.h>
 #include <wx/statusbr.h>
+#include <wx/timer.h>
 #include <wx/toolbar.h>
 
 #include <algorithm>
+#include <limits>
+#include <mutex>
 
 #include "base/product.h"
 #include "formats/catalogue.h"
@@ -553,8 +556,10 @@ void MainWindow::command_select_output_folder() {
     const std::string field = utf8(m_folder_field->GetValue());
     const std::string start =
         field.empty() ? m_app.window.output_folder : platform::folder_of(field);
+    // Without "must exist" the chooser offers Create Folder: an output
+    // folder is often a new one.
     wxDirDialog dialog(this, wx(text("Dialog", "Select Output Folder")), wx(start),
-                       wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+                       wxDD_DEFAULT_STYLE);
     if (dialog.ShowModal() == wxID_OK) {
         const std::string chosen = utf8(dialog.GetPath());
         if (!chosen.empty() && platform::is_folder(chosen)) {
@@ -721,12 +726,55 @@ void MainWindow::start_conversion_run() {
 
 namespace pixlane {
 
+namespace {
+
+// Calls `tick` from the event loop (a modal dialog's too) while it runs.
+class Ticker final : public wxTimer {
+  public:
+    explicit Ticker(std::function<void()> tick) : m_tick(std::move(tick)) {}
+    void Notify() override { m_tick(); }
+
+  private:
+    std::function<void()> m_tick;
+};
+
+} // namespace
+
 void MainWindow::run_list_work(ListWork work, int maximum) {
-    // The worker adds entries on its thread; the rows follow on this one.
-    auto on_added = m_app.input_list.on_added;
-    m_app.input_list.on_added = [this](const InputEntry& entry) {
-        CallAfter([this, path = entry.path] { append_row(path); });
+    // The worker adds entries on its thread; their rows follow on this one
+    // in batches a few times a second, so a folder of 200,000 files leaves
+    // the window (and the break question) free between them.
+    struct Waiting {
+        std::mutex lock;
+        std::vector<std::string> paths;
     };
+    auto waiting = std::make_shared<Waiting>();
+    auto on_added = m_app.input_list.on_added;
+    m_app.input_list.on_added = [waiting](const InputEntry& entry) {
+        std::lock_guard guard(waiting->lock);
+        waiting->paths.push_back(entry.path);
+    };
+    const auto add_rows = [this, waiting](std::size_t most) {
+        std::vector<std::string> paths;
+        {
+            std::lock_guard guard(waiting->lock);
+            const std::size_t n = std::min(most, waiting->paths.size());
+            paths.assign(waiting->paths.begin(), waiting->paths.begin() + static_cast<long>(n));
+            waiting->paths.erase(waiting->paths.begin(),
+                                 waiting->paths.begin() + static_cast<long>(n));
+        }
+        if (paths.empty()) {
+            return;
+        }
+        m_list->Freeze();
+        for (const auto& path : paths) {
+            append_row(path);
+        }
+        m_list->Thaw();
+    };
+    constexpr std::size_t kRowsPerTick = 2000;
+    Ticker rows([&add_rows] { add_rows(kRowsPerTick); });
+    rows.Start(50);
     {
         ListWorkDialog dialog(this, m_app, work, maximum,
                               [this](const std::string& status) { set_status_text(status); });
@@ -734,7 +782,9 @@ void MainWindow::run_list_work(ListWork work, int maximum) {
         dialog.run();
         m_list_work = nullptr;
     }
+    rows.Stop();
     m_app.input_list.on_added = on_added;
+    add_rows(std::numeric_limits<std::size_t>::max()); // every entry has its row
     request_layout();
     Raise();
     SetFocus();

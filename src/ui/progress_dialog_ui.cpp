@@ -47,8 +47,9 @@ ConversionDialog::ConversionDialog(wxWindow* parent, Session& app, BatchPlan pla
     const int measured = GetTextExtent(wxS("abc123:\\-")).GetWidth();
     m_model = std::make_unique<ConversionProgress>(app.language, count, character_width(measured));
     const ProgressLayout& l = m_model->layout();
+    // One line whatever the font: a path still too wide loses its middle.
     m_file_line = new wxStaticText(this, wxID_ANY, wxString(), wxPoint(10, 13), wxSize(280, 20),
-                                   wxST_NO_AUTORESIZE);
+                                   wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_MIDDLE);
     m_time_line = new wxStaticText(this, wxID_ANY, wx(m_model->view().time_line), wxPoint(10, 33),
                                    wxSize(280, 20), wxST_NO_AUTORESIZE);
     m_time_line->Show(l.show_time);

@@ -1,5 +1,7 @@
 #include "ui/progress_logic.h"
 
+#include <vector>
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -11,11 +13,20 @@
 namespace pixlane {
 
 std::string shorten_path(const std::string& text, int m) {
-    if (m < 0 || text.size() <= static_cast<std::size_t>(m)) {
+    // Where each code point starts, and the end.
+    std::vector<std::size_t> starts;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) {
+            starts.push_back(at);
+        }
+    }
+    const std::size_t count = starts.size();
+    starts.push_back(text.size());
+    if (m < 0 || count <= static_cast<std::size_t>(m)) {
         return text;
     }
     const std::size_t h = m > 3 ? static_cast<std::size_t>((m - 3) / 2) : 0;
-    return text.substr(0, h) + "..." + text.substr(text.size() - h);
+    return text.substr(0, starts[h]) + "..." + text.substr(starts[count - h]);
 }
 
 std::optional<Fault> prepare_interactive_run(const Settings& s, BatchPlan& plan,

@@ -16,7 +16,8 @@
 namespace pixlane {
 
 // `text` cut to `m` characters when longer: the first h and the last h
-// characters with "..." between, h = (m - 3) / 2.
+// characters with "..." between, h = (m - 3) / 2. Characters are counted
+// as UTF-8 code points, so a name is never cut inside one.
 std::string shorten_path(const std::string& text, int m);
 
 // The interactive run's preparation: the checks run in their order

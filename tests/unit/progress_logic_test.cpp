@@ -21,6 +21,9 @@ TEST(ShortenPath, KeepsBothEndsAroundThreeDots) {
     EXPECT_EQ(shorten_path(hundred, 40), std::string(18, 'x') + "..." + std::string(18, 'y'));
     EXPECT_EQ(shorten_path("short", 40), "short");
     EXPECT_EQ(shorten_path("abcdefgh", 7), "ab...gh");
+    // Cut between characters, never inside one.
+    EXPECT_EQ(shorten_path("\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9", 7),
+              "\u00e9\u00e9...\u00e9\u00e9");
 }
 
 TEST(ProgressLayoutTest, TimeLineFromFiveFiles) {

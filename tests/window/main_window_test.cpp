@@ -392,8 +392,8 @@ TEST_F(ConversionRunTest, ABrokenFolderImportKeepsTheEntriesAdded) {
 // question, as the dialog's close box does; Yes keeps the entries added so
 // far and leaves the window open.
 TEST_F(ConversionRunTest, EscapeOrTheWindowsCloseBoxAsksTheBreakQuestion) {
+    MainWindow& window = open(0, 0, 600, 400);
     for (const bool escape : {true, false}) {
-        MainWindow& window = open(0, 0, 600, 400);
         test::TempDir dir;
         platform::make_folder(dir / "in");
         for (int i = 0; i < 3000; ++i) {
