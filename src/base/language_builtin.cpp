@@ -149,6 +149,10 @@ const LanguagePair kBuiltinLanguage[] = {
     // General page
     {"General", "General"},
     {"Language", "Language:"},
+    // The Language list: the item that follows the desktop, and the name of
+    // the table's own language as its speakers write it.
+    {"Language Automatic", "Automatic"},
+    {"Language Name", "English"},
     {"Check for Updates", "Check for Updates:"},
     {"Every day", "Every day"},
     {"Every week", "Every week"},

@@ -96,7 +96,7 @@ TEST_F(PreferencesLogicTest, ListsShowTheirItemsAndRowsTheirLabels) {
          "Update Range",
          "Check for Updates:",
          {"Every day", "Every week", "Every month", "Every 3 months", "Every 6 months", "Never"}},
-        {"General", "Language", "Language:", {"English"}},
+        {"General", "Language", "Language:", {"Automatic", "English"}},
         {"Interface", "UI Theme", "Theme:", {"Alpha theme", "Beta"}},
         {"Input", "DDS Load As", "Load As:", {"Auto", "BGR 32-bit", "RGB 32-bit"}},
         {"Output", "JPG Chroma", "Chroma Subsampling:", {"None", "Low", "Medium", "High"}},
