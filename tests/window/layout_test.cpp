@@ -9,6 +9,7 @@
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/dcclient.h>
+#include <wx/hyperlink.h>
 #include <wx/scrolwin.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
@@ -24,6 +25,7 @@
 #include "ui/main_window_ui.h"
 #include "ui/preferences_ui.h"
 #include "ui/progress_dialog_ui.h"
+#include "ui/small_windows_ui.h"
 
 namespace pixlane {
 namespace {
@@ -109,6 +111,29 @@ void collect_cut_texts(const wxWindow& root, const std::string& where,
         }
         collect_cut_texts(*w, where, cut);
     }
+    // A text must not be covered by a control beside it: the line through
+    // the middle of its letters meets no other control. (A field below may
+    // reach into a label's box, as the main window's fields do.)
+    std::vector<const wxWindow*> shown;
+    for (const wxWindow* w : root.GetChildren()) {
+        if (w->IsShown() && !w->IsTopLevel()) {
+            shown.push_back(w);
+        }
+    }
+    for (const wxWindow* label : shown) {
+        if (dynamic_cast<const wxStaticText*>(label) == nullptr || label->GetLabel().empty()) {
+            continue;
+        }
+        const wxSize e = extent(*label, label->GetLabel());
+        const wxRect box = label->GetRect();
+        const wxRect letters(box.x, box.y + box.height / 2, std::min(e.GetWidth(), box.width), 1);
+        for (const wxWindow* other : shown) {
+            if (other != label && other->GetRect().Intersects(letters)) {
+                cut.push_back(where + ": \"" + label->GetLabel().utf8_string() +
+                              "\" is covered by another control");
+            }
+        }
+    }
 }
 
 // Shows every row and panel below `root` (the pages hide what the current
@@ -178,6 +203,14 @@ class LayoutTest : public ::testing::Test {
             ListWorkDialog list(window, app, work, 10, {});
             list.Show();
             collect_cut_texts(list, code + " list progress", cut);
+        }
+        {
+            AboutDialog about(window, app.language, images.images);
+            collect_cut_texts(about, code + " About", cut);
+            FindConverterDialog find(window, app.language);
+            collect_cut_texts(find, code + " find a converter", cut);
+            UninstallPage uninstall(app.language);
+            collect_cut_texts(uninstall, code + " uninstall page", cut);
         }
         window->Destroy();
         pump(50);
