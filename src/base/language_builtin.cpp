@@ -119,6 +119,7 @@ const LanguagePair kBuiltinLanguage[] = {
     {"Ask break export", "Do you want to break the export?"},
     {"Ask break conversion", "Do you want to break the conversion?"},
     {"Empty extensions", "Please, fill all required fields and try again!"},
+    {"No space left", "No space left on the output device"},
 
     // -------------------------------------------------------------- Dialog
     {"_GROUP_", "Dialog"},
@@ -380,7 +381,13 @@ const LanguagePair kBuiltinLanguage[] = {
     {"Jobs", "Parallel Jobs:"},
     {"Transparency Background", "Transparency Background:"},
     {"Overwrite", "Existing Files:"},
+    // The items of Existing Files (keyed by the option's keywords).
+    {"Yes", "Replace"},
+    {"Skip", "Skip"},
+    {"Rename", "Rename"},
     {"PNG Palette", "Palette:"},
+    // The first item of Palette (the other is `Exact`).
+    {"Off", "Off"},
     // Kept in the table; no window shows them.
     {"Export", "Export"},
     {"Txt", "Txt"},
