@@ -16,6 +16,8 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/po
   COMMAND ${CMAKE_COMMAND} "-DCOMMAND=$<TARGET_FILE:pixlane_language_template>"
           -DOUTPUT=${PIXLANE_LANGUAGE_TEMPLATE} -P ${CMAKE_SOURCE_DIR}/cmake/capture_output.cmake
+  # The template must be one gettext's tools read.
+  COMMAND ${MSGFMT_PROGRAM} --output-file=/dev/null ${PIXLANE_LANGUAGE_TEMPLATE}
   DEPENDS pixlane_language_template ${CMAKE_SOURCE_DIR}/cmake/capture_output.cmake
   COMMENT "Writing the translation template po/pixlane.pot"
   VERBATIM)

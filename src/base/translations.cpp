@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <set>
 
 #include "platform/platform.h"
 #include "util/strings.h"
@@ -130,13 +131,11 @@ std::string catalogue_template(const LanguagePair* pairs, std::size_t count) {
         "\"MIME-Version: 1.0\\n\"\n"
         "\"Content-Type: text/plain; charset=UTF-8\\n\"\n"
         "\"Content-Transfer-Encoding: 8bit\\n\"\n";
-    std::vector<std::string> written;
+    std::set<std::string> written; // upper case: lookups ignore case
     for_each_entry(pairs, count, [&](const std::string& group, const LanguagePair& pair) {
-        const std::string seen = to_upper(catalogue_context(group, pair.key));
-        if (std::find(written.begin(), written.end(), seen) != written.end()) {
+        if (!written.insert(to_upper(catalogue_context(group, pair.key))).second) {
             return;
         }
-        written.push_back(seen);
         out += "\nmsgctxt " + po_string(catalogue_context(group, pair.key)) + "\n";
         out += "msgid " + po_string(pair.text) + "\n";
         out += "msgstr \"\"\n";
