@@ -80,7 +80,9 @@ TEST(TranslationsTest, EveryCatalogueTranslatesEveryEntryAndKeepsItsMarks) {
         }
         for (const auto& [original, translation] : *entries) {
             EXPECT_TRUE(originals.count(original))
-                << "not in the table (or its English text changed): " << original;
+                << "not in the table (or its English text changed): "
+                << original.substr(0, original.find('\x04')) << " \""
+                << original.substr(original.find('\x04') + 1) << "\"";
         }
     }
 }
