@@ -93,8 +93,9 @@ FindConverterDialog::FindConverterDialog(wxWindow* parent, const LanguageTable& 
     m_to = new wxTextCtrl(this, wxID_ANY, wxString(), wxDefaultPosition, wxSize(100, -1),
                           wxTE_PROCESS_ENTER);
     add(m_to, 10);
-    m_search = new wxButton(this, wxID_OK, wx(language.text("Custom-Converter", "Search")));
-    m_search->SetMinSize(wxSize(std::max(62, m_search->GetBestSize().GetWidth()), -1));
+    m_search = new wxButton(this, wxID_OK, wx(language.text("Custom-Converter", "Search")),
+                            wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT);
+    m_search->SetMinSize(wxSize(std::max(62, m_search->GetBestSize().GetWidth() + 8), -1));
     add(m_search, 5);
     SetSizer(row);
     SetClientSize(std::max(370, row->CalcMin().GetWidth() + 8), 60);
@@ -121,12 +122,15 @@ void FindConverterDialog::search() {
 UninstallPage::UninstallPage(const LanguageTable& language)
     : wxDialog(nullptr, wxID_ANY, wx(language.text("Uninstall", "Title")), wxDefaultPosition,
                wxDefaultSize, kSmallWindowStyle) {
-    SetClientSize(300, 100);
     m_check = new wxCheckBox(this, wxID_ANY, wx(language.text("Uninstall", "Uninstall Text")),
                              wxPoint(20, 22));
     m_check->SetValue(true);
-    m_next = new wxButton(this, wxID_OK, wx(language.text("Uninstall", "Next")), wxPoint(200, 60),
-                          wxSize(80, 28));
+    // 300 pixels wide, or as wide as a longer caption needs; Next stays at
+    // the right.
+    const int width = std::max(300, 30 + m_check->GetSize().GetWidth());
+    SetClientSize(width, 100);
+    m_next = new wxButton(this, wxID_OK, wx(language.text("Uninstall", "Next")),
+                          wxPoint(width - 100, 60), wxSize(80, 28));
     m_next->SetDefault();
     m_next->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
         if (m_check->GetValue()) {

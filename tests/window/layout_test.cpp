@@ -104,7 +104,7 @@ void collect_cut_texts(const wxWindow& root, const std::string& where,
                           std::to_string(size.GetWidth()));
         }
         const wxWindow* parent = w->GetParent();
-        if (parent != nullptr && !parent->IsTopLevel() &&
+        if (parent != nullptr &&
             w->GetPosition().x + size.GetWidth() > parent->GetClientSize().GetWidth()) {
             cut.push_back(where + ": a control with \"" + text.utf8_string() +
                           "\" runs past the right edge");
