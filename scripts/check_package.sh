@@ -61,6 +61,7 @@ expected=(
   usr/share/icons/hicolor/scalable/apps/pixlane.svg
   usr/share/doc/pixlane/copyright
   usr/share/doc/pixlane/ARTWORK.md
+  usr/share/doc/pixlane/manual/index.html
 )
 for icon in "$here"/gfx/icon/pixlane_*.png; do
   size=${icon##*_}; size=${size%.png}

@@ -19,6 +19,8 @@ PACKAGES=(
   fp-utils
   # ./test.sh --fuzz: libFuzzer and the sanitizer runtimes of clang
   libclang-rt-14-dev
+  # the console tests: GNU parallel runs shards side by side; script(1) gives a terminal
+  parallel bsdutils
   # scripts/make_images.sh: the public-domain icon library and its SVG renderer
   tango-icon-theme librsvg2-bin
 )

@@ -6,6 +6,7 @@
 #include "base/product.h"
 #include "base/translations.h"
 #include "config/config.h"
+#include "platform/handover.h"
 #include "platform/platform.h"
 #include "util/escape.h"
 
@@ -42,6 +43,11 @@ int run_application(int argc, char** argv, const CommandLineFrontEnd& command_li
             std::fprintf(stderr, "Error: cannot create the lock file %s: %s\n",
                          escaped(path).c_str(), std::strerror(error));
             return kExitError;
+        }
+        // Files to open go to the window that runs, as a file manager expects.
+        if (!app.console.window_paths.empty() &&
+            platform::hand_over_paths(platform::handover_path(title), app.console.window_paths)) {
+            return kExitOk;
         }
         if (!app.args.empty()) {
             std::fprintf(stderr, "%s is already running (lock %s).\n", title.c_str(),

@@ -1,5 +1,7 @@
 #include "cli/batch.h"
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -94,7 +96,8 @@ class TerminalProgress {
 // write it is an "Error: " line and, after an otherwise good run, status 1.
 class ReportAtEnd {
   public:
-    ReportAtEnd(const std::string& path, const InputList& list) : m_path(path), m_report(list) {}
+    ReportAtEnd(const std::string& path, const InputList& list, bool dry_run)
+        : m_path(path), m_report(list, dry_run) {}
 
     bool wanted() const { return !m_path.empty(); }
     RunReport& report() { return m_report; }
@@ -103,7 +106,14 @@ class ReportAtEnd {
             return status;
         }
         std::string why;
-        if (write_report(m_path, m_report.rows(), why)) {
+        if (m_path == kReportToStandardOutput) {
+            const std::string text = report_csv(m_report.rows());
+            if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+                std::fflush(stdout) == 0) {
+                return status;
+            }
+            why = std::strerror(errno);
+        } else if (write_report(m_path, m_report.rows(), why)) {
             return status;
         }
         console.line(escaped("Error: cannot write the report " + m_path + ": " + why));
@@ -130,6 +140,9 @@ std::string progress_line(const ProgressSnapshot& now, std::int64_t elapsed_ms) 
 }
 
 int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
+    if (options.report == kReportToStandardOutput) {
+        out = stderr;
+    }
     Settings& s = app.settings;
     ConsoleRequest& request = app.console;
     const bool quiet = options.quiet;
@@ -146,7 +159,8 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
         console.line("Error: " + console_message(*fault));
         return kExitError;
     }
-    if (!options.report.empty()) {
+    const bool report_file = !options.report.empty() && options.report != kReportToStandardOutput;
+    if (report_file) {
         if (std::string fault = report_path_fault(options.report); !fault.empty()) {
             console.line("Error: " + escaped(fault));
             return kExitError;
@@ -178,7 +192,7 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
                      folder.reason.c_str());
     }
     // A report in an input's place is refused before anything is converted.
-    if (!options.report.empty() && !stopped) {
+    if (report_file && !stopped) {
         if (std::string fault =
                 report_input_fault(options.report, request.input_path, app.input_list);
             !fault.empty()) {
@@ -186,8 +200,12 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
             return kExitError;
         }
     }
+    if (options.shards > 1) {
+        app.input_list.keep_share(options.shard, options.shards);
+        imported = static_cast<int>(app.input_list.size());
+    }
     // Sized to the list as imported: made after the import.
-    ReportAtEnd filed(options.report, app.input_list);
+    ReportAtEnd filed(options.report, app.input_list, options.dry_run);
     console.status(substitute(text("Msg", "Import complete"), std::to_string(imported)));
     if (imported == 0 || stopped) {
         console.line(text("Msg", "Conversion is not complete"));
@@ -205,7 +223,8 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
     // file name never acts on the terminal or splits a line.
     hooks.line = [&](const std::string& line) { console.line(escaped(line)); };
     // The line would break the debug listing's lines; -q asks for silence.
-    const bool progress_shown = !quiet && !console.debugging() && platform::stderr_is_terminal();
+    const bool progress_shown = !quiet && !console.debugging() && platform::stderr_is_terminal() &&
+                                platform::escapes_wanted();
     // A message first erases the progress line, which is drawn again after it.
     const char* erase = progress_shown ? "\r\033[K" : "";
     hooks.warning = [erase](const std::string& text) {
@@ -255,7 +274,8 @@ int run_batch(Session& app, const BatchOptions& options, std::FILE* out) {
                        " files would give " + std::to_string(plan.outputs()) + " outputs (" +
                        std::to_string(plan.existing()) + " exist, " +
                        std::to_string(plan.clashes()) + " clash); nothing was written");
-        return converted == imported && !stopped && !unread ? kExitOk : kExitIncomplete;
+        return filed.finish(
+            console, converted == imported && !stopped && !unread ? kExitOk : kExitIncomplete);
     }
     if (app.progress.snapshot().out_of_space) {
         console.line("Error: no space left on the output device");

@@ -15,8 +15,15 @@ namespace pixlane {
 struct BatchOptions {
     bool quiet = false;   // -q: no status lines
     bool dry_run = false; // --dry-run: name every output, write nothing
-    std::string report;   // --report=FILE (.csv or .json, absolute); empty: none
+    std::string report;   // --report=FILE (.csv or .json, absolute), "-"; empty: none
+    // --shard=K/N: share `k` of `shards` of the imported list is converted.
+    int shard = 1;
+    int shards = 1;
 };
+
+// The report "written" to standard output (as CSV): the console's lines then
+// go to standard error, so standard output holds the report alone.
+inline constexpr std::string_view kReportToStandardOutput = "-";
 
 // The whole console run after parsing. Prints to `out`; returns the exit
 // status: 0 all imported files converted (or, in a dry run, would be), 1 an

@@ -3,6 +3,9 @@
 #include "naming/mask.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
 
 #include "base/language.h"
 #include "base/product.h"
@@ -147,17 +150,37 @@ const PathOption* find_path_option(std::string_view key) {
     return nullptr;
 }
 
+// "K/N" with 1 <= K <= N, both plain decimal numbers.
+std::optional<std::pair<int, int>> read_share(std::string_view text) {
+    const auto slash = text.find('/');
+    if (slash == std::string_view::npos) {
+        return std::nullopt;
+    }
+    auto number = [](std::string_view digits) -> std::optional<int> {
+        int n = 0;
+        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+        if (digits.empty() || ec != std::errc{} || end != digits.data() + digits.size()) {
+            return std::nullopt;
+        }
+        return n;
+    };
+    const auto k = number(text.substr(0, slash));
+    const auto n = number(text.substr(slash + 1));
+    if (!k || !n || *k < 1 || *k > *n) {
+        return std::nullopt;
+    }
+    return std::pair{*k, *n};
+}
+
 // Every option the main loop knows, lower case, for the nearest-name hint.
 std::span<const std::string> known_options() {
     static const std::vector<std::string> names = [] {
-        std::vector<std::string> v = {
-            "-i",        "--input",   "-o", "--output", "-c",     "--conversion", "--profile",
-            "-d",        "--debug",   "-q", "--quiet",  "-p",     "--pause",      "--strict",
-            "--dry-run", "--report",  "-h", "-?",       "--help", "--help-all",   "--help-tokens",
-            "-v",        "--version", "-u", "-t"};
-        for (const auto& row : setting_keys()) {
-            if (!row.option.empty()) {
-                v.push_back(to_lower(row.option));
+        // The window's first-argument commands are known, never listed.
+        std::vector<std::string> v = {"-u", "-t"};
+        for (const auto& group : option_reference()) {
+            for (const auto& doc : group.options) {
+                v.insert(v.end(), doc.short_names.begin(), doc.short_names.end());
+                v.push_back(doc.long_name);
             }
         }
         return v;
@@ -225,7 +248,8 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s,
                 result.error = kIncorrectParameters;
                 break;
             }
-            if (!load_profile(strip_quotes(join_quoted(std::move(value), args, i)), s)) {
+            if (!load_profile(strip_quotes(join_quoted(std::move(value), args, i)), s,
+                              &result.warnings)) {
                 result.error = kInvalidProfile;
                 break;
             }
@@ -236,6 +260,10 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s,
                 break;
             }
             value = strip_quotes(join_quoted(std::move(value), args, i));
+            if (value == kReportToStandardOutput) {
+                result.report = value;
+                continue;
+            }
             if (!report_format(value)) {
                 result.error = "Invalid report file " + value + " (it must end in .csv or .json)";
                 break;
@@ -243,6 +271,25 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s,
             result.report = platform::is_absolute(value)
                                 ? value
                                 : platform::join(platform::current_folder(), value);
+        } else if (key == "--SAVE-PROFILE") {
+            std::string value = argument_value(args[i]);
+            if (value_is_missing(value)) {
+                result.error = kIncorrectParameters;
+                break;
+            }
+            value = strip_quotes(join_quoted(std::move(value), args, i));
+            result.save_profile = platform::is_absolute(value)
+                                      ? value
+                                      : platform::join(platform::current_folder(), value);
+        } else if (key == "--SHARD") {
+            const std::string value = argument_value(args[i]);
+            const auto share = read_share(value);
+            if (!share) {
+                result.error = "Invalid shard " + value + " (expected K/N, 1 <= K <= N)";
+                break;
+            }
+            result.shard = share->first;
+            result.shards = share->second;
         } else if (key == "--DRY-RUN") {
             result.dry_run = true;
         } else if (is_key(key, "-D", "--DEBUG")) {
@@ -274,13 +321,25 @@ ParseResult parse_arguments(const std::vector<std::string>& args, Settings& s,
             }
         }
     }
+    // Without one the window opens with the paths given bare in its list.
+    if (result.error.empty() && !job.console_mode) {
+        for (const Given& given : inputs) {
+            if (given.path == kStandardInput) {
+                continue;
+            }
+            if (!platform::exists(given.path)) {
+                result.warnings.push_back(given.path + " is neither an option nor a file");
+                continue;
+            }
+            job.window_paths.push_back(
+                platform::is_absolute(given.path)
+                    ? given.path
+                    : platform::join(platform::current_folder(), given.path));
+        }
+    }
     if (result.error.empty() && job.console_mode && !s.filename_mask.empty() &&
         !mask_gives_extension(s.filename_mask)) {
         result.warnings.push_back("the filename mask gives names without an extension");
-    }
-    if (result.error.empty() && result.dry_run && !result.report.empty()) {
-        result.warnings.push_back("--report: a dry run writes no report");
-        result.report.clear();
     }
     return result;
 }
@@ -312,6 +371,28 @@ std::vector<std::string> banner_lines() {
     }
     return {title_text(), copyright, std::string(kWebAddress), " "};
 }
+
+namespace {
+
+// The profile of the parsed settings; a setting no line can keep adds a
+// warning.
+std::string profile_of(const std::string& path, const Session& app, const Settings& defaults,
+                       std::vector<std::string>& warnings) {
+    std::string command = program_stem(app.program_name) + " --profile=" + path;
+    if (!app.console.output_extension.empty()) {
+        command += " -c " + app.console.output_extension;
+    }
+    command += " -i INPUT -o OUTPUT";
+    std::vector<std::string> not_kept;
+    std::string text = profile_text(app.settings, defaults, command, not_kept);
+    for (const auto& option : not_kept) {
+        warnings.push_back("--save-profile: the value of " + option +
+                           " has blanks at an end or a line break; the profile leaves it out");
+    }
+    return text;
+}
+
+} // namespace
 
 std::optional<int> run_command_line(Session& app, const BatchRunner& batch, const ConsoleIo& io,
                                     const WindowCommands& window) {
@@ -352,7 +433,8 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch, cons
         return kExitOk;
     }
 
-    const ParseResult parsed = parse_arguments(app.args, app.settings, app.console);
+    const Settings defaults = app.settings;
+    ParseResult parsed = parse_arguments(app.args, app.settings, app.console);
     if (!parsed.error.empty()) {
         io.set_title(title_text());
         print_line(io.out, "Error: " + escaped(parsed.error));
@@ -362,11 +444,19 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch, cons
         }
         return kExitError;
     }
-    if (!app.console.console_mode) {
+    if (!app.console.console_mode && parsed.save_profile.empty()) {
+        // The window opens; what it will not use is said on standard error.
+        for (const auto& warning : parsed.warnings) {
+            print_line(io.err, "Warning: " + escaped(warning));
+        }
+        std::fflush(io.err);
         return std::nullopt;
     }
 
     io.set_title(title_text());
+    const std::string profile = parsed.save_profile.empty() ? std::string()
+                                                            : profile_of(parsed.save_profile, app,
+                                                                         defaults, parsed.warnings);
     if (parsed.strict && !parsed.warnings.empty()) {
         print_line(io.out, "Error: " + escaped(parsed.warnings.front()));
         std::fflush(io.out);
@@ -379,15 +469,32 @@ std::optional<int> run_command_line(Session& app, const BatchRunner& batch, cons
         print_line(io.err, "Warning: " + escaped(warning));
     }
     std::fflush(io.err);
-    if (!parsed.quiet) {
-        print_lines(io.out, banner_lines());
+    if (!parsed.save_profile.empty()) {
+        // Written in one step, never through a link.
+        const bool saved = platform::replace_file(parsed.save_profile, profile);
+        if (!saved) {
+            print_line(io.out,
+                       "Error: " + escaped("cannot write the profile " + parsed.save_profile +
+                                           ": " + std::strerror(errno)));
+        }
+        // Saved without an input option, the profile is all that was asked.
+        if (!saved || !app.console.console_mode) {
+            std::fflush(io.out);
+            return saved ? kExitOk : kExitError;
+        }
     }
-    std::fflush(io.out);
-    const BatchOptions options{parsed.quiet, parsed.dry_run, parsed.report};
+    // Standard output may hold the report alone.
+    std::FILE* talk = parsed.report == kReportToStandardOutput ? io.err : io.out;
+    if (!parsed.quiet) {
+        print_lines(talk, banner_lines());
+    }
+    std::fflush(talk);
+    const BatchOptions options{parsed.quiet, parsed.dry_run, parsed.report, parsed.shard,
+                               parsed.shards};
     const int status = batch ? batch(app, options) : static_cast<int>(kExitOk);
     if (parsed.pause) {
-        print_line(io.out, "Press any key to exit.");
-        std::fflush(io.out);
+        print_line(talk, "Press any key to exit.");
+        std::fflush(talk);
         io.wait_for_key();
     }
     std::fflush(io.out);

@@ -36,9 +36,12 @@ struct ParseResult {
     std::string error; // empty, or the message printed after "Error: "
     bool quiet = false;
     bool pause = false;
-    bool strict = false;               // --STRICT: a warning is an error
-    bool dry_run = false;              // --DRY-RUN
-    std::string report;                // --REPORT=FILE, made absolute
+    bool strict = false;      // --STRICT: a warning is an error
+    bool dry_run = false;     // --DRY-RUN
+    std::string report;       // --REPORT=FILE, made absolute
+    std::string save_profile; // --SAVE-PROFILE=FILE, made absolute
+    int shard = 1;            // --SHARD=K/N: share K of N
+    int shards = 1;
     std::vector<std::string> warnings; // texts after "Warning: ", in argument order
 };
 

@@ -1,8 +1,10 @@
 // Profile files: the setting options of the command line, read from the
-// group "CLI" of an INI file ("--JPG-QUALITY = 90").
+// group "CLI" of an INI file ("--JPG-QUALITY = 90"), and written from the
+// settings of a run so that the run can be repeated.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "settings/settings.h"
 
@@ -13,9 +15,20 @@ namespace pixlane::cli {
 // "--WM-SOLID-OPACITY". Values are taken with blanks removed at both ends;
 // texts keep their double quotes (only the filename mask loses its leading
 // and trailing ones); flags take effect whatever their value; nothing is
-// refused (an empty value reads 0 or the empty text). Unknown keys and other
-// groups are ignored; a file without the group changes nothing. False when
-// the path is empty or names no readable file.
-bool load_profile(const std::string& path, Settings& s);
+// refused (an empty value reads 0 or the empty text). Other groups are
+// ignored. What the file holds that is surely a mistake — no "CLI" group, a
+// key no option has, a line of the group that is no "key = value" — adds a
+// text to `warnings` naming the file and line. False when the path is empty
+// or names no readable file.
+bool load_profile(const std::string& path, Settings& s,
+                  std::vector<std::string>* warnings = nullptr);
+
+// A profile that turns `defaults` (the command line's) into `s`: a comment
+// with `command`, then the group "CLI" with a line for each option needed,
+// values first, then flags. Options of settings no profile line can give
+// (a text with blanks at either end or a line break) are added to
+// `not_kept`.
+std::string profile_text(const Settings& s, const Settings& defaults, const std::string& command,
+                         std::vector<std::string>& not_kept);
 
 } // namespace pixlane::cli

@@ -46,10 +46,16 @@ const std::vector<FrontEndOption>& front_end_options() {
          false},
         {{}, "--strict", "", "Make an unknown option or keyword value an error, not a warning",
          false},
+        {{}, "--save-profile", "FILE", "Write the settings the command line changed as a profile",
+         false},
+        {{}, "--shard", "K/N", "Convert share K of N of the input list (files K, K+N, ...), "
+                               "numbered as in the whole run", false},
         {{}, "--dry-run", "", "List every output the run would write (marking names that exist "
-                              "or clash) and write nothing", false},
+                              "or clash, failing those it could not write) and write nothing",
+         false},
         {{}, "--report", "FILE", "Write a report of every frame at the end, as CSV or JSON (by "
-                                 "the extension .csv or .json)", false},
+                                 "the extension .csv or .json; - for CSV on standard output)",
+         false},
         {{"-q"}, "--quiet", "", "Don't print status messages to stdout", false},
         {{"-d"}, "--debug", "", "Print debug information to stdout", false},
         {{"-p"}, "--pause", "", "Pause at exit", false},

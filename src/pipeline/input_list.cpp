@@ -161,6 +161,19 @@ void InputList::note_unreadable(std::string folder, std::string reason) {
     m_unreadable.push_back({std::move(folder), std::move(reason)});
 }
 
+void InputList::keep_share(int k, int n) {
+    std::vector<InputEntry> kept;
+    for (std::size_t p = 0; p < m_entries.size(); ++p) {
+        if (static_cast<int>(p % static_cast<std::size_t>(n)) == k - 1) {
+            m_entries[p].others_before = static_cast<std::int32_t>(p - kept.size());
+            kept.push_back(std::move(m_entries[p]));
+        } else {
+            m_paths.erase(m_entries[p].path);
+        }
+    }
+    m_entries = std::move(kept);
+}
+
 bool InputList::remove(const std::string& path) {
     if (m_paths.erase(path) == 0) {
         return false;

@@ -4,6 +4,7 @@
 // and write it back, sharing the progress record under its lock.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <unordered_set>
@@ -16,6 +17,9 @@ namespace pixlane {
 struct InputEntry {
     std::string path;
     std::string relative_subfolder; // ends with "/", or empty
+    // Entries of the whole list before this one that other shares convert:
+    // %n% counts them, so shares number their files as one run would.
+    std::int32_t others_before = 0;
 };
 
 class InputList {
@@ -31,6 +35,10 @@ class InputList {
     void clear();
     // Removes the entry of a path; true when it was listed.
     bool remove(const std::string& path);
+    // Keeps share `k` (1 to n) of `n`: the entries whose 0-based position p
+    // has p mod n == k - 1. The n shares never overlap and together hold the
+    // list; each kept entry learns how many it follows that it no longer has.
+    void keep_share(int k, int n);
 
     // A folder an import found but could not enter, and why.
     struct Unreadable {

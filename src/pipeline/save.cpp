@@ -325,8 +325,17 @@ void forget_output_numbers() {
     g_next_number.clear();
 }
 
+bool output_is_current(const std::string& output, const std::string& input) {
+    const auto made = platform::modification_time(output);
+    const auto source = platform::modification_time(input);
+    return made && source && *made >= *source;
+}
+
 Placement place_output(const std::string& temporary, std::string& output_path, int overwrite) {
-    if (overwrite != kOverwriteReplace && platform::exists(output_path)) {
+    // An output older than its input is replaced; a current one was left
+    // alone before it was made.
+    if (overwrite != kOverwriteReplace && overwrite != kOverwriteNewer &&
+        platform::exists(output_path)) {
         if (overwrite == kOverwriteSkip) {
             platform::remove_file(temporary);
             return Placement::Skipped;

@@ -82,6 +82,12 @@ Bitmap lay_over(Bitmap in, Rgb colour);
 inline constexpr int kOverwriteReplace = 0;
 inline constexpr int kOverwriteSkip = 1;
 inline constexpr int kOverwriteRename = 2;
+inline constexpr int kOverwriteNewer = 3; // replaced unless it is as new as its input
+
+// True when the file `output` exists and was modified no earlier (to the
+// second) than `input`: with kOverwriteNewer it is left alone, as make
+// leaves a target that is up to date.
+bool output_is_current(const std::string& output, const std::string& input);
 
 enum class Placement { Written, Skipped, Failed };
 

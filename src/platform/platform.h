@@ -190,6 +190,9 @@ bool rename_file(const std::string& from, const std::string& to);
 // True when this process (by its effective ids) may make files in the
 // folder `path`; otherwise false with errno saying why (EACCES, EROFS, …).
 bool folder_is_writable(const std::string& path);
+// The longest file name, in bytes, the file system of the existing folder
+// `path` takes (255 when it does not say).
+std::int64_t longest_name(const std::string& path);
 
 // Modification time as a local wall-clock date (seconds since 1970 of the
 // local clock, no time zone).
@@ -247,6 +250,10 @@ void open_standard_streams();
 // when the stream is a terminal.
 bool stdout_is_terminal();
 bool stderr_is_terminal();
+// False when the environment asks for plain text: TERM=dumb, or NO_COLOR set
+// to anything. The console then writes no control sequences (no title, no
+// progress line rewritten in place).
+bool escapes_wanted();
 bool stdin_is_terminal();
 void set_console_title(const std::string& title);
 // Gives the terminal back the title it had before the first

@@ -484,6 +484,11 @@ bool folder_is_writable(const std::string& path) {
     return ::faccessat(AT_FDCWD, path.empty() ? "." : path.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
+std::int64_t longest_name(const std::string& path) {
+    const long n = ::pathconf(path.empty() ? "." : path.c_str(), _PC_NAME_MAX);
+    return n > 0 ? n : 255;
+}
+
 namespace {
 
 // Seconds east of UTC of the local clock at UTC time t.
@@ -625,12 +630,19 @@ bool stdout_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
 bool stdin_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
 bool stderr_is_terminal() { return ::isatty(STDERR_FILENO) == 1; }
 
+bool escapes_wanted() {
+    const char* term = std::getenv("TERM");
+    const char* no_color = std::getenv("NO_COLOR");
+    return !(term != nullptr && std::string_view(term) == "dumb") &&
+           !(no_color != nullptr && *no_color != '\0');
+}
+
 namespace {
 bool g_title_saved = false;
 }
 
 void set_console_title(const std::string& title) {
-    if (stdout_is_terminal()) {
+    if (stdout_is_terminal() && escapes_wanted()) {
         if (!g_title_saved) {
             std::printf("\033[22;0t"); // the terminal keeps its own title on its stack
             g_title_saved = true;

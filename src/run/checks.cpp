@@ -163,6 +163,13 @@ std::string console_message(const Fault& fault) {
     if (fault.key == "Invalid value") {
         return "Invalid " + fault.argument + " value";
     }
+    if (fault.key == "Invalid conversion type") {
+        std::string expected;
+        for (const auto extension : kOutputExtensions) {
+            expected += (expected.empty() ? "" : ", ") + std::string(extension);
+        }
+        return fault.key + " " + fault.argument + "; expected one of " + expected;
+    }
     return fault.key;
 }
 
@@ -247,7 +254,7 @@ std::optional<Fault> resolve_console_request(ConsoleRequest& job, const ListingS
     }
     list(listing, "Conversion: " + job.output_extension);
     if (!output_entry(job.output_extension)) {
-        return Fault{"Invalid conversion type"};
+        return Fault{"Invalid conversion type", job.output_extension};
     }
     return std::nullopt;
 }

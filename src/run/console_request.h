@@ -25,7 +25,10 @@ struct ConsoleRequest {
     std::string output_extension; // the conversion; the first output format when not given
     std::string input_type; // the input listing's extension; the first input format when not given
     bool console_mode = false; // an input option was given: the batch runs in the console
-    bool debug = false;        // the debug word was given: the listing and per-file lines
+    // Without an input option: the paths given bare, made absolute, for the
+    // window's list (or the window that runs already).
+    std::vector<std::string> window_paths;
+    bool debug = false; // the debug word was given: the listing and per-file lines
 };
 
 } // namespace pixlane

@@ -207,7 +207,7 @@ int RunLoop::run(NamingCounters& counters, ProgressRecord& progress, const Input
         task->file = {index,
                       entries[index].path,
                       entries[index].relative_subfolder,
-                      first_sequence + assumed,
+                      first_sequence + assumed + entries[index].others_before,
                       random_after(static_cast<std::size_t>(assumed)),
                       picks[index]};
         const std::string subfolder = m_plan.output_folder + task->file.relative_subfolder;

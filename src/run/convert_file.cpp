@@ -1,7 +1,9 @@
 #include "run/convert_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "decorations/frame.h"
@@ -102,6 +104,37 @@ std::optional<Failure> exceeded_limit(const Settings& s, const LimitFacts& f) {
                            (f.frames == 1 ? " exceeds" : " exceed") + " the output limit of " +
                            size_text(s.max_output_mb) + " per file; raise --max-output-mb"};
         }
+    }
+    return std::nullopt;
+}
+
+std::optional<Failure> output_place_fault(const std::string& path, const std::string& made_folder) {
+    const std::string folder = platform::folder_of(path);
+    const std::string name = platform::file_name_of(path);
+    // The nearest folder above the output that exists.
+    std::string existing = folder;
+    while (existing.size() > 1 && !platform::exists(existing)) {
+        existing = platform::folder_of(std::string_view(existing).substr(0, existing.size() - 1));
+    }
+    auto why = [] { return std::string(std::strerror(errno)); };
+    if (existing != folder) {
+        if (platform::with_separator(made_folder) != folder) {
+            return Failure{"the folder " + folder +
+                           " does not exist (the filename mask may hold a \"/\")"};
+        }
+        if (!platform::is_folder(existing) || !platform::folder_is_writable(existing)) {
+            return Failure{"the subfolder " + folder + " could not be made in " + existing + ": " +
+                           (platform::is_folder(existing) ? why() : "not a folder")};
+        }
+    } else if (!platform::is_folder(folder)) {
+        return Failure{folder + " is not a folder"};
+    } else if (!platform::folder_is_writable(folder)) {
+        return Failure{"the folder " + folder + " is not writable: " + why()};
+    }
+    if (const std::int64_t longest = platform::longest_name(existing);
+        static_cast<std::int64_t>(name.size()) > longest) {
+        return Failure{"the name " + name + " is longer than the file system takes (" +
+                       std::to_string(longest) + " bytes)"};
     }
     return std::nullopt;
 }
@@ -208,8 +241,20 @@ FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTas
             path = with_frame_number(path, plan.output_extension, index + 1);
         }
         if (plan.dry_run) {
+            const std::string made =
+                plan.output_folder + (s.keep_subfolders == 1 ? task.relative_subfolder : "");
+            if (auto fault = output_place_fault(path, made)) {
+                finish(FrameStatus::Failed, std::move(path), fault->reason);
+                save_failure = std::move(fault);
+                continue;
+            }
             saved = true;
             finish(FrameStatus::Pending, std::move(path));
+            continue;
+        }
+        if (s.overwrite == kOverwriteNewer && output_is_current(path, task.input_path)) {
+            saved = true;
+            finish(FrameStatus::Skipped, std::move(path));
             continue;
         }
         SaveReport report = save_frame(b, s, plan, path);

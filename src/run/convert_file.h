@@ -64,6 +64,13 @@ struct LimitFacts {
 };
 std::optional<Failure> exceeded_limit(const Settings& s, const LimitFacts& facts);
 
+// What would stop the save of an output at `path` before a byte is written:
+// its folder missing (only `made_folder`, the subfolder the run makes, may be
+// missing, when the run can make it), not a folder, not writable, or a name
+// longer than its file system takes. A dry run reports such a frame as the
+// real run would fail it. Nothing when the place is sound.
+std::optional<Failure> output_place_fault(const std::string& path, const std::string& made_folder);
+
 // Converts the frames `source` gives for task.input_path with the settings
 // `s` and the plan. The outcome holds every frame taken up and, when the
 // file failed, why: no frame saved, a frame that reached the save failed, or

@@ -16,6 +16,7 @@ namespace {
 constexpr std::string_view kConverted = "converted";
 constexpr std::string_view kFailed = "failed";
 constexpr std::string_view kSkipped = "skipped";
+constexpr std::string_view kPlanned = "planned";
 
 std::string_view status_word(FrameStatus status) {
     switch (status) {
@@ -99,7 +100,8 @@ std::optional<ReportFormat> report_format(std::string_view path) {
     return std::nullopt;
 }
 
-RunReport::RunReport(const InputList& list) : m_list(list), m_files(list.size()) {}
+RunReport::RunReport(const InputList& list, bool dry_run)
+    : m_list(list), m_dry_run(dry_run), m_files(list.size()) {}
 
 void RunReport::file_ended(const FileEnd& file) {
     if (file.task.index >= m_files.size()) {
@@ -109,9 +111,11 @@ void RunReport::file_ended(const FileEnd& file) {
     rows.clear();
     bool failed_row = false;
     for (const auto& f : file.outcome.frame_results) {
-        const std::string_view status = status_word(f.status);
+        const bool planned = m_dry_run && f.status == FrameStatus::Pending;
+        const std::string_view status = planned ? kPlanned : status_word(f.status);
         failed_row = failed_row || status == kFailed;
-        std::string reason = f.status == FrameStatus::Pending   ? "never placed"
+        std::string reason = planned                            ? std::string()
+                             : f.status == FrameStatus::Pending ? "never placed"
                              : f.status == FrameStatus::Skipped ? "the output exists"
                                                                 : f.reason;
         rows.push_back(
@@ -237,6 +241,12 @@ std::string OutputPlan::line(const std::string& input, const std::string& output
     if (!marks.empty() && m_overwrite == kOverwriteSkip) {
         marks.back() += "; left alone";
         written.clear();
+    } else if (exists && earlier == m_planned.end() && m_overwrite == kOverwriteNewer) {
+        const bool current = output_is_current(output, input);
+        marks.back() += current ? "; up to date, left alone" : "; older, replaced";
+        if (current) {
+            written.clear();
+        }
     } else if (!marks.empty() && m_overwrite == kOverwriteRename) {
         for (int n = 2;; ++n) {
             written = numbered_name(output, n);

@@ -20,7 +20,7 @@ struct ReportRow {
     std::string input;
     std::int32_t frame = 0; // 1-based; 0 when the row stands for the whole file
     std::string output;
-    std::string_view status; // "converted", "failed" or "skipped"
+    std::string_view status; // "converted", "failed", "skipped" or (a dry run) "planned"
     std::string reason;
     std::int64_t ms = 0;
 };
@@ -33,7 +33,9 @@ std::optional<ReportFormat> report_format(std::string_view path);
 // The rows of one run, gathered from its file_ended hook.
 class RunReport {
   public:
-    explicit RunReport(const InputList& list);
+    // A dry run's report is its plan: each output it would write is a
+    // "planned" row.
+    explicit RunReport(const InputList& list, bool dry_run = false);
 
     // Keeps the rows of a file: one for each frame it took up; a single
     // row when it failed before any frame (or a failed file's frames all
@@ -46,6 +48,7 @@ class RunReport {
 
   private:
     const InputList& m_list;
+    bool m_dry_run;
     std::vector<std::vector<ReportRow>> m_files; // by list index; empty: not reached
 };
 

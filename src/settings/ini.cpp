@@ -125,9 +125,15 @@ IniFile IniFile::parse(std::string_view text) {
     }
     IniFile ini;
     IniGroup* current = nullptr;
+    int line_number = 1;
     while (!text.empty()) {
         auto eol = text.find_first_of("\r\n");
         std::string_view line = text.substr(0, eol);
+        const int number = line_number;
+        if (eol != std::string_view::npos &&
+            (text[eol] == '\n' || eol + 1 == text.size() || text[eol + 1] != '\n')) {
+            ++line_number; // LF, or a CR standing alone
+        }
         text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
         line = trim(line, true);
         if (line.empty() || line.front() == ';') {
@@ -139,16 +145,23 @@ IniFile IniFile::parse(std::string_view text) {
                                                                         ? std::string_view::npos
                                                                         : close - 1),
                                                      true)),
+                                    {},
+                                    {},
                                     {}});
             current = &ini.m_groups.back();
             continue;
         }
+        if (current == nullptr) {
+            continue;
+        }
         const auto eq = line.find('=');
-        if (eq == std::string_view::npos || current == nullptr) {
+        if (eq == std::string_view::npos) {
+            current->stray_lines.emplace_back(number, std::string(line));
             continue;
         }
         current->entries.emplace_back(std::string(trim(line.substr(0, eq), true)),
                                       std::string(trim(line.substr(eq + 1), true)));
+        current->entry_lines.push_back(number);
     }
     return ini;
 }

@@ -15,6 +15,10 @@ namespace pixlane {
 struct IniGroup {
     std::string name;
     std::vector<std::pair<std::string, std::string>> entries; // in file order
+    std::vector<int> entry_lines;                             // the line (from 1) of each entry
+    // Lines of the group that are neither a key with "=" nor a comment, with
+    // their line numbers: readers that check their files name them.
+    std::vector<std::pair<int, std::string>> stray_lines;
 };
 
 // The largest INI file read (profiles, config.ini): far above any real

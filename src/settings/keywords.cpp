@@ -40,7 +40,7 @@ constexpr Keyword kPositionWords[] = {{"TOPLEFT", 0}, {"TOPCENTER", 1}, {"TOPRIG
                            {"BOTTOMLEFT", 6}, {"BOTTOMCENTER", 7}, {"BOTTOMRIGHT", 8}};
 constexpr Keyword kSizeModeWords[] = {{"FIXED", 0}};
 constexpr Keyword kTimestampWords[] = {{"CURRENT", 0}, {"ORIGINAL", 1}, {"CUSTOM", 2}};
-constexpr Keyword kOverwriteWords[] = {{"YES", 0}, {"SKIP", 1}, {"RENAME", 2}};
+constexpr Keyword kOverwriteWords[] = {{"YES", 0}, {"SKIP", 1}, {"RENAME", 2}, {"NEWER", 3}};
 constexpr Keyword kPngPaletteWords[] = {{"OFF", 0}, {"EXACT", 1}};
 // clang-format on
 

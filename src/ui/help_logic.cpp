@@ -69,18 +69,42 @@ std::optional<std::string> converter_search_path(std::string_view from, std::str
 }
 
 std::string manual_target(const std::string& program_folder,
-                          const std::function<bool(const std::string&)>& exists) {
-    const std::string places[] = {program_folder, program_folder + "../share/pixlane/",
-                                  program_folder + "../share/doc/pixlane/"};
-    for (const std::string_view name : {kManualName, std::string_view("manual/index.html")}) {
-        for (const auto& place : places) {
-            const std::string path = place + std::string(name);
-            if (exists(path)) {
-                return path;
-            }
+                          const std::function<bool(const std::string&)>& exists,
+                          std::string_view page) {
+    const std::string_view file = page.substr(0, page.find('#'));
+    for (const std::string_view folder :
+         {"manual/", "../share/doc/pixlane/manual/", "../share/pixlane/manual/"}) {
+        const std::string place = program_folder + std::string(folder);
+        if (exists(place + std::string(file))) {
+            return place + std::string(page);
+        }
+    }
+    for (const std::string_view folder : {"", "../share/pixlane/", "../share/doc/pixlane/"}) {
+        const std::string path = program_folder + std::string(folder) + std::string(kManualName);
+        if (exists(path)) {
+            return path;
         }
     }
     return std::string(kManualName);
+}
+
+std::string manual_page_of(std::string_view preferences_page) {
+    struct PageHelp {
+        std::string_view page;
+        std::string_view manual;
+    };
+    static constexpr PageHelp kHelp[] = {
+        {"Input", "options.html#input"},         {"Output", "options.html#output"},
+        {"Transform", "options.html#transform"}, {"Adjustment", "options.html#adjust"},
+        {"Frame", "options.html#frame"},         {"Watermark", "options.html#watermark"},
+        {"Advanced", "options.html#advanced"},
+    };
+    for (const auto& help : kHelp) {
+        if (help.page == preferences_page) {
+            return std::string(help.manual);
+        }
+    }
+    return "window.html#settings"; // General and Interface
 }
 
 std::string screenshot_folder(std::string_view given, std::string_view program_folder) {

@@ -35,12 +35,18 @@ std::optional<std::string> converter_search_path(std::string_view from, std::str
 
 // --- user manual -----------------------------------------------------------
 
-// What the User Manual command opens: the first existing of pixlane.chm
-// beside the program, in ../share/pixlane/ or ../share/doc/pixlane/, then
-// the HTML manual (manual/index.html in the same three places); the bare
-// name "pixlane.chm" when none exists. `program_folder` ends with "/".
+// What the User Manual command opens in the browser: the HTML manual's
+// `page` (optionally with "#anchor") in the first of manual/ beside the
+// program (a build tree), ../share/doc/pixlane/manual/ and
+// ../share/pixlane/manual/ that holds it; else the compiled pixlane.chm
+// beside the program or in ../share/pixlane/ or ../share/doc/pixlane/; the
+// bare name "pixlane.chm" when none exists. `program_folder` ends with "/".
 std::string manual_target(const std::string& program_folder,
-                          const std::function<bool(const std::string&)>& exists);
+                          const std::function<bool(const std::string&)>& exists,
+                          std::string_view page = "index.html");
+
+// The manual page (with its anchor) that explains a Preferences page.
+std::string manual_page_of(std::string_view preferences_page);
 
 // --- screenshot mode ---------------------------------------------------------
 

@@ -183,4 +183,9 @@ int handle_drop(const std::vector<std::string>& paths, std::string& input_folder
     return static_cast<int>(list.size() - before);
 }
 
+std::string first_output_folder(const std::string& input_folder, const std::string& path) {
+    return input_folder.empty() ? platform::folder_of(path)
+                                : platform::with_separator(input_folder);
+}
+
 } // namespace pixlane

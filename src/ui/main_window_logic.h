@@ -146,4 +146,9 @@ int handle_drop(const std::vector<std::string>& paths, std::string& input_folder
                 const std::function<void(const std::string& folder)>& import_folder,
                 const std::function<void()>& between);
 
+// The output folder the first file added to a window with an empty
+// output-folder field chooses: the input folder (after a folder import), or
+// else the folder of the file itself, ending with "/".
+std::string first_output_folder(const std::string& input_folder, const std::string& path);
+
 } // namespace pixlane

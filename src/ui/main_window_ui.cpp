@@ -207,9 +207,7 @@ MainWindow::MainWindow(Session& app, WindowImages& images)
                 std::string(kOutputExtensions[static_cast<std::size_t>(m_format_indices[at])]);
         }
     });
-    m_app.input_list.on_added = [this](const InputEntry& entry) {
-        m_list->InsertItem(m_list->GetItemCount(), wx(entry.path));
-    };
+    m_app.input_list.on_added = [this](const InputEntry& entry) { append_row(entry.path); };
     // Width x Height is the area between the toolbar and the status bar (the
     // bars' heights vary with the desktop theme), set once the bars exist.
     SetMinClientSize(wxSize(kMinimumInnerWidth, kMinimumInnerHeight));
@@ -368,6 +366,17 @@ void MainWindow::layout() {
 void MainWindow::request_layout() { PostSizeEvent(); }
 
 void MainWindow::set_status_text(const std::string& status) { SetStatusText(wx(status)); }
+
+void MainWindow::append_row(const std::string& path) {
+    m_list->InsertItem(m_list->GetItemCount(), wx(path));
+    // With an empty output-folder field the first file added chooses it.
+    wxString shown = m_folder_field->GetValue();
+    if (shown.Trim(true).Trim(false).IsEmpty()) {
+        m_app.window.output_folder = first_output_folder(m_app.window.input_folder, path);
+        push_recent_folder(m_app.window.output_folder);
+        refresh_output_folder_field();
+    }
+}
 
 void MainWindow::push_recent_folder(const std::string& folder) {
     m_app.settings.recent_out_folders = pixlane::push_recent_folder(
@@ -697,8 +706,7 @@ void MainWindow::run_list_work(ListWork work, int maximum) {
     // The worker adds entries on its thread; the rows follow on this one.
     auto on_added = m_app.input_list.on_added;
     m_app.input_list.on_added = [this](const InputEntry& entry) {
-        CallAfter(
-            [this, path = entry.path] { m_list->InsertItem(m_list->GetItemCount(), wx(path)); });
+        CallAfter([this, path = entry.path] { append_row(path); });
     };
     {
         ListWorkDialog dialog(this, m_app, work, maximum,

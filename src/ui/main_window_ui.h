@@ -78,7 +78,8 @@ class MainWindow final : public wxFrame {
     void apply_interface_changes(int format_position);
     // Opens the Preferences dialog on `preferences_start_page`.
     void open_preferences();
-    // Paths dropped from a file manager.
+    // Paths dropped from a file manager, given on the command line or
+    // handed over by a later start.
     void drop_files(const std::vector<std::string>& paths);
     static void let_events_through();
     // Runs the folder import (the job's input folder), the list import (its
@@ -113,6 +114,8 @@ class MainWindow final : public wxFrame {
     wxBitmap toolbar_icon(std::string_view key) const;
     wxBitmap button_image(std::string_view key) const;
 
+    // A row for an entry the list took.
+    void append_row(const std::string& path);
     void build_menus();
     void build_toolbar();
     void apply_images();

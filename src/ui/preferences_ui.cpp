@@ -13,6 +13,7 @@
 
 #include "config/config.h"
 #include "platform/platform.h"
+#include "ui/help_logic.h"
 #include "ui/images_ui.h"
 #include "ui/main_window_ui.h"
 #include "ui/message_boxes_ui.h"
@@ -252,14 +253,23 @@ void PreferencesDialog::build() {
 
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
     auto* defaults = new wxButton(this, wxID_ANY, wx(language.text("Dialog", "Defaults")));
+    auto* help = new wxButton(this, wxID_HELP, wx(language.text("Dialog", "Help")));
     auto* ok = new wxButton(this, wxID_OK, wx(language.text("Dialog", "OK")));
     auto* cancel = new wxButton(this, wxID_CANCEL, wx(language.text("Dialog", "Cancel")));
-    buttons->Add(defaults, 0);
+    buttons->Add(defaults, 0, wxRIGHT, kMargin);
+    buttons->Add(help, 0);
     buttons->AddStretchSpacer();
     buttons->Add(ok, 0, wxRIGHT, kMargin);
     buttons->Add(cancel, 0);
     top->Add(buttons, 0, wxEXPAND | wxALL, kMargin);
     defaults->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { press_defaults(); });
+    // The page's part of the manual, in the browser.
+    help->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
+        platform::shell_open(manual_target(
+            platform::program_folder(),
+            [](const std::string& p) { return platform::is_plain_file(p); },
+            manual_page_of(kPreferencesPages[static_cast<std::size_t>(m_page)])));
+    });
     ok->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { press_ok(); });
     cancel->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { press_cancel(); });
     SetEscapeId(wxID_CANCEL);

@@ -7,12 +7,14 @@
 #include <wx/init.h>
 #include <wx/log.h>
 #include <wx/timer.h>
+#include <wx/weakref.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 #include "base/product.h"
+#include "platform/handover.h"
 #include "ui/help_commands_ui.h"
 #include "ui/images_ui.h"
 #include "ui/main_window_ui.h"
@@ -79,6 +81,55 @@ bool cancel_innermost_dialog() {
     return true;
 }
 
+// True while a dialog of the window's own or of GTK is open.
+bool a_dialog_is_open() {
+    bool open = false;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* at = windows; at != nullptr; at = at->next) {
+        open = open || (GTK_IS_DIALOG(at->data) && gtk_widget_get_visible(GTK_WIDGET(at->data)) &&
+                        gtk_window_get_modal(GTK_WINDOW(at->data)));
+    }
+    g_list_free(windows);
+    for (wxWindow* window : wxTopLevelWindows) {
+        auto* dialog = dynamic_cast<wxDialog*>(window);
+        open = open || (dialog != nullptr && dialog->IsModal());
+    }
+    return open;
+}
+
+// Paths for the list from the command line and from later starts: added
+// once no dialog is open, one batch at a time.
+class HandedPaths {
+  public:
+    HandedPaths(MainWindow* window, std::vector<std::string> first)
+        : m_window(window), m_waiting(std::move(first)),
+          m_inbox(platform::PathInbox::open(platform::handover_path(title_text()))) {}
+
+    void tick() {
+        if (m_inbox) {
+            for (auto& paths : m_inbox->take()) {
+                m_waiting.insert(m_waiting.end(), paths.begin(), paths.end());
+            }
+        }
+        if (m_waiting.empty() || m_adding || !m_window || a_dialog_is_open()) {
+            return;
+        }
+        m_adding = true;
+        m_window->CallAfter([this, window = m_window, paths = std::move(m_waiting)] {
+            window->Raise();
+            window->drop_files(paths);
+            m_adding = false;
+        });
+        m_waiting.clear();
+    }
+
+  private:
+    wxWeakRef<MainWindow> m_window;
+    std::vector<std::string> m_waiting;
+    std::optional<platform::PathInbox> m_inbox;
+    bool m_adding = false;
+};
+
 bool g_started = false;
 
 } // namespace
@@ -143,7 +194,9 @@ int run_main_window(Session& app) {
     // keeps ticking inside any dialog's loop and after the window is gone.
     wxTimer signals(wxTheApp);
     bool close_sent = false;
-    const auto on_tick = [&close_sent](wxTimerEvent&) {
+    HandedPaths handed(window, app.console.window_paths);
+    const auto on_tick = [&close_sent, &handed](wxTimerEvent&) {
+        handed.tick();
         if (g_stop_signal == 0 || close_sent) {
             return;
         }

@@ -10,8 +10,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
+#include "formats/extensions.h"
 #include "gif_writer/gif_writer.h"
 #include "platform/platform.h"
 #include "support/test_support.h"
@@ -74,6 +77,10 @@ TEST(BatchE2eTest, ChecksStopAtTheFirstFaultWithItsErrorLine) {
     write_file(dir / "wm.png", "");
     const std::string in = dir / "a.gif";
     ::symlink(in.c_str(), (dir / "a-link.csv").c_str());
+    std::string formats;
+    for (const auto extension : kOutputExtensions) {
+        formats += (formats.empty() ? "" : ", ") + std::string(extension);
+    }
     struct Case {
         std::vector<std::string> args;
         std::string error;
@@ -86,8 +93,8 @@ TEST(BatchE2eTest, ChecksStopAtTheFirstFaultWithItsErrorLine) {
         {{"-i", dir / "nowhere/"}, "Invalid input folder"},
         {{"-i", in, "-o", "../out"}, "Incorrect output folder"},
         {{"-i", in, "-o", dir / "no-out"}, "Invalid output folder"},
-        {{"-i", in, "-c", "JPG"}, "Invalid conversion type"},
-        {{"-i", in, "-c", "jpeg"}, "Invalid conversion type"},
+        {{"-i", in, "-c", "JPG"}, "Invalid conversion type JPG; expected one of " + formats},
+        {{"-i", in, "-c", "jpeg"}, "Invalid conversion type jpeg; expected one of " + formats},
         {{"-i", in, "-c", "png", "--png-bpp=16"}, "Invalid png-bpp value"},
         {{"-i", in, "-c", "xpm", "--xpm-bpp=8"}, "Invalid xpm-bpp value"},
         {{"-i", in, "-c", "jpg", "--jpg-quality=0"}, "Invalid jpg-quality value"},
@@ -320,6 +327,8 @@ TEST(BatchE2eTest, OverwritePoliciesNeverLoseAnOutputSilently) {
         {"yes", "a.png b.png ", false, "Files converted: 3 of 3", 0},
         {"skip", "a.png b.png ", true, "Files skipped: 2", 2},
         {"rename", "a (2).png a.png b (2).png b.png ", true, "Files converted: 3 of 3", 0},
+        // Outputs made after their inputs are up to date.
+        {"newer", "a.png b.png ", true, "Files skipped: 2", 2},
     };
     TempDir in;
     platform::make_folder(in / "sub");
@@ -353,6 +362,53 @@ TEST(BatchE2eTest, OverwritePoliciesNeverLoseAnOutputSilently) {
             }
             EXPECT_EQ(skipped_rows, c.skipped_rows) << c.policy << jobs << report;
         }
+    }
+    // An output older than its input is made again.
+    TempDir out;
+    write_file(out / "b.png", "earlier");
+    ASSERT_TRUE(platform::set_modification_time(out / "b.png", 86400));
+    const auto r =
+        run_pixlane({"-q", "-i", in / "b.gif", "-o", out.path(), "-c", "png", "--overwrite=newer"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(read_file(out / "b.png"), "earlier");
+}
+
+// With --report=- standard output holds the CSV report alone; the console's
+// lines go to standard error.
+TEST(BatchE2eTest, AReportOnStandardOutputIsAloneThere) {
+    TempDir in, out;
+    make_gif(in / "a.gif");
+    const auto r = run_pixlane({"-i", in / "a.gif", "-o", out.path(), "-c", "png", "--report=-"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(lines_of(r.out).front(), "input,frame,output,status,reason,ms");
+    EXPECT_EQ(lines_of(r.out).size(), 2u) << r.out;
+    EXPECT_NE(r.err.find("Files converted: 1 of 1"), std::string::npos) << r.err;
+}
+
+// On a terminal the console sets its title and rewrites a progress line;
+// TERM=dumb or NO_COLOR asks for plain text.
+TEST(BatchE2eTest, PlainTextWhenTheTerminalAsksForIt) {
+    TempDir in, out;
+    make_gif(in / "a.gif");
+    const std::string command =
+        pixlane_exe() + " -i " + in.path() + " -o " + out.path() + " -c png --overwrite=rename";
+    struct Case {
+        std::map<std::string, std::string> env;
+        bool escapes;
+    };
+    const Case cases[] = {
+        {{{"TERM", "xterm"}, {"NO_COLOR", ""}}, true},
+        {{{"TERM", "dumb"}}, false},
+        {{{"TERM", "xterm"}, {"NO_COLOR", "1"}}, false},
+    };
+    for (const auto& c : cases) {
+        auto env = c.env;
+        env.emplace("XDG_RUNTIME_DIR", out.path());
+        // script(1) gives the program a terminal of its own.
+        const auto r = run("/usr/bin/script", {"-qec", command, "/dev/null"}, env);
+        EXPECT_EQ(r.status, 0) << r.out;
+        EXPECT_EQ(r.out.find('\033') != std::string::npos, c.escapes) << r.out;
+        EXPECT_NE(r.out.find("Files converted: 1 of 1"), std::string::npos) << r.out;
     }
 }
 
@@ -393,6 +449,157 @@ TEST(BatchE2eTest, ADryRunNamesEveryOutputAndWritesNothing) {
         EXPECT_NE(r.err.find(in / "bad.gif: "), std::string::npos) << r.err;
         EXPECT_EQ(names_in(out.path()), "anim[2].png ");
         EXPECT_EQ(read_file(out / "anim[2].png"), "earlier");
+    }
+}
+
+// The dry run meets what the real run meets: a file it approves converts, a
+// file it fails fails, and the status is the same.
+TEST(BatchE2eTest, ADryRunFailsWhatTheRealRunWouldFail) {
+    TempDir in;
+    make_gif(in / "a.gif");
+    make_gif(in / "b.gif", 8, 6, 2);
+    struct Case {
+        std::string mask;
+        int status;
+    };
+    const Case cases[] = {
+        {"%filename%.%ext%", 0},
+        {"%filename%/x.%ext%", 2},                       // a folder the run never makes
+        {std::string(300, 'n') + "%filename%.%ext%", 2}, // over the file system's name length
+    };
+    for (const auto& c : cases) {
+        TempDir out;
+        const std::vector<std::string> args = {"-i", in.path(), "-o", out.path(),
+                                               "-c", "png",     "-q", "--filename-mask=" + c.mask};
+        auto planned = args;
+        planned.insert(planned.end(), {"--dry-run", "--report=" + out.path() + "plan.csv"});
+        const auto dry = run_pixlane(planned);
+        const std::string plan = read_file(out / "plan.csv");
+        ASSERT_TRUE(platform::remove_file(out / "plan.csv"));
+        const auto real = run_pixlane(args);
+        EXPECT_EQ(dry.status, c.status) << c.mask << dry.err;
+        EXPECT_EQ(real.status, c.status) << c.mask << real.err;
+        for (const char* input : {"a.gif", "b.gif"}) {
+            const bool failed = real.err.find(in / input + ": ") != std::string::npos;
+            EXPECT_EQ(dry.err.find(in / input + ": ") != std::string::npos, failed)
+                << c.mask << "\n"
+                << dry.err << real.err;
+            EXPECT_EQ(plan.find(in / input + ",") != std::string::npos, true) << plan;
+        }
+        EXPECT_EQ(plan.find(",planned,") != std::string::npos, c.status == 0) << plan;
+        EXPECT_EQ(plan.find(",failed,") != std::string::npos, c.status != 0) << plan;
+    }
+}
+
+// The commands the README's console section and the manual page show, as a
+// user would paste them into a shell (`pixlane` on the PATH), in a folder
+// holding the inputs they name. Each runs as shown: status 0 (1 for the one
+// that shows what --strict refuses), and every file a conversion writes has
+// an extension.
+TEST(BatchE2eTest, TheDocumentedExamplesRunAsShown) {
+    std::vector<std::string> commands;
+    const std::string readme = read_file(std::string(PIXLANE_SOURCE_DIR) + "/README.md");
+    const auto section = readme.find("## Console additions");
+    ASSERT_NE(section, std::string::npos);
+    const std::string console = readme.substr(section, readme.find("\n## ", section + 1) - section);
+    for (std::size_t at = console.find('`'); at != std::string::npos;
+         at = console.find('`', at + 1)) {
+        const auto end = console.find('`', at + 1);
+        const std::string span = console.substr(at + 1, end - at - 1);
+        at = end;
+        // Spans with "…" stand for any input; the others are whole commands.
+        if ((span.starts_with("pixlane ") || span.find("| pixlane ") != std::string::npos) &&
+            span.find("\u2026") == std::string::npos) {
+            commands.push_back(span);
+        }
+    }
+    const std::string man = run_pixlane({"--pixlane-man-page"}).out;
+    for (auto at = man.find(".EX\n"); at != std::string::npos && man.compare(at, 4, ".EE\n") != 0;
+         at = man.find('\n', at) + 1) {
+        std::string line = man.substr(at, man.find('\n', at) - at);
+        for (auto dash = line.find("\\-"); dash != std::string::npos; dash = line.find("\\-")) {
+            line.erase(dash, 1);
+        }
+        if (line.starts_with("pixlane ")) {
+            commands.push_back(line);
+        }
+    }
+    ASSERT_FALSE(commands.empty());
+    TempDir bin;
+    ASSERT_EQ(::symlink(pixlane_exe().c_str(), (bin / "pixlane").c_str()), 0);
+    const std::string path = bin.path() + ":" + std::getenv("PATH");
+    for (const auto& command : commands) {
+        TempDir here;
+        for (const char* folder : {"in", "gifs", "photos"}) {
+            platform::make_folder(here / folder);
+            make_gif(here / folder + "/a.gif");
+            make_gif(here / folder + "/b.gif", 8, 6, 2);
+        }
+        make_gif(here / "anim.gif", 8, 6, 3);
+        // Output folders are made beforehand, as the section says.
+        platform::make_folder(here / "out");
+        platform::make_folder(here / "converted");
+        // A pager has no terminal here; it would only copy.
+        std::string shown = command;
+        if (const auto pager = shown.find("| less"); pager != std::string::npos) {
+            shown.replace(pager, 6, "| cat");
+        }
+        const auto r = run("/bin/bash", {"-c", shown},
+                           {{"PATH", path},
+                            {"XDG_RUNTIME_DIR", here.path()},
+                            {"XDG_CONFIG_HOME", here / "config"},
+                            {"DISPLAY", ""},
+                            {"WAYLAND_DISPLAY", ""}},
+                           here.path());
+        const bool shows_a_refusal = command.find("--strict") != std::string::npos;
+        EXPECT_EQ(r.status, shows_a_refusal ? 1 : 0) << command << "\n" << r.out << r.err;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(here.path())) {
+            const std::string name = entry.path().filename();
+            if (entry.is_regular_file() && name != "a.gif" && name != "b.gif" &&
+                name != "anim.gif") {
+                EXPECT_NE(name.find('.'), std::string::npos) << command << ": " << name;
+            }
+        }
+    }
+}
+
+// Shares run side by side by GNU parallel into one folder give the files
+// one run gives, names numbered by %n% included; a share's list holds every
+// file once.
+TEST(BatchE2eTest, ShardsRunByParallelGiveWhatOneRunGives) {
+    TempDir in, whole, shared, bin;
+    for (int i = 0; i < 8; ++i) {
+        make_gif(in / ("g" + std::to_string(i) + ".gif"), 8 + i, 6, 1 + i % 3);
+    }
+    const std::vector<std::string> common = {
+        "-i", in.path(), "-c", "png", "-q", "--filename-mask=%n%-%filename%.%ext%"};
+    auto whole_args = common;
+    whole_args.insert(whole_args.end(), {"-o", whole.path()});
+    ASSERT_EQ(run_pixlane(whole_args).status, 0);
+    ASSERT_EQ(::symlink(pixlane_exe().c_str(), (bin / "pixlane").c_str()), 0);
+    std::string command =
+        "parallel --will-cite --halt now,fail=1 pixlane --shard={}/3 -o " + shared.path();
+    for (const auto& a : common) {
+        command += " '" + a + "'";
+    }
+    command += " ::: 1 2 3";
+    const auto r = run("/bin/bash", {"-c", command},
+                       {{"PATH", bin.path() + ":" + std::getenv("PATH")},
+                        {"XDG_RUNTIME_DIR", bin.path()},
+                        {"DISPLAY", ""}});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::string names = names_in(whole.path());
+    ASSERT_EQ(names_in(shared.path()), names);
+    std::istringstream each(names);
+    for (std::string name; each >> name;) {
+        EXPECT_EQ(read_file(shared / name), read_file(whole / name)) << name;
+    }
+    // Out of range or malformed shares are refused.
+    for (const char* share : {"0/3", "4/3", "1/0", "3", "a/b", "1/3x"}) {
+        const auto refused = run_pixlane({"-i", in.path(), std::string("--shard=") + share});
+        EXPECT_EQ(refused.status, 1) << share;
+        EXPECT_EQ(refused.out,
+                  std::string("Error: Invalid shard ") + share + " (expected K/N, 1 <= K <= N)\n");
     }
 }
 

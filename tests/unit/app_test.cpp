@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <thread>
 
 #include "app/application.h"
 #include "base/product.h"
+#include "platform/handover.h"
 #include "platform/platform.h"
 #include "records/records.h"
 #include "support/test_support.h"
@@ -155,6 +161,39 @@ TEST(InstanceLockTest, SecondProcessFindsTheLockHeld) {
             .status,
         kExitError);
     ::unsetenv("XDG_RUNTIME_DIR");
+}
+
+// Paths a later start hands to the window arrive whole, in order, once per
+// start; with nobody listening the hand-over fails, and a socket a killed
+// window left behind is replaced.
+TEST(PathHandoverTest, PathsArriveWholeAndNobodyListeningFails) {
+    test::TempDir runtime;
+    const std::string path = runtime / "p.socket";
+    EXPECT_FALSE(platform::hand_over_paths(path, {"/a.gif"}));
+    {
+        UniqueFd left(::socket(AF_UNIX, SOCK_STREAM, 0));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+        ASSERT_EQ(::bind(left.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    }
+    EXPECT_FALSE(platform::hand_over_paths(path, {"/a.gif"}));
+    auto inbox = platform::PathInbox::open(path);
+    ASSERT_TRUE(inbox.has_value());
+    const std::vector<std::vector<std::string>> starts = {
+        {"/in/a b.gif", "/in/new\nline.gif", "/in/\xC3\xA9t\xC3\xA9/"}, {}, {"/x.gif"}};
+    for (const auto& paths : starts) {
+        bool handed = false;
+        std::thread later([&] { handed = platform::hand_over_paths(path, paths); });
+        std::vector<std::vector<std::string>> taken;
+        for (int tick = 0; tick < 300 && taken.empty(); ++tick) {
+            taken = inbox->take();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        later.join();
+        EXPECT_TRUE(handed);
+        EXPECT_EQ(taken, std::vector<std::vector<std::string>>{paths});
+    }
 }
 
 TEST(InstanceLockTest, ALockFileThatCannotBeCreatedIsNoOtherInstance) {

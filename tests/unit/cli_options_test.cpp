@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "cli/front_end.h"
@@ -237,6 +238,69 @@ TEST_F(ProfileTest, FilesThatChangeNothing) {
         EXPECT_EQ(s.image_width, 0) << text;
         EXPECT_EQ(s.do_image_resize, 0) << text;
     }
+}
+
+TEST_F(ProfileTest, MistakesAreNamedByFileAndLine) {
+    struct Case {
+        std::string text;
+        std::vector<std::string> warnings; // after "PATH"
+    };
+    const Case cases[] = {
+        {"[CLI]\n--WIDTH=5\n; a comment\n", {}},
+        {"[CLI]\r\n--WIDHT=5\r\n--width 10\r\n[Other]\r\njunk\r\n",
+         {":2: unknown option --widht (did you mean --width?)", ":3: not a setting: --width 10"}},
+        {"--WIDTH=5\n[Other]\nKey=1\n", {": no [CLI] group; nothing was read from it"}},
+    };
+    for (const auto& c : cases) {
+        const std::string path = profile("p.ini", c.text);
+        Settings s = command_line_defaults();
+        std::vector<std::string> warnings;
+        ASSERT_TRUE(load_profile(path, s, &warnings));
+        std::vector<std::string> expected;
+        for (const auto& w : c.warnings) {
+            expected.push_back(path + w);
+        }
+        EXPECT_EQ(warnings, expected) << c.text;
+    }
+}
+
+// Read back into the defaults, a saved profile gives every setting an
+// option reaches the value the command line gave it.
+TEST_F(ProfileTest, ASavedProfileRepeatsTheCommandLine) {
+    const std::vector<std::vector<std::string>> command_lines = {
+        {},
+        {"--width=50", "--keep-aspect-ratio", "--gamma=1.3", "--dither=fs"},
+        {"--wm-text=\"Made by", "me\"", "--filename-mask=%filename%-s.%ext%", "--rotation=90"},
+        {"--png-interlaced", "--no-subfolders", "--jobs=3", "--fr-solid-opacity=7"},
+        {"--file-timestamp=custom", "--file-timestamp-custom=86400", "--overwrite=rename"},
+    };
+    const Settings defaults = command_line_defaults();
+    for (const auto& args : command_lines) {
+        Settings given = defaults;
+        ConsoleRequest request;
+        const ParseResult parsed = parse_arguments(args, given, request);
+        ASSERT_TRUE(parsed.error.empty()) << parsed.error;
+        std::vector<std::string> not_kept;
+        const std::string path =
+            profile("saved.ini", profile_text(given, defaults, "run", not_kept));
+        EXPECT_TRUE(not_kept.empty());
+        Settings read = defaults;
+        std::vector<std::string> warnings;
+        ASSERT_TRUE(load_profile(path, read, &warnings));
+        EXPECT_TRUE(warnings.empty()) << warnings.front();
+        for (const auto& row : setting_keys()) {
+            if (row.option.empty()) {
+                continue;
+            }
+            std::visit([&](auto m) { EXPECT_EQ(read.*m, given.*m) << row.option; }, row.field);
+        }
+    }
+    // A text a profile line cannot hold is named, not written wrong.
+    Settings padded = defaults;
+    padded.text = " padded ";
+    std::vector<std::string> not_kept;
+    EXPECT_EQ(profile_text(padded, defaults, "run", not_kept).find("padded"), std::string::npos);
+    EXPECT_EQ(not_kept, std::vector<std::string>{"--wm-text"});
 }
 
 TEST_F(ProfileTest, UnreadableProfilesFail) {

@@ -6,7 +6,9 @@
 #include "base/product.h"
 #include "platform/platform.h"
 #include "support/loopback_server.h"
+#include "support/test_support.h"
 #include "ui/help_logic.h"
+#include "ui/preferences_logic.h"
 
 namespace pixlane {
 namespace {
@@ -49,16 +51,27 @@ TEST(HelpLinksTest, TheManualIsFoundBesideTheProgramOrInstalled) {
         std::string target;
     };
     const Case cases[] = {
-        {{bin + "pixlane.chm", bin + "manual/index.html"}, bin + "pixlane.chm"},
-        {{bin + "../share/doc/pixlane/pixlane.chm", bin + "manual/index.html"},
-         bin + "../share/doc/pixlane/pixlane.chm"},
-        {{bin + "../share/doc/pixlane/manual/index.html"},
+        // The browser's manual first: a desktop seldom has a viewer for the other.
+        {{bin + "pixlane.chm", bin + "manual/index.html"}, bin + "manual/index.html"},
+        {{bin + "../share/doc/pixlane/pixlane.chm", bin + "../share/doc/pixlane/manual/index.html"},
          bin + "../share/doc/pixlane/manual/index.html"},
+        {{bin + "../share/pixlane/pixlane.chm"}, bin + "../share/pixlane/pixlane.chm"},
         {{}, "pixlane.chm"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(manual_target(bin, [&](const std::string& p) { return c.present.count(p) > 0; }),
                   c.target);
+    }
+    // A Preferences page opens its part of the manual, which exists.
+    const std::string docs = std::string(PIXLANE_SOURCE_DIR) + "/docs/";
+    for (const auto page : kPreferencesPages) {
+        const std::string target = manual_target(
+            docs, [](const std::string& p) { return platform::is_plain_file(p); },
+            manual_page_of(page));
+        const std::string anchor = target.substr(target.find('#') + 1);
+        EXPECT_NE(test::read_file(target.substr(0, target.find('#'))).find("id=\"" + anchor + "\""),
+                  std::string::npos)
+            << page;
     }
 }
 

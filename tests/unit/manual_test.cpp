@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 
+#include "cli/reference.h"
 #include "settings/keys.h"
 #include "support/test_support.h"
 #include "util/strings.h"
@@ -26,9 +27,11 @@ TEST(ManualTest, NamesEveryOptionAndToken) {
         }
     }
     const std::string console = page("console.html");
-    for (const char* option : {"-i", "-o", "-c", "--profile", "-d", "-q", "-p", "--strict",
-                               "--dry-run", "--report", "-h", "-v", "-u", "-t"}) {
-        EXPECT_NE(console.find(std::string("<code>") + option), std::string::npos) << option;
+    for (const auto& group : cli::option_reference()) {
+        for (const auto& doc : group.is_settings_group ? std::vector<cli::OptionDoc>{}
+                                                       : group.options) {
+            EXPECT_NE(console.find("<code>" + doc.long_name), std::string::npos) << doc.long_name;
+        }
     }
     EXPECT_NE(page("profiles.html").find("--WM-SOLID-OPACITY"), std::string::npos);
     const std::string mask = page("filename-mask.html");

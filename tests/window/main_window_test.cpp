@@ -402,8 +402,11 @@ TEST_F(ConversionRunTest, TheFieldShowsTheOutputFolderAsTheRunTookIt) {
     MainWindow& window = open(0, 0, 600, 400);
     test::write_file(dir / "b.gif",
                      test::read_file(std::string(PIXLANE_SOURCE_DIR) + "/examples/still.gif"));
+    // The first file added chose its own folder; the user picks another.
     window.drop_files({dir / "b.gif"});
-    window.folder_field()->SetSelection(1);
+    EXPECT_EQ(window.folder_field()->GetValue(), wxString::FromUTF8(dir.path()));
+    window.folder_field()->SetSelection(
+        window.folder_field()->FindString(wxString::FromUTF8(dir / "chosen")));
     wxCommandEvent pick(wxEVT_COMBOBOX, window.folder_field()->GetId());
     pick.SetEventObject(window.folder_field());
     window.folder_field()->ProcessWindowEvent(pick);
@@ -486,6 +489,50 @@ TEST(WindowRunTest, TheNextStartRestoresGeometryRecentFoldersAndFormat) {
     EXPECT_NE(again.find("\r\nRecent Out Folders = /out/a/\t/out/b/\r\n"), std::string::npos);
     // A missing theme package gives way to the one found last.
     EXPECT_NE(again.find("\r\nUI Theme = handdrawn\r\n"), std::string::npos);
+}
+
+// Files named on the command line join the list of the window that opens,
+// and a later start hands its files to that window and ends: the first file
+// added to the empty list chooses the output folder, which config.ini keeps.
+TEST(WindowRunTest, FilesFromTheCommandLineAndFromALaterStartJoinTheList) {
+    test::TempDir files;
+    const std::string sample =
+        test::read_file(std::string(PIXLANE_SOURCE_DIR) + "/examples/still.gif");
+    platform::make_folders(files / "first");
+    platform::make_folders(files / "second");
+    test::write_file(files / "first/a.gif", sample);
+    test::write_file(files / "second/b.gif", sample);
+    struct Case {
+        std::vector<std::string> window_args;
+        std::vector<std::string> later_args; // empty: no later start
+        std::string output_folder;
+    };
+    const Case cases[] = {
+        {{files / "first/a.gif"}, {}, files / "first/"},
+        {{}, {files / "second/b.gif"}, files / "second/"},
+    };
+    for (const auto& c : cases) {
+        test::TempDir home;
+        const std::map<std::string, std::string> env = {{"XDG_RUNTIME_DIR", home.path()},
+                                                        {"XDG_CONFIG_HOME", home.path()}};
+        test::RunResult later;
+        const auto window = test::run(test::pixlane_exe(), c.window_args, env, {}, [&](pid_t pid) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+            if (!c.later_args.empty()) {
+                later = test::run(test::pixlane_exe(), c.later_args, env);
+                std::this_thread::sleep_for(std::chrono::milliseconds(800));
+            }
+            ::kill(pid, SIGTERM);
+        });
+        EXPECT_EQ(window.status, 0) << window.err;
+        if (!c.later_args.empty()) {
+            EXPECT_EQ(later.status, 0) << later.err;
+        }
+        const std::string config = test::read_file(home / "Tarnwell/pixlane/config.ini");
+        EXPECT_NE(config.find("\r\nRecent Out Folders = " + c.output_folder + "\r\n"),
+                  std::string::npos)
+            << config;
+    }
 }
 
 } // namespace
