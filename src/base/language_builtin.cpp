@@ -385,6 +385,7 @@ const LanguagePair kBuiltinLanguage[] = {
     {"Yes", "Replace"},
     {"Skip", "Skip"},
     {"Rename", "Rename"},
+    {"Newer", "Replace Older"},
     {"PNG Palette", "Palette:"},
     // The first item of Palette (the other is `Exact`).
     {"Off", "Off"},
