@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake pkg-config clang clang-format ccache
   libfreeimage-dev libdevil-dev libjxr-dev libjxr-tools libarchive-dev zlib1g-dev
   libpng-dev libjpeg-dev libcairo2-dev libpango1.0-dev libfontconfig-dev
-  libwxgtk3.2-dev libgtk-3-dev libgtest-dev
+  libwxgtk3.2-dev libgtk-3-dev libx11-dev libgtest-dev
   fonts-liberation fonts-dejavu-core xvfb xauth
   # msgfmt, which compiles the translations po/*.po; a font with Chinese and Japanese glyphs
   # for the layout test of those translations

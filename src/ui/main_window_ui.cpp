@@ -314,6 +314,7 @@ void MainWindow::apply_images() {
 
 void MainWindow::finish() {
     Bind(wxEVT_SIZE, [this](wxSizeEvent&) { layout(); });
+
     if (m_app.settings.is_maximized == 1) {
         Maximize(true);
     }

@@ -1,5 +1,6 @@
 #include "ui/progress_dialog_ui.h"
 
+#include "ui/busy_close_ui.h"
 #include "ui/message_boxes_ui.h"
 
 namespace pixlane {
@@ -15,6 +16,16 @@ bool ask_with_worker_held(Session& app, wxWindow* parent, Question question, boo
     app.progress.resume();
     asking = false;
     return yes;
+}
+
+// Escape does what the close box does (the break question while the work
+// runs); other keys go their way.
+void escape_asks(wxKeyEvent& event, const std::function<void()>& close) {
+    if (event.GetKeyCode() == WXK_ESCAPE) {
+        close();
+    } else {
+        event.Skip();
+    }
 }
 
 } // namespace
@@ -52,6 +63,7 @@ ConversionDialog::ConversionDialog(wxWindow* parent, Session& app, BatchPlan pla
         }
     });
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { request_close(); });
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& e) { escape_asks(e, [this] { request_close(); }); });
     Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); });
     CentreOnParent();
 }
@@ -68,6 +80,7 @@ int ConversionDialog::run() {
                                             m_app.input_list, std::move(m_font),
                                             RunOptions::from_environment(), RunHooks{}, false);
     m_timer.Start(15);
+    const CloseBoxWhileBusy close_box(dynamic_cast<wxTopLevelWindow*>(GetParent()));
     return ShowModal();
 }
 
@@ -139,6 +152,7 @@ ListWorkDialog::ListWorkDialog(wxWindow* parent, Session& app, ListWork work, in
     m_bar = new wxGauge(this, wxID_ANY, maximum > 0 ? maximum : 1, wxPoint(10, 10), wxSize(280, 20),
                         wxGA_HORIZONTAL | wxGA_SMOOTH);
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { request_close(); });
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& e) { escape_asks(e, [this] { request_close(); }); });
     Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); });
     CentreOnParent();
 }
@@ -160,6 +174,7 @@ int ListWorkDialog::run() {
             : ImportRequest{ImportKind::Export, places.list_path, {}};
     m_run = std::make_unique<ImportRun>(request, m_app.input_list, m_app.progress);
     m_timer.Start(15);
+    const CloseBoxWhileBusy close_box(dynamic_cast<wxTopLevelWindow*>(GetParent()));
     return ShowModal();
 }
 

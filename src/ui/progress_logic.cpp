@@ -67,7 +67,7 @@ bool ConversionProgress::update(const ProgressSnapshot& snapshot) {
     m_view.file_line = static_cast<long>(input.size()) * m_char_width > ProgressLayout::kLineWidth
                            ? shorten_path(input, m_max_chars)
                            : input;
-    if (m_layout.show_time && snapshot.last_duration != 0) {
+    if (m_layout.show_time && snapshot.last_duration != 0 && !m_cancelled) {
         m_view.time_line = substitute(
             m_language.text("Dialog", "Time Remaining"),
             remaining_time_text(remaining_ms(m_count, snapshot.index, snapshot.last_duration)));

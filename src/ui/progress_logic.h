@@ -66,7 +66,11 @@ class ConversionProgress {
     // A poll while the worker runs; true when the view changed.
     bool update(const ProgressSnapshot& snapshot);
     // The user answered Yes to the break question.
-    void cancel() { m_cancelled = true; }
+    // The time line gives no estimate from then on.
+    void cancel() {
+        m_cancelled = true;
+        m_view.time_line.clear();
+    }
     bool cancelled() const { return m_cancelled; }
     // The worker ended with `converted` files converted.
     void finish(int converted);

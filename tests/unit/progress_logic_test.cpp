@@ -68,12 +68,18 @@ TEST(ConversionProgressTest, PollsShowIndexPathAndTimeThenTheEnd) {
 
 TEST(ConversionProgressTest, ACancelledRunEndsStopped) {
     const LanguageTable& lang = builtin();
-    ConversionProgress p(lang, 2, 7);
-    p.update({1, "a.gif", 0, 0, 2, true});
+    ConversionProgress p(lang, 10, 7);
+    p.update({1, "a.gif", 0, 0, 10, true});
+    p.update({2, "b.gif", 3000, 0, 10, true});
+    EXPECT_EQ(p.view().time_line, "Time Remaining: 00:00:27");
     p.cancel();
+    // No estimate once stopped: the files left will not be converted.
+    p.update({3, "c.gif", 3000, 0, 10, true});
+    EXPECT_EQ(p.view().time_line, "");
     p.finish(1);
+    EXPECT_EQ(p.view().time_line, "");
     EXPECT_EQ(p.view().status, "Conversion stopped");
-    EXPECT_EQ(p.view().title, "Conversion stopped (1/2)");
+    EXPECT_EQ(p.view().title, "Conversion stopped (3/10)");
     EXPECT_EQ(p.view().file_line, "Conversion stopped");
     EXPECT_TRUE(p.view().ok_enabled);
 }

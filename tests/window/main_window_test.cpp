@@ -3,6 +3,7 @@
 // tested without a display in tests/unit/main_window_logic_test.cpp.
 #include <gtest/gtest.h>
 
+#include <gtk/gtk.h>
 #include <wx/app.h>
 #include <wx/clipbrd.h>
 #include <wx/dataobj.h>
@@ -29,6 +30,7 @@
 #include "platform/platform.h"
 #include "support/test_support.h"
 #include "support/window_support.h"
+#include "ui/busy_close_ui.h"
 #include "ui/main_window_ui.h"
 #include "ui/progress_dialog_ui.h"
 #include "ui/window_app.h"
@@ -368,6 +370,54 @@ TEST_F(ConversionRunTest, ABrokenFolderImportKeepsTheEntriesAdded) {
     EXPECT_EQ(status(), "Import stopped");
     EXPECT_LT(m_app.input_list.size(), 3000u);
     EXPECT_EQ(window.file_list()->GetItemCount(), static_cast<int>(m_app.input_list.size()));
+}
+
+// Escape in a progress dialog and the main window's close box ask the break
+// question, as the dialog's close box does; Yes keeps the entries added so
+// far and leaves the window open.
+TEST_F(ConversionRunTest, EscapeOrTheWindowsCloseBoxAsksTheBreakQuestion) {
+    for (const bool escape : {true, false}) {
+        MainWindow& window = open(0, 0, 600, 400);
+        test::TempDir dir;
+        platform::make_folder(dir / "in");
+        for (int i = 0; i < 3000; ++i) {
+            test::write_file(dir / ("in/" + std::to_string(10000 + i) + ".gif"), "GIF89a....");
+        }
+        m_app.window.input_folder = dir / "in/";
+        bool asked = false;
+        Poller answer([&asked] {
+            GList* windows = gtk_window_list_toplevels();
+            for (GList* at = windows; at != nullptr; at = at->next) {
+                if (GTK_IS_MESSAGE_DIALOG(at->data) &&
+                    gtk_widget_get_visible(GTK_WIDGET(at->data))) {
+                    asked = true;
+                    gtk_dialog_response(GTK_DIALOG(at->data), GTK_RESPONSE_YES);
+                }
+            }
+            g_list_free(windows);
+            return asked;
+        });
+        window.CallAfter([this, &window, escape] {
+            if (ListWorkDialog* dialog = window.list_work_dialog(); dialog && escape) {
+                wxKeyEvent key(wxEVT_CHAR_HOOK);
+                key.m_keyCode = WXK_ESCAPE;
+                dialog->ProcessWindowEvent(key);
+            } else {
+                // As a window manager sends it; the import waits for the
+                // request's way through the display.
+                m_app.progress.pause();
+                send_close_request(window);
+            }
+        });
+        window.run_list_work(ListWork::FolderImport, folder_bar_maximum(dir / "in/"));
+        pump(100);
+        EXPECT_TRUE(asked) << escape;
+        EXPECT_EQ(status(), "Import stopped") << escape;
+        EXPECT_EQ(window.file_list()->GetItemCount(), static_cast<int>(m_app.input_list.size()));
+        EXPECT_TRUE(window.IsShown());
+        m_app.input_list.clear();
+        window.file_list()->DeleteAllItems();
+    }
 }
 
 TEST_F(ConversionRunTest, TwoFilesTheFirstFailingEndsOneOfTwo) {
