@@ -50,8 +50,8 @@ for lib in $needed; do
   esac
 done
 
-# The install tree: the program, its data, manual, completion, desktop entry,
-# icons and licence notes.
+# The install tree: the program, its data, translations, manual, completion,
+# desktop entry, icons and licence notes.
 expected=(
   usr/bin/pixlane
   usr/share/pixlane/gfx/handdrawn.zip
@@ -66,6 +66,11 @@ expected=(
 for icon in "$here"/gfx/icon/pixlane_*.png; do
   size=${icon##*_}; size=${size%.png}
   expected+=("usr/share/icons/hicolor/${size}x${size}/apps/pixlane.png")
+done
+# A catalogue per translation, where the installed window looks for them.
+for po in "$here"/po/*.po; do
+  lang=$(basename "$po" .po)
+  expected+=("usr/share/locale/$lang/LC_MESSAGES/pixlane.mo")
 done
 [ -f "$build/pixlane.chm" ] && expected+=(usr/share/pixlane/pixlane.chm)
 for file in "${expected[@]}"; do

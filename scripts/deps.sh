@@ -10,6 +10,9 @@ PACKAGES=(
   libpng-dev libjpeg-dev libcairo2-dev libpango1.0-dev libfontconfig-dev
   libwxgtk3.2-dev libgtk-3-dev libx11-dev libgtest-dev
   fonts-liberation fonts-dejavu-core xvfb xauth
+  # msgfmt, which compiles the translations po/*.po; a font with Chinese and Japanese glyphs
+  # for the layout test of those translations
+  gettext fonts-wqy-microhei
   # the package check (ctest label package): cpack's dpkg-shlibdeps, man -l, the desktop entry
   dpkg-dev man-db groff-base desktop-file-utils
   # chmcmd, which compiles the user manual pixlane.chm (the build skips it when missing)

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/product.h"
+#include "base/translations.h"
 #include "config/config.h"
 #include "platform/handover.h"
 #include "platform/platform.h"
@@ -70,7 +71,8 @@ int run_window_mode(Session& app, const WindowMode& window) {
     app.settings.config_path = settings_folder(true) + std::string(kConfigFileName);
     load_configuration(app.settings,
                        ConfigContext{platform::now_local(), desktop.width, desktop.height});
-    app.language.load_builtin();
+    // The window speaks the language of the setting; the console stays English.
+    load_language(app.language, app.settings.language, locale_folder());
     const int status = window.run ? window.run(app) : static_cast<int>(kExitOk);
     if (app.settings.out_folders_history == 0) {
         app.settings.recent_out_folders.clear();

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace pixlane {
@@ -24,6 +25,12 @@ extern const std::size_t kBuiltinLanguageSize;
 
 inline constexpr std::string_view kNoStringError = "%NO_STRING_ERROR%";
 
+// One language the Preferences dialog offers, named in its own language.
+struct LanguageChoice {
+    std::string code;
+    std::string name;
+};
+
 // The loaded form: upper-cased keys sorted within each group, a first-letter
 // index per group and the group found by the previous lookup.
 class LanguageTable {
@@ -37,6 +44,11 @@ class LanguageTable {
     // The entry's text, or "%NO_STRING_ERROR%" when the group or key is
     // missing. Group and key are matched without regard to case.
     std::string text(std::string_view group, std::string_view key) const;
+
+    // The languages installed beside the program when the table was
+    // loaded; empty for a table loaded without looking.
+    const std::vector<LanguageChoice>& choices() const { return m_choices; }
+    void set_choices(std::vector<LanguageChoice> choices) { m_choices = std::move(choices); }
 
     std::size_t group_count() const { return m_groups.size() - 1; }
     std::size_t entry_count() const { return m_keys.size() - 1; }
@@ -52,6 +64,7 @@ class LanguageTable {
     std::vector<std::string> m_keys{1}; // index 0 holds no entry
     std::vector<std::string> m_texts{1};
     mutable std::atomic<std::size_t> m_remembered{0};
+    std::vector<LanguageChoice> m_choices;
 };
 
 // Fills "%s1%".."%s4%" (matched without regard to case); an empty argument

@@ -119,6 +119,7 @@ const LanguagePair kBuiltinLanguage[] = {
     {"Ask break export", "Do you want to break the export?"},
     {"Ask break conversion", "Do you want to break the conversion?"},
     {"Empty extensions", "Please, fill all required fields and try again!"},
+    {"No space left", "No space left on the output device"},
 
     // -------------------------------------------------------------- Dialog
     {"_GROUP_", "Dialog"},
@@ -149,6 +150,10 @@ const LanguagePair kBuiltinLanguage[] = {
     // General page
     {"General", "General"},
     {"Language", "Language:"},
+    // The Language list: the item that follows the desktop, and the name of
+    // the table's own language as its speakers write it.
+    {"Language Automatic", "Automatic"},
+    {"Language Name", "English"},
     {"Check for Updates", "Check for Updates:"},
     {"Every day", "Every day"},
     {"Every week", "Every week"},
@@ -376,7 +381,14 @@ const LanguagePair kBuiltinLanguage[] = {
     {"Jobs", "Parallel Jobs:"},
     {"Transparency Background", "Transparency Background:"},
     {"Overwrite", "Existing Files:"},
+    // The items of Existing Files (keyed by the option's keywords).
+    {"Yes", "Replace"},
+    {"Skip", "Skip"},
+    {"Rename", "Rename"},
+    {"Newer", "Replace Older"},
     {"PNG Palette", "Palette:"},
+    // The first item of Palette (the other is `Exact`).
+    {"Off", "Off"},
     // Kept in the table; no window shows them.
     {"Export", "Export"},
     {"Txt", "Txt"},

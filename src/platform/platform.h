@@ -46,6 +46,10 @@ std::string current_folder();
 // the separator; empty when neither can be named.
 std::string settings_base_folder();
 
+// The locale of messages as the environment names it: the first of
+// $LC_ALL, $LC_MESSAGES and $LANG that is set and not empty; empty when none.
+std::string message_locale();
+
 // --- files and folders -----------------------------------------------------
 
 // Size in bytes of a regular file; -1 when it does not exist or is a folder.

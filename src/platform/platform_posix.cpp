@@ -89,6 +89,15 @@ std::string settings_base_folder() {
     return {};
 }
 
+std::string message_locale() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        if (const char* value = std::getenv(name); value && *value) {
+            return value;
+        }
+    }
+    return {};
+}
+
 std::int64_t file_size(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {

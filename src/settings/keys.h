@@ -97,7 +97,7 @@ enum class Control : std::uint8_t {
     Date,         // date and time
     Depth,        // "Auto" and the allowed depths of the row's format
     Unit,         // the unit list beside the row before this one
-    Language,     // the one language; stores "en"
+    Language,     // "auto", "en" or an installed language's code
     Theme,        // theme packages; stores the package name
     InputFormat,  // the input extension list; stores the extension
     OutputFormat, // the output extension list; stores the extension

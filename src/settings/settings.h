@@ -36,7 +36,7 @@ struct Settings {
 
     // [General]
     std::int32_t cfg = 19;
-    std::string language = "en";
+    std::string language = "auto";
     std::int32_t update_range = 2;
     Date update_date = 0;
     std::uint8_t save_window_position = 1;

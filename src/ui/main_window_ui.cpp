@@ -129,10 +129,14 @@ class InputChooser final : public wxDialog {
         SetClientSize(270, 160);
         auto* first = new wxBitmapButton(this, kFiles, files, wxPoint(37, 20), wxSize(80, 80));
         new wxBitmapButton(this, kFolder, folder, wxPoint(153, 20), wxSize(80, 80));
-        new wxStaticText(this, wxID_ANY, wx(language.text("Menu", "Select Input File")),
-                         wxPoint(12, 108), wxSize(130, 40), wxALIGN_CENTRE_HORIZONTAL);
-        new wxStaticText(this, wxID_ANY, wx(language.text("Menu", "Select Input Folder")),
-                         wxPoint(128, 108), wxSize(130, 40), wxALIGN_CENTRE_HORIZONTAL);
+        // Captions longer than a line (in a translation) break into two.
+        for (const auto& [key, x] :
+             {std::pair{"Select Input File", 12}, {"Select Input Folder", 128}}) {
+            auto* caption =
+                new wxStaticText(this, wxID_ANY, wx(language.text("Menu", key)), wxPoint(x, 108),
+                                 wxSize(130, 40), wxALIGN_CENTRE_HORIZONTAL | wxST_NO_AUTORESIZE);
+            caption->Wrap(130);
+        }
         Bind(wxEVT_BUTTON, [this](wxCommandEvent& e) { EndModal(e.GetId()); });
         escape_cancels(*this);
         CentreOnParent();

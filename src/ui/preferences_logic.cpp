@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "base/translations.h"
 #include "formats/catalogue.h"
 #include "formats/extensions.h"
 #include "settings/keywords.h"
@@ -245,7 +246,22 @@ std::vector<PrefRow> preference_rows(const LanguageTable& language) {
                 r.items.push_back({std::to_string(depth), depth, {}, {}});
             }
             break;
-        case Control::Language: r.items.push_back({"English", 0, "en", {}}); break;
+        case Control::Language: {
+            // Automatic, then English and every installed language by its own name.
+            r.items.push_back({text_or(language, "Language Automatic", "Automatic"),
+                               0,
+                               std::string(kAutomaticLanguage),
+                               {}});
+            std::vector<LanguageChoice> choices = language.choices();
+            if (choices.empty()) {
+                choices.push_back({std::string(kEnglishLanguage), "English"});
+            }
+            for (const LanguageChoice& choice : choices) {
+                r.items.push_back(
+                    {choice.name, static_cast<std::int32_t>(r.items.size()), choice.code, {}});
+            }
+            break;
+        }
         case Control::InputFormat:
             for (std::string_view ext : kInputExtensions) {
                 r.items.push_back({to_upper(ext), 0, std::string(ext), {}});
@@ -350,7 +366,13 @@ ControlValue load_control(const PrefRow& row, const std::vector<ListItem>& items
     switch (row.control) {
     case Control::List:
     case Control::Depth: v.selection = index_of_value(items, get_int(s, field)); break;
-    case Control::Language: v.selection = 0; break;
+    case Control::Language:
+        // A language no longer installed shows as English, which it loads as.
+        v.selection = index_of_tag(items, t);
+        if (v.selection < 0) {
+            v.selection = std::max(0, index_of_tag(items, kEnglishLanguage));
+        }
+        break;
     case Control::Theme:
     case Control::InputFormat:
     case Control::OutputFormat: v.selection = std::max(0, index_of_tag(items, t)); break;
@@ -422,8 +444,8 @@ void store_control(const PrefRow& row, const std::vector<ListItem>& items, const
         break;
     case Control::Depth: set_int(s, field, item != nullptr ? item->value : 0); break;
     case Control::Language:
-        if (text != nullptr) {
-            *text = "en";
+        if (item != nullptr && text != nullptr) {
+            *text = item->tag;
         }
         break;
     case Control::Theme:

@@ -28,8 +28,8 @@ std::string utf8(const wxString& s) { return std::string(s.utf8_str()); }
 constexpr int kInnerWidth = 600;
 constexpr int kInnerHeight = 350;
 constexpr int kTreeWidth = 140;
+constexpr int kTreeRoom = 40;
 constexpr int kMargin = 8;
-constexpr int kLabelMaxWidth = 180;
 constexpr int kListWidth = 210;
 constexpr int kNumberWidth = 80;
 constexpr int kUnitWidth = 100;
@@ -94,7 +94,35 @@ PreferencesDialog::PreferencesDialog(MainWindow& window, Session& app, WindowIma
         refill(*row, v.selection);
         show_value(*row, v);
     }
+    fit_width();
     apply_rules();
+}
+
+void PreferencesDialog::fit_list(wxControl& list) {
+    // A list is as wide as its widest item needs, and never narrower than
+    // the column of lists.
+    list.InvalidateBestSize();
+    list.SetMinSize(wxSize(std::max(kListWidth, list.GetBestSize().GetWidth()), -1));
+}
+
+void PreferencesDialog::fit_width() {
+    // The dialog keeps its width unless a row, hidden or shown, needs more
+    // (long labels and list items of a translation).
+    int widest = 0;
+    for (const auto& row : m_rows) {
+        int width = 0;
+        for (const wxSizerItem* item : row->line->GetChildren()) {
+            if (const wxWindow* w = item->GetWindow()) {
+                width += w->GetEffectiveMinSize().GetWidth() + item->GetBorder();
+            }
+        }
+        widest = std::max(widest, width);
+    }
+    const int scrollbar = wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, this);
+    const int needed =
+        m_tree->GetMinSize().GetWidth() + 3 * kMargin + widest + std::max(scrollbar, 0);
+    SetClientSize(std::max(kInnerWidth, needed), kInnerHeight);
+    Layout();
 }
 
 PreferencesDialog::~PreferencesDialog() {
@@ -116,6 +144,14 @@ void PreferencesDialog::build() {
         m_items[i] = m_tree->AppendItem(
             root, wx(language.text("Preferences", std::string(kPreferencesPages[i]))));
     }
+    // The tree grows when a page name needs more than its width (the room
+    // beside the text holds the items' indent and the frame).
+    int widest_page = 0;
+    for (const wxTreeItemId& item : m_items) {
+        widest_page =
+            std::max(widest_page, m_tree->GetTextExtent(m_tree->GetItemText(item)).GetWidth());
+    }
+    m_tree->SetMinSize(wxSize(std::max(kTreeWidth, widest_page + kTreeRoom), -1));
     m_tree->Bind(wxEVT_TREE_SEL_CHANGED, [this](wxTreeEvent& e) {
         for (std::size_t i = 0; i < m_items.size(); ++i) {
             if (m_items[i] == e.GetItem() && static_cast<int>(i) != m_page) {
@@ -210,7 +246,7 @@ void PreferencesDialog::build() {
         label_width = std::max(label_width, row->c.label->GetBestSize().GetWidth());
     }
     for (const auto& row : m_rows) {
-        row->c.label->SetMinSize(wxSize(std::min(label_width, kLabelMaxWidth), -1));
+        row->c.label->SetMinSize(wxSize(label_width, -1));
     }
     middle->Add(right, 1, wxEXPAND);
     top->Add(middle, 1, wxEXPAND);
@@ -361,6 +397,7 @@ void PreferencesDialog::refill(Row& row, int selection) {
             c.choice->Append(wx(item.text));
         }
         c.choice->SetSelection(selection);
+        fit_list(*c.choice);
     } else if (c.combo != nullptr) {
         c.combo->Clear();
         const bool colours = row.pref->control == Control::ColourList;
@@ -374,6 +411,7 @@ void PreferencesDialog::refill(Row& row, int selection) {
             c.combo->Append(wx(item.text), colours ? swatch(item.colour, 16, 16) : icon);
         }
         c.combo->SetSelection(selection);
+        fit_list(*c.combo);
     }
 }
 

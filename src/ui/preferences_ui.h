@@ -79,6 +79,8 @@ class PreferencesDialog final : public wxDialog {
     ControlValue read(const Row& row) const;
     void show_value(Row& row, const ControlValue& v);
     void refill(Row& row, int selection);
+    void fit_list(wxControl& list);
+    void fit_width();
     void changed(Row& row);
     void apply_rules();
     void slider_moved(Row& row);

@@ -105,7 +105,8 @@ void ConversionDialog::poll() {
         m_ok->Enable();
         m_ok->SetFocus();
         if (last.out_of_space) {
-            WxMessageBoxes(m_app.language, this).show_warning("No space left on the output device");
+            WxMessageBoxes(m_app.language, this)
+                .show_warning(m_app.language.text("Msg", "No space left"));
         }
         return;
     }

@@ -1,7 +1,10 @@
 #include "ui/small_windows_ui.h"
 
 #include <wx/panel.h>
+#include <wx/sizer.h>
 #include <wx/statbmp.h>
+
+#include <algorithm>
 
 #include "base/product.h"
 #include "formats/catalogue.h"
@@ -48,11 +51,17 @@ AboutDialog::AboutDialog(wxWindow* parent, const LanguageTable& language, const 
     new wxStaticText(area, wxID_ANY, wx(about_notice()), wxPoint(0, 40), wxSize(338, -1),
                      wxALIGN_CENTRE_HORIZONTAL | wxST_NO_AUTORESIZE);
 
-    new wxStaticText(this, wxID_ANY, wx(language.text("About", "Website")), wxPoint(20, 136));
-    m_web = blue_link(this, vendor_root_url(), vendor_root_url(), wxPoint(90, 136));
-    new wxStaticText(this, wxID_ANY, wx(language.text("About", "Email")), wxPoint(20, 162));
+    // The links start at 90 pixels, or behind the longer label when a
+    // translation makes it reach further.
+    auto* web =
+        new wxStaticText(this, wxID_ANY, wx(language.text("About", "Website")), wxPoint(20, 136));
+    auto* email =
+        new wxStaticText(this, wxID_ANY, wx(language.text("About", "Email")), wxPoint(20, 162));
+    const int links =
+        std::max(90, 30 + std::max(web->GetSize().GetWidth(), email->GetSize().GetWidth()));
+    m_web = blue_link(this, vendor_root_url(), vendor_root_url(), wxPoint(links, 136));
     m_email = blue_link(this, std::string(kSupportAddress), support_mailto(kSupportAddress),
-                        wxPoint(90, 162));
+                        wxPoint(links, 162));
 
     auto* ok = new wxButton(this, wxID_OK, wx(language.text("Dialog", "OK")), wxPoint(140, 200),
                             wxSize(80, 28));
@@ -69,24 +78,28 @@ FindConverterDialog::FindConverterDialog(wxWindow* parent, const LanguageTable& 
     : wxDialog(parent, wxID_ANY, wx(language.text("Custom-Converter", "Title")), wxDefaultPosition,
                wxDefaultSize, kSmallWindowStyle),
       m_language(language) {
-    SetClientSize(370, 60);
-    // One row, every control centred on the window's middle line.
-    const auto centre = [](wxWindow* control) {
-        control->Move(control->GetPosition().x, (60 - control->GetSize().GetHeight()) / 2);
+    // One row, every control centred on the window's middle line; the
+    // labels and the button are as wide as their texts, and the window
+    // grows when a translation needs more than its 370 pixels.
+    auto* row = new wxBoxSizer(wxHORIZONTAL);
+    const auto add = [row](wxWindow* control, int gap) {
+        row->Add(control, 0, wxALIGN_CENTER_VERTICAL | wxLEFT, gap);
     };
-    centre(new wxStaticText(this, wxID_ANY, wx(language.text("Custom-Converter", "From")),
-                            wxPoint(10, 0)));
-    m_from = new wxTextCtrl(this, wxID_ANY, wxString(), wxPoint(55, 0), wxSize(100, -1),
+    add(new wxStaticText(this, wxID_ANY, wx(language.text("Custom-Converter", "From"))), 10);
+    m_from = new wxTextCtrl(this, wxID_ANY, wxString(), wxDefaultPosition, wxSize(100, -1),
                             wxTE_PROCESS_ENTER);
-    centre(m_from);
-    centre(new wxStaticText(this, wxID_ANY, wx(language.text("Custom-Converter", "To")),
-                            wxPoint(165, 0)));
-    m_to = new wxTextCtrl(this, wxID_ANY, wxString(), wxPoint(195, 0), wxSize(100, -1),
+    add(m_from, 10);
+    add(new wxStaticText(this, wxID_ANY, wx(language.text("Custom-Converter", "To"))), 10);
+    m_to = new wxTextCtrl(this, wxID_ANY, wxString(), wxDefaultPosition, wxSize(100, -1),
                           wxTE_PROCESS_ENTER);
-    centre(m_to);
+    add(m_to, 10);
     m_search = new wxButton(this, wxID_OK, wx(language.text("Custom-Converter", "Search")),
-                            wxPoint(300, 0), wxSize(62, -1));
-    centre(m_search);
+                            wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT);
+    m_search->SetMinSize(wxSize(std::max(62, m_search->GetBestSize().GetWidth() + 8), -1));
+    add(m_search, 5);
+    SetSizer(row);
+    SetClientSize(std::max(370, row->CalcMin().GetWidth() + 8), 60);
+    Layout();
     m_search->SetDefault();
     escape_cancels(*this);
     m_search->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { search(); });
@@ -109,12 +122,15 @@ void FindConverterDialog::search() {
 UninstallPage::UninstallPage(const LanguageTable& language)
     : wxDialog(nullptr, wxID_ANY, wx(language.text("Uninstall", "Title")), wxDefaultPosition,
                wxDefaultSize, kSmallWindowStyle) {
-    SetClientSize(300, 100);
     m_check = new wxCheckBox(this, wxID_ANY, wx(language.text("Uninstall", "Uninstall Text")),
                              wxPoint(20, 22));
     m_check->SetValue(true);
-    m_next = new wxButton(this, wxID_OK, wx(language.text("Uninstall", "Next")), wxPoint(200, 60),
-                          wxSize(80, 28));
+    // 300 pixels wide, or as wide as a longer caption needs; Next stays at
+    // the right.
+    const int width = std::max(300, 30 + m_check->GetSize().GetWidth());
+    SetClientSize(width, 100);
+    m_next = new wxButton(this, wxID_OK, wx(language.text("Uninstall", "Next")),
+                          wxPoint(width - 100, 60), wxSize(80, 28));
     m_next->SetDefault();
     m_next->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
         if (m_check->GetValue()) {

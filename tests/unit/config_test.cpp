@@ -186,7 +186,7 @@ TEST_F(ConfigFileTest, FreshFileBeginsExactly) {
     const std::string expected_start = "\xEF\xBB\xBF\r\n"
                                        "[General]\r\n"
                                        "CFG = 19\r\n"
-                                       "Language = en\r\n"
+                                       "Language = auto\r\n"
                                        "Update Range = 2\r\n"
                                        "Update Date = 1700000000\r\n"
                                        "Save Window Position = 1\r\n"

@@ -28,8 +28,8 @@ TEST(ManualTest, NamesEveryOptionAndToken) {
     }
     const std::string console = page("console.html");
     for (const auto& group : cli::option_reference()) {
-        for (const auto& doc : group.is_settings_group ? std::vector<cli::OptionDoc>{}
-                                                       : group.options) {
+        for (const auto& doc :
+             group.is_settings_group ? std::vector<cli::OptionDoc>{} : group.options) {
             EXPECT_NE(console.find("<code>" + doc.long_name), std::string::npos) << doc.long_name;
         }
     }

@@ -96,7 +96,7 @@ TEST_F(PreferencesLogicTest, ListsShowTheirItemsAndRowsTheirLabels) {
          "Update Range",
          "Check for Updates:",
          {"Every day", "Every week", "Every month", "Every 3 months", "Every 6 months", "Never"}},
-        {"General", "Language", "Language:", {"English"}},
+        {"General", "Language", "Language:", {"Automatic", "English"}},
         {"Interface", "UI Theme", "Theme:", {"Alpha theme", "Beta"}},
         {"Input", "DDS Load As", "Load As:", {"Auto", "BGR 32-bit", "RGB 32-bit"}},
         {"Output", "JPG Chroma", "Chroma Subsampling:", {"None", "Low", "Medium", "High"}},
@@ -170,6 +170,29 @@ TEST_F(PreferencesLogicTest, SelectionsOfDepthColourAndFontLists) {
     s.back_color = "0000FF";
     const PrefRow& back = row("Watermark", "Back Color");
     EXPECT_EQ(load_control(back, list_items(back, s, language, themes), s).selection, 7);
+}
+
+TEST_F(PreferencesLogicTest, TheLanguageListOffersAutomaticAndEachInstalledLanguage) {
+    language.set_choices({{"en", "English"}, {"de", "Deutsch"}, {"pt_BR", "Português (Brasil)"}});
+    const std::vector<PrefRow> offered = preference_rows(language);
+    const PrefRow& r = *find_row(offered, "General", "Language");
+    Settings s;
+    EXPECT_EQ(item_texts(r, s),
+              (std::vector<std::string>{"Automatic", "English", "Deutsch", "Português (Brasil)"}));
+    const auto items = list_items(r, s, language, themes);
+    // A language no longer installed shows as English, the table it loads.
+    struct Case {
+        const char* setting;
+        int selection;
+        const char* stored;
+    } cases[] = {{"auto", 0, "auto"}, {"en", 1, "en"}, {"pt_BR", 3, "pt_BR"}, {"xx", 1, "en"}};
+    for (const auto& c : cases) {
+        s.language = c.setting;
+        const ControlValue v = load_control(r, items, s);
+        EXPECT_EQ(v.selection, c.selection) << c.setting;
+        store_control(r, items, v, s);
+        EXPECT_EQ(s.language, c.stored) << c.setting;
+    }
 }
 
 TEST_F(PreferencesLogicTest, SliderBoxesClampWhatIsTyped) {
