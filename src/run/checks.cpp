@@ -262,6 +262,9 @@ std::optional<Fault> check_console_settings(const Settings& s, const ConsoleRequ
             check_format_rows(s, Persist::OutputOption, job.output_extension, listing, font)) {
         return fault;
     }
+    if (s.animated_output && !has_quirk(job.output_extension, kAnimates)) {
+        return Fault{"--animated needs gif, webp or png"};
+    }
     return check_listed_rows(s, listing, font);
 }
 
@@ -286,6 +289,9 @@ std::optional<Fault> check_interactive_run(const Settings& s, std::size_t input_
     output_folder = platform::with_separator(output_folder);
     if (!platform::is_folder(output_folder)) {
         return Fault{"Invalid output folder", output_folder};
+    }
+    if (s.animated_output && !has_quirk(to_lower(s.output_format), kAnimates)) {
+        return Fault{"Animated output format"};
     }
     const bool keep = s.keep_aspect_ratio != 0;
     if (s.do_image_resize && !resize_side_allowed(s.image_width, s.image_height, keep)) {
