@@ -8,6 +8,7 @@
 
 #include <FreeImage.h>
 
+#include <cstdlib>
 #include <sstream>
 
 #include "gif_writer/gif_writer.h"
@@ -226,6 +227,61 @@ TEST(AnimatedE2eTest, DryRunWorkersAndStillInputs) {
     const std::string report = read_file(dir / "r.json");
     EXPECT_NE(report.find("\"output\": \"" + dir / "out/a.webp\"", 0), std::string::npos);
     EXPECT_NE(report.find("\"frames\": 5, \"dropped\": 0"), std::string::npos) << report;
+}
+
+// Mean difference of the colour channels of two 32-bit pictures of one size
+// (255 when they cannot be compared).
+double mean_difference(FIBITMAP* a, FIBITMAP* b) {
+    if (!a || !b || FreeImage_GetWidth(a) != FreeImage_GetWidth(b) ||
+        FreeImage_GetHeight(a) != FreeImage_GetHeight(b)) {
+        return 255;
+    }
+    double sum = 0;
+    const unsigned w = FreeImage_GetWidth(a), h = FreeImage_GetHeight(a);
+    for (unsigned y = 0; y < h; ++y) {
+        const BYTE* p = FreeImage_GetScanLine(a, static_cast<int>(y));
+        const BYTE* q = FreeImage_GetScanLine(b, static_cast<int>(y));
+        for (unsigned i = 0; i < w * 4; ++i) {
+            sum += (i % 4 == 3) ? 0 : std::abs(int(p[i]) - int(q[i]));
+        }
+    }
+    return sum / (w * h * 3.0);
+}
+
+// Frames of more than 256 colours (a smooth resize of a 256-colour picture)
+// go through the quantiser: close to the frame outputs, not equal.
+TEST(AnimatedE2eTest, GifFramesOfManyColoursAreQuantised) {
+    TempDir dir;
+    GifSpec s;
+    s.width = 16;
+    s.height = 16;
+    s.global_palette = test_palette(256);
+    s.loop = true;
+    GifFrame all = solid_frame(0, 0, 16, 16, 0);
+    for (std::size_t i = 0; i < all.indices.size(); ++i) {
+        all.indices[i] = static_cast<std::uint8_t>(i);
+    }
+    s.frames = {all, solid_frame(4, 4, 8, 8, 7)};
+    write_file(dir / "many.gif", encode_gif(s));
+    const std::vector<std::string> resize = {"--width=64", "--height=64",
+                                             "--resize-algorithm=bilinear"};
+    platform::make_folder(dir / "frames");
+    platform::make_folder(dir / "gif");
+    ASSERT_EQ(run_pixlane(with({"-i", dir / "many.gif", "-o", dir / "frames", "-c", "png"}, resize))
+                  .status,
+              0);
+    ASSERT_EQ(
+        run_pixlane(
+            with({"-i", dir / "many.gif", "-o", dir / "gif", "-c", "gif", "--animated"}, resize))
+            .status,
+        0);
+    const Animation a = read_gif_animation(dir / "gif/many.gif");
+    ASSERT_EQ(a.frames.size(), s.frames.size());
+    for (std::size_t k = 0; k < a.frames.size(); ++k) {
+        const Bitmap own = load_32(dir / "frames/many[" + std::to_string(k + 1) + "].png");
+        EXPECT_NE(picture_difference(a.frames[k].get(), own.get()), "") << k;
+        EXPECT_LT(mean_difference(a.frames[k].get(), own.get()), 10.0) << k;
+    }
 }
 
 // A long animation: its frames side by side would need far more than the
