@@ -193,7 +193,7 @@ int main(int argc, char** argv) {
                  {"/usr/bin/convert", "IN", "-layers", "optimize", "OUT"}),
         pixlane_case("pixlane png (APNG, zlib 6)", "png", {"--png-compression=zlib6"}),
     };
-    std::printf("| set | program | cpu s | MiB | bytes vs input |\n|---|---|---|---|---|\n");
+    std::printf("| set | program | cpu s | KiB | bytes vs input |\n|---|---|---|---|---|\n");
     for (const auto& [set, folder] :
          {std::pair<std::string, std::string>{"animations", corpus.animations},
           std::pair<std::string, std::string>{"recordings", recordings}}) {
@@ -214,8 +214,8 @@ int main(int argc, char** argv) {
             if (best < 0) {
                 std::printf("| %s | %s | failed | | |\n", set.c_str(), c.name.c_str());
             } else {
-                std::printf("| %s | %s | %.2f | %.2f | %.2f |\n", set.c_str(), c.name.c_str(), best,
-                            bytes / 1048576.0, bytes / input_bytes);
+                std::printf("| %s | %s | %.2f | %.0f | %.2f |\n", set.c_str(), c.name.c_str(), best,
+                            bytes / 1024.0, bytes / input_bytes);
             }
             std::fflush(stdout);
         }

@@ -1,15 +1,20 @@
-// APNG: each frame is encoded as a whole RGBA PNG by our writer and taken
-// apart. The first frame's chunks make the file (its IDAT is the default
-// image), with acTL before it; every later frame becomes an fcTL and its
-// IDAT data as fdAT chunks. The frame count in acTL is known only at the
+// APNG: each frame is encoded as an RGBA PNG by our writer and taken apart.
+// The first frame is whole, and its chunks make the file (its IDAT is the
+// default image), with acTL before it; every later frame is the rectangle
+// where it differs from the frame before, which replaces that part of the
+// canvas (blend "source": alpha included, nothing mixed), written as an
+// fcTL and its IDAT data as fdAT chunks. The frame count in acTL is known only at the
 // end (repeated frames may be left out): it is written then, over the
 // placeholder.
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pipeline/animation.h"
 
@@ -60,16 +65,19 @@ class ApngEncoder final : public AnimationEncoder {
         if (frame.width != m_info.width || frame.height != m_info.height) {
             return false;
         }
+        const bool first = m_frames == 0;
+        const Area area = first ? Area{0, 0, frame.width, frame.height} : changed_area(frame);
+        keep(frame);
         PngPicture p;
         p.pixels = PngPixels::Bgra32;
-        p.width = static_cast<std::uint32_t>(frame.width);
-        p.height = static_cast<std::uint32_t>(frame.height);
-        p.top_row = frame.top_row;
+        p.width = static_cast<std::uint32_t>(area.width);
+        p.height = static_cast<std::uint32_t>(area.height);
+        p.top_row = frame.top_row + static_cast<std::ptrdiff_t>(area.y) * frame.stride +
+                    static_cast<std::ptrdiff_t>(area.x) * 4;
         p.stride = frame.stride;
         if (!encode_png(m_png, p, m_options) || m_png.compare(0, 8, kSignature) != 0) {
             return false;
         }
-        const bool first = m_frames == 0;
         std::string out;
         bool control_written = false;
         for (std::size_t at = 8; at + 12 <= m_png.size();) {
@@ -86,7 +94,7 @@ class ApngEncoder final : public AnimationEncoder {
             }
             if (type == "IDAT") {
                 if (!control_written) {
-                    out += frame_control(delay_ms);
+                    out += frame_control(area, delay_ms);
                     control_written = true;
                 }
                 if (first) {
@@ -137,8 +145,50 @@ class ApngEncoder final : public AnimationEncoder {
     }
 
   private:
-    // fcTL: the whole canvas, replaced by this frame, shown for delay_ms.
-    std::string frame_control(int delay_ms) {
+    struct Area {
+        int x = 0, y = 0, width = 0, height = 0;
+    };
+
+    const std::uint8_t* row(const AnimationFrame& f, int y) const {
+        return f.top_row + static_cast<std::ptrdiff_t>(y) * f.stride;
+    }
+
+    // The smallest rectangle holding every pixel that differs from the
+    // frame before (one pixel when none does).
+    Area changed_area(const AnimationFrame& f) const {
+        const std::size_t bytes = static_cast<std::size_t>(f.width) * 4;
+        int x0 = f.width, x1 = -1, y0 = f.height, y1 = -1;
+        for (int y = 0; y < f.height; ++y) {
+            const std::uint8_t* now = row(f, y);
+            const std::uint8_t* before = m_previous.data() + static_cast<std::size_t>(y) * bytes;
+            if (std::memcmp(now, before, bytes) == 0) {
+                continue;
+            }
+            y0 = std::min(y0, y);
+            y1 = y;
+            for (int x = 0; x < f.width; ++x) {
+                if (std::memcmp(now + 4 * x, before + 4 * x, 4) != 0) {
+                    x0 = std::min(x0, x);
+                    x1 = std::max(x1, x);
+                }
+            }
+        }
+        if (y1 < 0) {
+            return {0, 0, 1, 1};
+        }
+        return {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+    }
+
+    void keep(const AnimationFrame& f) {
+        const std::size_t bytes = static_cast<std::size_t>(f.width) * 4;
+        m_previous.resize(bytes * static_cast<std::size_t>(f.height));
+        for (int y = 0; y < f.height; ++y) {
+            std::memcpy(m_previous.data() + static_cast<std::size_t>(y) * bytes, row(f, y), bytes);
+        }
+    }
+
+    // fcTL: `area` of the canvas, replaced by this frame, shown for delay_ms.
+    std::string frame_control(const Area& area, int delay_ms) {
         std::uint32_t numerator = static_cast<std::uint32_t>(delay_ms < 0 ? 0 : delay_ms);
         std::uint32_t denominator = 1000;
         while (numerator > 0xFFFF) {
@@ -150,21 +200,22 @@ class ApngEncoder final : public AnimationEncoder {
         }
         std::string data;
         put32(data, m_sequence++);
-        put32(data, static_cast<std::uint32_t>(m_info.width));
-        put32(data, static_cast<std::uint32_t>(m_info.height));
-        put32(data, 0); // x
-        put32(data, 0); // y
+        put32(data, static_cast<std::uint32_t>(area.width));
+        put32(data, static_cast<std::uint32_t>(area.height));
+        put32(data, static_cast<std::uint32_t>(area.x));
+        put32(data, static_cast<std::uint32_t>(area.y));
         put16(data, numerator);
         put16(data, denominator);
         data.push_back(0); // dispose: none
-        data.push_back(0); // blend: source (the frame replaces the canvas)
+        data.push_back(0); // blend: source (the frame replaces its area)
         return chunk("fcTL", data);
     }
 
     platform::OutputFile& m_file;
     AnimationInfo m_info;
     PngOptions m_options;
-    std::string m_png; // the frame being taken apart
+    std::string m_png;                    // the frame being taken apart
+    std::vector<std::uint8_t> m_previous; // the frame before, rows top first
     std::uint32_t m_frames = 0;
     std::uint32_t m_sequence = 0; // of fcTL and fdAT chunks
 };

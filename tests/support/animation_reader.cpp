@@ -124,12 +124,32 @@ Animation read_apng(const std::string& path) {
     std::string frame_data;
     bool in_frame = false;
     std::uint32_t frames_said = 0;
+    Bitmap canvas;
+    std::uint32_t fx = 0, fy = 0, fw = 0, fh = 0; // the frame's area
+    // Each frame replaces its area of the canvas (blend "source", dispose
+    // "none": what this program writes).
     auto close_frame = [&] {
-        if (in_frame) {
-            a.frames.push_back(
-                decode_png(header + png_chunk("IDAT", frame_data) + png_chunk("IEND", {})));
-            frame_data.clear();
+        if (!in_frame) {
+            return;
         }
+        std::string own = header;
+        for (int i = 0; i < 4; ++i) { // IHDR width and height: the frame's
+            own[16 + i] = static_cast<char>((fw >> (24 - 8 * i)) & 0xFF);
+            own[20 + i] = static_cast<char>((fh >> (24 - 8 * i)) & 0xFF);
+        }
+        own = own.substr(0, 8) + png_chunk("IHDR", std::string_view(own).substr(16, 13));
+        Bitmap part = decode_png(own + png_chunk("IDAT", frame_data) + png_chunk("IEND", {}));
+        frame_data.clear();
+        if (!canvas) {
+            canvas = adopt(FreeImage_Allocate(static_cast<int>(be32(header, 16)),
+                                              static_cast<int>(be32(header, 20)), 32));
+        }
+        if (!part || !FreeImage_Paste(canvas.get(), part.get(), static_cast<int>(fx),
+                                      static_cast<int>(fy), 256)) {
+            a.frames.emplace_back();
+            return;
+        }
+        a.frames.push_back(adopt(FreeImage_Clone(canvas.get())));
     };
     for (std::size_t at = 8; at + 12 <= s.size();) {
         const std::uint32_t length = be32(s, at);
@@ -146,6 +166,10 @@ Animation read_apng(const std::string& path) {
         } else if (type == "fcTL") {
             close_frame();
             in_frame = true;
+            fw = be32(data, 4);
+            fh = be32(data, 8);
+            fx = be32(data, 12);
+            fy = be32(data, 16);
             const std::uint32_t numerator = be16(data, 20);
             const std::uint32_t denominator = be16(data, 22) == 0 ? 100 : be16(data, 22);
             a.delays_ms.push_back(static_cast<int>(numerator * 1000 / denominator));
