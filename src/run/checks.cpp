@@ -290,9 +290,6 @@ std::optional<Fault> check_interactive_run(const Settings& s, std::size_t input_
     if (!platform::is_folder(output_folder)) {
         return Fault{"Invalid output folder", output_folder};
     }
-    if (s.animated_output && !has_quirk(to_lower(s.output_format), kAnimates)) {
-        return Fault{"Animated output format"};
-    }
     const bool keep = s.keep_aspect_ratio != 0;
     if (s.do_image_resize && !resize_side_allowed(s.image_width, s.image_height, keep)) {
         return Fault{"Invalid width"};
