@@ -285,28 +285,36 @@ class GifEncoder final : public AnimationEncoder {
         const int rh = r.y1 - r.y0;
         m_indices.resize(static_cast<std::size_t>(rw) * static_cast<std::size_t>(rh));
 
-        // Exact palette first: every colour drawn, one entry each.
-        Palette palette;
-        bool exact = true;
-        bool keeps = false; // some pixel of the rectangle stays as shown
-        for (int y = r.y0; y < r.y1 && exact; ++y) {
-            for (int x = r.x0; x < r.x1; ++x) {
-                const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(w) +
-                                      static_cast<std::size_t>(x);
-                if (waiting[i] == m_shown[i] || waiting[i] == kClear) {
-                    keeps = true;
-                } else if (palette.entry_of(waiting[i]) < 0) {
-                    exact = false;
-                    break;
-                }
-            }
-        }
-        if (exact && keeps && palette.count() == 256) {
-            exact = false; // no entry left for the transparent one
-        }
+        // Exact palette first: every colour drawn, one entry each, and the
+        // transparent entry for the pixels that stay as shown. When that
+        // makes 257, those pixels are drawn again in their own colours,
+        // which need no entry of their own unless they are transparent.
         std::vector<std::uint32_t> colours; // the table, alpha byte set
         int transparent = -1;
-        if (exact) {
+        bool exact = false;
+        for (const bool keep_unchanged : {true, false}) {
+            Palette palette;
+            bool fits = true;
+            bool keeps = false; // a pixel takes the transparent entry
+            const auto kept = [&](std::size_t i) {
+                return waiting[i] == kClear || (keep_unchanged && waiting[i] == m_shown[i]);
+            };
+            for (int y = r.y0; y < r.y1 && fits; ++y) {
+                for (int x = r.x0; x < r.x1; ++x) {
+                    const std::size_t i =
+                        static_cast<std::size_t>(y) * static_cast<std::size_t>(w) +
+                        static_cast<std::size_t>(x);
+                    if (kept(i)) {
+                        keeps = true;
+                    } else if (palette.entry_of(waiting[i]) < 0) {
+                        fits = false;
+                        break;
+                    }
+                }
+            }
+            if (!fits || (keeps && palette.count() == 256)) {
+                continue; // no entry left for the transparent one
+            }
             for (int k = 0; k < palette.count(); ++k) {
                 colours.push_back(palette.colour(k));
             }
@@ -320,12 +328,14 @@ class GifEncoder final : public AnimationEncoder {
                     const std::size_t i =
                         static_cast<std::size_t>(y) * static_cast<std::size_t>(w) +
                         static_cast<std::size_t>(x);
-                    const bool keep = waiting[i] == m_shown[i] || waiting[i] == kClear;
-                    m_indices[at] = static_cast<std::uint8_t>(keep ? transparent
-                                                                   : palette.entry_of(waiting[i]));
+                    m_indices[at] = static_cast<std::uint8_t>(
+                        kept(i) ? transparent : palette.entry_of(waiting[i]));
                 }
             }
-        } else if (!quantise(r, colours, transparent)) {
+            exact = true;
+            break;
+        }
+        if (!exact && !quantise(r, colours, transparent)) {
             return false;
         }
 
