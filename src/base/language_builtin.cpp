@@ -88,6 +88,7 @@ const LanguagePair kBuiltinLanguage[] = {
     {"Invalid width", "Invalid resize width value!"},
     {"Invalid height", "Invalid resize height value!"},
     {"Invalid conversion type", "Invalid conversion type!"},
+    {"Animated output format", "Animated output needs the output format GIF, WEBP or PNG!"},
     {"Invalid watermark font", "Unable to load selected font for a watermark: %s1%"},
     {"Empty watermark image", "Selected watermark image is invalid/empty!"},
     {"Invalid watermark image", "Unable to load selected file as a watermark image: %s1%"},
@@ -389,6 +390,8 @@ const LanguagePair kBuiltinLanguage[] = {
     {"PNG Palette", "Palette:"},
     // The first item of Palette (the other is `Exact`).
     {"Off", "Off"},
+    {"Animated Output", "Animated Output:"},
+    {"Drop Duplicate Frames", "Drop Duplicate Frames:"},
     // Kept in the table; no window shows them.
     {"Export", "Export"},
     {"Txt", "Txt"},

@@ -39,6 +39,7 @@ enum FormatQuirk : std::uint8_t {
     kRgb555At16 = 1 << 1, // its 16-bit form is 5-5-5, not 5-6-5
     kIconCanvas = 1 << 2, // at most 128 a side, on a square canvas of at least 16
     kMipmaps = 1 << 3,    // written with its chain of smaller pictures
+    kAnimates = 1 << 4,   // can hold a whole animation in one file
 };
 
 struct OutputFormat {

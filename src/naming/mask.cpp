@@ -90,6 +90,10 @@ constexpr MaskToken kTokens[] = {
      true, padded_frame},
     {"%frames%", "number of frames of the animation", false, false,
      [](const TokenSource& t) { return std::to_string(t.frame.frame_total); }},
+    {"%delay%", "how long the frame is shown, in milliseconds", false, false,
+     [](const TokenSource& t) { return std::to_string(t.frame.delay_ms); }},
+    {"%loop%", "how often the animation plays, 0 for ever", false, false,
+     [](const TokenSource& t) { return std::to_string(t.frame.plays); }},
 };
 
 // The value of a token at each "%" of `text` that starts one, in one pass;

@@ -24,6 +24,12 @@ class FrameSource {
     // As frame(), for the last frame the caller needs: the source may hand
     // over its own picture instead of a copy.
     virtual Bitmap take_frame(int index) { return frame(index); }
+    // How long frame `index` is shown, in milliseconds (0 when the file
+    // gives no time).
+    virtual int delay_ms(int) const { return 0; }
+    // How often the animation repeats after its first showing: 0 for ever,
+    // -1 when it plays once.
+    virtual int loop_count() const { return -1; }
 };
 
 // The frames of the file at `path`, or why it cannot be read.

@@ -14,6 +14,7 @@ constexpr unsigned char kImageBlock = 0x2C;
 constexpr unsigned char kExtensionBlock = 0x21;
 constexpr unsigned char kTrailer = 0x3B;
 constexpr unsigned char kGraphicControl = 0xF9;
+constexpr unsigned char kApplication = 0xFF;
 
 // ---------------------------------------------------------------------------
 // Structure check
@@ -233,6 +234,14 @@ std::variant<GifLayout, Failure> validate_and_complete_gif(std::string& data) {
             if (label == kGraphicControl) {
                 control = c.pos();
             }
+            // The looping extension: "NETSCAPE2.0" (or "ANIMEXTS1.0"), then a
+            // sub-block 1, count low, count high.
+            if (label == kApplication && c.has(16) && c.peek() == 11 && c.peek(12) == 3 &&
+                c.peek(13) == 1 &&
+                (data.compare(c.pos() + 1, 11, "NETSCAPE2.0") == 0 ||
+                 data.compare(c.pos() + 1, 11, "ANIMEXTS1.0") == 0)) {
+                layout.loop_count = static_cast<int>(c.u16(14));
+            }
             if (!c.skip_sub_blocks()) {
                 return refused("truncated GIF file");
             }
@@ -259,6 +268,10 @@ std::variant<GifLayout, Failure> validate_and_complete_gif(std::string& data) {
             // The decoder reads the packed byte right after the size byte.
             f.has_control = true;
             f.disposal = static_cast<int>((static_cast<unsigned char>(data[control + 1]) >> 2) & 7);
+            if (static_cast<unsigned char>(data[control]) >= 4) {
+                f.delay_cs = static_cast<unsigned char>(data[control + 2]) |
+                             (static_cast<unsigned char>(data[control + 3]) << 8);
+            }
             control = 0;
         }
         if (frame_packed & 0x80) {

@@ -55,6 +55,7 @@ struct GifFrameLayout {
     int height = 0;
     int disposal = kDisposalUnspecified; // from the graphic control extension, 0..7
     bool has_control = false;            // a graphic control extension preceded the frame
+    int delay_cs = 0;                    // from the graphic control extension, 1/100 s
 };
 
 // What the structure check learnt about a file.
@@ -64,6 +65,8 @@ struct GifLayout {
     RGBQUAD background{}; // colour of cleared areas, alpha 0
     std::vector<GifFrameLayout> frames;
     bool trailer_added = false; // the stream ended after complete blocks without a trailer
+    // The looping extension's count (0: for ever); -1 without one (played once).
+    int loop_count = -1;
 };
 
 // Checks the block structure of a GIF held in `data`: a GIF87a or GIF89a

@@ -6,6 +6,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <string>
 
 namespace pixlane {
 namespace {
@@ -22,6 +23,10 @@ void write_data(png_structp png, png_bytep data, std::size_t size) {
     if (!file->write(data, size)) {
         png_error(png, "write failed");
     }
+}
+void append_data(png_structp png, png_bytep data, std::size_t size) {
+    static_cast<std::string*>(png_get_io_ptr(png))
+        ->append(reinterpret_cast<const char*>(data), size);
 }
 void flush_data(png_structp) {} // the caller finishes the file
 
@@ -68,12 +73,12 @@ bool valid_bits(int bits) { return bits == 1 || bits == 2 || bits == 4 || bits =
 
 // Every libpng call of one write. No object with a destructor lives in this
 // frame, so libpng's long jump out of it skips nothing.
-bool encode(png_structp png, png_infop info, platform::OutputFile& file, const PngPicture& p,
+bool encode(png_structp png, png_infop info, void* sink, png_rw_ptr write, const PngPicture& p,
             const PngOptions& options, const png_color* palette, int palette_entries) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
-    png_set_write_fn(png, &file, write_data, flush_data);
+    png_set_write_fn(png, sink, write, flush_data);
     const int depth = bit_depth_of(p);
     png_set_IHDR(png, info, p.width, p.height, depth, colour_type_of(p),
                  options.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
@@ -202,7 +207,9 @@ bool number_pixels(const PngPicture& p, ColourTable& table, std::uint8_t* out) {
 
 } // namespace
 
-bool write_png(platform::OutputFile& file, const PngPicture& p, const PngOptions& options) {
+namespace {
+
+bool encode_to(void* sink, png_rw_ptr write, const PngPicture& p, const PngOptions& options) {
     if (!p.top_row || p.width == 0 || p.height == 0) {
         return false;
     }
@@ -225,8 +232,19 @@ bool write_png(platform::OutputFile& file, const PngPicture& p, const PngOptions
     if (!w.png || !w.info) {
         return false;
     }
+    return encode(w.png, w.info, sink, write, p, options, palette.data(), entries);
+}
+
+} // namespace
+
+bool write_png(platform::OutputFile& file, const PngPicture& p, const PngOptions& options) {
     // The file keeps the first failed write, whether libpng looked or not.
-    return encode(w.png, w.info, file, p, options, palette.data(), entries) && file.ok();
+    return encode_to(&file, write_data, p, options) && file.ok();
+}
+
+bool encode_png(std::string& out, const PngPicture& p, const PngOptions& options) {
+    out.clear();
+    return encode_to(&out, append_data, p, options);
 }
 
 PngPicture PngIndexed::picture(std::uint32_t dots_per_metre_x,

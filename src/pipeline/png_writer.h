@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -67,6 +68,10 @@ struct PngOptions {
 // Encodes the picture into `file`. False when libpng refuses the picture or
 // a write fails; the caller finishes or discards the file.
 bool write_png(platform::OutputFile& file, const PngPicture& picture, const PngOptions& options);
+
+// The same encoding into `out` (replaced), for writers that take the file
+// apart (the frames of an APNG).
+bool encode_png(std::string& out, const PngPicture& picture, const PngOptions& options);
 
 // A picture of at most 256 distinct colours as palette indices, one a byte,
 // top row first. Entries are numbered in the order the colours first appear

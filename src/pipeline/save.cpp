@@ -286,6 +286,131 @@ SaveReport save_frame(const Bitmap& bitmap, const Settings& s, const BatchPlan& 
     return report;
 }
 
+AnimationOutput::AnimationOutput(const Settings& s, const BatchPlan& plan)
+    : m_settings(s), m_plan(plan) {}
+
+AnimationOutput::~AnimationOutput() { discard(); }
+
+void AnimationOutput::discard() {
+    m_encoder.reset();
+    if (!m_temporary.empty()) {
+        m_file = platform::OutputFile{}; // closed before it is removed
+        platform::remove_file(m_temporary);
+        m_temporary.clear();
+    }
+}
+
+namespace {
+bool device_full(int error) { return error == ENOSPC || error == EDQUOT; }
+} // namespace
+
+std::optional<Failure> AnimationOutput::begin(const std::string& output_path,
+                                              const AnimationInfo& info) {
+    m_output_path = output_path;
+    const std::string& ext = m_plan.output_extension;
+    if (!has_quirk(ext, kAnimates) || output_path.empty()) {
+        return m_failure = Failure{"the " + ext + " writer cannot animate"};
+    }
+    const std::string temporary = unused_temporary_path(output_path, ext);
+    if (temporary.empty()) {
+        return m_failure = Failure{"no free temporary name in " + platform::folder_of(output_path)};
+    }
+    announce_temporary_file(temporary);
+    if (!m_file.create(temporary)) {
+        const int error = m_file.error();
+        return m_failure = Failure{"cannot create " + temporary + ": " + std::strerror(error),
+                                   device_full(error)};
+    }
+    m_temporary = temporary;
+    if (ext == "gif") {
+        m_encoder = gif_animation(m_file, info);
+    } else if (ext == "webp") {
+        m_encoder = webp_animation(m_file, info, m_settings.webp_quality);
+    } else {
+        m_encoder = png_animation(m_file, info, png_options(m_plan.save_flags));
+    }
+    return std::nullopt;
+}
+
+bool AnimationOutput::add(const Bitmap& frame, int delay_ms) {
+    if (m_failure || !m_encoder) {
+        return false;
+    }
+    Bitmap converted;
+    FIBITMAP* dib = frame.get();
+    if (dib && (FreeImage_GetImageType(dib) != FIT_BITMAP || FreeImage_GetBPP(dib) != 32)) {
+        converted = adopt(FreeImage_ConvertTo32Bits(dib));
+        dib = converted.get();
+    }
+    if (!dib) {
+        m_failure = Failure{"a frame could not be brought to 32 bits"};
+        return false;
+    }
+    AnimationFrame f;
+    f.width = static_cast<int>(FreeImage_GetWidth(dib));
+    f.height = static_cast<int>(FreeImage_GetHeight(dib));
+    f.top_row = FreeImage_GetScanLine(dib, f.height - 1);
+    f.stride = -static_cast<std::ptrdiff_t>(FreeImage_GetPitch(dib));
+    if (m_encoder->add(f, delay_ms)) {
+        return true;
+    }
+    const int error = m_file.error();
+    m_failure = error != 0 ? Failure{"cannot write " + m_temporary + ": " + std::strerror(error),
+                                     device_full(error)}
+                           : Failure{"the " + m_plan.output_extension + " writer failed"};
+    return false;
+}
+
+SaveReport AnimationOutput::finish() {
+    SaveReport report;
+    report.output_path = m_output_path;
+    report.temporary_path = m_temporary;
+    if (!m_failure && m_encoder) {
+        const bool encoded = m_encoder->finish();
+        m_encoder.reset();
+        const int error = m_file.error();
+        if (error != 0) {
+            m_failure = Failure{"cannot write " + m_temporary + ": " + std::strerror(error),
+                                device_full(error)};
+        } else if (!encoded || !m_file.finish()) {
+            const int late = m_file.error();
+            m_failure = late != 0
+                            ? Failure{"cannot write " + m_temporary + ": " + std::strerror(late),
+                                      device_full(late)}
+                            : Failure{"the " + m_plan.output_extension + " writer failed"};
+        }
+    }
+    if (m_failure || (!m_encoder && m_temporary.empty())) {
+        if (!m_failure) {
+            m_failure = Failure{"nothing to save"};
+        }
+        discard();
+        report.status = FrameStatus::Failed;
+        report.failure = m_failure;
+        return report;
+    }
+    const std::string temporary = m_temporary;
+    m_temporary.clear(); // complete: no longer ours to remove
+    m_file = platform::OutputFile{};
+    if (m_plan.defer_outputs) {
+        report.status = FrameStatus::Pending;
+        return report;
+    }
+    switch (place_output(temporary, report.output_path, m_settings.overwrite)) {
+    case Placement::Written: report.status = FrameStatus::Converted; break;
+    case Placement::Skipped: report.status = FrameStatus::Skipped; break;
+    case Placement::Failed: {
+        const int error = errno;
+        platform::remove_file(temporary);
+        report.status = FrameStatus::Failed;
+        report.failure = Failure{"cannot rename " + temporary + " to " + report.output_path + ": " +
+                                 std::strerror(error)};
+        break;
+    }
+    }
+    return report;
+}
+
 std::string numbered_name(const std::string& path, int n) {
     const std::size_t name = path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1;
     std::size_t dot = path.rfind('.');

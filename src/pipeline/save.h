@@ -30,11 +30,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "formats/catalogue.h"
+#include "pipeline/animation.h"
 #include "pipeline/bitmap.h"
 #include "records/records.h"
 #include "settings/colour.h"
@@ -130,6 +132,40 @@ struct SaveReport {
 // plan.defer_outputs the frame stays under its temporary name.
 SaveReport save_frame(const Bitmap& bitmap, const Settings& s, const BatchPlan& plan,
                       const std::string& output_path);
+
+// One animated output (gif, webp or png): the frames stream into the
+// format's encoder, which writes a temporary file in the output's folder;
+// finish() places it under the output name as save_frame places a frame,
+// and a file given up (an encoder that failed, a file that stopped, the
+// object leaving scope unfinished) leaves nothing behind.
+class AnimationOutput {
+  public:
+    AnimationOutput(const Settings& s, const BatchPlan& plan);
+    ~AnimationOutput();
+    AnimationOutput(const AnimationOutput&) = delete;
+    AnimationOutput& operator=(const AnimationOutput&) = delete;
+
+    // Opens the temporary file and the encoder for frames of info's size;
+    // why not, when that fails.
+    std::optional<Failure> begin(const std::string& output_path, const AnimationInfo& info);
+    // The next frame (any depth FreeImage can take to 32 bits), shown for
+    // `delay_ms`. False when the file failed; finish() then says why.
+    bool add(const Bitmap& frame, int delay_ms);
+    // Completes and places the file: Converted, Skipped (overwrite policy),
+    // Pending (plan.defer_outputs) or Failed.
+    SaveReport finish();
+
+  private:
+    void discard();
+
+    const Settings& m_settings;
+    const BatchPlan& m_plan;
+    std::string m_output_path;
+    std::string m_temporary;
+    platform::OutputFile m_file;
+    std::unique_ptr<AnimationEncoder> m_encoder;
+    std::optional<Failure> m_failure;
+};
 
 // Receives the path of every temporary file just before it is created (the
 // worker process tells its supervisor, which removes what a crash leaves).

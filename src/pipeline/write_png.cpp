@@ -8,9 +8,6 @@
 #include "pipeline/png_writer.h"
 
 namespace pixlane {
-namespace {
-
-// --- png -----------------------------------------------------------------------
 
 // The zlib level and interlacing of a PNG save flag word, read as
 // FreeImage's writer reads it: a level of 1 to 9 in the low bits, else none
@@ -26,6 +23,8 @@ PngOptions png_options(int flags) {
     options.interlaced = (flags & PNG_INTERLACED) == PNG_INTERLACED;
     return options;
 }
+
+namespace {
 
 // The bitmap as the PNG writer takes it, in the colour type FreeImage's
 // writer gives it: grey for grey-ramp palettes without transparency

@@ -6,6 +6,7 @@
 
 #include "formats/catalogue.h"
 #include "pipeline/bitmap.h"
+#include "pipeline/png_writer.h"
 #include "platform/platform.h"
 #include "records/records.h"
 #include "settings/settings.h"
@@ -40,6 +41,9 @@ WriteResult write_pfm(const WriteRequest& request, platform::OutputFile& file);
 WriteResult write_jpeg_xr(const WriteRequest& request, platform::OutputFile& file);
 // PNG through our own libpng writer, a palette when asked and possible (write_png.cpp).
 WriteResult write_png_frame(const WriteRequest& request, platform::OutputFile& file);
+
+// The zlib level and interlacing of a PNG save flag word.
+PngOptions png_options(int flags);
 
 // The writer of a route.
 Writer writer_for(SaveRoute route);

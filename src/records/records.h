@@ -31,6 +31,9 @@ struct FrameResult {
     FrameStatus status = FrameStatus::Failed;
     std::string reason;
     std::int64_t ms = 0; // from taking the frame to its save
+    // Frames the output holds: 1 for a frame's own file, the frames of the
+    // animation for an animated output (frame is then the first).
+    std::int32_t frames = 1;
 };
 
 // What is constant for a batch: the output format and where outputs go.
@@ -69,6 +72,8 @@ struct FrameFacts {
     std::int32_t height = 0;       // %height%
     std::int32_t source_depth = 0; // bits per pixel of the frame as loaded
     std::int32_t output_depth = 0; // %bpp%: the depth the frame is written at
+    std::int32_t delay_ms = 0;     // %delay%: how long the frame is shown
+    std::int32_t plays = 1;        // %loop%: how often the animation plays, 0 for ever
 };
 
 // A frame saved under a temporary name, to be placed under its output name.
@@ -87,6 +92,8 @@ struct FileOutcome {
     // Set when the file failed: nothing saved, a frame that reached the save
     // failed, a limit was exceeded, or its worker died.
     std::optional<Failure> failure;
+    // Frames left out because they repeated the one before them.
+    std::int32_t dropped_frames = 0;
 
     bool ok() const { return !failure; }
     bool out_of_space() const { return failure && failure->out_of_space; }

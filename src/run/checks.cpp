@@ -269,6 +269,9 @@ std::optional<Fault> check_console_settings(const Settings& s, const ConsoleRequ
             check_format_rows(s, Persist::OutputOption, job.output_extension, listing, font)) {
         return fault;
     }
+    if (s.animated_output && !has_quirk(job.output_extension, kAnimates)) {
+        return Fault{"--animated needs gif, webp or png"};
+    }
     return check_listed_rows(s, listing, font);
 }
 

@@ -316,6 +316,9 @@ int RunLoop::run(NamingCounters& counters, ProgressRecord& progress, const Input
             progress.skipped = skipped;
         } else if (outcome.ok()) {
             say("[OK] Saving As: " + outcome.last_output());
+            if (outcome.dropped_frames > 0) {
+                say("Dropped Frames: " + std::to_string(outcome.dropped_frames));
+            }
             ++converted;
             duration = std::max<std::int64_t>(now - last_commit, 1000);
             if (!m_plan.dry_run) {

@@ -155,6 +155,141 @@ Bitmap draw_steps(Bitmap b, const Settings& s, const TokenSource& tokens,
     return draw_watermark(std::move(b), s, tokens, width, height, font);
 }
 
+// Whether two pictures after every step are the same: size, depth and
+// every byte of every row.
+bool same_picture(FIBITMAP* a, FIBITMAP* b) {
+    if (!a || !b || FreeImage_GetWidth(a) != FreeImage_GetWidth(b) ||
+        FreeImage_GetHeight(a) != FreeImage_GetHeight(b) ||
+        FreeImage_GetBPP(a) != FreeImage_GetBPP(b) ||
+        FreeImage_GetImageType(a) != FreeImage_GetImageType(b)) {
+        return false;
+    }
+    const std::size_t row = (std::size_t{FreeImage_GetWidth(a)} * FreeImage_GetBPP(a) + 7) / 8;
+    for (unsigned y = 0; y < FreeImage_GetHeight(a); ++y) {
+        if (std::memcmp(FreeImage_GetScanLine(a, static_cast<int>(y)),
+                        FreeImage_GetScanLine(b, static_cast<int>(y)), row) != 0) {
+            return false;
+        }
+    }
+    if (FreeImage_GetBPP(a) <= 8) {
+        const unsigned colours = FreeImage_GetColorsUsed(a);
+        return colours == FreeImage_GetColorsUsed(b) &&
+               std::memcmp(FreeImage_GetPalette(a), FreeImage_GetPalette(b),
+                           colours * sizeof(RGBQUAD)) == 0;
+    }
+    return true;
+}
+
+// The frames of one file as one animated output: each frame through every
+// step up to the watermark (alpha kept), then into the format's encoder.
+// One frame waits before it goes in, so a repeat of it (after every step)
+// can add its time instead when duplicates are dropped.
+FileOutcome convert_animated(const Settings& s, const BatchPlan& plan, const FileTask& task,
+                             FrameSource& source, const WatermarkFont* font, FrameRange range) {
+    FileOutcome outcome;
+    const std::int64_t started = platform::elapsed_ms();
+    const int count = source.frame_count();
+    const std::int64_t frames = range.last - range.first + 1;
+    auto fail = [&](Failure failure) {
+        if (failure.reason.empty()) {
+            failure.reason = "the file could not be converted";
+        }
+        outcome.failure = std::move(failure);
+        return outcome;
+    };
+    if (auto exceeded = exceeded_limit(s, {frames})) {
+        return fail(std::move(*exceeded));
+    }
+    const int depth = plan.output_extension == "gif" ? 8 : 32;
+    AnimationOutput output(s, plan);
+    FrameResult result;
+    result.frame = range.first + 1;
+    result.frames = 0;
+    Bitmap held;
+    int held_delay = 0;
+    bool begun = false;
+    for (int index = range.first; index <= range.last; ++index) {
+        Bitmap b = index == range.last ? source.take_frame(index) : source.frame(index);
+        if (width_of(b) == 0 || height_of(b) == 0) {
+            continue; // an undecodable page is left out
+        }
+        FrameFacts facts;
+        facts.frame_number = index + 1;
+        facts.frame_total = count;
+        facts.source_depth = bpp_of(b);
+        facts.output_depth = depth;
+        facts.delay_ms = source.delay_ms(index);
+        facts.plays = plays_of_loop_count(source.loop_count());
+        b = rotate(std::move(b), s);
+        b = resize(std::move(b), s);
+        facts.width = width_of(b);
+        facts.height = height_of(b);
+        const TokenSource tokens{plan, task, facts};
+        if (!begun) {
+            begun = true;
+            if (auto exceeded = exceeded_limit(
+                    s, {frames, facts.width, facts.height, facts.width, facts.height, 32})) {
+                return fail(std::move(*exceeded));
+            }
+            result.output_path = output_path(s, tokens);
+            if (plan.dry_run) {
+                // Named only: the frames it would hold, before any is dropped.
+                result.frames = static_cast<std::int32_t>(frames);
+                result.status = FrameStatus::Pending;
+                result.ms = platform::elapsed_ms() - started;
+                outcome.frame_results.push_back(std::move(result));
+                return outcome;
+            }
+            AnimationInfo info;
+            info.width = facts.width;
+            info.height = facts.height;
+            info.plays = facts.plays;
+            if (auto failed = output.begin(result.output_path, info)) {
+                return fail(std::move(*failed));
+            }
+        }
+        b = draw_steps(std::move(b), s, tokens, font);
+        if (!b) {
+            return fail({"a frame could not be drawn"});
+        }
+        if (held && s.drop_duplicate_frames && same_picture(held.get(), b.get())) {
+            held_delay += facts.delay_ms;
+            ++outcome.dropped_frames;
+            continue;
+        }
+        if (held && !output.add(held, held_delay)) {
+            break;
+        }
+        if (held) {
+            ++result.frames;
+        }
+        held = std::move(b);
+        held_delay = facts.delay_ms;
+    }
+    if (!begun) {
+        return fail({"no frame could be decoded"});
+    }
+    if (held && output.add(held, held_delay)) {
+        ++result.frames;
+    }
+    held.reset();
+    SaveReport report = output.finish();
+    result.output_path = report.output_path;
+    result.status = report.status;
+    result.ms = platform::elapsed_ms() - started;
+    if (report.failure) {
+        result.status = FrameStatus::Failed;
+        result.reason = report.failure->reason;
+        outcome.frame_results.push_back(std::move(result));
+        return fail(std::move(*report.failure));
+    }
+    if (report.status == FrameStatus::Pending) {
+        outcome.pending_outputs.push_back({report.temporary_path, report.output_path});
+    }
+    outcome.frame_results.push_back(std::move(result));
+    return outcome;
+}
+
 } // namespace
 
 FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTask& task,
@@ -172,7 +307,12 @@ FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTas
         s.gif_frame_loading, count,
         s.gif_frame_loading == kFramesRandom ? random_frame(count, task.frame_pick) : 1);
     const bool numbered = s.gif_frame_loading == kFramesAll && count > 1;
+    if (s.animated_output && numbered && has_quirk(plan.output_extension, kAnimates)) {
+        return convert_animated(s, plan, task, source, font, range);
+    }
     const std::int64_t frames = range.last - range.first + 1;
+    const bool drop_repeats = s.drop_duplicate_frames && !plan.dry_run;
+    Bitmap previous; // the last frame after the drawing steps, while repeats are dropped
     if (auto exceeded = exceeded_limit(s, {frames})) {
         return fail(std::move(*exceeded));
     }
@@ -196,6 +336,8 @@ FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTas
         facts.frame_total = count;
         facts.source_depth = bpp_of(b);
         facts.output_depth = target_depth(plan, facts.source_depth);
+        facts.delay_ms = source.delay_ms(index);
+        facts.plays = plays_of_loop_count(source.loop_count());
         if (facts.output_depth != 32 && !plan.dry_run) {
             // The output keeps no alpha: transparent areas show the chosen
             // background, not the colour their pixels happen to hold. Done
@@ -226,6 +368,14 @@ FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTas
         const TokenSource tokens{plan, task, facts};
         if (!plan.dry_run) {
             b = draw_steps(std::move(b), s, tokens, font);
+        }
+        if (drop_repeats && b) {
+            if (previous && same_picture(previous.get(), b.get())) {
+                outcome.frame_results.pop_back();
+                ++outcome.dropped_frames;
+                continue;
+            }
+            previous = adopt(FreeImage_Clone(b.get()));
         }
         b = fit_icon(std::move(b), plan);
         if (b) {

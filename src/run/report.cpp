@@ -118,8 +118,8 @@ void RunReport::file_ended(const FileEnd& file) {
                              : f.status == FrameStatus::Pending ? "never placed"
                              : f.status == FrameStatus::Skipped ? "the output exists"
                                                                 : f.reason;
-        rows.push_back(
-            {file.task.input_path, f.frame, f.output_path, status, std::move(reason), f.ms});
+        rows.push_back({file.task.input_path, f.frame, f.output_path, status, std::move(reason),
+                        f.ms, f.frames, file.outcome.dropped_frames});
     }
     if (!file.outcome.ok() && !failed_row) {
         const std::string& reason = file.outcome.failure->reason;
@@ -147,11 +147,12 @@ std::vector<ReportRow> RunReport::rows() const {
 }
 
 std::string report_csv(const std::vector<ReportRow>& rows) {
-    std::string out = "input,frame,output,status,reason,ms\n";
+    std::string out = "input,frame,output,status,reason,ms,frames,dropped\n";
     for (const auto& r : rows) {
         out += csv_field(r.input) + "," + (r.frame > 0 ? std::to_string(r.frame) : "") + "," +
                csv_field(r.output) + "," + std::string(r.status) + "," + csv_field(r.reason) + "," +
-               std::to_string(r.ms) + "\n";
+               std::to_string(r.ms) + "," + std::to_string(r.frames) + "," +
+               std::to_string(r.dropped) + "\n";
     }
     return out;
 }
@@ -164,7 +165,9 @@ std::string report_json(const std::vector<ReportRow>& rows) {
         out += "  {\"input\": " + json_string(r.input) +
                ", \"frame\": " + (r.frame > 0 ? std::to_string(r.frame) : "null") +
                ", \"output\": " + json_string(r.output) + ", \"status\": " + json_string(r.status) +
-               ", \"reason\": " + json_string(r.reason) + ", \"ms\": " + std::to_string(r.ms) + "}";
+               ", \"reason\": " + json_string(r.reason) + ", \"ms\": " + std::to_string(r.ms) +
+               ", \"frames\": " + std::to_string(r.frames) +
+               ", \"dropped\": " + std::to_string(r.dropped) + "}";
     }
     out += rows.empty() ? "]\n" : "\n]\n";
     return out;

@@ -23,6 +23,8 @@ struct ReportRow {
     std::string_view status; // "converted", "failed", "skipped" or (a dry run) "planned"
     std::string reason;
     std::int64_t ms = 0;
+    std::int32_t frames = 0;  // frames the output holds (an animated output: all of them)
+    std::int32_t dropped = 0; // frames of the file left out as repeats of the one before
 };
 
 enum class ReportFormat { Csv, Json };
@@ -52,7 +54,7 @@ class RunReport {
     std::vector<std::vector<ReportRow>> m_files; // by list index; empty: not reached
 };
 
-// Header "input,frame,output,status,reason,ms", then one line a row; fields
+// Header "input,frame,output,status,reason,ms,frames,dropped", then one line a row; fields
 // quoted when they hold a comma, a quote or a line break. Bytes that are
 // not UTF-8 come out as U+FFFD.
 std::string report_csv(const std::vector<ReportRow>& rows);

@@ -96,7 +96,7 @@ const Field<Failure> kFailureFields[] = {
 const Field<FrameResult> kFrameFields[] = {
     {"frame", &FrameResult::frame},   {"output_path", &FrameResult::output_path},
     {"status", &FrameResult::status}, {"reason", &FrameResult::reason},
-    {"ms", &FrameResult::ms},
+    {"ms", &FrameResult::ms},         {"frames", &FrameResult::frames},
 };
 
 const Field<PendingOutput> kPendingFields[] = {
@@ -108,6 +108,8 @@ const Field<PendingOutput> kPendingFields[] = {
 constexpr std::string_view kFailureMark = "failure";
 constexpr std::string_view kFrameMark = "frame_result";
 constexpr std::string_view kPendingMark = "pending_output";
+// Not a record: the one value that follows it.
+constexpr std::string_view kDroppedMark = "dropped_frames";
 
 template <class T> void append(Message& m, const T& record, std::span<const Field<T>> fields) {
     for (const auto& field : fields) {
@@ -180,6 +182,10 @@ Message outcome_message(const FileOutcome& outcome) {
         m.emplace_back(kPendingMark);
         append<PendingOutput>(m, pending, kPendingFields);
     }
+    if (outcome.dropped_frames != 0) {
+        m.emplace_back(kDroppedMark);
+        m.push_back(std::to_string(outcome.dropped_frames));
+    }
     return m;
 }
 
@@ -205,6 +211,19 @@ std::optional<FileOutcome> read_outcome(const Message& m) {
         if (m[i] == kPendingMark) {
             current = &outcome.pending_outputs.emplace_back();
             ++i;
+            continue;
+        }
+        if (i + 1 >= m.size()) {
+            return std::nullopt;
+        }
+        if (m[i] == kDroppedMark) {
+            const auto [end, error] = std::from_chars(
+                m[i + 1].data(), m[i + 1].data() + m[i + 1].size(), outcome.dropped_frames);
+            if (error != std::errc{} || end != m[i + 1].data() + m[i + 1].size()) {
+                return std::nullopt;
+            }
+            current = std::monostate{};
+            i += 2;
             continue;
         }
         if (i + 1 >= m.size()) {

@@ -72,6 +72,11 @@ struct Settings {
 
     // [Output]
     std::string output_format = "bmp";
+    // gif, webp and png: one animated file per input instead of a file per frame.
+    std::uint8_t animated_output = 0;
+    // Consecutive frames that are the same after every step: one kept (an
+    // animation adds their times).
+    std::uint8_t drop_duplicate_frames = 0;
     std::int32_t bmp_bpp = 0;
     std::int32_t bmp_compression = 0;
     std::int32_t bmp_color_table = 0;

@@ -6,9 +6,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "formats/catalogue.h"
 #include "pipeline/save.h"
 #include "platform/platform.h"
 #include "run/conversion.h"
+#include "util/strings.h"
 
 namespace pixlane {
 
@@ -36,6 +38,9 @@ std::optional<Fault> prepare_interactive_run(const Settings& s, BatchPlan& plan,
     std::optional<Fault> fault = check_interactive_run(s, input_count, folder, font);
     if (fault) {
         return fault;
+    }
+    if (s.animated_output && !has_quirk(to_lower(ext), kAnimates)) {
+        return Fault{"Animated output format"};
     }
     plan.output_folder = folder;
     set_batch_output(plan, ext, s);

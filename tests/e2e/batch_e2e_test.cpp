@@ -179,7 +179,9 @@ TEST(BatchE2eTest, TheReportIsNeverWrittenThroughAPlantedName) {
         }
         EXPECT_EQ(r.status, 0) << pipe << r.out;
         EXPECT_EQ(read_file(dir / "victim.txt"), "victim") << pipe;
-        EXPECT_EQ(read_file(dir / "run.csv").rfind("input,frame,output,status,reason,ms\n", 0), 0u)
+        EXPECT_EQ(read_file(dir / "run.csv")
+                      .rfind("input,frame,output,status,reason,ms,frames,dropped\n", 0),
+                  0u)
             << pipe;
         EXPECT_EQ(names_in(dir.path()), "a.gif a.png run.csv run.csv.tmp victim.txt ") << pipe;
     }

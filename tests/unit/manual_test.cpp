@@ -35,9 +35,11 @@ TEST(ManualTest, NamesEveryOptionAndToken) {
     }
     EXPECT_NE(page("profiles.html").find("--WM-SOLID-OPACITY"), std::string::npos);
     const std::string mask = page("filename-mask.html");
-    for (const char* token : {"%filename%", "%filename[u]%", "%filename[l]%", "%filename[t]%",
-                              "%ext%", "%ext[u]%", "%ext[t]%", "%yyyy%", "%mm%", "%dd%", "%hh%",
-                              "%ii%", "%ss%", "%bpp%", "%width%", "%height%", "%rnd%", "%n%"}) {
+    for (const char* token :
+         {"%filename%", "%filename[u]%", "%filename[l]%", "%filename[t]%", "%ext%",
+          "%ext[u]%",   "%ext[t]%",      "%yyyy%",        "%mm%",          "%dd%",
+          "%hh%",       "%ii%",          "%ss%",          "%bpp%",         "%width%",
+          "%height%",   "%rnd%",         "%n%",           "%delay%",       "%loop%"}) {
         EXPECT_NE(mask.find(std::string("<code>") + token + "</code>"), std::string::npos) << token;
     }
 }

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "formats/catalogue.h"
 #include "run/checks.h"
 
 namespace pixlane {
@@ -108,6 +109,25 @@ TEST(InteractiveChecks, FaultsInTheirOrderWithTheirMessages) {
         ASSERT_TRUE(f.has_value()) << r.starts;
         const std::string message = substitute(lang.text("Msg", f->key), f->argument);
         EXPECT_EQ(message.rfind(r.starts, 0), 0u) << message;
+    }
+}
+
+// Animated output takes the formats that animate; the others are refused
+// before the run, with the window's message.
+TEST(InteractiveChecks, AnimatedOutputNeedsAFormatThatAnimates) {
+    Settings s;
+    s.animated_output = 1;
+    std::unique_ptr<WatermarkFont> font;
+    for (const OutputFormat& format : output_catalogue()) {
+        BatchPlan plan;
+        std::string folder = "/tmp";
+        const std::optional<Fault> f =
+            prepare_interactive_run(s, plan, 1, folder, std::string(format.extension), font);
+        EXPECT_EQ(f.has_value(), !format.has(kAnimates)) << format.extension;
+        if (f) {
+            EXPECT_EQ(substitute(builtin().text("Msg", f->key), f->argument),
+                      "Animated output needs the output format GIF, WEBP or PNG!");
+        }
     }
 }
 

@@ -77,26 +77,32 @@ TEST(ReportTextTest, CsvAndJsonKeepAwkwardNamesIntact) {
         const char* json; // the object
     };
     const Case cases[] = {
-        {{"/in/a.gif", 3, "/out/a[3].png", "converted", "", 12},
-         "/in/a.gif,3,/out/a[3].png,converted,,12",
-         R"({"input": "/in/a.gif", "frame": 3, "output": "/out/a[3].png", "status": "converted", "reason": "", "ms": 12})"},
+        {{"/in/a.gif", 3, "/out/a[3].png", "converted", "", 12, 1, 0},
+         "/in/a.gif,3,/out/a[3].png,converted,,12,1,0",
+         R"({"input": "/in/a.gif", "frame": 3, "output": "/out/a[3].png", "status": "converted", "reason": "", "ms": 12, "frames": 1, "dropped": 0})"},
+        // An animated output: every frame in one file, two repeats left out.
+        {{"/in/a.gif", 1, "/out/a.webp", "converted", "", 40, 30, 2},
+         "/in/a.gif,1,/out/a.webp,converted,,40,30,2",
+         R"({"input": "/in/a.gif", "frame": 1, "output": "/out/a.webp", "status": "converted", "reason": "", "ms": 40, "frames": 30, "dropped": 2})"},
         {{"/in/say \"hi\", all.gif", 0, "", "failed", "line one\nline two", 0},
-         "\"/in/say \"\"hi\"\", all.gif\",,,failed,\"line one\nline two\",0",
-         R"({"input": "/in/say \"hi\", all.gif", "frame": null, "output": "", "status": "failed", "reason": "line one\u000aline two", "ms": 0})"},
+         "\"/in/say \"\"hi\"\", all.gif\",,,failed,\"line one\nline two\",0,0,0",
+         R"({"input": "/in/say \"hi\", all.gif", "frame": null, "output": "", "status": "failed", "reason": "line one\u000aline two", "ms": 0, "frames": 0, "dropped": 0})"},
         {{"/in/caf\xC3\xA9\x01\xFF.gif", 1, "/o\\x.png", "skipped", "", 1},
-         "/in/caf\xC3\xA9\x01\xEF\xBF\xBD.gif,1,/o\\x.png,skipped,,1",
+         "/in/caf\xC3\xA9\x01\xEF\xBF\xBD.gif,1,/o\\x.png,skipped,,1,0,0",
          "{\"input\": \"/in/caf\xC3\xA9\\u0001\xEF\xBF\xBD.gif\", \"frame\": 1, \"output\": "
-         "\"/o\\\\x.png\", \"status\": \"skipped\", \"reason\": \"\", \"ms\": 1}"},
+         "\"/o\\\\x.png\", \"status\": \"skipped\", \"reason\": \"\", \"ms\": 1, "
+         "\"frames\": 0, \"dropped\": 0}"},
         // An overlong form and a surrogate: each byte that is not UTF-8 is one U+FFFD.
         {{"/in/\xC0\xAF\xED\xA0\x80.gif", 0, "", "failed", "", 0},
-         "/in/\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.gif,,,failed,,0",
+         "/in/\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.gif,,,failed,,0,0,0",
          "{\"input\": \"/in/\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.gif\", \"frame\": null, \"output\": "
          "\"\", "
-         "\"status\": \"failed\", \"reason\": \"\", \"ms\": 0}"},
+         "\"status\": \"failed\", \"reason\": \"\", \"ms\": 0, \"frames\": 0, \"dropped\": 0}"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(report_csv({c.row}),
-                  std::string("input,frame,output,status,reason,ms\n") + c.csv + "\n");
+                  std::string("input,frame,output,status,reason,ms,frames,dropped\n") + c.csv +
+                      "\n");
         EXPECT_EQ(report_json({c.row}), std::string("[\n  ") + c.json + "\n]\n");
     }
     EXPECT_EQ(report_json({}), "[]\n");
