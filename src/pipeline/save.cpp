@@ -456,7 +456,13 @@ bool output_is_current(const std::string& output, const std::string& input) {
     return made && source && *made >= *source;
 }
 
-Placement place_output(const std::string& temporary, std::string& output_path, int overwrite) {
+Placement place_output(const std::string& temporary, std::string& output_path, int overwrite,
+                       const std::string& input) {
+    if (overwrite == kOverwriteNewer && !input.empty() && output_is_current(output_path, input)) {
+        // An earlier file of this batch may have written it meanwhile.
+        platform::remove_file(temporary);
+        return Placement::Skipped;
+    }
     // An output older than its input is replaced; a current one was left
     // alone before it was made.
     if (overwrite != kOverwriteReplace && overwrite != kOverwriteNewer &&

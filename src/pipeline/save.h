@@ -96,8 +96,10 @@ enum class Placement { Written, Skipped, Failed };
 // Gives a complete temporary file its output name under the overwrite
 // policy: replaced, left alone (the temporary file is removed; Skipped), or
 // the first free "name (2).ext", "name (3).ext", … (`output_path` becomes
-// the name written). Failed keeps errno.
-Placement place_output(const std::string& temporary, std::string& output_path, int overwrite);
+// the name written). Under kOverwriteNewer an output as new as `input`
+// (given) is left alone. Failed keeps errno.
+Placement place_output(const std::string& temporary, std::string& output_path, int overwrite,
+                       const std::string& input = {});
 
 // Removes the temporary files that runs no longer going left in `folder`
 // (not its subfolders): plain files whose name carries another run's mark

@@ -68,7 +68,7 @@ void discard(const FileOutcome& outcome) {
 // Places the outputs a worker left under temporary names, in frame order,
 // under the overwrite policy; each Pending frame learns what became of it.
 // A rename that fails fails the file.
-void place_pending(FileOutcome& outcome, int overwrite) {
+void place_pending(FileOutcome& outcome, int overwrite, const std::string& input) {
     auto frame = outcome.frame_results.begin();
     auto settle = [&](FrameStatus status, const std::string& path, std::string reason = {}) {
         frame = std::find_if(frame, outcome.frame_results.end(),
@@ -81,7 +81,7 @@ void place_pending(FileOutcome& outcome, int overwrite) {
         }
     };
     for (auto& p : outcome.pending_outputs) {
-        const Placement placed = place_output(p.temporary_path, p.output_path, overwrite);
+        const Placement placed = place_output(p.temporary_path, p.output_path, overwrite, input);
         if (placed == Placement::Failed) {
             std::string why = "cannot rename " + p.temporary_path + " to " + p.output_path + ": " +
                               std::strerror(errno);
@@ -283,7 +283,7 @@ int RunLoop::run(NamingCounters& counters, ProgressRecord& progress, const Input
             continue;
         }
         FileOutcome& outcome = task->outcome;
-        place_pending(outcome, m_settings.overwrite);
+        place_pending(outcome, m_settings.overwrite, input);
         int written = 0;
         for (const auto& frame : outcome.frame_results) {
             if (frame.status != FrameStatus::Converted) {

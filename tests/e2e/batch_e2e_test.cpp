@@ -382,7 +382,7 @@ TEST(BatchE2eTest, AReportOnStandardOutputIsAloneThere) {
     make_gif(in / "a.gif");
     const auto r = run_pixlane({"-i", in / "a.gif", "-o", out.path(), "-c", "png", "--report=-"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(lines_of(r.out).front(), "input,frame,output,status,reason,ms");
+    EXPECT_TRUE(lines_of(r.out).front().starts_with("input,frame,output,status,reason,ms"));
     EXPECT_EQ(lines_of(r.out).size(), 2u) << r.out;
     EXPECT_NE(r.err.find("Files converted: 1 of 1"), std::string::npos) << r.err;
 }
