@@ -37,6 +37,8 @@ const LanguagePair kBuiltinLanguage[] = {
     {"Output Format Options", "Options..."},
     {"Import Input Files", "Import Files..."},
     {"Export Input Files", "Export Files..."},
+    {"Save Profile", "Save Settings As Profile..."},
+    {"Copy Command Line", "Copy Command Line"},
     {"Exit", "Exit"},
     {"Edit", "Edit"},
     {"Copy", "Copy"},

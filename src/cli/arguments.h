@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/option_values.h"
+
 namespace pixlane::cli {
 
 // The argument with blanks removed at both ends; every test looks at this form.
@@ -34,17 +36,8 @@ std::string join_quoted(std::string value, const std::vector<std::string>& args,
 // `text` without its leading and trailing double quotes (all of them).
 std::string strip_quotes(std::string_view text);
 
-// The integer reader of option values: blanks and tabs skipped, an optional
-// "+" or "-", then "$" and hexadecimal digits, "%" and binary digits, or
-// decimal digits; reading stops at the first character that does not fit;
-// no digits read 0. The result wraps like a 64-bit integer; the caller stores
-// it in the field's own width.
-std::int64_t read_integer(std::string_view text);
-
-// The decimal reader of --GAMMA: blanks and tabs skipped, an optional sign,
-// digits with an optional "." and fraction and an optional exponent; reading
-// stops at the first character that does not fit. No number, or one that is
-// not finite, reads 0.
-float read_decimal(std::string_view text);
+// The integer and decimal readers of option values (settings/option_values.h).
+using pixlane::read_decimal;
+using pixlane::read_integer;
 
 } // namespace pixlane::cli

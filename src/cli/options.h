@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "settings/keys.h"
+#include "settings/option_values.h"
 #include "settings/settings.h"
 
 namespace pixlane::cli {
@@ -24,13 +25,8 @@ bool value_is_refused(const SettingKey& row, std::string_view value);
 // A value after "=" that is empty or begins with "--" is missing.
 bool value_is_missing(std::string_view value);
 
-// Stores `value` in the row's field by its value class, then the field the
-// row also sets: a flag stores its flag value whatever `value` says; an
-// integer goes through the integer reader and is kept in the field's width;
-// a decimal through the decimal reader; a keyword through the row's keyword
-// table (unknown words give 0); a text is stored as given (the caller has
-// already applied its quoting rule).
-void apply_option_value(const SettingKey& row, std::string_view value, Settings& s);
+// Stores an option's value in its field (settings/option_values.h).
+using pixlane::apply_option_value;
 
 // What the run would silently make of a value the user surely meant
 // otherwise, as the text after "Warning: "; empty when the value is fine.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/option_values.h"
 #include "settings/settings.h"
 
 namespace pixlane::cli {
@@ -23,12 +24,7 @@ namespace pixlane::cli {
 bool load_profile(const std::string& path, Settings& s,
                   std::vector<std::string>* warnings = nullptr);
 
-// A profile that turns `defaults` (the command line's) into `s`: a comment
-// with `command`, then the group "CLI" with a line for each option needed,
-// values first, then flags. Options of settings no profile line can give
-// (a text with blanks at either end or a line break) are added to
-// `not_kept`.
-std::string profile_text(const Settings& s, const Settings& defaults, const std::string& command,
-                         std::vector<std::string>& not_kept);
+// Profiles written from settings (settings/option_values.h).
+using pixlane::profile_text;
 
 } // namespace pixlane::cli

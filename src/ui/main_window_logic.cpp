@@ -1,5 +1,7 @@
 #include "ui/main_window_logic.h"
 
+#include <cstring>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -7,6 +9,7 @@
 #include "formats/catalogue.h"
 #include "formats/extensions.h"
 #include "platform/platform.h"
+#include "settings/option_values.h"
 #include "util/strings.h"
 
 namespace pixlane {
@@ -181,6 +184,43 @@ int handle_drop(const std::vector<std::string>& paths, std::string& input_folder
         }
     }
     return static_cast<int>(list.size() - before);
+}
+
+std::string shell_quoted(std::string_view text) {
+    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) ||
+               std::strchr("%+,-./:=@_", c) != nullptr;
+    });
+    if (plain) {
+        return std::string(text);
+    }
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+std::string console_command(const Settings& s, const std::string& extension,
+                            const std::string& output_folder, const InputList& list,
+                            const std::string& input_folder, std::vector<std::string>& not_kept) {
+    Settings defaults;
+    reset_to_defaults(defaults, DefaultsForm::CommandLine, s.custom_timestamp, 0, 0);
+    std::string command =
+        "pixlane -c " + shell_quoted(extension) + " -o " + shell_quoted(output_folder);
+    for (const auto& argument : profile_arguments(s, defaults, not_kept)) {
+        command += " " + shell_quoted(argument);
+    }
+    const bool nested =
+        std::any_of(list.entries().begin(), list.entries().end(),
+                    [](const InputEntry& e) { return !e.relative_subfolder.empty(); });
+    if (nested && !input_folder.empty()) {
+        return command + " -i " + shell_quoted(input_folder);
+    }
+    for (const auto& entry : list.entries()) {
+        command += " -i " + shell_quoted(entry.path);
+    }
+    return command;
 }
 
 std::string first_output_folder(const std::string& input_folder, const std::string& path) {

@@ -146,6 +146,19 @@ int handle_drop(const std::vector<std::string>& paths, std::string& input_folder
                 const std::function<void(const std::string& folder)>& import_folder,
                 const std::function<void()>& between);
 
+// `text` as one word of a POSIX shell: in single quotes unless it is made
+// of characters no shell treats specially.
+std::string shell_quoted(std::string_view text);
+
+// The console command that converts what the window's Convert would: the
+// output extension and folder, every option that differs from the command
+// line's defaults (settings no option reaches go to `not_kept`), then the
+// inputs: the imported folder when the list holds subfolders of it,
+// otherwise every file of the list.
+std::string console_command(const Settings& s, const std::string& extension,
+                            const std::string& output_folder, const InputList& list,
+                            const std::string& input_folder, std::vector<std::string>& not_kept);
+
 // The output folder the first file added to a window with an empty
 // output-folder field chooses: the input folder (after a folder import), or
 // else the folder of the file itself, ending with "/".

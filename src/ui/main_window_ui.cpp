@@ -15,6 +15,8 @@
 #include <wx/toolbar.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <limits>
 #include <mutex>
 
@@ -22,6 +24,7 @@
 #include "formats/catalogue.h"
 #include "formats/extensions.h"
 #include "platform/platform.h"
+#include "settings/option_values.h"
 #include "ui/help_commands_ui.h"
 #include "ui/images_ui.h"
 #include "ui/message_boxes_ui.h"
@@ -58,6 +61,9 @@ const std::vector<MenuSpec>& menu_table() {
           {0, nullptr, nullptr, nullptr},
           {kCmdImportFiles, "ImportFiles", "Import Input Files", nullptr},
           {kCmdExportFiles, "ExportFiles", "Export Input Files", nullptr},
+          {0, nullptr, nullptr, nullptr},
+          {kCmdSaveProfile, "ExportFiles", "Save Profile", nullptr},
+          {kCmdCopyCommand, "Copy", "Copy Command Line", nullptr},
           {0, nullptr, nullptr, nullptr},
           {kCmdExit, "Exit", "Exit", "Alt+X"}}},
         {"Edit",
@@ -519,6 +525,8 @@ void MainWindow::on_command(wxCommandEvent& event) {
     case kCmdOutFolder: command_select_output_folder(); break;
     case kCmdImportFiles: import_list(); break;
     case kCmdExportFiles: export_list(); break;
+    case kCmdSaveProfile: save_profile(); break;
+    case kCmdCopyCommand: copy_command_line(); break;
     case kCmdExit: Close(); break;
     case kCmdCopy: command_copy(); break;
     case kCmdDelete: command_delete(); break;
@@ -682,14 +690,8 @@ void MainWindow::add_input_folder() {
 namespace pixlane {
 
 void MainWindow::start_conversion_run() {
-    wxString field = m_folder_field->GetValue();
-    field.Trim(true).Trim(false);
-    std::string folder = utf8(field);
-    std::string ext = m_app.settings.output_format;
-    const int at = m_format_field->GetSelection();
-    if (at >= 0 && at < static_cast<int>(m_format_indices.size())) {
-        ext = std::string(kOutputExtensions[static_cast<std::size_t>(m_format_indices[at])]);
-    }
+    std::string folder = chosen_output_folder();
+    const std::string ext = chosen_extension();
     set_status_text(text("General", "Preparing"));
     std::unique_ptr<WatermarkFont> font;
     BatchPlan plan;
@@ -809,6 +811,52 @@ void MainWindow::import_list() {
     }
     m_app.window.list_path = chosen;
     run_list_work(ListWork::ListImport, list_bar_maximum(chosen));
+}
+
+std::string MainWindow::chosen_extension() const {
+    const int at = m_format_field->GetSelection();
+    if (at >= 0 && at < static_cast<int>(m_format_indices.size())) {
+        return std::string(kOutputExtensions[static_cast<std::size_t>(m_format_indices[at])]);
+    }
+    return m_app.settings.output_format;
+}
+
+std::string MainWindow::chosen_output_folder() const {
+    wxString field = m_folder_field->GetValue();
+    field.Trim(true).Trim(false);
+    return utf8(field);
+}
+
+void MainWindow::save_profile() {
+    wxFileDialog dialog(this, wx(text("Menu", "Save Profile")), wxString(), wxS("pixlane.ini"),
+                        wxS("INI (*.ini)|*.ini"), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty()) {
+        return;
+    }
+    const std::string path = utf8(dialog.GetPath());
+    Settings defaults;
+    reset_to_defaults(defaults, DefaultsForm::CommandLine, m_app.settings.custom_timestamp, 0, 0);
+    std::vector<std::string> not_kept;
+    const std::string profile = profile_text(m_app.settings, defaults,
+                                             "pixlane --profile=" + shell_quoted(path) + " -c " +
+                                                 chosen_extension() + " -i INPUT -o OUTPUT",
+                                             not_kept);
+    if (!platform::replace_file(path, profile)) {
+        WxMessageBoxes(m_app.language, this).show_error(path + ": " + std::strerror(errno));
+        return;
+    }
+    set_status_text(path);
+}
+
+void MainWindow::copy_command_line() {
+    std::vector<std::string> not_kept;
+    const std::string command =
+        console_command(m_app.settings, chosen_extension(), chosen_output_folder(),
+                        m_app.input_list, m_app.window.input_folder, not_kept);
+    if (wxTheClipboard->Open()) {
+        wxTheClipboard->SetData(new wxTextDataObject(wx(command)));
+        wxTheClipboard->Close();
+    }
 }
 
 void MainWindow::export_list() {

@@ -40,6 +40,8 @@ enum CommandId : int {
     kCmdUpdates,
     kCmdAbout,
     kCmdOutFormat,
+    kCmdSaveProfile,
+    kCmdCopyCommand,
 };
 
 class ConversionDialog;
@@ -138,6 +140,12 @@ class MainWindow final : public wxFrame {
     void start_conversion_run();
     void import_list();
     void export_list();
+    // The window's settings as a console profile; the console command that
+    // converts what Convert would, on the clipboard.
+    void save_profile();
+    void copy_command_line();
+    std::string chosen_extension() const;
+    std::string chosen_output_folder() const;
 
     Session& m_app;
     WindowImages& m_images;

@@ -217,6 +217,25 @@ TEST(GeometryTest, TheRestoredWindowFitsTheScreen) {
     EXPECT_EQ(std::tie(g.x, g.y, g.width, g.height), std::tie(s.x, s.y, s.width, s.height));
 }
 
+// The console command of the window's settings: every word survives the
+// shell, and settings left at the console's defaults add no option.
+TEST(ConsoleCommandTest, WordsSurviveTheShellAndDefaultsAddNothing) {
+    for (const std::string word : {"/in/a-1.gif", "/out put/", "it's", "$(x) *", ""}) {
+        const auto r = test::run("/bin/sh", {"-c", "printf %s " + shell_quoted(word)});
+        EXPECT_EQ(r.out, word);
+    }
+    Settings s;
+    reset_to_defaults(s, DefaultsForm::CommandLine, 0, 0, 0);
+    test::TempDir dir;
+    test::write_file(dir / "a.gif", "GIF89a....");
+    InputList list;
+    list.add(dir / "a.gif", dir.path());
+    std::vector<std::string> not_kept;
+    EXPECT_EQ(console_command(s, "png", "/out/", list, dir.path(), not_kept),
+              "pixlane -c png -o /out/ -i " + shell_quoted(dir / "a.gif"));
+    EXPECT_TRUE(not_kept.empty());
+}
+
 TEST(DropTest, FolderImportsItsTreeAndOtherFilesAreOffered) {
     test::TempDir dir;
     platform::make_folder(dir / "in");

@@ -507,6 +507,45 @@ TEST_F(ConversionRunTest, AFolderConvertedInTheWindowEqualsTheConsolesOutput) {
     EXPECT_TRUE(ours == files_under(dir / "console"));
 }
 
+// File > Copy Command Line gives a console command that writes the bytes
+// Convert wrote, for settings the window changed from the console's
+// defaults; the saved profile holds the same settings.
+TEST_F(ConversionRunTest, TheCopiedCommandLineConvertsWhatConvertDid) {
+    ::setenv("PIXLANE_IN_PROCESS", "1", 1);
+    Settings& s = m_app.settings;
+    s.output_format = "png";
+    s.do_image_resize = 1;
+    s.image_width = 20;
+    s.image_height = 0;
+    s.keep_aspect_ratio = 1;
+    s.do_image_greyscale = 1;
+    s.filename_mask = "%filename% small.%ext%";
+    MainWindow& window = open(0, 0, 600, 400);
+    test::TempDir dir, bin;
+    window.drop_files({std::string(PIXLANE_SOURCE_DIR) + "/examples"});
+    platform::make_folder(dir / "out put");
+    choose_folder(dir / "out put/");
+    convert();
+    const auto converted = files_under(dir / "out put");
+    ASSERT_FALSE(converted.empty());
+    run(kCmdCopyCommand);
+    wxTextDataObject data;
+    ASSERT_TRUE(wxTheClipboard->Open());
+    wxTheClipboard->GetData(data);
+    wxTheClipboard->Close();
+    const std::string command(data.GetText().utf8_str());
+    EXPECT_NE(command.find("--greyscale"), std::string::npos) << command;
+    std::filesystem::remove_all(dir / "out put");
+    platform::make_folder(dir / "out put");
+    ASSERT_EQ(::symlink(test::pixlane_exe().c_str(), (bin / "pixlane").c_str()), 0);
+    const auto r = test::run("/bin/bash", {"-c", command + " -q"},
+                             {{"PATH", bin.path() + ":" + std::getenv("PATH")},
+                              {"XDG_RUNTIME_DIR", bin.path()},
+                              {"DISPLAY", ""}});
+    ASSERT_EQ(r.status, 0) << command << "\n" << r.out << r.err;
+    EXPECT_TRUE(files_under(dir / "out put") == converted) << command;
+}
+
 // Starts the executable on this display with a private settings folder,
 // gives it `ms` to open its window, then asks it to close (SIGTERM).
 int run_and_close(const std::string& config_home, const std::string& runtime, int ms) {
