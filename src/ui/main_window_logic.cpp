@@ -206,19 +206,31 @@ std::string console_command(const Settings& s, const std::string& extension,
                             const std::string& input_folder, std::vector<std::string>& not_kept) {
     Settings defaults;
     reset_to_defaults(defaults, DefaultsForm::CommandLine, s.custom_timestamp, 0, 0);
-    std::string command =
-        "pixlane -c " + shell_quoted(extension) + " -o " + shell_quoted(output_folder);
+    // Word by word (appending keeps GCC 12's Release build from a false
+    // overlap warning on "literal" + temporary).
+    std::string command = "pixlane";
+    const auto add = [&command](std::string_view option, const std::string& word) {
+        command += ' ';
+        if (!option.empty()) {
+            command += option;
+            command += ' ';
+        }
+        command += shell_quoted(word);
+    };
+    add("-c", extension);
+    add("-o", output_folder);
     for (const auto& argument : profile_arguments(s, defaults, not_kept)) {
-        command += " " + shell_quoted(argument);
+        add({}, argument);
     }
     const bool nested =
         std::any_of(list.entries().begin(), list.entries().end(),
                     [](const InputEntry& e) { return !e.relative_subfolder.empty(); });
     if (nested && !input_folder.empty()) {
-        return command + " -i " + shell_quoted(input_folder);
+        add("-i", input_folder);
+        return command;
     }
     for (const auto& entry : list.entries()) {
-        command += " -i " + shell_quoted(entry.path);
+        add("-i", entry.path);
     }
     return command;
 }

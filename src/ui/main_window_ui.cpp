@@ -837,10 +837,12 @@ void MainWindow::save_profile() {
     Settings defaults;
     reset_to_defaults(defaults, DefaultsForm::CommandLine, m_app.settings.custom_timestamp, 0, 0);
     std::vector<std::string> not_kept;
-    const std::string profile = profile_text(m_app.settings, defaults,
-                                             "pixlane --profile=" + shell_quoted(path) + " -c " +
-                                                 chosen_extension() + " -i INPUT -o OUTPUT",
-                                             not_kept);
+    std::string command = "pixlane --profile=";
+    command += shell_quoted(path);
+    command += " -c ";
+    command += chosen_extension();
+    command += " -i INPUT -o OUTPUT";
+    const std::string profile = profile_text(m_app.settings, defaults, command, not_kept);
     if (!platform::replace_file(path, profile)) {
         WxMessageBoxes(m_app.language, this).show_error(path + ": " + std::strerror(errno));
         return;
