@@ -26,6 +26,7 @@
 
 #include "pipeline/animation.h"
 #include "pipeline/bitmap.h"
+#include "pipeline/colour_table.h"
 
 namespace pixlane {
 namespace {
@@ -162,38 +163,6 @@ struct Rect {
     }
 };
 
-// Colours met so far and their entries, up to 256.
-class Palette {
-  public:
-    Palette() { m_entry.fill(-1); }
-    int entry_of(std::uint32_t colour) {
-        std::uint32_t slot = (colour * 0x9E3779B1U) >> (32 - kBits);
-        while (m_entry[slot] >= 0) {
-            if (m_key[slot] == colour) {
-                return m_entry[slot];
-            }
-            slot = (slot + 1) & (kSlots - 1);
-        }
-        if (m_count == 256) {
-            return -1;
-        }
-        m_key[slot] = colour;
-        m_entry[slot] = static_cast<std::int16_t>(m_count);
-        m_colours[static_cast<std::size_t>(m_count)] = colour;
-        return m_count++;
-    }
-    int count() const { return m_count; }
-    std::uint32_t colour(int entry) const { return m_colours[static_cast<std::size_t>(entry)]; }
-
-  private:
-    static constexpr int kBits = 12;
-    static constexpr std::uint32_t kSlots = 1U << kBits;
-    std::array<std::uint32_t, kSlots> m_key{};
-    std::array<std::int16_t, kSlots> m_entry{};
-    std::array<std::uint32_t, 256> m_colours{};
-    int m_count = 0;
-};
-
 class GifEncoder final : public AnimationEncoder {
   public:
     GifEncoder(platform::OutputFile& file, const AnimationInfo& info)
@@ -293,7 +262,7 @@ class GifEncoder final : public AnimationEncoder {
         int transparent = -1;
         bool exact = false;
         for (const bool keep_unchanged : {true, false}) {
-            Palette palette;
+            ColourTable palette;
             bool fits = true;
             bool keeps = false; // a pixel takes the transparent entry
             const auto kept = [&](std::size_t i) {
