@@ -527,9 +527,6 @@ TEST(BatchE2eTest, TheDocumentedExamplesRunAsShown) {
         }
     }
     ASSERT_FALSE(commands.empty());
-    TempDir bin;
-    ASSERT_EQ(::symlink(pixlane_exe().c_str(), (bin / "pixlane").c_str()), 0);
-    const std::string path = bin.path() + ":" + std::getenv("PATH");
     for (const auto& command : commands) {
         TempDir here;
         for (const char* folder : {"in", "gifs", "photos"}) {
@@ -546,13 +543,7 @@ TEST(BatchE2eTest, TheDocumentedExamplesRunAsShown) {
         if (const auto pager = shown.find("| less"); pager != std::string::npos) {
             shown.replace(pager, 6, "| cat");
         }
-        const auto r = run("/bin/bash", {"-c", shown},
-                           {{"PATH", path},
-                            {"XDG_RUNTIME_DIR", here.path()},
-                            {"XDG_CONFIG_HOME", here / "config"},
-                            {"DISPLAY", ""},
-                            {"WAYLAND_DISPLAY", ""}},
-                           here.path());
+        const auto r = run_shell(shown, here.path());
         const bool shows_a_refusal = command.find("--strict") != std::string::npos;
         EXPECT_EQ(r.status, shows_a_refusal ? 1 : 0) << command << "\n" << r.out << r.err;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(here.path())) {
@@ -569,7 +560,7 @@ TEST(BatchE2eTest, TheDocumentedExamplesRunAsShown) {
 // one run gives, names numbered by %n% included; a share's list holds every
 // file once.
 TEST(BatchE2eTest, ShardsRunByParallelGiveWhatOneRunGives) {
-    TempDir in, whole, shared, bin;
+    TempDir in, whole, shared;
     for (int i = 0; i < 8; ++i) {
         make_gif(in / ("g" + std::to_string(i) + ".gif"), 8 + i, 6, 1 + i % 3);
     }
@@ -578,17 +569,13 @@ TEST(BatchE2eTest, ShardsRunByParallelGiveWhatOneRunGives) {
     auto whole_args = common;
     whole_args.insert(whole_args.end(), {"-o", whole.path()});
     ASSERT_EQ(run_pixlane(whole_args).status, 0);
-    ASSERT_EQ(::symlink(pixlane_exe().c_str(), (bin / "pixlane").c_str()), 0);
     std::string command =
         "parallel --will-cite --halt now,fail=1 pixlane --shard={}/3 -o " + shared.path();
     for (const auto& a : common) {
         command += " '" + a + "'";
     }
     command += " ::: 1 2 3";
-    const auto r = run("/bin/bash", {"-c", command},
-                       {{"PATH", bin.path() + ":" + std::getenv("PATH")},
-                        {"XDG_RUNTIME_DIR", bin.path()},
-                        {"DISPLAY", ""}});
+    const auto r = run_shell(command);
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     const std::string names = names_in(whole.path());
     ASSERT_EQ(names_in(shared.path()), names);

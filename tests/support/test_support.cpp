@@ -183,6 +183,21 @@ RunResult run_pixlane(const std::vector<std::string>& args, const std::string& c
     return run(pixlane_exe(), args, env, cwd, during);
 }
 
+RunResult run_shell(const std::string& command, const std::string& cwd) {
+    TempDir bin;
+    if (::symlink(pixlane_exe().c_str(), (bin / "pixlane").c_str()) != 0) {
+        return {};
+    }
+    const char* path = std::getenv("PATH");
+    return run("/bin/bash", {"-c", command},
+               {{"PATH", bin.path() + ":" + (path != nullptr ? path : "/usr/bin:/bin")},
+                {"XDG_RUNTIME_DIR", bin.path()},
+                {"XDG_CONFIG_HOME", bin / "config"},
+                {"DISPLAY", ""},
+                {"WAYLAND_DISPLAY", ""}},
+               cwd);
+}
+
 namespace {
 
 // Runs `body` in a child process with a tmpfs of its own (mount `flags`,

@@ -54,6 +54,11 @@ std::string pixlane_exe();
 RunResult run_pixlane(const std::vector<std::string>& args, const std::string& cwd = {},
                       std::map<std::string, std::string> env = {}, const WhileRunning& during = {});
 
+// Runs `command` with bash as a user types it: `pixlane` on the PATH names
+// the built executable; private runtime and settings folders and no display,
+// as for run_pixlane. Working folder `cwd` when not empty.
+RunResult run_shell(const std::string& command, const std::string& cwd = {});
+
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& data);
 // A file of `size` bytes that begins with `head` and holds no disk blocks
