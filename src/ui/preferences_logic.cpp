@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <map>
 
 #include "base/translations.h"
 #include "formats/catalogue.h"
@@ -764,6 +765,29 @@ int commit_preferences(Settings& s, Settings edited) {
     const int request = refresh_request(s, edited);
     s = std::move(edited);
     return request;
+}
+
+int tallest_page_height(const std::vector<RowHeight>& rows) {
+    std::map<int, int> own;                 // page: its rows outside panels
+    std::map<std::pair<int, int>, int> sub; // (page, panel): its rows
+    for (const RowHeight& r : rows) {
+        (r.panel < 0 ? own[r.page] : sub[{r.page, r.panel}]) += r.height;
+    }
+    std::map<int, int> panel; // page: its tallest panel
+    for (const auto& [where, height] : sub) {
+        panel[where.first] = std::max(panel[where.first], height);
+        own.try_emplace(where.first, 0);
+    }
+    int tallest = 0;
+    for (const auto& [page, height] : own) {
+        tallest = std::max(tallest, height + panel[page]);
+    }
+    return tallest;
+}
+
+int dialog_inner_height(int usual, int chrome, int tallest_page, int screen) {
+    const int wanted = std::max(usual, chrome + tallest_page);
+    return screen > 0 ? std::min(wanted, screen) : wanted;
 }
 
 } // namespace pixlane

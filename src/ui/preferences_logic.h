@@ -161,6 +161,26 @@ std::optional<Date> parse_date_text(std::string_view text);
 // The filter of the watermark image chooser, entries separated by "|".
 std::string watermark_image_filter(const LanguageTable& language);
 
+// --- size -----------------------------------------------------------------
+
+// The height of one row of controls and where it stands: its page and the
+// panel holding it (-1 on the page itself).
+struct RowHeight {
+    int page = 0;
+    int panel = -1;
+    int height = 0;
+};
+
+// The height the tallest page needs with every row shown: a page's own rows
+// stack, and of its panels (which the settings show one at a time) the
+// tallest counts.
+int tallest_page_height(const std::vector<RowHeight>& rows);
+
+// The dialog's inner height: its usual height, or more when the tallest
+// page needs it (`chrome`: the header, margins and buttons around a page),
+// but never more than `screen` allows; a page scrolls only then.
+int dialog_inner_height(int usual, int chrome, int tallest_page, int screen);
+
 // --- OK and Defaults ------------------------------------------------------
 
 // Brightness, contrast, gamma or invert away from neutral.

@@ -94,7 +94,7 @@ PreferencesDialog::PreferencesDialog(MainWindow& window, Session& app, WindowIma
         refill(*row, v.selection);
         show_value(*row, v);
     }
-    fit_width();
+    fit_size();
     apply_rules();
 }
 
@@ -105,23 +105,39 @@ void PreferencesDialog::fit_list(wxControl& list) {
     list.SetMinSize(wxSize(std::max(kListWidth, list.GetBestSize().GetWidth()), -1));
 }
 
-void PreferencesDialog::fit_width() {
+void PreferencesDialog::fit_size() {
     // The dialog keeps its width unless a row, hidden or shown, needs more
-    // (long labels and list items of a translation).
+    // (long labels and list items of a translation), and its height unless
+    // the tallest page needs more, as far as the screen allows.
     int widest = 0;
+    std::vector<RowHeight> heights;
     for (const auto& row : m_rows) {
         int width = 0;
+        int height = 0;
         for (const wxSizerItem* item : row->line->GetChildren()) {
             if (const wxWindow* w = item->GetWindow()) {
                 width += w->GetEffectiveMinSize().GetWidth() + item->GetBorder();
+                height = std::max(height, w->GetEffectiveMinSize().GetHeight());
             }
         }
         widest = std::max(widest, width);
+        const auto panel = std::find_if(m_panels.begin(), m_panels.end(), [&](const Panel& p) {
+            return p.window->GetSizer() == row->holder;
+        });
+        heights.push_back(
+            {row->pref->page,
+             panel == m_panels.end() ? -1 : static_cast<int>(panel - m_panels.begin()),
+             height + kRowGap});
     }
     const int scrollbar = wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, this);
     const int needed =
         m_tree->GetMinSize().GetWidth() + 3 * kMargin + widest + std::max(scrollbar, 0);
-    SetClientSize(std::max(kInnerWidth, needed), kInnerHeight);
+    const int display = wxDisplay::GetFromWindow(&m_window);
+    const wxRect area = wxDisplay(display == wxNOT_FOUND ? 0 : display).GetClientArea();
+    const int decoration = std::max(0, GetSize().GetHeight() - GetClientSize().GetHeight());
+    SetClientSize(std::max(kInnerWidth, needed),
+                  dialog_inner_height(kInnerHeight, m_chrome, tallest_page_height(heights),
+                                      area.GetHeight() - decoration));
     Layout();
 }
 
@@ -262,6 +278,8 @@ void PreferencesDialog::build() {
     buttons->Add(ok, 0, wxRIGHT, kMargin);
     buttons->Add(cancel, 0);
     top->Add(buttons, 0, wxEXPAND | wxALL, kMargin);
+    m_chrome = strip->GetBestSize().GetHeight() + 2 * kMargin + buttons->CalcMin().GetHeight() +
+               2 * kMargin;
     defaults->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { press_defaults(); });
     // The page's part of the manual, in the browser.
     help->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {

@@ -80,7 +80,7 @@ class PreferencesDialog final : public wxDialog {
     void show_value(Row& row, const ControlValue& v);
     void refill(Row& row, int selection);
     void fit_list(wxControl& list);
-    void fit_width();
+    void fit_size();
     void changed(Row& row);
     void apply_rules();
     void slider_moved(Row& row);
@@ -110,6 +110,7 @@ class PreferencesDialog final : public wxDialog {
     };
     std::vector<Panel> m_panels;
     int m_page = 0;
+    int m_chrome = 0; // the height around a page: header, margins, buttons
     bool m_closing = false;
 };
 

@@ -416,5 +416,21 @@ TEST_F(PreferencesLogicTest, TheImageChoosersFilter) {
               "JPEG File|*.jpg;*.jpeg;*.jpe;*.jif|All Files (*.*)|*.*");
 }
 
+// Panels the settings show one at a time count once, by the tallest; the
+// screen caps the dialog, the usual height is its floor.
+TEST(PreferencesSizeTest, TheTallestPageSetsTheHeightWithinTheScreen) {
+    const std::vector<RowHeight> rows = {
+        {0, -1, 30}, {0, -1, 30},             // page 0: 60
+        {1, -1, 30}, {1, 0, 30},  {1, 0, 30}, // page 1: 30 + the taller panel (60)
+        {1, 1, 40},  {2, 0, 50},              // page 2: a panel alone
+    };
+    EXPECT_EQ(tallest_page_height(rows), 90);
+    EXPECT_EQ(tallest_page_height({}), 0);
+    EXPECT_EQ(dialog_inner_height(350, 100, 90, 800), 350);
+    EXPECT_EQ(dialog_inner_height(350, 100, 500, 800), 600);
+    EXPECT_EQ(dialog_inner_height(350, 100, 900, 800), 800);
+    EXPECT_EQ(dialog_inner_height(350, 100, 900, 0), 1000);
+}
+
 } // namespace
 } // namespace pixlane

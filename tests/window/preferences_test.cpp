@@ -6,14 +6,18 @@
 #include <wx/app.h>
 #include <wx/dcmemory.h>
 #include <wx/dcscreen.h>
+#include <wx/display.h>
 #include <wx/image.h>
+#include <wx/scrolwin.h>
 #include <wx/toolbar.h>
 
 #include <cairo.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "config/config.h"
 #include "support/preferences_support.h"
@@ -263,10 +267,34 @@ TEST_F(PreferencesDialogTest, ClosingTheMainWindowTakesTheOpenDialogAlong) {
     EXPECT_TRUE(wxTopLevelWindows.IsEmpty());
 }
 
+// Labels of the shown controls below `root` that stand, whole or in part,
+// outside `view` (screen coordinates); a scrolled window narrows the view
+// to its own rectangle.
+void collect_outside(const wxWindow& root, const wxRect& view, std::vector<std::string>& outside) {
+    for (const wxWindow* w : root.GetChildren()) {
+        if (!w->IsShown() || w->IsTopLevel()) {
+            continue;
+        }
+        const wxRect rect = w->GetScreenRect();
+        if (!w->GetChildren().empty()) {
+            collect_outside(
+                *w,
+                dynamic_cast<const wxScrolledWindow*>(w) != nullptr ? view.Intersect(rect) : view,
+                outside);
+        } else if (!view.Contains(rect)) {
+            outside.push_back(w->GetLabel().utf8_string());
+        }
+    }
+}
+
 // Every page on the screen: the white header strip holds the page's title
-// in dark letters. With PIXLANE_PREFERENCES_SHOTS set to a folder each page
-// is saved there as page<N>.png (Frame and Watermark with their panels).
-TEST_F(PreferencesDialogTest, EveryPageOnTheScreenHasItsHeader) {
+// in dark letters, the dialog stands on the screen, and every row of the
+// page is in sight; only when the screen is too short for the tallest page
+// does the dialog take the screen's height and the page scroll. With
+// PIXLANE_PREFERENCES_SHOTS set to a folder each page is saved there as
+// page<N>.png (Frame and Watermark with their panels). The suite runs again
+// on a small screen and at twice the scale.
+TEST_F(PreferencesDialogTest, EveryPageOnTheScreenHasItsHeaderAndItsRows) {
     const char* folder = std::getenv("PIXLANE_PREFERENCES_SHOTS");
     m_app.settings.do_frame = 1;
     m_app.settings.do_watermark = 1;
@@ -305,6 +333,16 @@ TEST_F(PreferencesDialogTest, EveryPageOnTheScreenHasItsHeader) {
         }
         EXPECT_GT(white, strip.GetWidth() * strip.GetHeight() * 3 / 4) << page;
         EXPECT_GT(dark, 20) << page;
+
+        const wxRect screen = wxDisplay(0u).GetClientArea();
+        EXPECT_TRUE(screen.Contains(dialog.GetScreenRect())) << page;
+        wxWindow& shown = *dialog.page_window(page);
+        std::vector<std::string> outside;
+        collect_outside(shown, shown.GetScreenRect(), outside);
+        if (!outside.empty()) {
+            EXPECT_GE(dialog.GetSize().GetHeight(), screen.GetHeight())
+                << page << ": \"" << outside.front() << "\" is cut on a screen that has room";
+        }
         dialog.press_cancel();
         pump(100);
     }
