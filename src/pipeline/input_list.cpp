@@ -182,6 +182,14 @@ bool InputList::remove(const std::string& path) {
     return true;
 }
 
+void InputList::drop_last(std::size_t n) {
+    n = std::min(n, m_entries.size());
+    for (auto at = m_entries.end() - static_cast<long>(n); at != m_entries.end(); ++at) {
+        m_paths.erase(at->path);
+    }
+    m_entries.resize(m_entries.size() - n);
+}
+
 std::string relative_subfolder(const std::string& path, const std::string& base) {
     if (path.empty() || base.empty()) {
         return {};

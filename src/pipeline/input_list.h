@@ -35,6 +35,8 @@ class InputList {
     void clear();
     // Removes the entry of a path; true when it was listed.
     bool remove(const std::string& path);
+    // Removes the last `n` entries (all when there are fewer).
+    void drop_last(std::size_t n);
     // Keeps share `k` (1 to n) of `n`: the entries whose 0-based position p
     // has p mod n == k - 1. The n shares never overlap and together hold the
     // list; each kept entry learns how many it follows that it no longer has.

@@ -16,7 +16,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <mutex>
 
@@ -748,11 +750,12 @@ class Ticker final : public wxTimer {
 
 void MainWindow::run_list_work(ListWork work, int maximum) {
     // The worker adds entries on its thread; their rows follow on this one
-    // in batches a few times a second, so a folder of 200,000 files leaves
-    // the window (and the break question) free between them.
+    // a slice of time at a time, so a folder of 200,000 files leaves the
+    // window (and the break question) free between them. The work ends when
+    // every entry has its row; a break drops the entries still without one.
     struct Waiting {
         std::mutex lock;
-        std::vector<std::string> paths;
+        std::deque<std::string> paths;
     };
     auto waiting = std::make_shared<Waiting>();
     auto on_added = m_app.input_list.on_added;
@@ -760,37 +763,58 @@ void MainWindow::run_list_work(ListWork work, int maximum) {
         std::lock_guard guard(waiting->lock);
         waiting->paths.push_back(entry.path);
     };
-    const auto add_rows = [this, waiting](std::size_t most) {
+    static constexpr auto kSlice = std::chrono::milliseconds(25);
+    static constexpr std::size_t kRowsPerLook = 200;
+    const auto add_rows = [this, waiting] {
+        const auto start = std::chrono::steady_clock::now();
         std::vector<std::string> paths;
-        {
-            std::lock_guard guard(waiting->lock);
-            const std::size_t n = std::min(most, waiting->paths.size());
-            paths.assign(waiting->paths.begin(), waiting->paths.begin() + static_cast<long>(n));
-            waiting->paths.erase(waiting->paths.begin(),
-                                 waiting->paths.begin() + static_cast<long>(n));
+        bool frozen = false;
+        do {
+            {
+                std::lock_guard guard(waiting->lock);
+                const std::size_t n = std::min(kRowsPerLook, waiting->paths.size());
+                paths.assign(
+                    std::make_move_iterator(waiting->paths.begin()),
+                    std::make_move_iterator(waiting->paths.begin() + static_cast<long>(n)));
+                waiting->paths.erase(waiting->paths.begin(),
+                                     waiting->paths.begin() + static_cast<long>(n));
+            }
+            if (!paths.empty() && !frozen) {
+                m_list->Freeze();
+                frozen = true;
+            }
+            for (const auto& path : paths) {
+                append_row(path);
+            }
+        } while (!paths.empty() && std::chrono::steady_clock::now() - start < kSlice);
+        if (frozen) {
+            m_list->Thaw();
         }
-        if (paths.empty()) {
-            return;
-        }
-        m_list->Freeze();
-        for (const auto& path : paths) {
-            append_row(path);
-        }
-        m_list->Thaw();
     };
-    constexpr std::size_t kRowsPerTick = 2000;
-    Ticker rows([&add_rows] { add_rows(kRowsPerTick); });
+    Ticker rows(add_rows);
     rows.Start(50);
+    RowFeed feed;
+    feed.waiting = [waiting] {
+        std::lock_guard guard(waiting->lock);
+        return !waiting->paths.empty();
+    };
+    feed.drop_waiting = [this, waiting] {
+        std::lock_guard guard(waiting->lock);
+        const std::size_t n = waiting->paths.size();
+        waiting->paths.clear();
+        m_app.input_list.drop_last(n);
+        return n;
+    };
     {
-        ListWorkDialog dialog(this, m_app, work, maximum,
-                              [this](const std::string& status) { set_status_text(status); });
+        ListWorkDialog dialog(
+            this, m_app, work, maximum,
+            [this](const std::string& status) { set_status_text(status); }, feed);
         m_list_work = &dialog;
         dialog.run();
         m_list_work = nullptr;
     }
     rows.Stop();
     m_app.input_list.on_added = on_added;
-    add_rows(std::numeric_limits<std::size_t>::max()); // every entry has its row
     request_layout();
     Raise();
     SetFocus();

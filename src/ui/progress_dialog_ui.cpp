@@ -143,12 +143,13 @@ void ConversionDialog::request_close() {
 namespace pixlane {
 
 ListWorkDialog::ListWorkDialog(wxWindow* parent, Session& app, ListWork work, int maximum,
-                               std::function<void(const std::string&)> status)
+                               std::function<void(const std::string&)> status, RowFeed rows)
     : wxDialog(parent, wxID_ANY,
                wx(app.language.text("Dialog", work == ListWork::Export ? "Export Progress"
                                                                        : "Import Progress")),
                wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
-      m_app(app), m_work(work), m_status(std::move(status)), m_timer(this) {
+      m_app(app), m_work(work), m_status(std::move(status)), m_rows(std::move(rows)),
+      m_timer(this) {
     SetClientSize(300, 40);
     m_bar = new wxGauge(this, wxID_ANY, maximum > 0 ? maximum : 1, wxPoint(10, 10), wxSize(280, 20),
                         wxGA_HORIZONTAL | wxGA_SMOOTH);
@@ -190,10 +191,12 @@ void ListWorkDialog::poll() {
         return;
     }
     const ProgressSnapshot now = m_app.progress.snapshot();
-    if (m_run->finished()) {
+    if (m_run->finished() && (m_broken || !m_rows.waiting())) {
         m_run.reset();
+        const std::size_t dropped = m_broken ? m_rows.drop_waiting() : 0;
         m_bar->SetValue(std::min(now.index, m_bar->GetRange()));
-        m_status(list_work_status(m_app.language, m_work, now.count, m_broken));
+        m_status(list_work_status(m_app.language, m_work, now.count - static_cast<int>(dropped),
+                                  m_broken));
         m_ended = true;
         m_timer.Start(700, wxTIMER_ONE_SHOT);
         return;

@@ -58,10 +58,18 @@ namespace pixlane {
 
 // The small import and export progress dialog: runs the folder, list or
 // export worker and follows its index; the final status goes to `status`.
+// The rows an import's entries still wait for in the window's list: the
+// work ends only when none waits, and a broken import drops the entries
+// still waiting (the last ones of the list), so the list keeps what it shows.
+struct RowFeed {
+    std::function<bool()> waiting = [] { return false; };
+    std::function<std::size_t()> drop_waiting = [] { return std::size_t{0}; };
+};
+
 class ListWorkDialog final : public wxDialog {
   public:
     ListWorkDialog(wxWindow* parent, Session& app, ListWork work, int maximum,
-                   std::function<void(const std::string&)> status);
+                   std::function<void(const std::string&)> status, RowFeed rows = {});
     ~ListWorkDialog() override;
 
     int run();
@@ -76,6 +84,7 @@ class ListWorkDialog final : public wxDialog {
     Session& m_app;
     ListWork m_work;
     std::function<void(const std::string&)> m_status;
+    RowFeed m_rows;
     std::unique_ptr<ImportRun> m_run;
     wxGauge* m_bar = nullptr;
     wxTimer m_timer;

@@ -45,6 +45,15 @@ TEST(InputListTest, AddOnePathRefusesWhatCannotBeConverted) {
     EXPECT_TRUE(list.remove(dir / "a.gif"));
     EXPECT_FALSE(list.contains(dir / "a.gif"));
     EXPECT_TRUE(list.add(dir / "a.gif", ""));
+    // The last entries go and may be added again; more
+    // than the list holds empties it.
+    list.drop_last(1);
+    EXPECT_FALSE(list.contains(dir / "a.gif"));
+    EXPECT_TRUE(list.contains(dir / "b.GIF"));
+    EXPECT_TRUE(list.add(dir / "a.gif", ""));
+    list.drop_last(5);
+    EXPECT_EQ(list.size(), 0u);
+    EXPECT_TRUE(list.add(dir / "b.GIF", ""));
 }
 
 TEST(InputListTest, RelativeSubfolderRemovesOnlyTheLeadingBase) {
