@@ -92,7 +92,8 @@ TEST_F(PreferencesDialogTest, OpensOnGeneralFromTheMenuAndOnOutputFromTheFormatB
     PreferencesDialog& first = open(kCmdOutFormat);
     // As wide as its widest row needs, at least 600 pixels.
     EXPECT_GE(first.GetClientSize().GetWidth(), 600);
-    EXPECT_EQ(first.GetClientSize().GetHeight(), 350);
+    // At least 350 pixels high, more when the tallest page needs it.
+    EXPECT_GE(first.GetClientSize().GetHeight(), 350);
     EXPECT_EQ(first.GetTitle(), "Preferences...");
     EXPECT_EQ(first.current_page(), kOutputPage);
     EXPECT_EQ(first.header_title(), "Output");
@@ -201,14 +202,15 @@ TEST_F(PreferencesDialogTest, ChecksAndListsSwitchTheirRowsAndPanels) {
     format->ProcessWindowEvent(picked);
     EXPECT_TRUE(dialog.row_shown("Output", "JPG Quality"));
     EXPECT_FALSE(dialog.row_shown("Output", "PNG Compression"));
-    // Rows taller than the page area scroll: two pages, and the watermark's panels.
+    // On this screen the longest pages and the watermark's panels need no
+    // scrolling: the dialog is as tall as they are.
     choose(dialog.controls("Watermark", "Do Watermark")->choice, 1);
     for (int page : {4, 5, 7}) {
         dialog.show_page(page);
         pump(50);
         const wxWindow* area = page == 7 ? dialog.controls("Watermark", "Font")->label->GetParent()
                                          : dialog.page_window(page);
-        EXPECT_GT(area->GetVirtualSize().GetHeight(), area->GetClientSize().GetHeight()) << page;
+        EXPECT_LE(area->GetVirtualSize().GetHeight(), area->GetClientSize().GetHeight()) << page;
     }
     dialog.press_cancel();
     pump(200);
