@@ -30,8 +30,11 @@ root="$work/root"
 dpkg-deb -x "$deb" "$root"
 exe="$root/usr/bin/pixlane"
 
-# Every library the executable needs belongs to a package named in Depends.
-needed=$(readelf -d "$exe" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+# Every library the executable and its window module need belongs to a
+# package named in Depends.
+module="$root/usr/lib/pixlane/pixlane-window.so"
+[ -f "$module" ] || fail "no window module $module"
+needed=$(readelf -d "$exe" "$module" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort -u)
 [ -n "$needed" ] || fail "no NEEDED entries in $exe"
 for lib in $needed; do
   # awk reads to the end: an early exit would end ldconfig with SIGPIPE under pipefail
@@ -54,6 +57,7 @@ done
 # desktop entry, icons and licence notes.
 expected=(
   usr/bin/pixlane
+  usr/lib/pixlane/pixlane-window.so
   usr/share/pixlane/gfx/handdrawn.zip
   usr/share/man/man1/pixlane.1.gz
   usr/share/bash-completion/completions/pixlane
@@ -84,6 +88,13 @@ mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 unset DISPLAY WAYLAND_DISPLAY
 version=$("$exe" --version)
 [ "$(head -n1 <<<"$version")" = "2.8" ] || fail "--version: $version"
+# The window starts from the installed module: without a display it is the
+# module that says so.
+window_said=$("$exe" 2>&1 >/dev/null || true)
+case "$window_said" in
+  *"no display to open the window on"*) ;;
+  *) fail "the installed window does not start: $window_said" ;;
+esac
 out="$work/out"
 mkdir -p "$out"
 "$exe" -q -i "$here/examples/" -o "$out" -c png || fail "the conversion ended with status $?"

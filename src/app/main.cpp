@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/application.h"
+#include "app/window_module.h"
 #include "base/product.h"
 #include "cli/batch.h"
 #include "cli/front_end.h"
@@ -13,7 +14,6 @@
 #include "platform/platform.h"
 #include "run/worker_faults.h"
 #include "run/worker_process.h"
-#include "ui/window_app.h"
 
 int main(int argc, char** argv) {
     using namespace pixlane;
@@ -37,35 +37,41 @@ int main(int argc, char** argv) {
     };
     // The uninstall page and the screenshot mode run on the window toolkit,
     // then the process ends.
-    const auto with_toolkit = [](const std::function<int()>& run) {
-        if (!start_window_toolkit()) {
+    const auto with_toolkit = [](const std::function<int(const WindowEntry&)>& run) {
+        const WindowEntry* toolkit = window_entry();
+        if (toolkit == nullptr || !toolkit->start()) {
             return static_cast<int>(kExitError);
         }
-        const int status = run();
-        stop_window_toolkit();
+        const int status = run(*toolkit);
+        toolkit->stop();
         return status;
     };
     cli::WindowCommands window_commands;
     window_commands.uninstall = [with_toolkit](Session& app) {
-        return with_toolkit([&app] { return run_uninstall_page(app); });
+        return with_toolkit(
+            [&app](const WindowEntry& toolkit) { return toolkit.run_uninstall_page(app); });
     };
     window_commands.screenshot = [with_toolkit](Session& app, const std::string& folder) {
-        return with_toolkit([&app, &folder] { return run_screenshot_mode(app, folder); });
+        return with_toolkit([&app, &folder](const WindowEntry& toolkit) {
+            return toolkit.run_screenshot_mode(app, folder);
+        });
     };
     const CommandLineFrontEnd command_line = [&batch, &window_commands](Session& app) {
         auto status = cli::run_command_line(app, batch, {}, window_commands);
         platform::restore_console_title();
         return status;
     };
+    // The window mode loads the window module first.
     WindowMode window;
     window.start = []() -> std::optional<DesktopSize> {
-        const auto size = start_window_toolkit();
+        const WindowEntry* toolkit = window_entry();
+        const auto size = toolkit != nullptr ? toolkit->start() : std::nullopt;
         if (!size) {
             return std::nullopt;
         }
         return DesktopSize{size->width, size->height};
     };
-    window.run = [](Session& app) { return run_main_window(app); };
-    window.stop = [] { stop_window_toolkit(); };
+    window.run = [](Session& app) { return window_entry()->run_main_window(app); };
+    window.stop = [] { window_entry()->stop(); };
     return run_application(argc, argv, command_line, window);
 }

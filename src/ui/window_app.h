@@ -44,4 +44,17 @@ int run_screenshot_mode(Session& app, const std::string& folder);
 // Releases wxWidgets after start_window_toolkit succeeded.
 void stop_window_toolkit();
 
+// The functions above as the window module hands them to the executable,
+// which loads the module (and with it the toolkit) only when a window opens.
+struct WindowEntry {
+    std::optional<ScreenSize> (*start)();
+    int (*run_main_window)(Session& app);
+    int (*run_uninstall_page)(Session& app);
+    int (*run_screenshot_mode)(Session& app, const std::string& folder);
+    void (*stop)();
+};
+
+// The name under which the module exports its entry table.
+inline constexpr const char* kWindowEntrySymbol = "pixlane_window_entry";
+
 } // namespace pixlane

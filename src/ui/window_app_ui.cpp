@@ -236,3 +236,12 @@ void stop_window_toolkit() {
 }
 
 } // namespace pixlane
+
+// The window module's entry table (see WindowEntry).
+extern "C" __attribute__((visibility("default"))) const pixlane::WindowEntry*
+pixlane_window_entry() {
+    static const pixlane::WindowEntry entry = {
+        pixlane::start_window_toolkit, pixlane::run_main_window, pixlane::run_uninstall_page,
+        pixlane::run_screenshot_mode, pixlane::stop_window_toolkit};
+    return &entry;
+}

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/application.h"
+#include "app/window_module.h"
 #include "base/product.h"
 #include "platform/handover.h"
 #include "platform/platform.h"
@@ -26,6 +27,15 @@ TEST(VersionTest, VersionAndTitleTexts) {
     EXPECT_EQ(version_text(283), "2.8.3");
     EXPECT_EQ(version_text(310), "3.1");
     EXPECT_EQ(title_text(), "Pixlane 2.8");
+}
+
+// The window module beside the executable (a build tree) wins over the
+// installed one; either way the folder may come without its separator.
+TEST(WindowModuleTest, BesideTheExecutableElseTheInstalledLibraryFolder) {
+    EXPECT_EQ(window_module_path("/opt/b/", [](const std::string&) { return true; }),
+              "/opt/b/pixlane-window.so");
+    EXPECT_EQ(window_module_path("/usr/bin", [](const std::string&) { return false; }),
+              "/usr/bin/../lib/pixlane/pixlane-window.so");
 }
 
 TEST(IconMapsTest, SetBIsSetAShiftedBy24) {
