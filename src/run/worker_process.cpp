@@ -19,6 +19,7 @@
 #include "platform/platform.h"
 #include "platform/process.h"
 #include "run/convert_file.h"
+#include "run/preview.h"
 #include "run/wire.h"
 #include "run/wire_records.h"
 #include "settings/serialize.h"
@@ -260,6 +261,55 @@ FileOutcome WorkerSupervisor::convert(const FileTask& task) {
     return std::move(*answered);
 }
 
+std::variant<wire::Message, std::string> WorkerSupervisor::ask(const wire::Message& request) {
+    if (m_child && m_child->process.has_ended()) {
+        end_child(false);
+    }
+    if (auto failure = ensure_child()) {
+        return failure->reason;
+    }
+    bool timed_out = false;
+    std::optional<wire::Message> answer;
+    if (wire::write_message(m_child->to_child.get(), request)) {
+        answer = wire::read_message(m_child->from_child.get(),
+                                    m_limits.wall_seconds_per_file * 1000, &timed_out);
+    }
+    if (!answer || answer->empty() || (*answer)[0] == "oom") {
+        const std::string why = end_child(timed_out);
+        bool aborted = false;
+        {
+            std::lock_guard guard(m_pid_lock);
+            aborted = m_aborted;
+        }
+        return aborted ? std::string("stopped")
+               : timed_out
+                   ? "took longer than " + std::to_string(m_limits.wall_seconds_per_file) + " s"
+                   : why;
+    }
+    return std::move(*answer);
+}
+
+namespace {
+
+// A preview in the worker: the request's settings, and its own watermark
+// font when the watermark is text.
+bool answer_preview(const wire::Message& request, int out_fd, const BeforeJob& before_job) {
+    const std::optional<PreviewRequest> preview = wire::read_preview_request(request);
+    if (!preview) {
+        return false;
+    }
+    if (before_job) {
+        before_job(preview->settings, preview->plan, preview->task);
+    }
+    std::unique_ptr<WatermarkFont> font;
+    if (preview->settings.do_watermark == kWatermarkText) {
+        font = WatermarkFont::load(preview->settings);
+    }
+    return wire::write_message(out_fd, wire::preview_message(make_preview(*preview, font.get())));
+}
+
+} // namespace
+
 int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
                        int cpu_seconds_per_file, pid_t parent, const BeforeJob& before_job) {
     // A worker never outlives the run that started it: killed with it (even
@@ -307,11 +357,22 @@ int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
         if (!request || request->empty() || (*request)[0] == "quit") {
             return 0;
         }
+        limit_cpu_from_now(cpu_seconds_per_file);
+        if ((*request)[0] == "preview") {
+            try {
+                if (!answer_preview(*request, out_fd, before_job)) {
+                    return 1;
+                }
+            } catch (const std::bad_alloc&) {
+                wire::write_message(out_fd, {"oom"});
+                return kExitOutOfMemory;
+            }
+            continue;
+        }
         const std::optional<FileTask> task = wire::read_task(*request);
         if (!task) {
             return 1;
         }
-        limit_cpu_from_now(cpu_seconds_per_file);
         FileOutcome outcome;
         try {
             if (before_job) {

@@ -13,10 +13,12 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include <sys/types.h>
 
 #include "records/records.h"
+#include "run/wire.h"
 #include "settings/settings.h"
 
 namespace pixlane {
@@ -50,6 +52,11 @@ class WorkerSupervisor {
     // the child died or overran, the failure says so ("crashed with signal
     // 11", "out of memory", "took longer than 600 s", "stopped").
     FileOutcome convert(const FileTask& task);
+
+    // A request other than a file (a preview, say) and the child's answer,
+    // or why there is none ("crashed with signal 11", "out of memory",
+    // "took longer than 30 s", "stopped"); the child is then ended.
+    std::variant<wire::Message, std::string> ask(const wire::Message& request);
 
     // Children started so far.
     int spawned() const { return m_spawned; }
