@@ -476,12 +476,13 @@ FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTas
 }
 
 ConvertedFrame convert_frame(const Settings& s, const BatchPlan& plan, const FileTask& task,
-                             FrameSource& source, int index, const WatermarkFont* font) {
+                             FrameSource& source, int index, const WatermarkFont* font,
+                             Bitmap loaded) {
     ConvertedFrame out;
     const int count = source.frame_count();
     const bool numbered = numbers_frames(s, count);
     out.animated = s.animated_output && numbered && has_quirk(plan.output_extension, kAnimates);
-    Bitmap b = source.frame(index);
+    Bitmap b = loaded ? std::move(loaded) : source.frame(index);
     out.facts = loaded_facts(plan, source, index, bpp_of(b));
     if (out.animated) {
         // As convert_animated takes each frame.

@@ -96,8 +96,11 @@ struct ConvertedFrame {
     bool animated = false;
     std::optional<Failure> failure;
 };
+// `loaded`, when given, is that frame as the source gives it (the caller
+// has it already).
 ConvertedFrame convert_frame(const Settings& s, const BatchPlan& plan, const FileTask& task,
-                             FrameSource& source, int index, const WatermarkFont* font = nullptr);
+                             FrameSource& source, int index, const WatermarkFont* font = nullptr,
+                             Bitmap loaded = {});
 
 // As above, with the frames of the file at task.input_path: one that cannot
 // be read or is not a sound GIF fails at once and writes nothing.

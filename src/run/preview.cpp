@@ -93,12 +93,10 @@ Preview make_preview(const PreviewRequest& request, const WatermarkFont* font,
     out.frame = request.frame >= 0
                     ? std::min(request.frame, out.frame_count - 1)
                     : first_converted_frame(s, out.frame_count, request.task.frame_pick);
-    {
-        Bitmap loaded = source.frame(out.frame);
-        out.original = rgba_of(loaded.get());
-    }
+    Bitmap loaded = source.frame(out.frame);
+    out.original = rgba_of(loaded.get());
     ConvertedFrame converted =
-        convert_frame(s, request.plan, request.task, source, out.frame, font);
+        convert_frame(s, request.plan, request.task, source, out.frame, font, std::move(loaded));
     out.output_path = converted.output_path;
     out.width = converted.facts.width;
     out.height = converted.facts.height;
