@@ -6,6 +6,7 @@
 
 #include "pipeline/frame_source.h"
 #include "pipeline/save.h"
+#include "platform/platform.h"
 #include "run/convert_file.h"
 #include "run/wire_records.h"
 #include "settings/serialize.h"
@@ -213,9 +214,11 @@ std::optional<Preview> read_preview(const Message& m) {
 
 } // namespace wire
 
-PreviewService::PreviewService(WorkerLimits limits, std::string program, Done done)
+PreviewService::PreviewService(WorkerLimits limits, std::string program, Done done,
+                               int replace_after_ms)
     : m_supervisor(m_start_settings, m_start_plan, limits, std::move(program)),
-      m_done(std::move(done)), m_thread([this] { serve(); }) {}
+      m_done(std::move(done)), m_replace_after_ms(replace_after_ms), m_thread([this] { serve(); }) {
+}
 
 PreviewService::~PreviewService() {
     {
@@ -234,6 +237,11 @@ std::uint64_t PreviewService::request(PreviewRequest request) {
         std::lock_guard guard(m_lock);
         m_waiting = std::move(request);
         id = ++m_last_id;
+        if (m_started_ms >= 0 && !m_replaced &&
+            platform::elapsed_ms() - m_started_ms >= m_replace_after_ms) {
+            m_replaced = true;
+            m_supervisor.interrupt();
+        }
     }
     m_changed.notify_all();
     return id;
@@ -252,6 +260,9 @@ void PreviewService::serve() {
             request = std::move(*m_waiting);
             m_waiting.reset();
             id = m_last_id;
+            m_started_ms = platform::elapsed_ms();
+            m_replaced = false;
+            m_supervisor.resume();
         }
         auto answer = m_supervisor.ask(wire::preview_request_message(request));
         Preview preview;
@@ -264,8 +275,12 @@ void PreviewService::serve() {
         }
         {
             std::lock_guard guard(m_lock);
+            m_started_ms = -1;
             if (m_closing) {
                 return;
+            }
+            if (m_replaced) {
+                continue; // a newer request waits; this one has no answer
             }
         }
         if (m_done) {

@@ -74,13 +74,16 @@ std::optional<Preview> read_preview(const Message& m);
 
 // Previews on a thread of their own, each made in a supervised worker
 // process. A request waiting when a newer one comes is dropped for it; the
-// one in hand finishes first. `done` runs on that thread with the id
-// request() gave and the preview (its error set when the worker crashed,
-// overran its time or answered nothing readable).
+// one in hand finishes first unless it has run for `replace_after_ms`
+// already (a large frame, a hung worker): its worker is then ended and the
+// newer request goes to a fresh one, with no answer for the older. `done` runs on that thread with
+// the id request() gave and the preview (its error set when the worker crashed, overran its time or
+// answered nothing readable).
 class PreviewService {
   public:
     using Done = std::function<void(std::uint64_t id, Preview preview)>;
-    PreviewService(WorkerLimits limits, std::string program, Done done);
+    PreviewService(WorkerLimits limits, std::string program, Done done,
+                   int replace_after_ms = 1000);
     // Ends the worker process at once and waits for the thread.
     ~PreviewService();
     PreviewService(const PreviewService&) = delete;
@@ -95,10 +98,13 @@ class PreviewService {
     BatchPlan m_start_plan;
     WorkerSupervisor m_supervisor;
     Done m_done;
+    int m_replace_after_ms;
     std::mutex m_lock;
     std::condition_variable m_changed;
     std::optional<PreviewRequest> m_waiting;
     std::uint64_t m_last_id = 0;
+    std::int64_t m_started_ms = -1; // when the request in hand went out; -1: none
+    bool m_replaced = false;        // the request in hand was given up for a newer one
     bool m_closing = false;
     std::thread m_thread; // last: started when everything else is ready
 };

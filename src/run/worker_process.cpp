@@ -138,7 +138,7 @@ std::optional<Failure> WorkerSupervisor::ensure_child() {
     {
         std::lock_guard guard(m_pid_lock);
         m_live_pid = process->pid();
-        if (m_aborted) {
+        if (m_aborted || m_interrupted) {
             ::kill(m_live_pid, SIGKILL);
         }
     }
@@ -198,6 +198,19 @@ void WorkerSupervisor::abort() {
     if (m_live_pid > 0) {
         ::kill(m_live_pid, SIGKILL);
     }
+}
+
+void WorkerSupervisor::interrupt() {
+    std::lock_guard guard(m_pid_lock);
+    m_interrupted = true;
+    if (m_live_pid > 0) {
+        ::kill(m_live_pid, SIGKILL);
+    }
+}
+
+void WorkerSupervisor::resume() {
+    std::lock_guard guard(m_pid_lock);
+    m_interrupted = false;
 }
 
 FileOutcome WorkerSupervisor::convert(const FileTask& task) {

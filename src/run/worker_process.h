@@ -65,6 +65,11 @@ class WorkerSupervisor {
     // From any thread: ends the child at once; the file it converts fails
     // with the reason "stopped" and its temporary output is removed.
     void abort();
+    // From any thread: ends the child at once, as if it had died (also one
+    // being started), until resume(); the request in hand fails and the
+    // next one after resume() starts a fresh child.
+    void interrupt();
+    void resume();
 
   private:
     struct Child;
@@ -82,6 +87,7 @@ class WorkerSupervisor {
     std::mutex m_pid_lock;
     pid_t m_live_pid = -1;
     bool m_aborted = false;
+    bool m_interrupted = false;
 };
 
 // Runs before each job in the worker process; tests install one that makes

@@ -222,10 +222,13 @@ MainWindow::MainWindow(Session& app, WindowImages& images)
         });
     }
     m_list->Bind(wxEVT_LIST_ITEM_ACTIVATED, [this](wxListEvent&) { m_row_activated = true; });
+    // The open Preview window follows the selection (the list keeps the focus).
     m_list->Bind(wxEVT_LIST_ITEM_SELECTED, [this](wxListEvent&) {
-        if (m_preview != nullptr) {
-            CallAfter([this] { open_preview(); });
-        }
+        CallAfter([this] {
+            if (m_preview != nullptr) {
+                m_preview->file_changed();
+            }
+        });
     });
     m_folder_field->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) {
         m_app.window.output_folder = utf8(m_folder_field->GetValue());
@@ -247,10 +250,6 @@ MainWindow::MainWindow(Session& app, WindowImages& images)
 }
 
 MainWindow::~MainWindow() {
-    if (m_preview != nullptr) {
-        m_preview->Destroy();
-        m_preview = nullptr;
-    }
     m_app.input_list.on_added = nullptr;
     delete m_context_menu;
 }
@@ -580,6 +579,9 @@ void MainWindow::not_available(const char* menu_key) {
 }
 
 void MainWindow::command_new() {
+    if (m_preview != nullptr) {
+        m_preview->Close(); // its file leaves the list
+    }
     refresh_output_folder_field();
     m_app.window = WindowPlaces{};
     m_app.counters = new_naming_counters();
