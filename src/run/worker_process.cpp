@@ -213,28 +213,22 @@ void WorkerSupervisor::resume() {
     m_interrupted = false;
 }
 
-FileOutcome WorkerSupervisor::convert(const FileTask& task) {
-    FileOutcome outcome;
-    auto failed = [&](std::string reason) {
-        outcome.failure = Failure{std::move(reason)};
-        return outcome;
-    };
+std::variant<wire::Message, std::string>
+WorkerSupervisor::exchange(const wire::Message& request, std::vector<std::string>& announced) {
     // A child that ended while idle (killed from outside) is replaced before
-    // it is handed a file; that file never reached it.
+    // it is handed a request; that request never reached it.
     if (m_child && m_child->process.has_ended()) {
         end_child(false);
     }
     if (auto failure = ensure_child()) {
-        outcome.failure = std::move(failure);
-        return outcome;
+        return std::move(failure->reason);
     }
     // The child names each temporary file before it creates it; only those
     // are removed when it dies, never a finished output that merely looks
     // like one.
-    std::vector<std::string> announced;
     bool timed_out = false;
     std::optional<wire::Message> answer;
-    if (wire::write_message(m_child->to_child.get(), wire::task_message(task))) {
+    if (wire::write_message(m_child->to_child.get(), request)) {
         const std::int64_t deadline =
             platform::elapsed_ms() + std::int64_t{m_limits.wall_seconds_per_file} * 1000;
         for (;;) {
@@ -255,51 +249,40 @@ FileOutcome WorkerSupervisor::convert(const FileTask& task) {
             aborted = m_aborted;
         }
         remove_announced(announced);
-        return failed(aborted     ? "stopped"
-                      : timed_out ? "took longer than " +
-                                        std::to_string(m_limits.wall_seconds_per_file) + " s"
-                                  : why);
-    }
-    if ((*answer)[0] == "oom") {
-        const std::string why = end_child(false);
-        remove_announced(announced);
-        return failed(why);
-    }
-    std::optional<FileOutcome> answered = wire::read_outcome(*answer);
-    if (!answered) {
-        end_child(true);
-        remove_announced(announced);
-        return failed("the worker process gave an answer that could not be read");
-    }
-    return std::move(*answered);
-}
-
-std::variant<wire::Message, std::string> WorkerSupervisor::ask(const wire::Message& request) {
-    if (m_child && m_child->process.has_ended()) {
-        end_child(false);
-    }
-    if (auto failure = ensure_child()) {
-        return failure->reason;
-    }
-    bool timed_out = false;
-    std::optional<wire::Message> answer;
-    if (wire::write_message(m_child->to_child.get(), request)) {
-        answer = wire::read_message(m_child->from_child.get(),
-                                    m_limits.wall_seconds_per_file * 1000, &timed_out);
-    }
-    if (!answer || answer->empty() || (*answer)[0] == "oom") {
-        const std::string why = end_child(timed_out);
-        bool aborted = false;
-        {
-            std::lock_guard guard(m_pid_lock);
-            aborted = m_aborted;
-        }
         return aborted ? std::string("stopped")
                : timed_out
                    ? "took longer than " + std::to_string(m_limits.wall_seconds_per_file) + " s"
                    : why;
     }
+    if ((*answer)[0] == "oom") {
+        const std::string why = end_child(false);
+        remove_announced(announced);
+        return why;
+    }
     return std::move(*answer);
+}
+
+FileOutcome WorkerSupervisor::convert(const FileTask& task) {
+    FileOutcome outcome;
+    std::vector<std::string> announced;
+    auto answer = exchange(wire::task_message(task), announced);
+    if (auto* why = std::get_if<std::string>(&answer)) {
+        outcome.failure = Failure{std::move(*why)};
+        return outcome;
+    }
+    std::optional<FileOutcome> answered = wire::read_outcome(std::get<wire::Message>(answer));
+    if (!answered) {
+        end_child(true);
+        remove_announced(announced);
+        outcome.failure = Failure{"the worker process gave an answer that could not be read"};
+        return outcome;
+    }
+    return std::move(*answered);
+}
+
+std::variant<wire::Message, std::string> WorkerSupervisor::ask(const wire::Message& request) {
+    std::vector<std::string> announced;
+    return exchange(request, announced);
 }
 
 namespace {

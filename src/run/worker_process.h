@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -74,6 +75,11 @@ class WorkerSupervisor {
   private:
     struct Child;
     std::optional<Failure> ensure_child();
+    // Sends the request and waits for the answer, collecting the temporary
+    // files the child announces; why there is none (the child ended, its
+    // announced files removed).
+    std::variant<wire::Message, std::string> exchange(const wire::Message& request,
+                                                      std::vector<std::string>& announced);
     std::string end_child(bool kill);
 
     const Settings& m_settings;
