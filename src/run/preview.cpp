@@ -80,15 +80,37 @@ RgbaPicture rgba_of(FIBITMAP* dib) {
     return out;
 }
 
-Preview make_preview(const PreviewRequest& request, const WatermarkFont* font,
-                     std::string* encoded) {
+std::variant<FrameSource*, Failure> PreviewFrames::open(const std::string& path) {
+    std::string key = platform::file_identity(path);
+    key += ' ';
+    key += std::to_string(platform::file_size(path));
+    key += ' ';
+    key += std::to_string(platform::modification_time(path).value_or(0));
+    key += ' ';
+    key += path;
+    if (m_source && key == m_key) {
+        return m_source.get();
+    }
+    m_source.reset();
+    auto opened = open_frames(path);
+    if (auto* failure = std::get_if<Failure>(&opened)) {
+        return std::move(*failure);
+    }
+    m_source = std::move(std::get<std::unique_ptr<FrameSource>>(opened));
+    m_key = std::move(key);
+    return m_source.get();
+}
+
+Preview make_preview(const PreviewRequest& request, const WatermarkFont* font, std::string* encoded,
+                     PreviewFrames* frames) {
     Preview out;
-    auto opened = open_frames(request.task.input_path);
+    PreviewFrames once;
+    auto opened = (frames ? *frames : once).open(request.task.input_path);
     if (auto* failure = std::get_if<Failure>(&opened)) {
         out.error = failure->reason.empty() ? "the file could not be read" : failure->reason;
         return out;
     }
-    FrameSource& source = *std::get<std::unique_ptr<FrameSource>>(opened);
+    FrameSource& source = *std::get<FrameSource*>(opened);
     const Settings& s = request.settings;
     out.frame_count = source.frame_count();
     out.frame = request.frame >= 0

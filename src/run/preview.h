@@ -14,8 +14,10 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <variant>
 
 #include "decorations/watermark.h"
+#include "pipeline/frame_source.h"
 #include "records/records.h"
 #include "run/wire.h"
 #include "run/worker_process.h"
@@ -60,10 +62,24 @@ struct Preview {
     std::int64_t encoded_size = -1;
 };
 
+// The frames of the file previewed last, kept while it stays the same file
+// (identity, size and modification time): moving along the slider decodes
+// only the frames it has not passed yet.
+class PreviewFrames {
+  public:
+    // The file's frames, or why it cannot be read.
+    std::variant<FrameSource*, Failure> open(const std::string& path);
+
+  private:
+    std::string m_key;
+    std::unique_ptr<FrameSource> m_source;
+};
+
 // Makes the preview in this process; `encoded`, when given, receives the
-// bytes the output would get. Only the worker process (and tests) call it.
+// bytes the output would get; `frames`, when given, keeps the file's
+// frames for the next preview. Only the worker process (and tests) call it.
 Preview make_preview(const PreviewRequest& request, const WatermarkFont* font,
-                     std::string* encoded = nullptr);
+                     std::string* encoded = nullptr, PreviewFrames* frames = nullptr);
 
 namespace wire {
 Message preview_request_message(const PreviewRequest& request);

@@ -289,7 +289,8 @@ namespace {
 
 // A preview in the worker: the request's settings, and its own watermark
 // font when the watermark is text.
-bool answer_preview(const wire::Message& request, int out_fd, const BeforeJob& before_job) {
+bool answer_preview(const wire::Message& request, int out_fd, const BeforeJob& before_job,
+                    PreviewFrames& frames) {
     const std::optional<PreviewRequest> preview = wire::read_preview_request(request);
     if (!preview) {
         return false;
@@ -301,7 +302,8 @@ bool answer_preview(const wire::Message& request, int out_fd, const BeforeJob& b
     if (preview->settings.do_watermark == kWatermarkText) {
         font = WatermarkFont::load(preview->settings);
     }
-    return wire::write_message(out_fd, wire::preview_message(make_preview(*preview, font.get())));
+    return wire::write_message(
+        out_fd, wire::preview_message(make_preview(*preview, font.get(), nullptr, &frames)));
 }
 
 } // namespace
@@ -348,6 +350,7 @@ int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
     set_temporary_file_observer([out_fd](const std::string& path) {
         wire::write_message(out_fd, {"temp", path});
     });
+    PreviewFrames preview_frames; // the file previewed last
     for (;;) {
         auto request = wire::read_message(in_fd, -1);
         if (!request || request->empty() || (*request)[0] == "quit") {
@@ -356,7 +359,7 @@ int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
         limit_cpu_from_now(cpu_seconds_per_file);
         if ((*request)[0] == "preview") {
             try {
-                if (!answer_preview(*request, out_fd, before_job)) {
+                if (!answer_preview(*request, out_fd, before_job, preview_frames)) {
                     return 1;
                 }
             } catch (const std::bad_alloc&) {

@@ -50,10 +50,13 @@ TEST(PreviewTest, ShowsTheBytesNameAndPixelsTheConversionWrites) {
         const FileOutcome outcome = convert_file(r.settings, r.plan, r.task, font.get());
         ASSERT_TRUE(outcome.ok());
         ASSERT_EQ(outcome.frame_results.size(), std::size_t{kFrames});
-        for (int k = 0; k < kFrames; ++k) {
+        // The frames kept from one preview to the next, visited forwards and back.
+        PreviewFrames frames;
+        for (int step = 0; step < kFrames; ++step) {
+            const int k = (step + 1) % kFrames;
             r.frame = k;
             std::string bytes;
-            const Preview p = make_preview(r, font.get(), &bytes);
+            const Preview p = make_preview(r, font.get(), &bytes, &frames);
             const std::string written =
                 outcome.frame_results[static_cast<std::size_t>(k)].output_path;
             ASSERT_EQ(p.error, "");
