@@ -318,7 +318,10 @@ std::variant<std::string, Failure> encode_frame(const Bitmap& bitmap, const Sett
     file.create_in_memory();
     const WriteResult result = write_with_format(bitmap, *format, s, plan, file);
     if (result != WriteResult::Written || !file.finish()) {
-        return Failure{"the " + std::string(format->extension) + " writer failed"};
+        std::string why = "the ";
+        why += format->extension;
+        why += " writer failed";
+        return Failure{std::move(why)};
     }
     return file.bytes();
 }

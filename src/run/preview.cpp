@@ -289,7 +289,8 @@ void PreviewService::serve() {
         auto answer = m_supervisor.ask(wire::preview_request_message(request));
         Preview preview;
         if (auto* why = std::get_if<std::string>(&answer)) {
-            preview.error = "the worker process stopped: " + *why;
+            preview.error = "the worker process stopped: ";
+            preview.error += *why;
         } else if (auto read = wire::read_preview(std::get<wire::Message>(answer))) {
             preview = std::move(*read);
         } else {

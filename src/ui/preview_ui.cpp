@@ -197,7 +197,7 @@ void PreviewWindow::ask(int frame) {
         return;
     }
     m_wanted = m_service->request(std::move(*request));
-    m_message->SetLabel(wx(m_language.text("Dialog", "Preview Working")));
+    m_message->SetLabelText(wx(m_language.text("Dialog", "Preview Working")));
 }
 
 void PreviewWindow::answered(std::uint64_t id, Preview preview) {
@@ -218,17 +218,23 @@ void PreviewWindow::answered(std::uint64_t id, Preview preview) {
     m_name->SetLabelText(made ? wx(lines.name) : wxString());
     m_dimensions->SetLabel(made ? wx(lines.dimensions) : wxString());
     m_size->SetLabel(made ? wx(lines.size) : wxString());
-    m_message->SetLabel(
+    m_message->SetLabelText(
         made ? wxString()
              : wx(substitute(m_language.text("Dialog", "Preview Failed"), m_shown->error)));
     if (!settled()) {
-        m_message->SetLabel(wx(m_language.text("Dialog", "Preview Working")));
+        m_message->SetLabelText(wx(m_language.text("Dialog", "Preview Working")));
     }
     Layout();
 }
 
-std::string PreviewWindow::message() const { return std::string(m_message->GetLabel().utf8_str()); }
-std::string PreviewWindow::name_line() const { return std::string(m_name->GetLabel().utf8_str()); }
-std::string PreviewWindow::size_line() const { return std::string(m_size->GetLabel().utf8_str()); }
+std::string PreviewWindow::message() const {
+    return std::string(m_message->GetLabelText().utf8_str());
+}
+std::string PreviewWindow::name_line() const {
+    return std::string(m_name->GetLabelText().utf8_str());
+}
+std::string PreviewWindow::size_line() const {
+    return std::string(m_size->GetLabelText().utf8_str());
+}
 
 } // namespace pixlane
