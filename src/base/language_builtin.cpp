@@ -49,6 +49,7 @@ const LanguagePair kBuiltinLanguage[] = {
     {"Batch Convert", "Batch Convert..."},
     {"Custom Converter", "Find a File Converter..."},
     {"Preferences", "Preferences..."},
+    {"Preview", "Preview..."},
     {"Help", "Help"},
     {"Manual", "User Manual..."},
     {"Send Feedback", "Send Feedback"},
@@ -144,6 +145,14 @@ const LanguagePair kBuiltinLanguage[] = {
     {"Cancel", "Cancel"},
     {"Help", "Help"},
     {"Defaults", "Defaults"},
+    {"Preview Title", "Preview"},
+    {"Preview Original", "Original"},
+    {"Preview Result", "Result"},
+    {"Preview Actual Size", "Actual size (1:1)"},
+    {"Preview Frame", "Frame %s1% of %s2%"},
+    {"Preview Bytes", "%s1% bytes"},
+    {"Preview Working", "Making the preview..."},
+    {"Preview Failed", "No preview: %s1%"},
 
     // --------------------------------------------------------- Preferences
     {"_GROUP_", "Preferences"},

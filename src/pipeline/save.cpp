@@ -221,6 +221,29 @@ void announce_temporary_file(const std::string& path) {
     }
 }
 
+namespace {
+
+// Why the bitmap cannot go to the plan's format at all; nothing when it can.
+std::optional<std::string> unsaveable(const Bitmap& bitmap, const OutputFormat* format) {
+    if (!bitmap || !format) {
+        return "nothing to save";
+    }
+    if (!fits_format(bitmap.get(), format->extension)) {
+        return "the picture's depth is not one of the format's";
+    }
+    return std::nullopt;
+}
+
+// The format's writer over an open file: the one path every frame takes to
+// its bytes, on disk or in memory.
+WriteResult write_with_format(const Bitmap& bitmap, const OutputFormat& format, const Settings& s,
+                              const BatchPlan& plan, platform::OutputFile& file) {
+    const SaveRoute route = save_route(format.extension, bpp_of(bitmap), s);
+    return writer_for(route)({bitmap.get(), format, plan, s}, file);
+}
+
+} // namespace
+
 SaveReport save_frame(const Bitmap& bitmap, const Settings& s, const BatchPlan& plan,
                       const std::string& output_path) {
     SaveReport report;
@@ -231,11 +254,11 @@ SaveReport save_frame(const Bitmap& bitmap, const Settings& s, const BatchPlan& 
         return report;
     };
     const OutputFormat* format = output_entry(plan.output_extension);
-    if (!bitmap || !format || output_path.empty()) {
+    if (output_path.empty()) {
         return failed("nothing to save");
     }
-    if (!fits_format(bitmap.get(), format->extension)) {
-        return failed("the picture's depth is not one of the format's");
+    if (auto why = unsaveable(bitmap, format)) {
+        return failed(std::move(*why));
     }
     const std::string temporary = unused_temporary_path(output_path, format->extension);
     if (temporary.empty()) {
@@ -252,8 +275,7 @@ SaveReport save_frame(const Bitmap& bitmap, const Settings& s, const BatchPlan& 
     }
     // The output path is touched only by the rename of a complete file:
     // every write checked, flushed, synced and closed first.
-    const SaveRoute route = save_route(format->extension, bpp_of(bitmap), s);
-    const WriteResult result = writer_for(route)({bitmap.get(), *format, plan, s}, file);
+    const WriteResult result = write_with_format(bitmap, *format, s, plan, file);
     const bool written = result == WriteResult::Written && file.finish();
     report.abort = result == WriteResult::OutOfMemory;
     if (file.error() != 0) {
@@ -284,6 +306,24 @@ SaveReport save_frame(const Bitmap& bitmap, const Settings& s, const BatchPlan& 
     }
     }
     return report;
+}
+
+std::variant<std::string, Failure> encode_frame(const Bitmap& bitmap, const Settings& s,
+                                                const BatchPlan& plan) {
+    const OutputFormat* format = output_entry(plan.output_extension);
+    if (auto why = unsaveable(bitmap, format)) {
+        return Failure{std::move(*why)};
+    }
+    platform::OutputFile file;
+    file.create_in_memory();
+    const WriteResult result = write_with_format(bitmap, *format, s, plan, file);
+    if (result != WriteResult::Written || !file.finish()) {
+        std::string why = "the ";
+        why += format->extension;
+        why += " writer failed";
+        return Failure{std::move(why)};
+    }
+    return file.bytes();
 }
 
 AnimationOutput::AnimationOutput(const Settings& s, const BatchPlan& plan)

@@ -34,6 +34,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "formats/catalogue.h"
 #include "pipeline/animation.h"
@@ -134,6 +135,12 @@ struct SaveReport {
 // plan.defer_outputs the frame stays under its temporary name.
 SaveReport save_frame(const Bitmap& bitmap, const Settings& s, const BatchPlan& plan,
                       const std::string& output_path);
+
+// The bytes save_frame would write for the bitmap, made by the same writer
+// into memory: nothing touches the disk. Why not, when the save would fail
+// before or in the writer.
+std::variant<std::string, Failure> encode_frame(const Bitmap& bitmap, const Settings& s,
+                                                const BatchPlan& plan);
 
 // One animated output (gif, webp or png): the frames stream into the
 // format's encoder, which writes a temporary file in the output's folder;

@@ -107,6 +107,9 @@ class OutputFile {
     // already (a link is never followed). `permissions`, when given, are the
     // file's permission bits from the start, whatever the umask.
     bool create(const std::string& path, std::optional<std::uint32_t> permissions = std::nullopt);
+    // Opens a file that lives in memory only: every call below behaves as
+    // for a file on disk, and bytes() holds what a file would hold.
+    void create_in_memory();
     bool write(const void* data, std::size_t size);
     // Moves the position as fseek does (`whence`: SEEK_SET, SEEK_CUR or
     // SEEK_END).
@@ -118,7 +121,9 @@ class OutputFile {
     std::size_t read(void* data, std::size_t size);
     bool finish();
 
-    bool ok() const { return m_fd && m_error == 0; }
+    bool ok() const { return (m_fd || m_in_memory) && m_error == 0; }
+    // The content of a file opened with create_in_memory().
+    const std::string& bytes() const { return m_memory; }
     // The errno value of the first failure; 0 when there was none.
     int error() const { return m_error; }
 
@@ -127,6 +132,8 @@ class OutputFile {
     bool fail(int error);
 
     UniqueFd m_fd;
+    bool m_in_memory = false;
+    std::string m_memory;        // the content of a file in memory
     std::vector<char> m_pending; // written by the caller, not yet to the file
     std::int64_t m_position = 0; // where the descriptor stands
     int m_error = 0;

@@ -277,6 +277,8 @@ bool OutputFile::create(const std::string& path, std::optional<std::uint32_t> pe
     m_pending.clear();
     m_position = 0;
     m_error = 0;
+    m_in_memory = false;
+    m_memory.clear();
     m_fd.reset(
         ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666));
     if (!m_fd) {
@@ -286,6 +288,15 @@ bool OutputFile::create(const std::string& path, std::optional<std::uint32_t> pe
         return fail(errno);
     }
     return true;
+}
+
+void OutputFile::create_in_memory() {
+    m_fd.reset();
+    m_pending.clear();
+    m_position = 0;
+    m_error = 0;
+    m_in_memory = true;
+    m_memory.clear();
 }
 
 bool OutputFile::fail(int error) {
@@ -316,6 +327,16 @@ bool OutputFile::write(const void* data, std::size_t size) {
         return fail(m_fd ? m_error : EBADF);
     }
     const char* bytes = static_cast<const char*>(data);
+    if (m_in_memory) {
+        // As a file: a write past the end leaves zeros in the gap.
+        const auto at = static_cast<std::size_t>(m_position);
+        if (m_memory.size() < at + size) {
+            m_memory.resize(at + size, '\0');
+        }
+        std::memcpy(m_memory.data() + at, bytes, size);
+        m_position += static_cast<std::int64_t>(size);
+        return true;
+    }
     if (m_pending.size() + size > kOutputBuffer && !flush()) {
         return false;
     }
@@ -338,6 +359,19 @@ bool OutputFile::seek(std::int64_t offset, int whence) {
     if (!flush()) {
         return false;
     }
+    if (m_in_memory) {
+        const std::int64_t base = whence == SEEK_SET   ? 0
+                                  : whence == SEEK_CUR ? m_position
+                                                       : static_cast<std::int64_t>(m_memory.size());
+        if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) {
+            return fail(EINVAL);
+        }
+        if (base + offset < 0) {
+            return fail(EINVAL);
+        }
+        m_position = base + offset;
+        return true;
+    }
     const off_t at = ::lseek(m_fd.get(), static_cast<off_t>(offset), whence);
     if (at < 0) {
         return fail(errno);
@@ -353,6 +387,13 @@ std::int64_t OutputFile::tell() const {
 std::size_t OutputFile::read(void* data, std::size_t size) {
     if (!flush()) {
         return 0;
+    }
+    if (m_in_memory) {
+        const auto at = static_cast<std::size_t>(m_position);
+        const std::size_t n = at < m_memory.size() ? std::min(size, m_memory.size() - at) : 0;
+        std::memcpy(data, m_memory.data() + at, n);
+        m_position += static_cast<std::int64_t>(n);
+        return n;
     }
     std::size_t done = 0;
     while (done < size) {
@@ -376,6 +417,9 @@ std::size_t OutputFile::read(void* data, std::size_t size) {
 bool OutputFile::finish() {
     if (!flush()) {
         return false;
+    }
+    if (m_in_memory) {
+        return true;
     }
     if (::fsync(m_fd.get()) != 0) {
         return fail(errno);

@@ -58,6 +58,11 @@ FrameRange select_frames(int mode, int count, int random_pick) {
     }
 }
 
+int first_converted_frame(const Settings& s, int count, std::uint32_t frame_pick) {
+    const int pick = s.gif_frame_loading == kFramesRandom ? random_frame(count, frame_pick) : 1;
+    return select_frames(s.gif_frame_loading, count, pick).first;
+}
+
 Bitmap limit_icon_size(Bitmap in, const BatchPlan& plan) {
     if (!in || !has_quirk(plan.output_extension, kIconCanvas) ||
         (width_of(in) <= kIconMaxSide && height_of(in) <= kIconMaxSide)) {
@@ -153,6 +158,68 @@ Bitmap draw_steps(Bitmap b, const Settings& s, const TokenSource& tokens,
     b = dither(std::move(b), s);
     b = draw_frame(std::move(b), s, width, height);
     return draw_watermark(std::move(b), s, tokens, width, height, font);
+}
+
+// What is known of frame `index` of `source` once it is loaded at
+// `source_depth`, before any step.
+FrameFacts loaded_facts(const BatchPlan& plan, FrameSource& source, int index, int source_depth) {
+    FrameFacts facts;
+    facts.frame_number = index + 1;
+    facts.frame_total = source.frame_count();
+    facts.source_depth = source_depth;
+    facts.output_depth = target_depth(plan, facts.source_depth);
+    facts.delay_ms = source.delay_ms(index);
+    facts.plays = plays_of_loop_count(source.loop_count());
+    return facts;
+}
+
+// The output keeps no alpha: transparent areas show the chosen background,
+// not the colour their pixels happen to hold. Done first, so rotation and
+// the decorations work on what is seen.
+Bitmap flatten_for_output(Bitmap b, const Settings& s, const BatchPlan& plan,
+                          const FrameFacts& facts) {
+    if (facts.output_depth != 32 && !plan.dry_run) {
+        return lay_over(std::move(b), parse_colour(s.transparency_background));
+    }
+    return b;
+}
+
+// Rotation, resize and the icon size limit: the steps that give the frame
+// the size the name tokens and the watermark read.
+Bitmap size_frame(Bitmap b, const Settings& s, const BatchPlan& plan) {
+    b = rotate(std::move(b), s);
+    b = resize(std::move(b), s);
+    return limit_icon_size(std::move(b), plan);
+}
+
+// The icon fit and the depth conversion after the drawing steps; the facts
+// learn the size and depth written.
+Bitmap finish_frame(Bitmap b, const BatchPlan& plan, FrameFacts& facts) {
+    b = fit_icon(std::move(b), plan);
+    if (b) {
+        // An icon centred on a square canvas reports the size written.
+        facts.width = width_of(b);
+        facts.height = height_of(b);
+    }
+    if (!plan.dry_run) {
+        b = convert_depth(std::move(b), plan, facts);
+    }
+    return b;
+}
+
+// Whether every frame of the file is written under a numbered name.
+bool numbers_frames(const Settings& s, int count) {
+    return s.gif_frame_loading == kFramesAll && count > 1;
+}
+
+// The output name of frame `index`.
+std::string frame_output_path(const Settings& s, const BatchPlan& plan, const TokenSource& tokens,
+                              bool numbered, int index) {
+    std::string path = output_path(s, tokens);
+    if (numbered && !mask_numbers_frames(s)) {
+        path = with_frame_number(path, plan.output_extension, index + 1);
+    }
+    return path;
 }
 
 // Whether two pictures after every step are the same: size, depth and
@@ -306,7 +373,7 @@ FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTas
     const FrameRange range = select_frames(
         s.gif_frame_loading, count,
         s.gif_frame_loading == kFramesRandom ? random_frame(count, task.frame_pick) : 1);
-    const bool numbered = s.gif_frame_loading == kFramesAll && count > 1;
+    const bool numbered = numbers_frames(s, count);
     if (s.animated_output && numbered && has_quirk(plan.output_extension, kAnimates)) {
         return convert_animated(s, plan, task, source, font, range);
     }
@@ -331,27 +398,14 @@ FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTas
         };
         // The last frame needed is the source's own picture, handed over uncopied.
         Bitmap b = index == range.last ? source.take_frame(index) : source.frame(index);
-        FrameFacts facts;
-        facts.frame_number = index + 1;
-        facts.frame_total = count;
-        facts.source_depth = bpp_of(b);
-        facts.output_depth = target_depth(plan, facts.source_depth);
-        facts.delay_ms = source.delay_ms(index);
-        facts.plays = plays_of_loop_count(source.loop_count());
-        if (facts.output_depth != 32 && !plan.dry_run) {
-            // The output keeps no alpha: transparent areas show the chosen
-            // background, not the colour their pixels happen to hold. Done
-            // first, so rotation and the decorations work on what is seen.
-            b = lay_over(std::move(b), parse_colour(s.transparency_background));
-        }
+        FrameFacts facts = loaded_facts(plan, source, index, bpp_of(b));
+        b = flatten_for_output(std::move(b), s, plan, facts);
         if (width_of(b) == 0 || height_of(b) == 0) {
             // An undecodable page has no name.
             finish(FrameStatus::Failed, {}, "the frame could not be decoded");
             continue;
         }
-        b = rotate(std::move(b), s);
-        b = resize(std::move(b), s);
-        b = limit_icon_size(std::move(b), plan);
+        b = size_frame(std::move(b), s, plan);
         // The size the watermark text reports: after resize and the icon
         // limit. The frame and watermark draw inside the image.
         facts.width = width_of(b);
@@ -377,19 +431,8 @@ FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTas
             }
             previous = adopt(FreeImage_Clone(b.get()));
         }
-        b = fit_icon(std::move(b), plan);
-        if (b) {
-            // An icon centred on a square canvas reports the size written.
-            facts.width = width_of(b);
-            facts.height = height_of(b);
-        }
-        if (!plan.dry_run) {
-            b = convert_depth(std::move(b), plan, facts);
-        }
-        std::string path = output_path(s, tokens);
-        if (numbered && !mask_numbers_frames(s)) {
-            path = with_frame_number(path, plan.output_extension, index + 1);
-        }
+        b = finish_frame(std::move(b), plan, facts);
+        std::string path = frame_output_path(s, plan, tokens, numbered, index);
         if (plan.dry_run) {
             const std::string made =
                 plan.output_folder + (s.keep_subfolders == 1 ? task.relative_subfolder : "");
@@ -430,6 +473,49 @@ FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTas
         return fail({"no frame could be decoded"});
     }
     return outcome;
+}
+
+ConvertedFrame convert_frame(const Settings& s, const BatchPlan& plan, const FileTask& task,
+                             FrameSource& source, int index, const WatermarkFont* font,
+                             Bitmap loaded) {
+    ConvertedFrame out;
+    const int count = source.frame_count();
+    const bool numbered = numbers_frames(s, count);
+    out.animated = s.animated_output && numbered && has_quirk(plan.output_extension, kAnimates);
+    Bitmap b = loaded ? std::move(loaded) : source.frame(index);
+    out.facts = loaded_facts(plan, source, index, bpp_of(b));
+    if (out.animated) {
+        // As convert_animated takes each frame.
+        out.facts.output_depth = plan.output_extension == "gif" ? 8 : 32;
+        b = rotate(std::move(b), s);
+        b = resize(std::move(b), s);
+    } else {
+        b = flatten_for_output(std::move(b), s, plan, out.facts);
+        if (width_of(b) == 0 || height_of(b) == 0) {
+            out.failure = Failure{"the frame could not be decoded"};
+            return out;
+        }
+        b = size_frame(std::move(b), s, plan);
+    }
+    out.facts.width = width_of(b);
+    out.facts.height = height_of(b);
+    if (out.facts.width == 0 || out.facts.height == 0) {
+        out.failure = Failure{"the frame could not be decoded"};
+        return out;
+    }
+    const TokenSource tokens{plan, task, out.facts};
+    b = draw_steps(std::move(b), s, tokens, font);
+    if (out.animated) {
+        out.output_path = output_path(s, tokens);
+    } else {
+        b = finish_frame(std::move(b), plan, out.facts);
+        out.output_path = frame_output_path(s, plan, tokens, numbered, index);
+    }
+    if (!b) {
+        out.failure = Failure{"the frame could not be drawn"};
+    }
+    out.picture = std::move(b);
+    return out;
 }
 
 FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTask& task,

@@ -40,6 +40,10 @@ struct FrameRange {
 // takes; other values of `mode` convert every page.
 FrameRange select_frames(int mode, int count, int random_pick);
 
+// The first frame (0-based) of `count` the run converts for a file whose
+// RANDOM frame `frame_pick` draws (0: a fresh draw).
+int first_converted_frame(const Settings& s, int count, std::uint32_t frame_pick);
+
 // Icons are at most 128 pixels a side: for icon output a bitmap with a
 // side above 128 is rescaled (bicubic) to exactly 128 x 128, aspect ratio
 // not kept. Anything else passes through.
@@ -78,6 +82,25 @@ std::optional<Failure> output_place_fault(const std::string& path, const std::st
 // drawing steps.
 FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTask& task,
                          FrameSource& source, const WatermarkFont* font = nullptr);
+
+// Frame `index` of `source` as the conversion writes it: through every step
+// the run takes it, the depth conversion included, and under the name the
+// run gives it. When the run writes the file as one animation, the frame
+// as it goes into the animation's encoder (after the drawing steps) under
+// the animation's name, and `animated` is set. `failure` says why there is
+// no picture.
+struct ConvertedFrame {
+    Bitmap picture;
+    FrameFacts facts;
+    std::string output_path;
+    bool animated = false;
+    std::optional<Failure> failure;
+};
+// `loaded`, when given, is that frame as the source gives it (the caller
+// has it already).
+ConvertedFrame convert_frame(const Settings& s, const BatchPlan& plan, const FileTask& task,
+                             FrameSource& source, int index, const WatermarkFont* font = nullptr,
+                             Bitmap loaded = {});
 
 // As above, with the frames of the file at task.input_path: one that cannot
 // be read or is not a sound GIF fails at once and writes nothing.

@@ -97,13 +97,50 @@ class TimedReader {
 
 } // namespace
 
-bool write_message(int fd, const Message& m) {
+std::string pack(const Message& m) {
     std::string out;
     put32(out, static_cast<std::uint32_t>(m.size()));
     for (const auto& field : m) {
         put32(out, static_cast<std::uint32_t>(field.size()));
         out += field;
     }
+    return out;
+}
+
+std::optional<Message> unpack(std::string_view bytes) {
+    std::size_t at = 0;
+    auto get32 = [&](std::uint32_t& v) {
+        if (bytes.size() - at < 4) {
+            return false;
+        }
+        v = 0;
+        for (int i = 0; i < 4; ++i) {
+            v |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+        }
+        at += 4;
+        return true;
+    };
+    std::uint32_t count = 0;
+    if (!get32(count) || count > kMaxFields) {
+        return std::nullopt;
+    }
+    Message m;
+    for (std::uint32_t k = 0; k < count; ++k) {
+        std::uint32_t len = 0;
+        if (!get32(len) || bytes.size() - at < len) {
+            return std::nullopt;
+        }
+        m.emplace_back(bytes.substr(at, len));
+        at += len;
+    }
+    if (at != bytes.size()) {
+        return std::nullopt;
+    }
+    return m;
+}
+
+bool write_message(int fd, const Message& m) {
+    const std::string out = pack(m);
     return write_all(fd, out.data(), out.size());
 }
 

@@ -19,6 +19,7 @@
 #include "platform/platform.h"
 #include "platform/process.h"
 #include "run/convert_file.h"
+#include "run/preview.h"
 #include "run/wire.h"
 #include "run/wire_records.h"
 #include "settings/serialize.h"
@@ -137,7 +138,7 @@ std::optional<Failure> WorkerSupervisor::ensure_child() {
     {
         std::lock_guard guard(m_pid_lock);
         m_live_pid = process->pid();
-        if (m_aborted) {
+        if (m_aborted || m_interrupted) {
             ::kill(m_live_pid, SIGKILL);
         }
     }
@@ -199,28 +200,35 @@ void WorkerSupervisor::abort() {
     }
 }
 
-FileOutcome WorkerSupervisor::convert(const FileTask& task) {
-    FileOutcome outcome;
-    auto failed = [&](std::string reason) {
-        outcome.failure = Failure{std::move(reason)};
-        return outcome;
-    };
+void WorkerSupervisor::interrupt() {
+    std::lock_guard guard(m_pid_lock);
+    m_interrupted = true;
+    if (m_live_pid > 0) {
+        ::kill(m_live_pid, SIGKILL);
+    }
+}
+
+void WorkerSupervisor::resume() {
+    std::lock_guard guard(m_pid_lock);
+    m_interrupted = false;
+}
+
+std::variant<wire::Message, std::string>
+WorkerSupervisor::exchange(const wire::Message& request, std::vector<std::string>& announced) {
     // A child that ended while idle (killed from outside) is replaced before
-    // it is handed a file; that file never reached it.
+    // it is handed a request; that request never reached it.
     if (m_child && m_child->process.has_ended()) {
         end_child(false);
     }
     if (auto failure = ensure_child()) {
-        outcome.failure = std::move(failure);
-        return outcome;
+        return std::move(failure->reason);
     }
     // The child names each temporary file before it creates it; only those
     // are removed when it dies, never a finished output that merely looks
     // like one.
-    std::vector<std::string> announced;
     bool timed_out = false;
     std::optional<wire::Message> answer;
-    if (wire::write_message(m_child->to_child.get(), wire::task_message(task))) {
+    if (wire::write_message(m_child->to_child.get(), request)) {
         const std::int64_t deadline =
             platform::elapsed_ms() + std::int64_t{m_limits.wall_seconds_per_file} * 1000;
         for (;;) {
@@ -241,24 +249,64 @@ FileOutcome WorkerSupervisor::convert(const FileTask& task) {
             aborted = m_aborted;
         }
         remove_announced(announced);
-        return failed(aborted     ? "stopped"
-                      : timed_out ? "took longer than " +
-                                        std::to_string(m_limits.wall_seconds_per_file) + " s"
-                                  : why);
+        return aborted ? std::string("stopped")
+               : timed_out
+                   ? "took longer than " + std::to_string(m_limits.wall_seconds_per_file) + " s"
+                   : why;
     }
     if ((*answer)[0] == "oom") {
         const std::string why = end_child(false);
         remove_announced(announced);
-        return failed(why);
+        return why;
     }
-    std::optional<FileOutcome> answered = wire::read_outcome(*answer);
+    return std::move(*answer);
+}
+
+FileOutcome WorkerSupervisor::convert(const FileTask& task) {
+    FileOutcome outcome;
+    std::vector<std::string> announced;
+    auto answer = exchange(wire::task_message(task), announced);
+    if (auto* why = std::get_if<std::string>(&answer)) {
+        outcome.failure = Failure{std::move(*why)};
+        return outcome;
+    }
+    std::optional<FileOutcome> answered = wire::read_outcome(std::get<wire::Message>(answer));
     if (!answered) {
         end_child(true);
         remove_announced(announced);
-        return failed("the worker process gave an answer that could not be read");
+        outcome.failure = Failure{"the worker process gave an answer that could not be read"};
+        return outcome;
     }
     return std::move(*answered);
 }
+
+std::variant<wire::Message, std::string> WorkerSupervisor::ask(const wire::Message& request) {
+    std::vector<std::string> announced;
+    return exchange(request, announced);
+}
+
+namespace {
+
+// A preview in the worker: the request's settings, and its own watermark
+// font when the watermark is text.
+bool answer_preview(const wire::Message& request, int out_fd, const BeforeJob& before_job,
+                    PreviewFrames& frames) {
+    const std::optional<PreviewRequest> preview = wire::read_preview_request(request);
+    if (!preview) {
+        return false;
+    }
+    if (before_job) {
+        before_job(preview->settings, preview->plan, preview->task);
+    }
+    std::unique_ptr<WatermarkFont> font;
+    if (preview->settings.do_watermark == kWatermarkText) {
+        font = WatermarkFont::load(preview->settings);
+    }
+    return wire::write_message(
+        out_fd, wire::preview_message(make_preview(*preview, font.get(), nullptr, &frames)));
+}
+
+} // namespace
 
 int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
                        int cpu_seconds_per_file, pid_t parent, const BeforeJob& before_job) {
@@ -302,16 +350,28 @@ int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
     set_temporary_file_observer([out_fd](const std::string& path) {
         wire::write_message(out_fd, {"temp", path});
     });
+    PreviewFrames preview_frames; // the file previewed last
     for (;;) {
         auto request = wire::read_message(in_fd, -1);
         if (!request || request->empty() || (*request)[0] == "quit") {
             return 0;
         }
+        limit_cpu_from_now(cpu_seconds_per_file);
+        if ((*request)[0] == "preview") {
+            try {
+                if (!answer_preview(*request, out_fd, before_job, preview_frames)) {
+                    return 1;
+                }
+            } catch (const std::bad_alloc&) {
+                wire::write_message(out_fd, {"oom"});
+                return kExitOutOfMemory;
+            }
+            continue;
+        }
         const std::optional<FileTask> task = wire::read_task(*request);
         if (!task) {
             return 1;
         }
-        limit_cpu_from_now(cpu_seconds_per_file);
         FileOutcome outcome;
         try {
             if (before_job) {

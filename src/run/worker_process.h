@@ -13,10 +13,13 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <variant>
+#include <vector>
 
 #include <sys/types.h>
 
 #include "records/records.h"
+#include "run/wire.h"
 #include "settings/settings.h"
 
 namespace pixlane {
@@ -51,6 +54,11 @@ class WorkerSupervisor {
     // 11", "out of memory", "took longer than 600 s", "stopped").
     FileOutcome convert(const FileTask& task);
 
+    // A request other than a file (a preview, say) and the child's answer,
+    // or why there is none ("crashed with signal 11", "out of memory",
+    // "took longer than 30 s", "stopped"); the child is then ended.
+    std::variant<wire::Message, std::string> ask(const wire::Message& request);
+
     // Children started so far.
     int spawned() const { return m_spawned; }
     // Ends the current child (as if it had died between files).
@@ -58,10 +66,20 @@ class WorkerSupervisor {
     // From any thread: ends the child at once; the file it converts fails
     // with the reason "stopped" and its temporary output is removed.
     void abort();
+    // From any thread: ends the child at once, as if it had died (also one
+    // being started), until resume(); the request in hand fails and the
+    // next one after resume() starts a fresh child.
+    void interrupt();
+    void resume();
 
   private:
     struct Child;
     std::optional<Failure> ensure_child();
+    // Sends the request and waits for the answer, collecting the temporary
+    // files the child announces; why there is none (the child ended, its
+    // announced files removed).
+    std::variant<wire::Message, std::string> exchange(const wire::Message& request,
+                                                      std::vector<std::string>& announced);
     std::string end_child(bool kill);
 
     const Settings& m_settings;
@@ -75,6 +93,7 @@ class WorkerSupervisor {
     std::mutex m_pid_lock;
     pid_t m_live_pid = -1;
     bool m_aborted = false;
+    bool m_interrupted = false;
 };
 
 // Runs before each job in the worker process; tests install one that makes

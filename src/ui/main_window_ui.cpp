@@ -31,7 +31,12 @@
 #include "ui/images_ui.h"
 #include "ui/message_boxes_ui.h"
 #include "ui/preferences_ui.h"
+#include "ui/preview_logic.h"
+#include "ui/preview_ui.h"
 #include "ui/progress_dialog_ui.h"
+
+// FreeImage's header after every wxWidgets header.
+#include "run/preview.h"
 
 namespace pixlane {
 namespace {
@@ -75,6 +80,7 @@ const std::vector<MenuSpec>& menu_table() {
           {kCmdSelectAll, "SelectAll", "Select All", "Ctrl+A"}}},
         {"Converter",
          {{kCmdConvert, "Convert", "Convert", "F5"},
+          {kCmdPreview, "Convert", "Preview", "Ctrl+P"},
           {0, nullptr, nullptr, nullptr},
           {kCmdCustomConverter, "CustomConverter", "Custom Converter", nullptr},
           {0, nullptr, nullptr, nullptr},
@@ -171,7 +177,9 @@ MainWindow::MainWindow(Session& app, WindowImages& images)
     : wxFrame(nullptr, wxID_ANY, wx(title_text()),
               wxPoint(opening_geometry(app.settings).x, opening_geometry(app.settings).y),
               wxDefaultSize, wxDEFAULT_FRAME_STYLE),
-      m_app(app), m_images(images), m_help(std::make_unique<HelpCommands>(*this, app, images)) {
+      worker_program(platform::program_path()), m_app(app), m_images(images),
+      m_help(std::make_unique<HelpCommands>(*this, app, images)),
+      m_preview_frame_pick(new_frame_pick()) {
     SetDropTarget(new FileDrop(*this));
 
     build_menus();
@@ -205,11 +213,25 @@ MainWindow::MainWindow(Session& app, WindowImages& images)
     Bind(wxEVT_BUTTON, &MainWindow::on_command, this);
     Bind(wxEVT_CLOSE_WINDOW, &MainWindow::on_close, this);
     m_list->Bind(wxEVT_LIST_ITEM_RIGHT_CLICK, &MainWindow::on_list_right_click, this);
-    // A left double-click anywhere in the list, on a row or below the rows.
+    // A left double-click anywhere in the list: on a row it opens the
+    // Preview window (the list activates the row while the click goes
+    // on), below the rows the input chooser.
     for (wxWindow* part : m_list->GetChildren()) {
-        part->Bind(wxEVT_LEFT_DCLICK,
-                   [this](wxMouseEvent&) { CallAfter([this] { open_input_chooser(); }); });
+        part->Bind(wxEVT_LEFT_DCLICK, [this](wxMouseEvent& e) {
+            m_row_activated = false;
+            e.Skip();
+            CallAfter([this] { on_list_double_click(); });
+        });
     }
+    m_list->Bind(wxEVT_LIST_ITEM_ACTIVATED, [this](wxListEvent&) { m_row_activated = true; });
+    // The open Preview window follows the selection (the list keeps the focus).
+    m_list->Bind(wxEVT_LIST_ITEM_SELECTED, [this](wxListEvent&) {
+        CallAfter([this] {
+            if (m_preview != nullptr) {
+                m_preview->file_changed();
+            }
+        });
+    });
     m_folder_field->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) {
         m_app.window.output_folder = utf8(m_folder_field->GetValue());
     });
@@ -219,6 +241,7 @@ MainWindow::MainWindow(Session& app, WindowImages& images)
             m_app.settings.output_format =
                 std::string(kOutputExtensions[static_cast<std::size_t>(m_format_indices[at])]);
         }
+        preview_settings_changed();
     });
     m_app.input_list.on_added = [this](const InputEntry& entry) { append_row(entry.path); };
     // Width x Height is the area between the toolbar and the status bar (the
@@ -454,6 +477,7 @@ void MainWindow::apply_interface_changes(int format_position) {
     if (static_cast<int>(m_folder_field->GetCount()) != m_app.settings.out_folders_number) {
         refresh_output_folder_field();
     }
+    preview_settings_changed();
 }
 
 // Between two added files the window repaints and takes input (a long
@@ -535,6 +559,7 @@ void MainWindow::on_command(wxCommandEvent& event) {
     case kCmdSelectAll: command_select_all(); break;
     case kCmdConvert: start_conversion_run(); break;
     case kCmdPreferences: open_preferences(); break;
+    case kCmdPreview: open_preview(); break;
     case kCmdOutFormat:
         preferences_start_page = kOutputPage;
         open_preferences();
@@ -556,6 +581,9 @@ void MainWindow::not_available(const char* menu_key) {
 }
 
 void MainWindow::command_new() {
+    if (m_preview != nullptr) {
+        m_preview->Close(); // its file leaves the list
+    }
     refresh_output_folder_field();
     m_app.window = WindowPlaces{};
     m_app.counters = new_naming_counters();
@@ -912,5 +940,55 @@ void MainWindow::export_list() {
 namespace pixlane {
 
 void MainWindow::open_preferences() { PreferencesDialog::open(*this, m_app, m_images); }
+
+void MainWindow::on_list_double_click() {
+    if (m_row_activated) {
+        m_row_activated = false;
+        open_preview();
+        return;
+    }
+    open_input_chooser();
+}
+
+std::optional<PreviewRequest> MainWindow::preview_request_for(int frame) const {
+    const auto& entries = m_app.input_list.entries();
+    const int row = preview_row(
+        static_cast<int>(m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)),
+        static_cast<int>(std::min<std::size_t>(entries.size(), m_list->GetItemCount())));
+    if (row < 0) {
+        return std::nullopt;
+    }
+    PreviewChoice choice;
+    choice.extension = chosen_extension();
+    choice.output_folder = chosen_output_folder();
+    choice.frame_pick = m_preview_frame_pick;
+    choice.frame = frame;
+    return preview_request(m_app.settings, m_app.counters, entries[static_cast<std::size_t>(row)],
+                           row, choice);
+}
+
+void MainWindow::open_preview() {
+    if (m_app.input_list.size() == 0) {
+        return;
+    }
+    if (m_preview == nullptr) {
+        m_preview = new PreviewWindow(
+            this, m_app.language, [this](int frame) { return preview_request_for(frame); },
+            worker_program);
+        m_preview->Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& e) {
+            m_preview = nullptr;
+            e.Skip();
+        });
+        m_preview->Show();
+    }
+    m_preview->file_changed();
+    m_preview->Raise();
+}
+
+void MainWindow::preview_settings_changed() {
+    if (m_preview != nullptr) {
+        m_preview->settings_changed();
+    }
+}
 
 } // namespace pixlane

@@ -10,7 +10,9 @@
 #include <wx/panel.h>
 #include <wx/stattext.h>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,9 +44,12 @@ enum CommandId : int {
     kCmdOutFormat,
     kCmdSaveProfile,
     kCmdCopyCommand,
+    kCmdPreview,
 };
 
 class ConversionDialog;
+class PreviewWindow;
+struct PreviewRequest;
 class HelpCommands;
 class ListWorkDialog;
 enum class ListWork;
@@ -91,6 +96,14 @@ class MainWindow final : public wxFrame {
     // The window's state for the settings at exit.
     WindowGeometry geometry() const;
 
+    // Opens the Preview window on the selected row (the first when none is
+    // selected), or shows that row in the open one.
+    void open_preview();
+    // The open Preview window, else null.
+    PreviewWindow* preview_window() const { return m_preview; }
+    // The executable the Preview window starts as its worker process.
+    std::string worker_program;
+
     // Pages and requests the Preferences dialog reads and sets.
     int preferences_start_page = 0;
     int ui_refresh_request = 0; // 0 none, 1 images, menus and toolbars, 2 toolbar icons
@@ -127,6 +140,11 @@ class MainWindow final : public wxFrame {
     void on_command(wxCommandEvent& event);
     void on_close(wxCloseEvent& event);
     void on_list_right_click(wxListEvent& event);
+    void on_list_double_click();
+    // The preview request for `frame` of the row the Preview window shows.
+    std::optional<PreviewRequest> preview_request_for(int frame) const;
+    // Tells an open Preview window that the settings or the output format changed.
+    void preview_settings_changed();
 
     void command_new();
     void command_select_output_folder();
@@ -164,6 +182,11 @@ class MainWindow final : public wxFrame {
     std::vector<int> m_format_indices; // output extension index of each format item
     std::unique_ptr<HelpCommands> m_help;
     bool m_context_menu_open = false;
+    PreviewWindow* m_preview = nullptr;
+    // A double-click that activated a row (it opens the Preview window, not
+    // the input chooser).
+    bool m_row_activated = false;
+    std::uint32_t m_preview_frame_pick = 0; // draws the RANDOM frame the preview shows
 };
 
 } // namespace pixlane
