@@ -294,7 +294,7 @@ SaveReport save_frame(const Bitmap& bitmap, const Settings& s, const BatchPlan& 
     // every write checked, flushed, synced and closed first.
     const SaveRoute route = save_route(format->extension, bpp_of(bitmap), s);
     const WriteResult result = writer_for(route)({bitmap.get(), *format, plan, s}, file);
-    const bool written = result == WriteResult::Written && file.finish();
+    const bool written = result == WriteResult::Written && file.finish(s.sync == kSyncFile);
     report.abort = result == WriteResult::OutOfMemory;
     if (file.error() != 0) {
         const int error = file.error();
@@ -412,7 +412,7 @@ SaveReport AnimationOutput::finish() {
         if (error != 0) {
             m_failure = Failure{"cannot write " + m_temporary + ": " + std::strerror(error),
                                 device_full(error)};
-        } else if (!encoded || !m_file.finish()) {
+        } else if (!encoded || !m_file.finish(m_settings.sync == kSyncFile)) {
             const int late = m_file.error();
             m_failure = late != 0
                             ? Failure{"cannot write " + m_temporary + ": " + std::strerror(late),
