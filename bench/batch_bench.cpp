@@ -24,6 +24,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -145,9 +146,75 @@ double folder_mib(const std::string& folder) {
     return static_cast<double>(bytes) / (1024.0 * 1024.0);
 }
 
+// Several workers: wall and processor time of --jobs=2 against --jobs=1
+// (best of 3 by wall time) of `exe` with `extra` options, on every corpus,
+// the per-file overhead and the one-long-animation corpora included.
+void workers_table(const std::string& work, const std::string& exe,
+                   const std::vector<std::string>& extra) {
+    const pixlane::bench::Corpus corpus = pixlane::bench::make_corpus(work);
+    const pixlane::bench::WorkerCorpus more = pixlane::bench::make_worker_corpus(work);
+    struct Case {
+        const char* name;
+        std::string folder;
+        const char* ext;
+        std::vector<std::string> options;
+    };
+    const std::vector<Case> cases = {
+        {"2000 tiny GIFs -> png", more.tiny, "png", {}},
+        {"one 783-frame GIF -> png (none)", more.long_animation, "png", {}},
+        {"one 783-frame GIF -> png (zlib 6)",
+         more.long_animation,
+         "png",
+         {"--png-compression=zlib6"}},
+        {"animations -> png (no compression)", corpus.animations, "png", {}},
+        {"animations -> png (zlib 6)", corpus.animations, "png", {"--png-compression=zlib6"}},
+        {"animations -> jpg q95", corpus.animations, "jpg", {}},
+        {"photos -> png (no compression)", corpus.photos, "png", {}},
+        {"photos -> jpg q95", corpus.photos, "jpg", {}},
+    };
+    const std::string out = work + "/out";
+    double load[3] = {0, 0, 0};
+    getloadavg(load, 3);
+    std::printf("load average before: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
+    std::printf("%-36s %9s %9s %10s %10s %7s %7s\n", "case", "1 wall s", "2 wall s", "1 cpu s",
+                "2 cpu s", "wall", "cpu");
+    for (const auto& c : cases) {
+        Usage best[2];
+        for (int jobs : {1, 2}) {
+            for (int k = 0; k < 3; ++k) {
+                fs::remove_all(out);
+                fs::create_directories(out);
+                std::vector<std::string> args = {exe,      "-q",  "-i",
+                                                 c.folder, "-o",  out,
+                                                 "-c",     c.ext, "--jobs=" + std::to_string(jobs)};
+                args.insert(args.end(), c.options.begin(), c.options.end());
+                args.insert(args.end(), extra.begin(), extra.end());
+                const Usage u = run_child(args);
+                if (k == 0 || u.wall_seconds < best[jobs - 1].wall_seconds) {
+                    best[jobs - 1] = u;
+                }
+            }
+        }
+        std::printf("%-36s %9.2f %9.2f %10.2f %10.2f %7.2f %7.2f%s\n", c.name, best[0].wall_seconds,
+                    best[1].wall_seconds, best[0].cpu_seconds, best[1].cpu_seconds,
+                    best[1].wall_seconds / best[0].wall_seconds,
+                    best[1].cpu_seconds / best[0].cpu_seconds,
+                    best[0].status == 0 && best[1].status == 0 ? "" : "  (a run failed)");
+    }
+    getloadavg(load, 3);
+    std::printf("load average after: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    // build/bench/batch_bench --workers WORK [PIXLANE [OPTION…]]: the
+    // several-workers table alone.
+    if (argc >= 3 && std::strcmp(argv[1], "--workers") == 0) {
+        workers_table(argv[2], argc > 3 ? argv[3] : PIXLANE_EXE,
+                      std::vector<std::string>(argv + std::min(argc, 4), argv + argc));
+        return 0;
+    }
     if (argc == 6 &&
         (std::strcmp(argv[1], "--bare") == 0 || std::strcmp(argv[1], "--libpng") == 0)) {
         const int frames = bare_loop(argv[2], argv[3], argv[4], std::atoi(argv[5]),

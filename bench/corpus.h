@@ -112,4 +112,78 @@ inline Corpus make_corpus(const std::string& work) {
     return c;
 }
 
+// A tiny GIF: 16x16, one frame, a few colours.
+inline GifSpec tiny(int n) {
+    GifSpec s;
+    s.width = 16;
+    s.height = 16;
+    s.global_palette = test_palette(16);
+    GifFrame f = solid_frame(0, 0, 16, 16, 0);
+    for (std::size_t i = 0; i < f.indices.size(); ++i) {
+        f.indices[i] = static_cast<std::uint8_t>((i / 3 + static_cast<std::size_t>(n)) % 16);
+    }
+    s.frames = {f};
+    return s;
+}
+
+// A long screen recording: 480x360, 783 frames, a window into which text is
+// typed one character a frame, a line scrolled now and then.
+inline GifSpec long_recording() {
+    constexpr int kW = 480, kH = 360, kFrames = 783;
+    GifSpec s;
+    s.width = kW;
+    s.height = kH;
+    s.global_palette = test_palette(32);
+    s.loop = true;
+    GifFrame base = solid_frame(0, 0, kW, kH, 3);
+    for (int y = 40; y < 320; ++y) {
+        for (int x = 40; x < 440; ++x) {
+            base.indices[static_cast<std::size_t>(y * kW + x)] = y < 60 ? 9 : 31;
+        }
+    }
+    base.delay = 4;
+    s.frames.push_back(base);
+    for (int k = 1; k < kFrames; ++k) {
+        const int line = (k / 40) % 15, column = k % 40;
+        GifFrame f = solid_frame(60 + column * 9, 70 + line * 16, 6, 10, 31);
+        for (std::size_t i = 0; i < f.indices.size(); ++i) {
+            f.indices[i] = ((i * 7 + static_cast<std::size_t>(k * 13)) % 5 == 0) ? 0 : 31;
+        }
+        if (column == 0) {
+            // A new line: the text area is cleared.
+            f = solid_frame(40, 60, 400, 260, 31);
+        }
+        f.disposal = 1;
+        f.delay = 4 + k % 3;
+        s.frames.push_back(f);
+    }
+    return s;
+}
+
+// The per-file overhead corpus (2,000 tiny GIFs in <work>/tiny) and the
+// one-long-animation corpus (<work>/long), written when empty.
+struct WorkerCorpus {
+    std::string tiny;
+    std::string long_animation;
+};
+
+inline WorkerCorpus make_worker_corpus(const std::string& work) {
+    namespace fs = std::filesystem;
+    const WorkerCorpus c{work + "/tiny", work + "/long"};
+    auto write = [](const std::string& path, const std::string& data) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << data;
+    };
+    fs::create_directories(c.tiny);
+    fs::create_directories(c.long_animation);
+    if (fs::is_empty(c.tiny)) {
+        for (int n = 0; n < 2000; ++n) {
+            write(c.tiny + "/tiny" + std::to_string(n) + ".gif", encode_gif(tiny(n)));
+        }
+    }
+    if (fs::is_empty(c.long_animation)) {
+        write(c.long_animation + "/recording.gif", encode_gif(long_recording()));
+    }
+    return c;
+}
+
 } // namespace pixlane::bench

@@ -391,6 +391,10 @@ const LanguagePair kBuiltinLanguage[] = {
     {"Max Output MB", "Max Output Size:"},
     {"Megabytes", "MB"},
     {"Jobs", "Parallel Jobs:"},
+    {"Sync", "Sync to Disk:"},
+    // The items of Sync to Disk (the last is `None`).
+    {"Each File", "After Each File"},
+    {"Once per Batch", "Once per Batch"},
     {"Transparency Background", "Transparency Background:"},
     {"Overwrite", "Existing Files:"},
     // The items of Existing Files (keyed by the option's keywords).

@@ -153,11 +153,51 @@ Bitmap lay_over(Bitmap in, Rgb colour) {
     if (!in || bpp_of(in) != 32 || FreeImage_GetImageType(in.get()) != FIT_BITMAP) {
         return in;
     }
-    RGBQUAD under{};
-    under.rgbRed = colour.r;
-    under.rgbGreen = colour.g;
-    under.rgbBlue = colour.b;
-    return adopt(FreeImage_Composite(in.get(), FALSE, &under, nullptr));
+    if (!FreeImage_HasPixels(in.get())) {
+        return Bitmap{};
+    }
+    // The blend of the library's compositing (its rounding included), done
+    // in the pass that drops alpha; a frame known to be opaque is only copied.
+    const int width = width_of(in);
+    const int height = height_of(in);
+    Bitmap out = adopt(FreeImage_Allocate(width, height, 24, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK,
+                                          FI_RGBA_BLUE_MASK));
+    if (!out) {
+        return out;
+    }
+    const bool opaque = known_opacity(in.get()) == Opacity::Opaque;
+    const unsigned under[3] = {colour.b, colour.g, colour.r};
+    static_assert(FI_RGBA_BLUE == 0 && FI_RGBA_GREEN == 1 && FI_RGBA_RED == 2);
+    for (int y = 0; y < height; ++y) {
+        const BYTE* from = FreeImage_GetScanLine(in.get(), y);
+        BYTE* to = FreeImage_GetScanLine(out.get(), y);
+        if (opaque) {
+            for (int x = 0; x < width; ++x, from += 4, to += 3) {
+                to[0] = from[0];
+                to[1] = from[1];
+                to[2] = from[2];
+            }
+            continue;
+        }
+        for (int x = 0; x < width; ++x, from += 4, to += 3) {
+            const unsigned alpha = from[FI_RGBA_ALPHA];
+            if (alpha == 255) {
+                to[0] = from[0];
+                to[1] = from[1];
+                to[2] = from[2];
+            } else if (alpha == 0) {
+                to[0] = static_cast<BYTE>(under[0]);
+                to[1] = static_cast<BYTE>(under[1]);
+                to[2] = static_cast<BYTE>(under[2]);
+            } else {
+                for (int c = 0; c < 3; ++c) {
+                    to[c] = static_cast<BYTE>((alpha * from[c] + (255 - alpha) * under[c]) >> 8);
+                }
+            }
+        }
+    }
+    FreeImage_CloneMetadata(out.get(), in.get());
+    return out;
 }
 
 Bitmap convert_depth(Bitmap in, const BatchPlan& plan, FrameFacts& frame) {
@@ -276,7 +316,7 @@ SaveReport save_frame(const Bitmap& bitmap, const Settings& s, const BatchPlan& 
     // The output path is touched only by the rename of a complete file:
     // every write checked, flushed, synced and closed first.
     const WriteResult result = write_with_format(bitmap, *format, s, plan, file);
-    const bool written = result == WriteResult::Written && file.finish();
+    const bool written = result == WriteResult::Written && file.finish(s.sync == kSyncFile);
     report.abort = result == WriteResult::OutOfMemory;
     if (file.error() != 0) {
         const int error = file.error();
@@ -412,7 +452,7 @@ SaveReport AnimationOutput::finish() {
         if (error != 0) {
             m_failure = Failure{"cannot write " + m_temporary + ": " + std::strerror(error),
                                 device_full(error)};
-        } else if (!encoded || !m_file.finish()) {
+        } else if (!encoded || !m_file.finish(m_settings.sync == kSyncFile)) {
             const int late = m_file.error();
             m_failure = late != 0
                             ? Failure{"cannot write " + m_temporary + ": " + std::strerror(late),

@@ -23,7 +23,7 @@
 // Every writer writes a temporary file in the output folder through one
 // checked file (platform::OutputFile: libraries get our write functions,
 // never a path); it is renamed over the output path only after the encoder
-// succeeded and every write, the flush, the sync and the close did, so a
+// succeeded and every write, the flush, the sync (Settings::sync) and the close did, so a
 // failed save (a full disk, say) leaves an earlier file of that name
 // untouched and no temporary file.
 #pragma once

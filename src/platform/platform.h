@@ -119,7 +119,9 @@ class OutputFile {
     // Reads back from the position (some writers read what they wrote);
     // the number of bytes read.
     std::size_t read(void* data, std::size_t size);
-    bool finish();
+    // Writes what is pending, syncs the file to the disk (unless `sync` is
+    // false: the caller syncs later, or leaves it to the system) and closes it.
+    bool finish(bool sync = true);
 
     bool ok() const { return (m_fd || m_in_memory) && m_error == 0; }
     // The content of a file opened with create_in_memory().
@@ -190,6 +192,10 @@ bool replace_file(const std::string& path, std::string_view bytes);
 // (OutputFile, FileReplacement), every write fails with ENOSPC, as on a
 // full disk. A negative value lifts the limit.
 void limit_writes_for_testing(std::int64_t bytes);
+
+// Syncs the file systems that hold the folders, each once (syncfs): what
+// was written there without a sync reaches the disk. False when one failed.
+bool sync_file_systems(const std::vector<std::string>& folders);
 
 bool remove_file(const std::string& path);
 // Renames over an existing target in one step.

@@ -414,14 +414,14 @@ std::size_t OutputFile::read(void* data, std::size_t size) {
     return done;
 }
 
-bool OutputFile::finish() {
+bool OutputFile::finish(bool sync) {
     if (!flush()) {
         return false;
     }
     if (m_in_memory) {
         return true;
     }
-    if (::fsync(m_fd.get()) != 0) {
+    if (sync && ::fsync(m_fd.get()) != 0) {
         return fail(errno);
     }
     if (::close(m_fd.release()) != 0) {
@@ -522,6 +522,25 @@ bool replace_file(const std::string& path, std::string_view bytes) {
     }
     errno = file.error();
     return false;
+}
+
+bool sync_file_systems(const std::vector<std::string>& folders) {
+    std::vector<dev_t> synced;
+    bool ok = true;
+    for (const auto& folder : folders) {
+        UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        struct stat st {};
+        if (!fd || ::fstat(fd.get(), &st) != 0) {
+            ok = false;
+            continue;
+        }
+        if (std::find(synced.begin(), synced.end(), st.st_dev) != synced.end()) {
+            continue;
+        }
+        synced.push_back(st.st_dev);
+        ok = ::syncfs(fd.get()) == 0 && ok;
+    }
+    return ok;
 }
 
 bool folder_is_writable(const std::string& path) {

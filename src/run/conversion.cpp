@@ -110,8 +110,10 @@ int worker_count(int setting, std::size_t files, bool in_process) {
 }
 
 RunLoop::RunLoop(const Settings& s, const BatchPlan& plan,
-                 std::vector<std::unique_ptr<FileConverter>> workers)
-    : m_settings(s), m_plan(plan), m_workers(std::move(workers)) {}
+                 std::vector<std::unique_ptr<FileConverter>> workers,
+                 std::int64_t spare_workers_after_ms)
+    : m_settings(s), m_plan(plan), m_workers(std::move(workers)),
+      m_spare_workers_after_ms(spare_workers_after_ms) {}
 
 RunLoop::~RunLoop() {
     {
@@ -138,6 +140,18 @@ void RunLoop::abort() {
     m_changed.notify_all();
 }
 
+void RunLoop::convert(FileConverter& worker, Task& task, std::unique_lock<std::mutex>& guard) {
+    guard.unlock();
+    const std::int64_t started = platform::elapsed_ms();
+    FileOutcome outcome = worker.convert(task.file);
+    const std::int64_t ms = platform::elapsed_ms() - started;
+    guard.lock();
+    task.outcome = std::move(outcome);
+    task.ms = ms;
+    task.done = true;
+    m_changed.notify_all();
+}
+
 void RunLoop::serve(FileConverter& worker) {
     std::unique_lock guard(m_lock);
     for (;;) {
@@ -147,15 +161,41 @@ void RunLoop::serve(FileConverter& worker) {
         }
         Task* task = m_queue.front();
         m_queue.pop_front();
-        guard.unlock();
-        const std::int64_t started = platform::elapsed_ms();
-        FileOutcome outcome = worker.convert(task->file);
-        const std::int64_t ms = platform::elapsed_ms() - started;
-        guard.lock();
-        task->outcome = std::move(outcome);
-        task->ms = ms;
-        task->done = true;
-        m_changed.notify_all();
+        convert(worker, *task, guard);
+    }
+}
+
+void RunLoop::start_workers(std::size_t count) {
+    while (m_threads.size() < std::min(count, m_workers.size())) {
+        FileConverter* worker = m_workers[m_threads.size()].get();
+        m_threads.emplace_back([this, worker] { serve(*worker); });
+    }
+}
+
+void RunLoop::wait_for(Task& task, std::int64_t spare_from_ms) {
+    std::unique_lock guard(m_lock);
+    if (m_workers.size() == 1) {
+        // One worker: the file is converted right here, not handed to a
+        // thread and back.
+        if (!task.done && !m_queue.empty() && m_queue.front() == &task) {
+            m_queue.pop_front();
+            convert(*m_workers.front(), task, guard);
+        }
+        return;
+    }
+    while (!task.done) {
+        if (m_threads.size() == m_workers.size()) {
+            m_changed.wait(guard, [&] { return task.done; });
+            return;
+        }
+        // The other workers start once the batch has run long enough to pay
+        // for their start-up and files wait that the first has not taken.
+        const std::int64_t left = spare_from_ms - platform::elapsed_ms();
+        if (left <= 0 && !m_queue.empty()) {
+            start_workers(m_workers.size());
+            continue;
+        }
+        m_changed.wait_for(guard, std::chrono::milliseconds(std::max<std::int64_t>(left, 1)));
     }
 }
 
@@ -163,8 +203,13 @@ int RunLoop::run(NamingCounters& counters, ProgressRecord& progress, const Input
                  const RunHooks& hooks, bool verbose) {
     const auto& entries = list.entries();
     const std::size_t n = entries.size();
-    const std::size_t ahead = m_workers.size() == 1 ? 1 : 2 * m_workers.size();
     const bool dependent = counts_matter(m_settings);
+    // One worker places its own outputs: nothing may run ahead of the
+    // commit. Several run far ahead of a long file so none waits for it,
+    // unless a failure would send the files started after it round again.
+    const std::size_t ahead = m_workers.size() == 1 ? 1
+                              : dependent           ? 2 * m_workers.size()
+                                                    : kWindowPerWorker * m_workers.size();
     const std::int32_t first_sequence = counters.sequence_number;
     forget_output_numbers();
     // %rnd% of a file after k converted files: the k-th value drawn.
@@ -186,9 +231,11 @@ int RunLoop::run(NamingCounters& counters, ProgressRecord& progress, const Input
         std::lock_guard guard(progress.lock);
         progress.total = static_cast<std::int32_t>(n);
     }
-    for (auto& w : m_workers) {
-        m_threads.emplace_back([this, &w] { serve(*w); });
+    if (m_workers.size() > 1) {
+        std::lock_guard guard(m_lock);
+        start_workers(1);
     }
+    const std::int64_t spare_from = platform::elapsed_ms() + m_spare_workers_after_ms;
 
     std::int32_t converted = 0;
     std::int32_t skipped = 0;
@@ -222,7 +269,12 @@ int RunLoop::run(NamingCounters& counters, ProgressRecord& progress, const Input
             remove_leftover_temporaries(folder);
         }
         std::lock_guard guard(m_lock);
-        m_queue.push_back(task.get());
+        // A file converted again is the one the commit waits for: first.
+        if (!m_queue.empty() && index < m_queue.back()->file.index) {
+            m_queue.push_front(task.get());
+        } else {
+            m_queue.push_back(task.get());
+        }
         tasks[index] = std::move(task);
         m_changed.notify_one();
     };
@@ -266,10 +318,7 @@ int RunLoop::run(NamingCounters& counters, ProgressRecord& progress, const Input
                 say("File Format: " + identify(input));
             }
         }
-        {
-            std::unique_lock guard(m_lock);
-            m_changed.wait(guard, [&] { return task->done; });
-        }
+        wait_for(*task, spare_from);
         if (task->skipped) {
             break;
         }
@@ -347,8 +396,17 @@ int RunLoop::run(NamingCounters& counters, ProgressRecord& progress, const Input
     for (auto& entry : tasks) {
         Task* left = entry.second.get();
         std::unique_lock guard(m_lock);
+        if (m_threads.empty()) {
+            // Nothing serves the queue: what is in it was never taken up.
+            std::erase(m_queue, left);
+            left->done = true;
+        }
         m_changed.wait(guard, [left] { return left->done; });
         discard(left->outcome);
+    }
+    if (m_settings.sync == kSyncBatch && !cleaned.empty()) {
+        // Written without a sync each: their file systems are synced once.
+        platform::sync_file_systems(std::vector<std::string>(cleaned.begin(), cleaned.end()));
     }
     counters.sequence_number = first_sequence + converted;
     counters.random_value = random_after(static_cast<std::size_t>(converted));
@@ -368,6 +426,9 @@ RunOptions RunOptions::from_environment() {
     o.in_process = v && std::strcmp(v, "1") == 0;
     o.limits = WorkerLimits::from_environment();
     o.program = platform::program_path();
+    if (const char* spare = std::getenv("PIXLANE_SPARE_WORKERS_AFTER_MS"); spare && *spare) {
+        o.spare_workers_after_ms = std::max(0L, std::strtol(spare, nullptr, 10));
+    }
     return o;
 }
 
@@ -443,7 +504,8 @@ ConversionRun::ConversionRun(const Settings& s, BatchPlan plan, NamingCounters& 
                 std::make_unique<SupervisedConverter>(s, m_plan, options.limits, options.program));
         }
     }
-    m_loop = std::make_unique<RunLoop>(s, m_plan, std::move(workers));
+    m_loop =
+        std::make_unique<RunLoop>(s, m_plan, std::move(workers), options.spare_workers_after_ms);
     m_thread =
         std::make_unique<WorkerThread>([this, &counters, &list, hooks = std::move(hooks), verbose] {
             m_loop->run(counters, m_progress, list, hooks, verbose);

@@ -86,8 +86,11 @@ class InProcessConverter final : public FileConverter {
 };
 
 // The run loop, for one worker or several. Files go out to the workers in
-// list order, at most one ahead of the commit with one worker and two per
-// worker with several; one committer takes each file's outcome in list
+// list order: with one worker the committer converts each file itself, one
+// at a time; several workers run up to kWindowPerWorker files each ahead of
+// the commit (two when %n% or %rnd% is used), the first from the start and
+// the others once the batch has run kSpareWorkersAfterMs with files still
+// waiting. One committer takes each file's outcome in list
 // order, places the outputs a worker left under temporary names (so
 // existing names are judged as one worker would judge them), counts, warns
 // of clashes, reports, keeps %n% and %rnd%, sets timestamps and stops when
@@ -95,11 +98,18 @@ class InProcessConverter final : public FileConverter {
 // before a file (all of them converted); a file whose assumption a failure
 // broke, or whose input an earlier output replaced, is converted again
 // before it is committed.
+// Milliseconds a run of several workers runs on one before it starts the
+// others: their start-up would cost a short batch more than they gain.
+inline constexpr std::int64_t kSpareWorkersAfterMs = 150;
+
 class RunLoop {
   public:
     // `plan` must outlive the loop; with several workers it defers outputs.
+    // The workers after the first start once the batch has run
+    // `spare_workers_after_ms` with files waiting.
     RunLoop(const Settings& s, const BatchPlan& plan,
-            std::vector<std::unique_ptr<FileConverter>> workers);
+            std::vector<std::unique_ptr<FileConverter>> workers,
+            std::int64_t spare_workers_after_ms = kSpareWorkersAfterMs);
     ~RunLoop();
     RunLoop(const RunLoop&) = delete;
     RunLoop& operator=(const RunLoop&) = delete;
@@ -116,7 +126,16 @@ class RunLoop {
 
   private:
     struct Task;
+    // Files a run of several workers lets each run ahead of the commit.
+    static constexpr std::size_t kWindowPerWorker = 32;
+
     void serve(FileConverter& worker);
+    // Converts the task with the worker, `guard` (on m_lock) released meanwhile.
+    void convert(FileConverter& worker, Task& task, std::unique_lock<std::mutex>& guard);
+    // Serve threads for the first `count` workers (m_lock held).
+    void start_workers(std::size_t count);
+    // Until the task is done; with one worker it is converted here.
+    void wait_for(Task& task, std::int64_t spare_from_ms);
 
     const Settings& m_settings;
     const BatchPlan& m_plan;
@@ -125,6 +144,7 @@ class RunLoop {
     std::mutex m_lock;
     std::condition_variable m_changed;
     std::deque<Task*> m_queue;
+    std::int64_t m_spare_workers_after_ms;
     bool m_closing = false;
     bool m_aborted = false;
 };
@@ -134,9 +154,11 @@ struct RunOptions {
     bool in_process = false; // in this process instead of supervised worker processes
     WorkerLimits limits;
     std::string program; // this executable, started in worker mode
+    std::int64_t spare_workers_after_ms = kSpareWorkersAfterMs;
 
-    // The defaults, the worker limits from the environment, and
-    // PIXLANE_IN_PROCESS=1 for conversion in this process (measurements).
+    // The defaults, the worker limits from the environment,
+    // PIXLANE_IN_PROCESS=1 for conversion in this process (measurements) and
+    // PIXLANE_SPARE_WORKERS_AFTER_MS (tests: 0 starts every worker at once).
     static RunOptions from_environment();
 };
 

@@ -3,9 +3,12 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
+#include <utility>
+
+#include "platform/platform.h"
 
 namespace pixlane::wire {
 namespace {
@@ -36,64 +39,14 @@ void put32(std::string& out, std::uint32_t v) {
     }
 }
 
-class TimedReader {
-  public:
-    TimedReader(int fd, int timeout_ms) : m_fd(fd), m_timeout_ms(timeout_ms) {
-        m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    }
+std::uint32_t get32(const char* p) {
+    const auto* b = reinterpret_cast<const unsigned char*>(p);
+    return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+}
 
-    bool read(char* p, std::size_t n) {
-        while (n > 0) {
-            if (m_timeout_ms >= 0) {
-                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                      m_deadline - std::chrono::steady_clock::now())
-                                      .count();
-                if (left <= 0) {
-                    timed_out = true;
-                    return false;
-                }
-                pollfd pfd{m_fd, POLLIN, 0};
-                const int r = ::poll(&pfd, 1, static_cast<int>(left));
-                if (r < 0 && errno == EINTR) {
-                    continue;
-                }
-                if (r == 0) {
-                    timed_out = true;
-                    return false;
-                }
-                if (r < 0) {
-                    return false;
-                }
-            }
-            const ssize_t got = ::read(m_fd, p, n);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                return false;
-            }
-            p += got;
-            n -= static_cast<std::size_t>(got);
-        }
-        return true;
-    }
-
-    bool read32(std::uint32_t& v) {
-        unsigned char b[4];
-        if (!read(reinterpret_cast<char*>(b), 4)) {
-            return false;
-        }
-        v = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
-        return true;
-    }
-
-    bool timed_out = false;
-
-  private:
-    int m_fd;
-    int m_timeout_ms;
-    std::chrono::steady_clock::time_point m_deadline;
-};
+// What one read asks for beyond what a message still needs: answers and
+// requests are mostly far smaller, so one read takes a whole message.
+constexpr std::size_t kReadChunk = 64 * 1024;
 
 } // namespace
 
@@ -144,35 +97,106 @@ bool write_message(int fd, const Message& m) {
     return write_all(fd, out.data(), out.size());
 }
 
-std::optional<Message> read_message(int fd, int timeout_ms, bool* timed_out) {
-    TimedReader reader(fd, timeout_ms);
-    auto fail = [&]() -> std::optional<Message> {
-        if (timed_out) {
-            *timed_out = reader.timed_out;
+MessageReader::Parsed MessageReader::parse() {
+    auto available = [&] { return m_end - m_start; };
+    if (!m_count) {
+        if (available() < 4) {
+            return Parsed::NeedMore;
         }
-        return std::nullopt;
-    };
-    std::uint32_t count = 0;
-    if (!reader.read32(count) || count > kMaxFields) {
-        return fail();
+        m_count = get32(m_buffer.data() + m_start);
+        m_start += 4;
+        if (*m_count > kMaxFields) {
+            return Parsed::Damaged;
+        }
     }
-    Message m;
     // Grown as fields arrive, so a damaged count allocates nothing.
-    for (std::uint32_t k = 0; k < count; ++k) {
-        std::string& field = m.emplace_back();
-        std::uint32_t len = 0;
-        if (!reader.read32(len) || len > kMaxField) {
-            return fail();
+    while (m_message.size() < *m_count) {
+        if (!m_length) {
+            if (available() < 4) {
+                return Parsed::NeedMore;
+            }
+            m_length = get32(m_buffer.data() + m_start);
+            m_start += 4;
+            if (*m_length > kMaxField) {
+                return Parsed::Damaged;
+            }
         }
-        field.resize(len);
-        if (len > 0 && !reader.read(field.data(), len)) {
-            return fail();
+        if (available() < *m_length) {
+            return Parsed::NeedMore;
+        }
+        m_message.emplace_back(m_buffer.data() + m_start, *m_length);
+        m_start += *m_length;
+        m_length.reset();
+    }
+    return Parsed::Complete;
+}
+
+bool MessageReader::fill(std::int64_t deadline_ms, bool& timed_out) {
+    // What is parsed goes; a field in progress keeps its bytes.
+    if (m_start > 0) {
+        std::copy(m_buffer.begin() + static_cast<std::ptrdiff_t>(m_start),
+                  m_buffer.begin() + static_cast<std::ptrdiff_t>(m_end), m_buffer.begin());
+        m_end -= m_start;
+        m_start = 0;
+    }
+    const std::size_t still = m_length ? *m_length : 4;
+    const std::size_t want = std::max(still, kReadChunk);
+    if (m_buffer.size() < m_end + want) {
+        m_buffer.resize(m_end + want);
+    }
+    for (;;) {
+        if (deadline_ms >= 0) {
+            const std::int64_t left = deadline_ms - platform::elapsed_ms();
+            if (left <= 0) {
+                timed_out = true;
+                break;
+            }
+            pollfd pfd{m_fd, POLLIN, 0};
+            const int r = ::poll(&pfd, 1, static_cast<int>(std::min<std::int64_t>(left, 1 << 30)));
+            if (r < 0 && errno == EINTR) {
+                continue;
+            }
+            if (r == 0) {
+                timed_out = true;
+                break;
+            }
+            if (r < 0) {
+                break;
+            }
+        }
+        const ssize_t got = ::read(m_fd, m_buffer.data() + m_end, want);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        m_end += static_cast<std::size_t>(got);
+        return true;
+    }
+    return false;
+}
+
+std::optional<Message> MessageReader::read(int timeout_ms, bool* timed_out) {
+    bool late = false;
+    const std::int64_t deadline = timeout_ms >= 0 ? platform::elapsed_ms() + timeout_ms : -1;
+    for (;;) {
+        const Parsed parsed = parse();
+        if (parsed == Parsed::Complete) {
+            break;
+        }
+        if (parsed == Parsed::Damaged || !fill(deadline, late)) {
+            if (timed_out) {
+                *timed_out = late;
+            }
+            return std::nullopt;
         }
     }
     if (timed_out) {
         *timed_out = false;
     }
-    return m;
+    m_count.reset();
+    return std::exchange(m_message, {});
 }
 
 } // namespace pixlane::wire

@@ -59,18 +59,32 @@ int env_int(const char* name, int fallback, int maximum) {
 // Only the soft limit moves: without privileges a hard limit, once lowered,
 // can never be raised for the next file. Past the soft limit SIGXCPU ends
 // the child; the parent's wall-clock watchdog stays the last resort.
-void limit_cpu_from_now(int seconds) {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const rlim_t used = static_cast<rlim_t>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + 1;
-    rlimit cpu{};
-    ::getrlimit(RLIMIT_CPU, &cpu);
-    cpu.rlim_cur = used + static_cast<rlim_t>(seconds);
-    if (cpu.rlim_max != RLIM_INFINITY && cpu.rlim_cur > cpu.rlim_max) {
-        cpu.rlim_cur = cpu.rlim_max;
+// The limit only moves when the whole seconds used have, so a batch of
+// small files pays one getrusage per file and a setrlimit now and then.
+class CpuLimit {
+  public:
+    explicit CpuLimit(int seconds) : m_seconds(static_cast<rlim_t>(seconds)) {
+        ::getrlimit(RLIMIT_CPU, &m_limit);
     }
-    ::setrlimit(RLIMIT_CPU, &cpu);
-}
+
+    void from_now() {
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        const rlim_t used = static_cast<rlim_t>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + 1;
+        rlim_t soft = used + m_seconds;
+        if (m_limit.rlim_max != RLIM_INFINITY && soft > m_limit.rlim_max) {
+            soft = m_limit.rlim_max;
+        }
+        if (soft != m_limit.rlim_cur) {
+            m_limit.rlim_cur = soft;
+            ::setrlimit(RLIMIT_CPU, &m_limit);
+        }
+    }
+
+  private:
+    rlim_t m_seconds;
+    rlimit m_limit{};
+};
 
 // Removes the temporary files a child announced for a file it did not finish.
 void remove_announced(const std::vector<std::string>& paths) {
@@ -97,9 +111,14 @@ WorkerLimits WorkerLimits::from_environment() {
 }
 
 struct WorkerSupervisor::Child {
+    Child(platform::ChildProcess p, UniqueFd to, UniqueFd from)
+        : process(std::move(p)), to_child(std::move(to)), from_child(std::move(from)),
+          answers(from_child.get()) {}
+
     platform::ChildProcess process;
     UniqueFd to_child;
     UniqueFd from_child;
+    wire::MessageReader answers;
 };
 
 WorkerSupervisor::WorkerSupervisor(const Settings& s, const BatchPlan& plan, WorkerLimits limits,
@@ -142,8 +161,8 @@ std::optional<Failure> WorkerSupervisor::ensure_child() {
             ::kill(m_live_pid, SIGKILL);
         }
     }
-    m_child = std::make_unique<Child>(
-        Child{std::move(*process), std::move(down->write_end), std::move(up->read_end)});
+    m_child = std::make_unique<Child>(std::move(*process), std::move(down->write_end),
+                                      std::move(up->read_end));
     ++m_spawned;
     wire::Message settings{"settings"};
     for (auto& [name, value] : settings_to_pairs(m_settings)) {
@@ -233,8 +252,7 @@ WorkerSupervisor::exchange(const wire::Message& request, std::vector<std::string
             platform::elapsed_ms() + std::int64_t{m_limits.wall_seconds_per_file} * 1000;
         for (;;) {
             const std::int64_t left = std::max<std::int64_t>(deadline - platform::elapsed_ms(), 0);
-            answer =
-                wire::read_message(m_child->from_child.get(), static_cast<int>(left), &timed_out);
+            answer = m_child->answers.read(static_cast<int>(left), &timed_out);
             if (!answer || answer->size() != 2 || (*answer)[0] != "temp") {
                 break;
             }
@@ -327,7 +345,8 @@ int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
         rlimit as{address_space_bytes, address_space_bytes};
         ::setrlimit(RLIMIT_AS, &as);
     }
-    auto first = wire::read_message(in_fd, -1);
+    wire::MessageReader requests(in_fd);
+    auto first = requests.read(-1);
     if (!first || first->empty() || (*first)[0] != "settings") {
         return 1;
     }
@@ -337,7 +356,7 @@ int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
         pairs.emplace_back((*first)[i], (*first)[i + 1]);
     }
     settings_from_pairs(settings, pairs);
-    auto plan_request = wire::read_message(in_fd, -1);
+    auto plan_request = requests.read(-1);
     const std::optional<BatchPlan> plan =
         plan_request ? wire::read_plan(*plan_request) : std::nullopt;
     if (!plan) {
@@ -351,12 +370,13 @@ int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
         wire::write_message(out_fd, {"temp", path});
     });
     PreviewFrames preview_frames; // the file previewed last
+    CpuLimit cpu_limit(cpu_seconds_per_file);
     for (;;) {
-        auto request = wire::read_message(in_fd, -1);
+        auto request = requests.read(-1);
         if (!request || request->empty() || (*request)[0] == "quit") {
             return 0;
         }
-        limit_cpu_from_now(cpu_seconds_per_file);
+        cpu_limit.from_now();
         if ((*request)[0] == "preview") {
             try {
                 if (!answer_preview(*request, out_fd, before_job, preview_frames)) {

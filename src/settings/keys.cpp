@@ -154,6 +154,7 @@ const SettingKey kSettingKeys[] = {
     {.group = "Advanced", .key = "Max Megapixels", .type = FieldType::Int, .field = &Settings::max_megapixels, .option = "--MAX-MEGAPIXELS", .option_class = OptionClass::Integer, .prefs = {.unit = "Megapixels"}},
     {.group = "Advanced", .key = "Max Output MB", .type = FieldType::Int, .field = &Settings::max_output_mb, .option = "--MAX-OUTPUT-MB", .option_class = OptionClass::Integer, .prefs = {.unit = "Megabytes"}},
     {.group = "Advanced", .key = "Jobs", .type = FieldType::Int, .field = &Settings::jobs, .option = "--JOBS", .option_class = OptionClass::Integer},
+    {.group = "Advanced", .key = "Sync", .type = FieldType::Choice, .field = &Settings::sync, .option = "--SYNC", .option_class = OptionClass::Keyword, .keywords = Keywords::Sync, .listing = "Sync: ", .listed_if_changed = true, .prefs = {.items = "Each File,Once per Batch,None"}},
     {.group = "Advanced", .key = "Transparency Background", .type = FieldType::Colour, .field = &Settings::transparency_background, .option = "--BACKGROUND", .option_class = OptionClass::Text},
     {.group = "Advanced", .key = "Overwrite", .type = FieldType::Choice, .field = &Settings::overwrite, .option = "--OVERWRITE", .option_class = OptionClass::Keyword, .keywords = Keywords::Overwrite},
     {.group = "File", .key = "TxtFields", .type = FieldType::Text, .field = &Settings::txt_fields, .persist = Persist::ReadOnly},

@@ -42,6 +42,7 @@ constexpr Keyword kSizeModeWords[] = {{"FIXED", 0}};
 constexpr Keyword kTimestampWords[] = {{"CURRENT", 0}, {"ORIGINAL", 1}, {"CUSTOM", 2}};
 constexpr Keyword kOverwriteWords[] = {{"YES", 0}, {"SKIP", 1}, {"RENAME", 2}, {"NEWER", 3}};
 constexpr Keyword kPngPaletteWords[] = {{"OFF", 0}, {"EXACT", 1}};
+constexpr Keyword kSyncWords[] = {{"FILE", 0}, {"BATCH", 1}, {"NONE", 2}};
 // clang-format on
 
 // Each kind with its words; keyword_table finds a kind's row by its name,
@@ -76,6 +77,7 @@ constexpr KeywordTable kTables[] = {
     {Keywords::Timestamp, kTimestampWords},
     {Keywords::Overwrite, kOverwriteWords},
     {Keywords::PngPalette, kPngPaletteWords},
+    {Keywords::Sync, kSyncWords},
 };
 
 } // namespace

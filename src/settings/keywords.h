@@ -47,6 +47,7 @@ enum class Keywords : std::int8_t {
     Timestamp,
     Overwrite,
     PngPalette,
+    Sync,
 };
 
 // The entries of a table; empty for Keywords::None.

@@ -29,6 +29,9 @@ enum TimestampChoice : std::uint8_t {
 };
 enum ColourTableChoice : std::uint8_t { kColourTableAuto = 0, kColourTableExact = 1 };
 enum PngPaletteChoice : std::uint8_t { kPngPaletteOff = 0, kPngPaletteExact = 1 };
+// Settings::sync: each output synced before its rename; every output's file
+// system synced once when the batch ends; left to the system.
+enum SyncPolicy : std::uint8_t { kSyncFile = 0, kSyncBatch = 1, kSyncNone = 2 };
 
 struct Settings {
     // Full path of config.ini; set at start-up, never written to the file.
@@ -205,6 +208,9 @@ struct Settings {
     std::int32_t max_output_mb = 2048;
     // Worker processes converting side by side; 0: one per online processor.
     std::int32_t jobs = 0;
+    // When outputs are synced to the disk (a SyncPolicy); every output is
+    // complete under a temporary name before its rename whatever the policy.
+    std::uint8_t sync = kSyncBatch;
     // What transparent areas show in outputs that cannot keep alpha.
     std::string transparency_background = "FFFFFF";
     // An output whose name exists already: 0 replaced, 1 left alone (the

@@ -317,6 +317,33 @@ TEST(BatchE2eTest, NothingImportedOrConvertedStopsWithStatusTwo) {
 // Two inputs that map to one name (a.gif and sub/a.gif without subfolders)
 // and an output that exists already, under each overwrite policy, with one
 // worker and with two.
+// Every sync policy writes the same files, bytes included, and leaves no
+// temporary file; only a policy other than the default is listed.
+TEST(BatchE2eTest, EverySyncPolicyWritesTheSameFiles) {
+    TempDir in;
+    make_gif(in / "a.gif");
+    make_gif(in / "b.gif", 9, 6);
+    std::string first_names, first_bytes;
+    for (const char* policy : {"file", "batch", "none"}) {
+        for (const char* jobs : {"--jobs=1", "--jobs=2"}) {
+            TempDir out;
+            const auto r = run_pixlane({"-d", "-i", in.path(), "-o", out.path(), "-c", "png",
+                                        std::string("--sync=") + policy, jobs});
+            EXPECT_EQ(r.status, 0) << policy << jobs << r.err;
+            const std::string names = names_in(out.path());
+            const std::string bytes = read_file(out / "a.png") + read_file(out / "b.png");
+            if (first_names.empty()) {
+                first_names = names;
+                first_bytes = bytes;
+            }
+            EXPECT_EQ(names, "a.png b.png ") << policy << jobs;
+            EXPECT_EQ(bytes, first_bytes) << policy << jobs;
+            EXPECT_EQ(r.out.find("Sync: ") != std::string::npos, std::string(policy) != "batch")
+                << policy << jobs;
+        }
+    }
+}
+
 TEST(BatchE2eTest, OverwritePoliciesNeverLoseAnOutputSilently) {
     struct Case {
         const char* policy;

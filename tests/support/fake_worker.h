@@ -13,7 +13,8 @@ namespace pixlane::test {
 
 using FakeAnswer = std::function<FileOutcome(const FileTask& task)>;
 
-// A worker that answers each task with `answer`, on the loop's worker thread.
+// A worker that answers each task with `answer`, on the thread that serves it
+// (with one worker, the loop's own).
 class FakeConverter final : public FileConverter {
   public:
     explicit FakeConverter(FakeAnswer answer) : m_answer(std::move(answer)) {}

@@ -6,6 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <numeric>
+#include <set>
 #include <thread>
 
 #include "platform/platform.h"
@@ -109,6 +113,52 @@ TEST(RunLoopTest, APausedWorkerWaitsBeforeItsNextFileUntilResumed) {
     b.progress.resume();
     EXPECT_TRUE(worker.wait_for(10000));
     EXPECT_EQ(done, 2);
+}
+
+// Several workers: the first file is held until the other worker has
+// converted every later one, so the window runs far past a long file; the
+// commit stays in list order. A short wait before the spare workers start
+// leaves a two-file batch to the first worker alone.
+TEST(RunLoopTest, SeveralWorkersRunFarAheadOfALongFileAndCommitInOrder) {
+    struct Case {
+        int files;
+        std::int64_t spare_after_ms;
+        bool both_work;
+    };
+    for (const Case c : {Case{40, 0, true}, Case{2, 60'000, false}}) {
+        FakeBatch b(c.files);
+        b.plan.defer_outputs = true;
+        std::mutex lock;
+        std::condition_variable later_done;
+        int others = 0;
+        std::set<std::thread::id> threads;
+        const FakeAnswer fake = [&](const FileTask& task) {
+            std::unique_lock guard(lock);
+            threads.insert(std::this_thread::get_id());
+            if (task.index == 0 && c.both_work) {
+                // Released by the other worker, or after a minute at worst.
+                later_done.wait_for(guard, std::chrono::minutes(1),
+                                    [&] { return others == c.files - 1; });
+                EXPECT_EQ(others, c.files - 1);
+            } else if (task.index != 0) {
+                ++others;
+                later_done.notify_all();
+            }
+            return FileOutcome{};
+        };
+        std::vector<std::unique_ptr<FileConverter>> workers;
+        workers.push_back(std::make_unique<FakeConverter>(fake));
+        workers.push_back(std::make_unique<FakeConverter>(fake));
+        RunLoop loop(b.settings, b.plan, std::move(workers), c.spare_after_ms);
+        std::vector<std::size_t> committed;
+        RunHooks hooks;
+        hooks.file_ended = [&](const FileEnd& end) { committed.push_back(end.task.index); };
+        EXPECT_EQ(loop.run(b.counters, b.progress, b.list, hooks, false), c.files);
+        std::vector<std::size_t> in_order(static_cast<std::size_t>(c.files));
+        std::iota(in_order.begin(), in_order.end(), std::size_t{0});
+        EXPECT_EQ(committed, in_order);
+        EXPECT_EQ(threads.size(), c.both_work ? 2u : 1u) << c.files;
+    }
 }
 
 TEST(ProgressRecordTest, ASnapshotIsNeverTornByAConcurrentWriter) {

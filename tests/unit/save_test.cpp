@@ -16,6 +16,7 @@
 
 #include "formats/catalogue.h"
 #include "naming/mask.h"
+#include "pipeline/opacity.h"
 #include "platform/platform.h"
 #include "support/jxr_reader.h"
 #include "support/test_bitmaps.h"
@@ -387,6 +388,43 @@ TEST(ConvertDepth, GreymapsHoldGreyLevelsNotPaletteIndices) {
 }
 
 // --- icons ---------------------------------------------------------------------------
+
+// Laying a frame over the background gives the library's compositing to the
+// byte, metadata included, for any alpha and for frames known opaque.
+TEST(LayOver, GivesTheLibrarysCompositeToTheByte) {
+    const Rgb under{200, 17, 96};
+    RGBQUAD quad{};
+    quad.rgbRed = under.r;
+    quad.rgbGreen = under.g;
+    quad.rgbBlue = under.b;
+    struct Case {
+        const char* what;
+        Opacity known;
+        bool opaque_pixels;
+    };
+    const Case cases[] = {{"alpha unknown", Opacity::Unknown, false},
+                          {"translucent", Opacity::Translucent, false},
+                          {"known opaque", Opacity::Opaque, true}};
+    for (const auto& c : cases) {
+        Bitmap in = make_picture(37, 23); // a width whose rows are padded
+        for (int y = 0; y < 23; ++y) {
+            BYTE* row = FreeImage_GetScanLine(in.get(), y);
+            for (int x = 0; x < 37; ++x) {
+                row[4 * x + FI_RGBA_ALPHA] =
+                    c.opaque_pixels ? 255 : static_cast<BYTE>((x * 37 + y * 11) % 256);
+            }
+        }
+        set_opacity(in.get(), c.known);
+        const Bitmap expected = adopt(FreeImage_Composite(in.get(), FALSE, &quad, nullptr));
+        const Bitmap got = lay_over(adopt(FreeImage_Clone(in.get())), under);
+        ASSERT_TRUE(got) << c.what;
+        EXPECT_EQ(bpp_of(got), 24) << c.what;
+        EXPECT_TRUE(test::same_pixels(expected, got)) << c.what;
+        EXPECT_EQ(known_opacity(got.get()), known_opacity(expected.get())) << c.what;
+        EXPECT_EQ(FreeImage_GetDotsPerMeterX(got.get()),
+                  FreeImage_GetDotsPerMeterX(expected.get()));
+    }
+}
 
 TEST(FitIcon, IconsTheWriterRefusesGetASquareTransparentCanvas) {
     struct Case {

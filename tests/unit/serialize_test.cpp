@@ -3,7 +3,14 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <string>
+#include <thread>
+#include <vector>
 
+#include <unistd.h>
+
+#include "platform/process.h"
+#include "run/wire.h"
 #include "run/wire_records.h"
 #include "settings/keys.h"
 #include "settings/serialize.h"
@@ -169,6 +176,67 @@ TEST(WireRecordsTest, ADamagedMessageIsRefused) {
     for (const Case& c : cases) {
         EXPECT_FALSE(c.read(c.message)) << c.what;
     }
+}
+
+// The bytes write_message puts in a pipe for `messages`.
+std::string framed(const std::vector<wire::Message>& messages) {
+    auto pipe = platform::make_pipe();
+    std::string bytes;
+    std::thread drain([&] {
+        char buf[4096];
+        for (ssize_t n; (n = ::read(pipe->read_end.get(), buf, sizeof buf)) > 0;) {
+            bytes.append(buf, static_cast<std::size_t>(n));
+        }
+    });
+    for (const auto& m : messages) {
+        wire::write_message(pipe->write_end.get(), m);
+    }
+    pipe->write_end.reset();
+    drain.join();
+    return bytes;
+}
+
+// Messages written back to back, all at once or a few bytes at a time, come
+// out of the reader one by one and whole; a silent pipe times out, a closed
+// one ends, a damaged length is refused.
+TEST(WireTest, TheReaderTakesMessagesWholeHoweverTheyArrive) {
+    const std::vector<wire::Message> sent = {
+        {"temp", "/out/a.png.tmp"}, {}, {std::string(70 * 1024, 'x'), "", "tail"}, {"quit"}};
+    const std::string bytes = framed(sent);
+    for (const std::size_t piece : {bytes.size(), std::size_t{1}, std::size_t{3}}) {
+        auto pipe = platform::make_pipe();
+        ASSERT_TRUE(pipe);
+        std::thread writer([&] {
+            for (std::size_t at = 0; at < bytes.size(); at += piece) {
+                const std::size_t n = std::min(piece, bytes.size() - at);
+                if (::write(pipe->write_end.get(), bytes.data() + at, n) !=
+                    static_cast<ssize_t>(n)) {
+                    return;
+                }
+            }
+        });
+        wire::MessageReader reader(pipe->read_end.get());
+        for (const auto& m : sent) {
+            bool timed_out = true;
+            const auto got = reader.read(60'000, &timed_out);
+            ASSERT_TRUE(got) << piece;
+            EXPECT_EQ(*got, m) << piece;
+            EXPECT_FALSE(timed_out);
+        }
+        writer.join();
+        bool timed_out = false;
+        EXPECT_FALSE(reader.read(1, &timed_out)) << piece;
+        EXPECT_TRUE(timed_out) << piece;
+        pipe->write_end.reset();
+        EXPECT_FALSE(reader.read(-1, &timed_out)) << piece;
+        EXPECT_FALSE(timed_out) << piece;
+    }
+    auto pipe = platform::make_pipe();
+    ASSERT_TRUE(pipe);
+    const char damaged[] = {1, 0, 0, 0, 0, 0, 0, 0x7F}; // one field of 2 GiB
+    ASSERT_EQ(::write(pipe->write_end.get(), damaged, sizeof damaged), 8);
+    wire::MessageReader reader(pipe->read_end.get());
+    EXPECT_FALSE(reader.read(60'000));
 }
 
 } // namespace
