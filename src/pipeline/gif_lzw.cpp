@@ -27,20 +27,27 @@ inline void copy_ahead(const std::uint8_t* src, std::uint8_t* dst, std::size_t l
 
 const std::uint8_t* GifLzwDecoder::decode(std::string_view data, int min_code_size, int width,
                                           int height, bool interlaced) {
-    // The code stream is the sub-blocks' bytes joined.
-    m_codes.resize(data.size() + kCodeSlack);
-    std::size_t code_bytes = 0;
-    for (std::size_t p = 0; p < data.size();) {
-        const std::size_t len = static_cast<unsigned char>(data[p++]);
-        if (len == 0) {
-            break;
+    // The code stream is the sub-blocks' bytes joined: measured, then copied.
+    const auto each_block = [&](auto&& use) {
+        for (std::size_t p = 0; p < data.size();) {
+            const std::size_t len = static_cast<unsigned char>(data[p++]);
+            if (len == 0) {
+                break;
+            }
+            const std::size_t take = std::min(len, data.size() - p);
+            use(data.data() + p, take);
+            p += take;
         }
-        const std::size_t take = std::min(len, data.size() - p);
-        std::memcpy(m_codes.data() + code_bytes, data.data() + p, take);
-        code_bytes += take;
-        p += take;
-    }
-    std::memset(m_codes.data() + code_bytes, 0, kCodeSlack);
+    };
+    std::size_t code_bytes = 0;
+    each_block([&](const char*, std::size_t n) { code_bytes += n; });
+    m_codes.resize(code_bytes + kCodeSlack);
+    std::uint8_t* to = m_codes.data();
+    each_block([&](const char* from, std::size_t n) {
+        std::memcpy(to, from, n);
+        to += n;
+    });
+    std::memset(to, 0, kCodeSlack);
 
     // The rows in the order the data gives them.
     std::size_t rows = static_cast<std::size_t>(height);
