@@ -12,6 +12,9 @@
 // (PIXLANE_IN_PROCESS=1) to show what the supervision costs. A reference
 // executable (an earlier build, say) runs the same cases in the same run.
 // With repeats above 1 each figure is the best of that many runs.
+// The floor (bench/floor.h) is decoding and encoding alone: giflib, the
+// frames composed, libpng or libjpeg; "x floor" is the batch's processor
+// time over the floor's, the distance to what no converter can go below.
 #include <FreeImage.h>
 #include <fcntl.h>
 #include <png.h>
@@ -33,6 +36,7 @@
 
 #include "bare_png.h"
 #include "corpus.h"
+#include "floor.h"
 #include "pipeline/save.h"
 #include "settings/settings.h"
 
@@ -221,6 +225,15 @@ int main(int argc, char** argv) {
                                      std::strcmp(argv[1], "--libpng") == 0);
         return frames > 0 ? 0 : 1;
     }
+    if (argc == 6 && std::strcmp(argv[1], "--floor") == 0) {
+        const int flags = std::atoi(argv[5]);
+        const int level = (flags & 0x0F) != 0              ? flags & 0x0F
+                          : (flags & PNG_Z_NO_COMPRESSION) ? 0
+                                                           : 6;
+        const int quality = (flags & 0x7F) != 0 ? flags & 0x7F : 75;
+        const int frames = pixlane::bench::floor_loop(argv[2], argv[3], argv[4], level, quality);
+        return frames > 0 ? 0 : 1;
+    }
     const std::string work = argc > 1 ? argv[1] : "/tmp/pixlane-bench";
     const std::string reference = argc > 2 ? argv[2] : "";
     const int repeats = argc > 3 ? std::max(1, std::atoi(argv[3])) : 1;
@@ -291,9 +304,9 @@ int main(int argc, char** argv) {
     // ratio: bare / batch, libpng: libpng loop / batch (above 1: the batch
     // needs less processor time); in-proc: supervised batch / in-process
     // batch; out: MiB written; ref: reference / batch.
-    std::printf("%-37s %8s %8s %8s %8s %8s %8s %7s %6s %6s %7s %8s %7s %6s\n", "case", "bare s",
-                "libpng s", "batch s", "batch/s", "bare MiB", "batch MB", "out MiB", "ratio",
-                "libpng", "in-proc", "ref s", "ref out", "ref");
+    std::printf("%-37s %8s %8s %8s %8s %8s %8s %7s %6s %6s %7s %8s %7s %6s %8s %7s\n", "case",
+                "bare s", "libpng s", "batch s", "batch/s", "bare MiB", "batch MB", "out MiB",
+                "ratio", "libpng", "in-proc", "ref s", "ref out", "ref", "floor s", "x floor");
     for (const auto& c : cases) {
         const std::string flags = std::to_string(c.bare_flags);
         const Usage bare = measure({self, "--bare", *c.folder, out, c.ext, flags}, false, nullptr);
@@ -307,6 +320,8 @@ int main(int argc, char** argv) {
         double batch_out = 0;
         const Usage batch = measure(args, false, &batch_out);
         const Usage local = measure(args, true, nullptr);
+        const Usage floor =
+            measure({self, "--floor", *c.folder, out, c.ext, flags}, false, nullptr);
         Usage ref;
         double ref_out = 0;
         if (!reference.empty()) {
@@ -314,15 +329,17 @@ int main(int argc, char** argv) {
             ref = measure(args, false, &ref_out);
         }
         std::printf("%-37s %8.2f %8.2f %8.2f %8.1f %8.1f %8.1f %7.1f %6.2f %6.2f %7.3f %8.2f %7.1f "
-                    "%6.2f%s\n",
+                    "%6.2f %8.2f %7.2f%s\n",
                     c.name, bare.cpu_seconds, libpng.cpu_seconds, batch.cpu_seconds,
                     c.frames / batch.cpu_seconds, bare.peak_kib / 1024.0, batch.peak_kib / 1024.0,
                     batch_out, bare.cpu_seconds / batch.cpu_seconds,
                     png ? libpng.cpu_seconds / batch.cpu_seconds : 0.0,
                     batch.cpu_seconds / local.cpu_seconds, ref.cpu_seconds, ref_out,
-                    ref.cpu_seconds / batch.cpu_seconds,
-                    batch.status == 0 && local.status == 0 && ref.status == 0 ? ""
-                                                                              : "  (a run failed)");
+                    ref.cpu_seconds / batch.cpu_seconds, floor.cpu_seconds,
+                    batch.cpu_seconds / floor.cpu_seconds,
+                    batch.status == 0 && local.status == 0 && ref.status == 0 && floor.status == 0
+                        ? ""
+                        : "  (a run failed)");
     }
     // Several workers: wall time and processor time of --jobs=2 against
     // --jobs=1 (best of 3 each), outputs identical by construction.

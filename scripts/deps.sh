@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config clang clang-format ccache
   libfreeimage-dev libdevil-dev libjxr-dev libjxr-tools libarchive-dev zlib1g-dev
-  libwebp-dev libpng-dev libjpeg-dev libcairo2-dev libpango1.0-dev libfontconfig-dev
+  libwebp-dev libpng-dev libjpeg-dev libdeflate-dev libcairo2-dev libpango1.0-dev libfontconfig-dev
   libwxgtk3.2-dev libgtk-3-dev libx11-dev libgtest-dev
   fonts-liberation fonts-dejavu-core xvfb xauth
   # msgfmt, which compiles the translations po/*.po; a font with Chinese and Japanese glyphs
@@ -17,6 +17,8 @@ PACKAGES=(
   dpkg-dev man-db groff-base desktop-file-utils
   # the animated outputs' tests and benchmark read and compare with these
   webp imagemagick gifsicle
+  # the benchmark's floor: decoding with giflib
+  libgif-dev
   # chmcmd, which compiles the user manual pixlane.chm (the build skips it when missing)
   fp-utils
   # ./test.sh --fuzz: libFuzzer and the sanitizer runtimes of clang

@@ -17,6 +17,7 @@
 
 int main(int argc, char** argv) {
     using namespace pixlane;
+    platform::reuse_freed_memory();
     platform::open_standard_streams();
     // The hidden worker mode of the supervised conversion: no lock, no front end.
     if (argc == 5 && std::strcmp(argv[1], kWorkerModeArgument) == 0) {

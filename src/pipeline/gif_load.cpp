@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "pipeline/gif_lzw.h"
 #include "pipeline/opacity.h"
 #include "platform/platform.h"
 
@@ -70,83 +71,10 @@ bool within_limits(std::int64_t width, std::int64_t height) {
 // Entries of a colour table whose packed size field is `field`.
 int table_entries(unsigned field) { return 2 << (field & 7); }
 
-// FreeImage's LZW decoder reads past its string table for a minimum code
-// size of 12 and more, and garbles sizes 1 (its code mask goes wrong at the
-// first width change) and 9 to 11 (codes above 255 become pixels).
+// A colour index is a byte, so 8 is the largest minimum code size; 1 is
+// refused too, as the earlier decoder garbled it (its code mask went wrong at
+// the first width change).
 bool code_size_ok(unsigned code_size) { return code_size >= 2 && code_size <= 8; }
-
-// ---------------------------------------------------------------------------
-// Decoding from memory
-
-// A read-only FreeImageIO over the file's bytes.
-struct MemoryReader {
-    const std::string* data = nullptr;
-    std::size_t pos = 0;
-};
-
-unsigned DLL_CALLCONV read_proc(void* buffer, unsigned size, unsigned count, fi_handle handle) {
-    auto* r = static_cast<MemoryReader*>(handle);
-    if (size == 0 || count == 0) {
-        return 0;
-    }
-    const std::size_t total = r->data->size();
-    const std::size_t avail = r->pos < total ? total - r->pos : 0;
-    const std::size_t items = std::min<std::size_t>(count, avail / size);
-    if (items > 0) {
-        std::memcpy(buffer, r->data->data() + r->pos, items * size);
-        r->pos += items * size;
-    }
-    return static_cast<unsigned>(items);
-}
-
-unsigned DLL_CALLCONV write_proc(void*, unsigned, unsigned, fi_handle) { return 0; }
-
-int DLL_CALLCONV seek_proc(fi_handle handle, long offset, int origin) {
-    auto* r = static_cast<MemoryReader*>(handle);
-    long long base = 0;
-    if (origin == SEEK_CUR) {
-        base = static_cast<long long>(r->pos);
-    } else if (origin == SEEK_END) {
-        base = static_cast<long long>(r->data->size());
-    }
-    const long long target = base + offset;
-    if (target < 0) {
-        return -1;
-    }
-    r->pos = static_cast<std::size_t>(target); // past the end reads nothing
-    return 0;
-}
-
-long DLL_CALLCONV tell_proc(fi_handle handle) {
-    return static_cast<long>(static_cast<MemoryReader*>(handle)->pos);
-}
-
-struct MultiBitmapCloser {
-    void operator()(FIMULTIBITMAP* m) const noexcept { FreeImage_CloseMultiBitmap(m, 0); }
-};
-
-// An open multi-page bitmap, closed without writing anything back.
-using MultiBitmap = std::unique_ptr<FIMULTIBITMAP, MultiBitmapCloser>;
-
-// A page locked for reading, unlocked unchanged when the lock leaves scope.
-class PageLock {
-  public:
-    PageLock(FIMULTIBITMAP* multi, int page)
-        : m_multi(multi), m_page(FreeImage_LockPage(multi, page)) {}
-    ~PageLock() {
-        if (m_page) {
-            FreeImage_UnlockPage(m_multi, m_page, FALSE);
-        }
-    }
-    PageLock(const PageLock&) = delete;
-    PageLock& operator=(const PageLock&) = delete;
-
-    FIBITMAP* get() const { return m_page; }
-
-  private:
-    FIMULTIBITMAP* m_multi;
-    FIBITMAP* m_page;
-};
 
 // The part of a frame that lies on the screen: columns x0..x1-1, rows y0..y1-1.
 struct Rect {
@@ -196,9 +124,11 @@ std::variant<GifLayout, Failure> validate_and_complete_gif(std::string& data) {
     const unsigned background_index = c.peek(11);
     c.skip(13);
     int global_entries = 0;
+    std::size_t global_table = 0;
     if (packed & 0x80) {
         global_entries = table_entries(packed);
         const std::size_t table = c.pos();
+        global_table = table;
         if (!c.skip(3 * static_cast<std::size_t>(global_entries))) {
             return refused("truncated GIF file");
         }
@@ -265,17 +195,29 @@ std::variant<GifLayout, Failure> validate_and_complete_gif(std::string& data) {
                            " is empty or larger than the loader takes");
         }
         if (control) {
-            // The decoder reads the packed byte right after the size byte.
+            // The packed byte and the transparent index are read at their
+            // places after the size byte, whatever the size says (the
+            // following blocks' bytes for a short extension).
+            const auto at = [&](std::size_t i) {
+                return i < data.size() ? static_cast<unsigned char>(data[i]) : 0u;
+            };
             f.has_control = true;
-            f.disposal = static_cast<int>((static_cast<unsigned char>(data[control + 1]) >> 2) & 7);
-            if (static_cast<unsigned char>(data[control]) >= 4) {
-                f.delay_cs = static_cast<unsigned char>(data[control + 2]) |
-                             (static_cast<unsigned char>(data[control + 3]) << 8);
+            f.disposal = static_cast<int>((at(control + 1) >> 2) & 7);
+            if (at(control) >= 4) {
+                f.delay_cs = static_cast<int>(at(control + 2) | (at(control + 3) << 8));
+            }
+            if (at(control + 1) & 1) {
+                f.transparent = static_cast<int>(at(control + 4));
             }
             control = 0;
         }
+        f.interlaced = (frame_packed & 0x40) != 0;
+        f.palette_offset = global_table;
+        f.palette_entries = global_entries;
         if (frame_packed & 0x80) {
-            if (!c.skip(3 * static_cast<std::size_t>(table_entries(frame_packed)))) {
+            f.palette_offset = c.pos();
+            f.palette_entries = table_entries(frame_packed);
+            if (!c.skip(3 * static_cast<std::size_t>(f.palette_entries))) {
                 return refused("truncated GIF file");
             }
         }
@@ -286,6 +228,7 @@ std::variant<GifLayout, Failure> validate_and_complete_gif(std::string& data) {
             return refused("an LZW code size of " + std::to_string(c.peek()) +
                            " (2 to 8 are valid)");
         }
+        f.data_offset = c.pos();
         c.skip(1);
         if (!c.skip_sub_blocks()) {
             return refused("truncated GIF file");
@@ -307,12 +250,9 @@ std::variant<GifLayout, Failure> validate_and_complete_gif(std::string& data) {
 struct GifAnimation::Impl {
     std::string data;
     GifLayout layout;
-    MemoryReader reader;
-    FreeImageIO io{};
-    MultiBitmap multi;
+    GifLzwDecoder decoder;
     // The screen as the 32-bit bitmap frames are handed out in, rows kept
-    // bottom-up as FreeImage keeps them. Made once the first page is decoded,
-    // so it can take the memory the decoder has just given back.
+    // bottom-up as FreeImage keeps them.
     Bitmap canvas;
     std::vector<RGBQUAD> saved;   // the area under a frame disposed to "previous"
     std::int64_t saved_clear = 0; // its pixels of alpha 0
@@ -373,38 +313,30 @@ struct GifAnimation::Impl {
         fill({covered.x1, covered.y0, layout.width, covered.y1});
     }
 
-    // The page when it is what the structure check announced for frame `f`.
-    static FIBITMAP* usable(FIBITMAP* p, const GifFrameLayout& f) {
-        if (!p || FreeImage_GetBPP(p) != 8 || static_cast<int>(FreeImage_GetWidth(p)) != f.width ||
-            static_cast<int>(FreeImage_GetHeight(p)) != f.height || !FreeImage_GetPalette(p) ||
-            FreeImage_GetColorsUsed(p) != 256) {
-            return nullptr;
+    // The colours of frame `f`'s indices, opaque: its colour table, black
+    // past the table's end, or a grey ramp when the file has no table.
+    void colours_of(const GifFrameLayout& f, RGBQUAD (&colours)[256]) const {
+        for (int i = 0; i < 256; ++i) {
+            const auto v = static_cast<BYTE>(f.palette_entries > 0 ? 0 : i);
+            colours[i] = RGBQUAD{v, v, v, 255};
         }
-        return p;
+        for (int i = 0; i < f.palette_entries; ++i) {
+            const std::size_t at = f.palette_offset + 3 * static_cast<std::size_t>(i);
+            colours[i].rgbRed = static_cast<BYTE>(data[at]);
+            colours[i].rgbGreen = static_cast<BYTE>(data[at + 1]);
+            colours[i].rgbBlue = static_cast<BYTE>(data[at + 2]);
+        }
     }
 
-    // Draws page `p` of frame `f` onto `area`. With `cover` every pixel of the
-    // area is written, the transparent ones in the background colour (the
-    // canvas is new and that area not yet cleared); otherwise transparent
-    // pixels leave the canvas as it is.
-    void draw(FIBITMAP* p, const GifFrameLayout& f, const Rect& area, bool cover) {
+    // Draws the indices `page` (f.width x f.height, top row first) of frame
+    // `f` onto `area`. With `cover` every pixel of the area is written, the
+    // transparent ones in the background colour (the canvas is new and that
+    // area not yet cleared); otherwise transparent pixels leave the canvas as
+    // it is.
+    void draw(const BYTE* page, const GifFrameLayout& f, const Rect& area, bool cover) {
         RGBQUAD colours[256];
-        const RGBQUAD* palette = FreeImage_GetPalette(p);
-        for (int i = 0; i < 256; ++i) {
-            colours[i] = palette[i];
-            colours[i].rgbReserved = 255;
-        }
-        int transparent = -1;
-        if (FreeImage_IsTransparent(p)) {
-            const BYTE* table = FreeImage_GetTransparencyTable(p);
-            const int count = FreeImage_GetTransparencyCount(p);
-            for (int i = 0; table && i < count; ++i) {
-                if (table[i] == 0) {
-                    transparent = i;
-                    break;
-                }
-            }
-        }
+        colours_of(f, colours);
+        const int transparent = f.transparent;
         if (cover && transparent >= 0) {
             colours[transparent] = layout.background;
         }
@@ -414,9 +346,9 @@ struct GifAnimation::Impl {
         // of alpha 0 drawn over (they become opaque).
         std::int64_t counted = 0;
         for (int y = area.y0; y < area.y1; ++y) {
-            // Page rows are bottom-up too; the area starts at or right of the frame.
+            // The area starts at or right of the frame.
             const BYTE* src =
-                FreeImage_GetScanLine(p, f.height - 1 - (y - f.top)) + (area.x0 - f.left);
+                page + static_cast<std::size_t>(y - f.top) * f.width + (area.x0 - f.left);
             RGBQUAD* dst = row(y) + area.x0;
             if (cover) {
                 for (int i = 0; i < n; ++i) {
@@ -471,25 +403,22 @@ struct GifAnimation::Impl {
         const Rect area = clip_to_screen(f, layout.width, layout.height);
         const int disposal = effective_disposal(f);
         // On a new canvas the first frame writes its whole area itself,
-        // unless that area has to be kept for "previous" first. The canvas
-        // is made after the page is decoded, in the memory the decoder's
-        // tables have just given back.
+        // unless that area has to be kept for "previous" first.
         const bool cover = !canvas && !area.empty() && disposal != kDisposalPrevious;
-        PageLock page(multi.get(), next);
-        FIBITMAP* p = usable(page.get(), f);
         if (!canvas) {
             make_canvas(cover ? area : Rect{});
         }
         if (disposal == kDisposalPrevious && !area.empty()) {
             copy_area(area, true);
         }
-        if (p) {
-            draw(p, f, area, cover);
-        } else if (cover) {
-            fill(area); // a page that cannot be decoded leaves the background
+        if (!area.empty()) {
+            const std::string_view image = std::string_view(data).substr(f.data_offset + 1);
+            const int min_code_size = static_cast<unsigned char>(data[f.data_offset]);
+            draw(decoder.decode(image, min_code_size, f.width, f.height, f.interlaced), f, area,
+                 cover);
         }
         Bitmap out;
-        if (emit && p) {
+        if (emit) {
             const Opacity opacity = clear_pixels == 0 ? Opacity::Opaque : Opacity::Translucent;
             if (hand_over) {
                 out = std::move(canvas);
@@ -554,19 +483,6 @@ GifAnimation::Opened GifAnimation::open_bytes(std::string bytes) {
         return {std::move(*failure)};
     }
     impl->layout = std::move(std::get<GifLayout>(checked));
-    impl->reader.data = &impl->data;
-    impl->io.read_proc = read_proc;
-    impl->io.write_proc = write_proc;
-    impl->io.seek_proc = seek_proc;
-    impl->io.tell_proc = tell_proc;
-    // Always the GIF reader, never a guess from the content; pages are read
-    // one at a time with one colour index a byte, without playback.
-    impl->multi.reset(
-        FreeImage_OpenMultiBitmapFromHandle(FIF_GIF, &impl->io, &impl->reader, GIF_LOAD256));
-    if (!impl->multi ||
-        FreeImage_GetPageCount(impl->multi.get()) != static_cast<int>(impl->layout.frames.size())) {
-        return {Failure{"the GIF decoder refused it"}};
-    }
     m_impl = std::move(impl);
     return {};
 }

@@ -1,8 +1,8 @@
 // Safe loading of GIF animations. The file is read once into memory, its
-// block structure checked against fixed limits before FreeImage sees a byte,
-// and every page decoded once, without playback, from that same buffer. The
-// frames are then composed here, on a canvas of the logical screen, with the
-// GIF disposal rules and clipping to the screen:
+// block structure checked against fixed limits before any image data is
+// decoded, and every image decoded once (pipeline/gif_lzw.h), without
+// playback, from that same buffer. The frames are then composed here, on a canvas of the logical
+// screen, with the GIF disposal rules and clipping to the screen:
 //
 //   screen 6x4       frame 1 (keep)     frame 2 at (4,2), 4x3, clipped
 //   ......           AAAA..             AAAA..
@@ -18,6 +18,7 @@
 
 #include <FreeImage.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -56,6 +57,13 @@ struct GifFrameLayout {
     int disposal = kDisposalUnspecified; // from the graphic control extension, 0..7
     bool has_control = false;            // a graphic control extension preceded the frame
     int delay_cs = 0;                    // from the graphic control extension, 1/100 s
+    int transparent = -1;                // the transparent index, -1 for none
+    bool interlaced = false;
+    // The colour table that applies (local, else global): its byte offset
+    // and entries; 0 entries when the file has none (a grey ramp then).
+    std::size_t palette_offset = 0;
+    int palette_entries = 0;
+    std::size_t data_offset = 0; // of the LZW minimum code size, the image data follows
 };
 
 // What the structure check learnt about a file.
@@ -112,8 +120,7 @@ class GifAnimation {
     // Frame `index` (0-based) composed over the earlier frames: a 32-bit
     // image of the logical screen size. Frames are composed once each while
     // the requested index ascends; asking for an earlier index starts again
-    // from the first frame. A page that cannot be decoded gives a null bitmap
-    // (and is left out of the later frames).
+    // from the first frame. Null only for an index out of range.
     Bitmap frame(int index);
 
     // As frame(), for the last frame a caller needs: the picture handed over

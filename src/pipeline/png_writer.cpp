@@ -1,11 +1,14 @@
 #include "pipeline/png_writer.h"
 
+#include <libdeflate.h>
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "pipeline/colour_table.h"
@@ -75,8 +78,10 @@ bool valid_bits(int bits) { return bits == 1 || bits == 2 || bits == 4 || bits =
 
 // Every libpng call of one write. No object with a destructor lives in this
 // frame, so libpng's long jump out of it skips nothing.
+// The row filters are those of `filter_level`, whatever options.level is.
 bool encode(png_structp png, png_infop info, void* sink, png_rw_ptr write, const PngPicture& p,
-            const PngOptions& options, const png_color* palette, int palette_entries) {
+            const PngOptions& options, int filter_level, const png_color* palette,
+            int palette_entries) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
@@ -89,7 +94,7 @@ bool encode(png_structp png, png_infop info, void* sink, png_rw_ptr write, const
         png_set_compression_level(png, options.level);
     }
     const bool wide = p.pixels != PngPixels::Grey && p.pixels != PngPixels::Palette;
-    if (options.level == 0) {
+    if (filter_level == 0) {
         png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
     } else if (wide) {
         png_set_compression_strategy(png, Z_FILTERED);
@@ -173,7 +178,8 @@ bool number_pixels(const PngPicture& p, ColourTable& table, std::uint8_t* out) {
 
 namespace {
 
-bool encode_to(void* sink, png_rw_ptr write, const PngPicture& p, const PngOptions& options) {
+bool libpng_encode(void* sink, png_rw_ptr write, const PngPicture& p, const PngOptions& options,
+                   int filter_level) {
     if (!p.top_row || p.width == 0 || p.height == 0) {
         return false;
     }
@@ -196,19 +202,159 @@ bool encode_to(void* sink, png_rw_ptr write, const PngPicture& p, const PngOptio
     if (!w.png || !w.info) {
         return false;
     }
-    return encode(w.png, w.info, sink, write, p, options, palette.data(), entries);
+    return encode(w.png, w.info, sink, write, p, options, filter_level, palette.data(), entries);
 }
+
+// --- libdeflate ----------------------------------------------------------------
+
+struct CompressorFree {
+    void operator()(libdeflate_compressor* c) const noexcept { libdeflate_free_compressor(c); }
+};
+
+// A compressor of `level`, kept for the next picture of the thread.
+libdeflate_compressor* compressor(int level) {
+    thread_local std::unique_ptr<libdeflate_compressor, CompressorFree> kept;
+    thread_local int kept_level = -1;
+    if (!kept || kept_level != level) {
+        kept.reset(libdeflate_alloc_compressor(level));
+        kept_level = kept ? level : -1;
+    }
+    return kept.get();
+}
+
+std::uint32_t be32(const char* p) {
+    const auto* b = reinterpret_cast<const unsigned char*>(p);
+    return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) |
+           b[3];
+}
+
+void put_be32(std::string& out, std::uint32_t v) {
+    const char bytes[4] = {static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                           static_cast<char>(v >> 8), static_cast<char>(v)};
+    out.append(bytes, 4);
+}
+
+void put_chunk(std::string& out, const char* type, const std::uint8_t* data, std::size_t size) {
+    put_be32(out, static_cast<std::uint32_t>(size));
+    const std::size_t start = out.size();
+    out.append(type, 4);
+    out.append(reinterpret_cast<const char*>(data), size);
+    put_be32(out, libdeflate_crc32(0, out.data() + start, size + 4));
+}
+
+// The image data of a zlib stream made of stored blocks only (what zlib
+// writes at level 0), appended to `raw`; false for any other stream.
+bool unstore(const std::string& zlib, std::vector<std::uint8_t>& raw) {
+    std::size_t pos = 2; // CMF, FLG
+    for (;;) {
+        // Each stored block starts on a byte: 3 header bits, then padding.
+        if (pos + 5 > zlib.size()) {
+            return false;
+        }
+        const auto header = static_cast<unsigned char>(zlib[pos]);
+        if ((header & 6) != 0) {
+            return false; // compressed: not a level-0 stream
+        }
+        const auto* b = reinterpret_cast<const unsigned char*>(zlib.data() + pos + 1);
+        const unsigned len = b[0] | (b[1] << 8);
+        const unsigned nlen = b[2] | (b[3] << 8);
+        pos += 5;
+        if ((len ^ nlen) != 0xFFFF || pos + len > zlib.size()) {
+            return false;
+        }
+        raw.insert(raw.end(), zlib.begin() + static_cast<std::ptrdiff_t>(pos),
+                   zlib.begin() + static_cast<std::ptrdiff_t>(pos + len));
+        pos += len;
+        if (header & 1) {
+            return true;
+        }
+    }
+}
+
+// libpng writes the file at level 0 (every chunk, transformation and row
+// filter as at `level`); its stored image data is then compressed once
+// with libdeflate at `level` into one IDAT. False when the picture is
+// refused.
+bool deflate_encode(std::string& out, const PngPicture& p, const PngOptions& options, int level) {
+    std::string stored;
+    PngOptions at_zero = options;
+    at_zero.level = 0;
+    if (!libpng_encode(&stored, append_data, p, at_zero, level)) {
+        return false;
+    }
+    // Signature, the chunks before the image data, the image data, IEND.
+    constexpr std::size_t kSignature = 8;
+    std::size_t pos = kSignature;
+    std::size_t data_start = 0;
+    std::string zlib;
+    bool expected = true; // the chunks libpng writes, in their order
+    while (expected && pos + 12 <= stored.size()) {
+        const std::uint32_t len = be32(stored.data() + pos);
+        if (len > stored.size() - pos - 12) {
+            expected = false;
+            break;
+        }
+        if (stored.compare(pos + 4, 4, "IDAT") == 0) {
+            if (!data_start) {
+                data_start = pos;
+            }
+            zlib.append(stored, pos + 8, len);
+        } else if (stored.compare(pos + 4, 4, "IEND") == 0) {
+            break;
+        } else if (data_start) {
+            expected = false; // a chunk after the image data
+        }
+        pos += 12 + std::size_t{len};
+    }
+    std::vector<std::uint8_t> raw;
+    raw.reserve(zlib.size());
+    libdeflate_compressor* c = compressor(level);
+    if (!expected || !data_start || !c || !unstore(zlib, raw)) {
+        out.clear(); // not what zlib writes at level 0: libpng compresses after all
+        return libpng_encode(&out, append_data, p, options, level);
+    }
+    std::vector<std::uint8_t> packed(libdeflate_zlib_compress_bound(c, raw.size()));
+    const std::size_t size =
+        libdeflate_zlib_compress(c, raw.data(), raw.size(), packed.data(), packed.size());
+    if (size == 0) {
+        return false;
+    }
+    out.assign(stored, 0, data_start);
+    constexpr std::size_t kLargestChunk = std::size_t{1} << 30;
+    for (std::size_t at = 0; at < size; at += kLargestChunk) {
+        put_chunk(out, "IDAT", packed.data() + at, std::min(kLargestChunk, size - at));
+    }
+    put_chunk(out, "IEND", nullptr, 0);
+    return true;
+}
+
+// libpng's default level is zlib's, 6.
+int level_of(const PngOptions& options) { return options.level < 0 ? 6 : options.level; }
+
+// zlib compresses at levels 0 and 1 (libdeflate's level 1 was slower on
+// animation frames), libdeflate above.
+bool by_libdeflate(int level) { return level >= 2; }
 
 } // namespace
 
 bool write_png(platform::OutputFile& file, const PngPicture& p, const PngOptions& options) {
     // The file keeps the first failed write, whether libpng looked or not.
-    return encode_to(&file, write_data, p, options) && file.ok();
+    const int level = level_of(options);
+    if (!by_libdeflate(level)) {
+        return libpng_encode(&file, write_data, p, options, level) && file.ok();
+    }
+    std::string out;
+    return deflate_encode(out, p, options, level) && file.write(out.data(), out.size()) &&
+           file.ok();
 }
 
 bool encode_png(std::string& out, const PngPicture& p, const PngOptions& options) {
     out.clear();
-    return encode_to(&out, append_data, p, options);
+    const int level = level_of(options);
+    if (!by_libdeflate(level)) {
+        return libpng_encode(&out, append_data, p, options, level);
+    }
+    return deflate_encode(out, p, options, level);
 }
 
 PngPicture PngIndexed::picture(std::uint32_t dots_per_metre_x,

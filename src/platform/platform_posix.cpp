@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <malloc.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -678,6 +679,12 @@ void shell_open(const std::string& target) {
             ::waitpid(pid, &status, 0);
         }).detach();
     }
+}
+
+void reuse_freed_memory() {
+    constexpr int kLargestKept = 32 << 20; // the C library's upper bound for the threshold
+    mallopt(M_MMAP_THRESHOLD, kLargestKept);
+    mallopt(M_TRIM_THRESHOLD, 2 * kLargestKept);
 }
 
 void open_standard_streams() {
