@@ -149,6 +149,8 @@ void RunLoop::convert(FileConverter& worker, Task& task, std::unique_lock<std::m
     task.outcome = std::move(outcome);
     task.ms = ms;
     task.done = true;
+    ++m_converted_files;
+    m_busy_ms += ms;
     m_changed.notify_all();
 }
 
@@ -172,6 +174,16 @@ void RunLoop::start_workers(std::size_t count) {
     }
 }
 
+bool spare_workers_pay(std::size_t files_left, std::size_t converted, std::int64_t busy_ms,
+                       std::int64_t worth_ms) {
+    if (converted == 0) {
+        return true;
+    }
+    return static_cast<double>(files_left) * static_cast<double>(busy_ms) /
+               static_cast<double>(converted) >
+           static_cast<double>(worth_ms);
+}
+
 void RunLoop::wait_for(Task& task, std::int64_t spare_from_ms) {
     std::unique_lock guard(m_lock);
     if (m_workers.size() == 1) {
@@ -191,7 +203,9 @@ void RunLoop::wait_for(Task& task, std::int64_t spare_from_ms) {
         // The other workers start once the batch has run long enough to pay
         // for their start-up and files wait that the first has not taken.
         const std::int64_t left = spare_from_ms - platform::elapsed_ms();
-        if (left <= 0 && !m_queue.empty()) {
+        if (left <= 0 && !m_queue.empty() &&
+            spare_workers_pay(m_files - std::min(m_files, m_converted_files), m_converted_files,
+                              m_busy_ms)) {
             start_workers(m_workers.size());
             continue;
         }
@@ -231,9 +245,12 @@ int RunLoop::run(NamingCounters& counters, ProgressRecord& progress, const Input
         std::lock_guard guard(progress.lock);
         progress.total = static_cast<std::int32_t>(n);
     }
-    if (m_workers.size() > 1) {
+    {
         std::lock_guard guard(m_lock);
-        start_workers(1);
+        m_files = n;
+        if (m_workers.size() > 1) {
+            start_workers(1);
+        }
     }
     const std::int64_t spare_from = platform::elapsed_ms() + m_spare_workers_after_ms;
 

@@ -102,6 +102,14 @@ class InProcessConverter final : public FileConverter {
 // others: their start-up would cost a short batch more than they gain.
 inline constexpr std::int64_t kSpareWorkersAfterMs = 150;
 
+// Whether more workers pay for their start-up (about 50 ms each, and the
+// memory of a process): yes before any file is converted (the first one is
+// slow), else when the files left would take the one worker longer than
+// `worth_ms` at the pace so far. A batch of small files ends on one worker
+// sooner than two could start.
+bool spare_workers_pay(std::size_t files_left, std::size_t converted, std::int64_t busy_ms,
+                       std::int64_t worth_ms = 250);
+
 class RunLoop {
   public:
     // `plan` must outlive the loop; with several workers it defers outputs.
@@ -145,6 +153,9 @@ class RunLoop {
     std::condition_variable m_changed;
     std::deque<Task*> m_queue;
     std::int64_t m_spare_workers_after_ms;
+    std::size_t m_files = 0;           // the run's files
+    std::size_t m_converted_files = 0; // converted so far (again ones too)
+    std::int64_t m_busy_ms = 0;        // the workers' time on them
     bool m_closing = false;
     bool m_aborted = false;
 };

@@ -38,6 +38,24 @@ struct FakeBatch {
     }
 };
 
+// More workers start for a batch whose files left would keep one busy for
+// long, never for the tail of a batch of small files.
+TEST(SpareWorkersTest, StartWhenTheWorkLeftPaysForThem) {
+    struct Case {
+        std::size_t left, converted;
+        std::int64_t busy_ms;
+        bool pay;
+    } cases[] = {
+        {1999, 0, 0, true},      // nothing known yet: the first file is slow
+        {900, 1100, 150, false}, // tiny files: 0.14 ms each, 120 ms left
+        {49, 11, 150, true},     // animations: 14 ms each, 670 ms left
+        {0, 60, 800, false},     // nothing left
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(spare_workers_pay(c.left, c.converted, c.busy_ms), c.pay) << c.left;
+    }
+}
+
 TEST(RunLoopTest, WalksTheListWithSequenceNumbersOfSuccessesOnly) {
     struct Case {
         const char* name;
