@@ -4,6 +4,8 @@
 // <work>/photos.
 #pragma once
 
+#include <time.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -14,6 +16,13 @@
 #include "gif_writer/gif_writer.h"
 
 namespace pixlane::bench {
+
+// Processor time of this process so far, in seconds.
+inline double cpu_seconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
 
 using test::encode_gif;
 using test::GifFrame;

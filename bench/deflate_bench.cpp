@@ -23,15 +23,10 @@
 #include "pipeline/opacity.h"
 
 using namespace pixlane;
+using bench::cpu_seconds;
 namespace fs = std::filesystem;
 
 namespace {
-
-double cpu_seconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
 
 int paeth(int a, int b, int c) {
     const int p = a + b - c;

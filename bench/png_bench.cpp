@@ -31,15 +31,10 @@
 #include "settings/settings.h"
 
 using namespace pixlane;
+using bench::cpu_seconds;
 namespace fs = std::filesystem;
 
 namespace {
-
-double cpu_seconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
 
 // Every frame of every GIF in the folder, composed.
 std::vector<Bitmap> composed_frames(const std::string& folder) {
