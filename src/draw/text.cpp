@@ -4,6 +4,7 @@
 #include <pango/pangocairo.h>
 
 #include <cmath>
+#include <mutex>
 #include <vector>
 
 #include "util/strings.h"
@@ -48,6 +49,9 @@ PangoCtx make_context(PangoFontMap* map, TextMode mode) {
 } // namespace
 
 struct TextFont::Impl {
+    // The font map and contexts are Pango's objects, which take one thread
+    // at a time; the frames of a file may be drawn on several.
+    mutable std::mutex lock;
     FontMap map;
     PangoCtx raster;
     PangoCtx vector;
@@ -159,6 +163,7 @@ std::unique_ptr<TextFont> TextFont::load(const FontSpec& spec) {
 }
 
 TextExtent TextFont::measure(std::string_view text, TextMode mode) const {
+    std::lock_guard guard(m_impl->lock);
     const Layout l = m_impl->layout(text, mode);
     if (!l) {
         return {};
@@ -175,6 +180,7 @@ TextExtent TextFont::measure(std::string_view text, TextMode mode) const {
 
 void TextFont::draw(Canvas& canvas, std::string_view text, double x, double y, Rgba colour,
                     TextMode mode) const {
+    std::lock_guard guard(m_impl->lock);
     const Context cr = canvas.context();
     const Layout l = m_impl->layout(text, mode);
     if (!cr || !l) {

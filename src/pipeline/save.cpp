@@ -256,7 +256,11 @@ void set_temporary_file_observer(std::function<void(const std::string& path)> ob
 }
 
 void announce_temporary_file(const std::string& path) {
+    // Frames of one file may be saved on several threads; the observer
+    // hears one at a time.
+    static std::mutex announcing;
     if (g_temporary_observer) {
+        std::lock_guard guard(announcing);
         g_temporary_observer(path);
     }
 }
@@ -330,19 +334,29 @@ SaveReport save_frame(const Bitmap& bitmap, const Settings& s, const BatchPlan& 
         platform::remove_file(temporary);
         return failed("the " + std::string(format->extension) + " writer failed");
     }
+    report.status = FrameStatus::Pending;
     if (plan.defer_outputs) {
-        report.status = FrameStatus::Pending;
         return report;
     }
     file = platform::OutputFile{};
-    switch (place_output(temporary, report.output_path, s.overwrite)) {
+    return place_saved(std::move(report), s.overwrite);
+}
+
+SaveReport place_saved(SaveReport report, int overwrite) {
+    if (report.status != FrameStatus::Pending) {
+        return report;
+    }
+    const std::string& temporary = report.temporary_path;
+    switch (place_output(temporary, report.output_path, overwrite)) {
     case Placement::Written: report.status = FrameStatus::Converted; break;
     case Placement::Skipped: report.status = FrameStatus::Skipped; break;
     case Placement::Failed: {
         const int error = errno;
         platform::remove_file(temporary);
-        return failed("cannot rename " + temporary + " to " + report.output_path + ": " +
-                      std::strerror(error));
+        report.status = FrameStatus::Failed;
+        report.failure = Failure{"cannot rename " + temporary + " to " + report.output_path + ": " +
+                                 std::strerror(error)};
+        break;
     }
     }
     return report;

@@ -136,6 +136,11 @@ struct SaveReport {
 SaveReport save_frame(const Bitmap& bitmap, const Settings& s, const BatchPlan& plan,
                       const std::string& output_path);
 
+// A frame save_frame left Pending (plan.defer_outputs) placed under its
+// output name as save_frame places it without deferring: Converted, Skipped
+// or Failed (the temporary file removed). Any other report as it is.
+SaveReport place_saved(SaveReport report, int overwrite);
+
 // The bytes save_frame would write for the bitmap, made by the same writer
 // into memory: nothing touches the disk. Why not, when the save would fail
 // before or in the writer.

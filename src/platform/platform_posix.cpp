@@ -245,22 +245,33 @@ std::atomic<std::int64_t> g_write_budget{-1}; // bytes until writes fail; -1: no
 int write_all(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         std::size_t allowed = size;
-        if (const std::int64_t budget = g_write_budget.load(); budget >= 0) {
+        // Under a test's limit the bytes are claimed before they are
+        // written, so writers on several threads share one budget.
+        bool limited = false;
+        for (std::int64_t budget = g_write_budget.load(); budget >= 0;) {
             if (budget == 0) {
                 return ENOSPC;
             }
-            allowed = static_cast<std::size_t>(
-                std::min<std::int64_t>(budget, static_cast<std::int64_t>(size)));
+            const std::int64_t claim =
+                std::min<std::int64_t>(budget, static_cast<std::int64_t>(size));
+            if (g_write_budget.compare_exchange_weak(budget, budget - claim)) {
+                allowed = static_cast<std::size_t>(claim);
+                limited = true;
+                break;
+            }
         }
         const ssize_t n = ::write(fd, data, allowed);
         if (n < 0 && errno == EINTR) {
+            if (limited) {
+                g_write_budget += static_cast<std::int64_t>(allowed);
+            }
             continue;
         }
         if (n <= 0) {
             return n < 0 ? errno : EIO;
         }
-        if (g_write_budget.load() >= 0) {
-            g_write_budget -= n;
+        if (limited) {
+            g_write_budget += static_cast<std::int64_t>(allowed) - n; // what was not written
         }
         data += n;
         size -= static_cast<std::size_t>(n);

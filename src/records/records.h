@@ -61,6 +61,9 @@ struct FileTask {
     std::int32_t sequence_number = 1; // %n%
     std::int32_t random_value = 1;    // %rnd%
     std::uint32_t frame_pick = 0;     // draws the RANDOM frame of this file; 0: a fresh draw
+    // Cores its frames may use at first; the run may lend more, or take
+    // them back, while the file converts.
+    std::int32_t cores = 1;
 };
 
 // What is known of the frame being converted: what the name tokens and the

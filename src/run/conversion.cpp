@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <set>
 
@@ -33,7 +34,7 @@ std::string OutputClashes::written(const std::string& input, const std::string& 
 
 FileOutcome InProcessConverter::convert(const FileTask& task) {
     try {
-        return convert_file(m_settings, m_plan, task, m_font);
+        return convert_file(m_settings, m_plan, task, m_font, [this] { return m_cores.load(); });
     } catch (const std::bad_alloc&) {
         FileOutcome outcome;
         outcome.failure = Failure{"out of memory"};
@@ -111,9 +112,10 @@ int worker_count(int setting, std::size_t files, bool in_process) {
 
 RunLoop::RunLoop(const Settings& s, const BatchPlan& plan,
                  std::vector<std::unique_ptr<FileConverter>> workers,
-                 std::int64_t spare_workers_after_ms)
+                 std::int64_t spare_workers_after_ms, int cores)
     : m_settings(s), m_plan(plan), m_workers(std::move(workers)),
-      m_spare_workers_after_ms(spare_workers_after_ms) {}
+      m_spare_workers_after_ms(spare_workers_after_ms),
+      m_cores(cores > 0 ? cores : static_cast<int>(m_workers.size())) {}
 
 RunLoop::~RunLoop() {
     {
@@ -140,12 +142,25 @@ void RunLoop::abort() {
     m_changed.notify_all();
 }
 
+void RunLoop::share_cores() {
+    const int busy = static_cast<int>(m_active.size());
+    const int spare = m_queue.empty() ? std::max(m_cores - busy, 0) : 0;
+    for (int i = 0; i < busy; ++i) {
+        m_active[static_cast<std::size_t>(i)]->lend_cores(1 + spare / busy +
+                                                          (i < spare % busy ? 1 : 0));
+    }
+}
+
 void RunLoop::convert(FileConverter& worker, Task& task, std::unique_lock<std::mutex>& guard) {
+    m_active.push_back(&worker);
+    share_cores();
     guard.unlock();
     const std::int64_t started = platform::elapsed_ms();
     FileOutcome outcome = worker.convert(task.file);
     const std::int64_t ms = platform::elapsed_ms() - started;
     guard.lock();
+    m_active.erase(std::find(m_active.begin(), m_active.end(), &worker));
+    share_cores();
     task.outcome = std::move(outcome);
     task.ms = ms;
     task.done = true;
@@ -494,6 +509,7 @@ class SupervisedConverter final : public FileConverter {
         : m_supervisor(s, plan, limits, program) {}
     FileOutcome convert(const FileTask& task) override { return m_supervisor.convert(task); }
     void abort() override { m_supervisor.abort(); }
+    void lend_cores(int cores) override { m_supervisor.lend_cores(cores); }
 
   private:
     WorkerSupervisor m_supervisor;
@@ -508,6 +524,8 @@ ConversionRun::ConversionRun(const Settings& s, BatchPlan plan, NamingCounters& 
     : m_plan(std::move(plan)), m_progress(progress), m_font(std::move(font)) {
     reset_progress_record(m_progress);
     const int jobs = worker_count(s.jobs, list.size(), options.in_process);
+    // The cores a run may use, also when it has fewer files than cores.
+    const int cores = worker_count(s.jobs, std::numeric_limits<std::size_t>::max(), false);
     // With several workers the committer places every output, in list order.
     m_plan.defer_outputs = jobs > 1;
     std::vector<std::unique_ptr<FileConverter>> workers;
@@ -521,8 +539,8 @@ ConversionRun::ConversionRun(const Settings& s, BatchPlan plan, NamingCounters& 
                 std::make_unique<SupervisedConverter>(s, m_plan, options.limits, options.program));
         }
     }
-    m_loop =
-        std::make_unique<RunLoop>(s, m_plan, std::move(workers), options.spare_workers_after_ms);
+    m_loop = std::make_unique<RunLoop>(s, m_plan, std::move(workers),
+                                       options.spare_workers_after_ms, cores);
     m_thread =
         std::make_unique<WorkerThread>([this, &counters, &list, hooks = std::move(hooks), verbose] {
             m_loop->run(counters, m_progress, list, hooks, verbose);

@@ -5,6 +5,7 @@
 // failures and the end. Nothing here prints or knows of windows.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -70,6 +71,9 @@ class FileConverter {
     // be done (a worker process is ended; a conversion in this process
     // finishes its file).
     virtual void abort() {}
+    // From any thread: the cores the frames of a file may use, for the file
+    // in hand (from its next frames) and the next.
+    virtual void lend_cores(int) {}
 };
 
 // convert_file() in this process; running out of memory costs the file.
@@ -78,11 +82,13 @@ class InProcessConverter final : public FileConverter {
     InProcessConverter(const Settings& s, const BatchPlan& plan, const WatermarkFont* font)
         : m_settings(s), m_plan(plan), m_font(font) {}
     FileOutcome convert(const FileTask& task) override;
+    void lend_cores(int cores) override { m_cores.store(cores); }
 
   private:
     const Settings& m_settings;
     const BatchPlan& m_plan;
     const WatermarkFont* m_font;
+    std::atomic<int> m_cores{1};
 };
 
 // The run loop, for one worker or several. Files go out to the workers in
@@ -90,7 +96,9 @@ class InProcessConverter final : public FileConverter {
 // at a time; several workers run up to kWindowPerWorker files each ahead of
 // the commit (two when %n% or %rnd% is used), the first from the start and
 // the others once the batch has run kSpareWorkersAfterMs with files still
-// waiting. One committer takes each file's outcome in list
+// waiting. When no file waits, the cores of the workers without one are lent
+// to the files in hand, whose frames then spread over them (a long
+// animation at the end of a batch, or alone in it). One committer takes each file's outcome in list
 // order, places the outputs a worker left under temporary names (so
 // existing names are judged as one worker would judge them), counts, warns
 // of clashes, reports, keeps %n% and %rnd%, sets timestamps and stops when
@@ -114,10 +122,11 @@ class RunLoop {
   public:
     // `plan` must outlive the loop; with several workers it defers outputs.
     // The workers after the first start once the batch has run
-    // `spare_workers_after_ms` with files waiting.
+    // `spare_workers_after_ms` with files waiting. The run may use `cores`
+    // processors (0: one per worker).
     RunLoop(const Settings& s, const BatchPlan& plan,
             std::vector<std::unique_ptr<FileConverter>> workers,
-            std::int64_t spare_workers_after_ms = kSpareWorkersAfterMs);
+            std::int64_t spare_workers_after_ms = kSpareWorkersAfterMs, int cores = 0);
     ~RunLoop();
     RunLoop(const RunLoop&) = delete;
     RunLoop& operator=(const RunLoop&) = delete;
@@ -144,6 +153,9 @@ class RunLoop {
     void start_workers(std::size_t count);
     // Until the task is done; with one worker it is converted here.
     void wait_for(Task& task, std::int64_t spare_from_ms);
+    // Lends the cores no worker has a file for, when no file waits, to the
+    // workers converting one (m_lock held).
+    void share_cores();
 
     const Settings& m_settings;
     const BatchPlan& m_plan;
@@ -153,9 +165,11 @@ class RunLoop {
     std::condition_variable m_changed;
     std::deque<Task*> m_queue;
     std::int64_t m_spare_workers_after_ms;
-    std::size_t m_files = 0;           // the run's files
-    std::size_t m_converted_files = 0; // converted so far (again ones too)
-    std::int64_t m_busy_ms = 0;        // the workers' time on them
+    int m_cores;
+    std::vector<FileConverter*> m_active; // workers converting a file
+    std::size_t m_files = 0;              // the run's files
+    std::size_t m_converted_files = 0;    // converted so far (again ones too)
+    std::int64_t m_busy_ms = 0;           // the workers' time on them
     bool m_closing = false;
     bool m_aborted = false;
 };

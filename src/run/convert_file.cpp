@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <random>
 
 #include "decorations/frame.h"
@@ -12,6 +16,7 @@
 #include "pipeline/save.h"
 #include "pipeline/transform.h"
 #include "platform/platform.h"
+#include "util/ordered_lanes.h"
 #include "util/strings.h"
 
 namespace pixlane {
@@ -357,18 +362,261 @@ FileOutcome convert_animated(const Settings& s, const BatchPlan& plan, const Fil
     return outcome;
 }
 
+// --- the frames of one file ---------------------------------------------------
+
+// What is constant for the frames of one file.
+struct FileJob {
+    const Settings& s;
+    const BatchPlan& plan; // the run's
+    BatchPlan saving;      // the run's, every frame left under its temporary name
+    const FileTask& task;
+    const WatermarkFont* font;
+    std::int64_t frames; // the frames chosen
+    bool numbered;       // every frame written under a numbered name
+    bool drop_repeats;
+};
+
+// A frame as loaded, with what is known of it before any step.
+struct LoadedFrame {
+    Bitmap picture;
+    FrameFacts facts;
+    std::int64_t load_ms = 0;
+};
+
+LoadedFrame load_frame(const FileJob& job, FrameSource& source, int index, bool last) {
+    const std::int64_t started = platform::elapsed_ms();
+    LoadedFrame f;
+    // The last frame needed is the source's own picture, handed over uncopied.
+    f.picture = last ? source.take_frame(index) : source.frame(index);
+    f.facts = loaded_facts(job.plan, source, index, bpp_of(f.picture));
+    f.load_ms = platform::elapsed_ms() - started;
+    return f;
+}
+
+// The picture each frame is compared with when repeats are dropped: the
+// last frame before it with a picture after the drawing steps. (A frame
+// left out equals the one kept before it, so comparing with it decides
+// alike.) Frames published out of order wait for the one before them.
+class Repeats {
+  public:
+    using Picture = std::shared_ptr<const Bitmap>;
+
+    explicit Repeats(int first) : m_first(first) {}
+
+    // What frame `index` is compared with (null: nothing).
+    Picture before(int index) {
+        if (index == m_first) {
+            return nullptr;
+        }
+        std::unique_lock guard(m_lock);
+        m_changed.wait(guard, [&] { return m_published.count(index - 1) > 0; });
+        auto at = m_published.find(index - 1);
+        Picture p = std::move(at->second);
+        m_published.erase(at);
+        return p;
+    }
+    // Frame `index` has this picture after the drawing steps.
+    void publish(int index, Picture picture) {
+        {
+            std::lock_guard guard(m_lock);
+            m_published[index] = std::move(picture);
+        }
+        m_changed.notify_all();
+    }
+    // Frame `index` has none: the one before it stays the one to compare with.
+    void pass_on(int index) { publish(index, before(index)); }
+
+  private:
+    int m_first;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::map<int, Picture> m_published;
+};
+
+// What became of one frame, taken into the file's outcome in frame order.
+struct FrameWork {
+    FrameResult result;
+    std::optional<SaveReport> report; // the save's, when the frame reached it
+    bool sized = false;               // it was decoded and sized
+    bool dropped = false;             // it repeated the frame before it
+    bool saved = false;               // it counts as written (a dry run, an output up to date)
+    std::optional<Failure> failure;   // why it cannot be written (dry run)
+    std::optional<Failure> limit;     // the file exceeds a limit: nothing is written
+};
+
+// Frame `index` from its load to its save. `check_limits` for the first
+// frame that sizes the file.
+FrameWork work_frame(const FileJob& job, int index, LoadedFrame loaded, Repeats& repeats,
+                     bool check_limits) {
+    const std::int64_t started = platform::elapsed_ms() - loaded.load_ms;
+    const Settings& s = job.s;
+    const BatchPlan& plan = job.plan;
+    FrameWork w;
+    w.result.frame = index + 1;
+    auto finish = [&](FrameStatus status, std::string path = {}, std::string reason = {}) {
+        w.result.status = status;
+        w.result.output_path = std::move(path);
+        w.result.reason = std::move(reason);
+        w.result.ms = platform::elapsed_ms() - started;
+        return std::move(w);
+    };
+    bool published = false;
+    auto pass_on = [&] {
+        if (job.drop_repeats && !published) {
+            published = true;
+            repeats.pass_on(index);
+        }
+    };
+    try {
+        FrameFacts facts = loaded.facts;
+        Bitmap b = flatten_for_output(std::move(loaded.picture), s, plan, facts);
+        if (width_of(b) == 0 || height_of(b) == 0) {
+            // An undecodable page has no name.
+            pass_on();
+            return finish(FrameStatus::Failed, {}, "the frame could not be decoded");
+        }
+        b = size_frame(std::move(b), s, plan);
+        w.sized = true;
+        // The size the watermark text reports: after resize and the icon
+        // limit. The frame and watermark draw inside the image.
+        facts.width = width_of(b);
+        facts.height = height_of(b);
+        if (check_limits) {
+            const PictureSize written = fitted_icon_size(plan, facts.width, facts.height);
+            if (auto exceeded =
+                    exceeded_limit(s, {job.frames, facts.width, facts.height, written.width,
+                                       written.height, facts.output_depth})) {
+                w.limit = std::move(exceeded);
+                return w;
+            }
+        }
+        const TokenSource tokens{plan, job.task, facts};
+        if (!plan.dry_run) {
+            b = draw_steps(std::move(b), s, tokens, job.font);
+        }
+        if (job.drop_repeats) {
+            if (!b) {
+                pass_on();
+            } else {
+                const Repeats::Picture before = repeats.before(index);
+                published = true;
+                const bool repeat = before && same_picture(before->get(), b.get());
+                repeats.publish(index, repeat ? before
+                                              : std::make_shared<const Bitmap>(
+                                                    adopt(FreeImage_Clone(b.get()))));
+                if (repeat) {
+                    w.dropped = true;
+                    return w;
+                }
+            }
+        }
+        b = finish_frame(std::move(b), plan, facts);
+        std::string path = frame_output_path(s, plan, tokens, job.numbered, index);
+        if (plan.dry_run) {
+            const std::string made =
+                plan.output_folder + (s.keep_subfolders == 1 ? job.task.relative_subfolder : "");
+            if (auto fault = output_place_fault(path, made)) {
+                w.failure = fault;
+                return finish(FrameStatus::Failed, std::move(path), fault->reason);
+            }
+            w.saved = true;
+            return finish(FrameStatus::Pending, std::move(path));
+        }
+        if (s.overwrite == kOverwriteNewer && output_is_current(path, job.task.input_path)) {
+            w.saved = true;
+            return finish(FrameStatus::Skipped, std::move(path));
+        }
+        w.report = save_frame(b, s, job.saving, path);
+        return finish(w.report->status, w.report->output_path);
+    } catch (...) {
+        // The frames after this one must not wait for it.
+        if (job.drop_repeats && !published) {
+            repeats.publish(index, nullptr);
+        }
+        throw;
+    }
+}
+
+// The file's outcome as its frames are taken in, in frame order.
+class FileTally {
+  public:
+    explicit FileTally(const FileJob& job) : m_job(job) {}
+
+    // False when the file stops at this frame.
+    bool take(FrameWork w) {
+        if (w.limit) {
+            m_outcome.failure = std::move(w.limit);
+            return false;
+        }
+        if (w.dropped) {
+            ++m_outcome.dropped_frames;
+            return true;
+        }
+        if (!w.report) {
+            m_saved = m_saved || w.saved;
+            if (w.failure) {
+                m_save_failure = std::move(w.failure);
+            }
+            m_outcome.frame_results.push_back(std::move(w.result));
+            return true;
+        }
+        SaveReport report = std::move(*w.report);
+        if (!m_job.plan.defer_outputs) {
+            report = place_saved(std::move(report), m_job.s.overwrite);
+        }
+        FrameResult& result = m_outcome.frame_results.emplace_back(std::move(w.result));
+        result.status = report.status;
+        result.output_path = report.output_path;
+        if (!report.failure) {
+            m_saved = true;
+            if (report.status == FrameStatus::Pending) {
+                m_outcome.pending_outputs.push_back({report.temporary_path, report.output_path});
+            }
+            return true;
+        }
+        result.status = FrameStatus::Failed;
+        result.reason = report.failure->reason;
+        if (report.abort || report.failure->out_of_space) {
+            // Every later frame would fail the same way.
+            m_outcome.failure = std::move(report.failure);
+            return false;
+        }
+        m_save_failure = std::move(report.failure);
+        return true;
+    }
+
+    FileOutcome outcome() && {
+        if (!m_outcome.failure) {
+            if (m_save_failure) {
+                m_outcome.failure = std::move(m_save_failure);
+            } else if (!m_saved) {
+                m_outcome.failure = Failure{"no frame could be decoded"};
+            }
+        }
+        if (m_outcome.failure && m_outcome.failure->reason.empty()) {
+            m_outcome.failure->reason = "the file could not be converted";
+        }
+        return std::move(m_outcome);
+    }
+
+  private:
+    const FileJob& m_job;
+    FileOutcome m_outcome;
+    bool m_saved = false;
+    std::optional<Failure> m_save_failure;
+};
+
+// A frame worked after the file stopped: what it saved goes.
+void discard_work(FrameWork w) {
+    if (w.report && w.report->status == FrameStatus::Pending) {
+        platform::remove_file(w.report->temporary_path);
+    }
+}
+
 } // namespace
 
 FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTask& task,
-                         FrameSource& source, const WatermarkFont* font) {
-    FileOutcome outcome;
-    auto fail = [&](Failure failure) {
-        if (failure.reason.empty()) {
-            failure.reason = "the file could not be converted";
-        }
-        outcome.failure = std::move(failure);
-        return outcome;
-    };
+                         FrameSource& source, const WatermarkFont* font, const CoreCount& cores) {
     const int count = source.frame_count();
     const FrameRange range = select_frames(
         s.gif_frame_loading, count,
@@ -377,102 +625,43 @@ FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTas
     if (s.animated_output && numbered && has_quirk(plan.output_extension, kAnimates)) {
         return convert_animated(s, plan, task, source, font, range);
     }
-    const std::int64_t frames = range.last - range.first + 1;
-    const bool drop_repeats = s.drop_duplicate_frames && !plan.dry_run;
-    Bitmap previous; // the last frame after the drawing steps, while repeats are dropped
-    if (auto exceeded = exceeded_limit(s, {frames})) {
-        return fail(std::move(*exceeded));
+    FileJob job{s,        plan,
+                plan,     task,
+                font,     range.last - range.first + 1,
+                numbered, s.drop_duplicate_frames && !plan.dry_run};
+    job.saving.defer_outputs = true;
+    FileTally tally(job);
+    if (auto exceeded = exceeded_limit(s, {job.frames})) {
+        FileOutcome outcome;
+        outcome.failure = std::move(exceeded);
+        return outcome;
     }
-    bool limits_checked = false;
-    bool saved = false;
-    std::optional<Failure> save_failure;
-    for (int index = range.first; index <= range.last; ++index) {
-        const std::int64_t started = platform::elapsed_ms();
-        FrameResult& result = outcome.frame_results.emplace_back();
-        result.frame = index + 1;
-        auto finish = [&](FrameStatus status, std::string path = {}, std::string reason = {}) {
-            result.status = status;
-            result.output_path = std::move(path);
-            result.reason = std::move(reason);
-            result.ms = platform::elapsed_ms() - started;
+    Repeats repeats(range.first);
+    // Up to the first frame that can be sized (the limits are checked on
+    // it), one at a time; the rest on as many cores as the run lends.
+    int index = range.first;
+    for (bool sized = false; !sized && index <= range.last; ++index) {
+        FrameWork w = work_frame(job, index, load_frame(job, source, index, index == range.last),
+                                 repeats, true);
+        sized = w.sized;
+        if (!tally.take(std::move(w))) {
+            return std::move(tally).outcome();
+        }
+    }
+    if (index <= range.last) {
+        OrderedLanes<LoadedFrame, FrameWork>::Stages stages;
+        stages.load = [&](int i) { return load_frame(job, source, i, i == range.last); };
+        stages.work = [&](int i, LoadedFrame f) {
+            return work_frame(job, i, std::move(f), repeats, false);
         };
-        // The last frame needed is the source's own picture, handed over uncopied.
-        Bitmap b = index == range.last ? source.take_frame(index) : source.frame(index);
-        FrameFacts facts = loaded_facts(plan, source, index, bpp_of(b));
-        b = flatten_for_output(std::move(b), s, plan, facts);
-        if (width_of(b) == 0 || height_of(b) == 0) {
-            // An undecodable page has no name.
-            finish(FrameStatus::Failed, {}, "the frame could not be decoded");
-            continue;
+        stages.commit = [&](int, FrameWork w) { return tally.take(std::move(w)); };
+        stages.discard = discard_work;
+        if (cores && !plan.dry_run) {
+            stages.lanes = cores;
         }
-        b = size_frame(std::move(b), s, plan);
-        // The size the watermark text reports: after resize and the icon
-        // limit. The frame and watermark draw inside the image.
-        facts.width = width_of(b);
-        facts.height = height_of(b);
-        const PictureSize written = fitted_icon_size(plan, facts.width, facts.height);
-        if (!limits_checked) {
-            limits_checked = true;
-            if (auto exceeded = exceeded_limit(s, {frames, facts.width, facts.height, written.width,
-                                                   written.height, facts.output_depth})) {
-                outcome.frame_results.pop_back();
-                return fail(std::move(*exceeded));
-            }
-        }
-        const TokenSource tokens{plan, task, facts};
-        if (!plan.dry_run) {
-            b = draw_steps(std::move(b), s, tokens, font);
-        }
-        if (drop_repeats && b) {
-            if (previous && same_picture(previous.get(), b.get())) {
-                outcome.frame_results.pop_back();
-                ++outcome.dropped_frames;
-                continue;
-            }
-            previous = adopt(FreeImage_Clone(b.get()));
-        }
-        b = finish_frame(std::move(b), plan, facts);
-        std::string path = frame_output_path(s, plan, tokens, numbered, index);
-        if (plan.dry_run) {
-            const std::string made =
-                plan.output_folder + (s.keep_subfolders == 1 ? task.relative_subfolder : "");
-            if (auto fault = output_place_fault(path, made)) {
-                finish(FrameStatus::Failed, std::move(path), fault->reason);
-                save_failure = std::move(fault);
-                continue;
-            }
-            saved = true;
-            finish(FrameStatus::Pending, std::move(path));
-            continue;
-        }
-        if (s.overwrite == kOverwriteNewer && output_is_current(path, task.input_path)) {
-            saved = true;
-            finish(FrameStatus::Skipped, std::move(path));
-            continue;
-        }
-        SaveReport report = save_frame(b, s, plan, path);
-        if (!report.failure) {
-            saved = true;
-            if (report.status == FrameStatus::Pending) {
-                outcome.pending_outputs.push_back({report.temporary_path, report.output_path});
-            }
-            finish(report.status, std::move(report.output_path));
-            continue;
-        }
-        finish(FrameStatus::Failed, std::move(report.output_path), report.failure->reason);
-        if (report.abort || report.failure->out_of_space) {
-            // Every later frame would fail the same way.
-            return fail(std::move(*report.failure));
-        }
-        save_failure = std::move(report.failure);
+        OrderedLanes<LoadedFrame, FrameWork>::run(index, range.last, stages);
     }
-    if (save_failure) {
-        return fail(std::move(*save_failure));
-    }
-    if (!saved) {
-        return fail({"no frame could be decoded"});
-    }
-    return outcome;
+    return std::move(tally).outcome();
 }
 
 ConvertedFrame convert_frame(const Settings& s, const BatchPlan& plan, const FileTask& task,
@@ -519,7 +708,7 @@ ConvertedFrame convert_frame(const Settings& s, const BatchPlan& plan, const Fil
 }
 
 FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTask& task,
-                         const WatermarkFont* font) {
+                         const WatermarkFont* font, const CoreCount& cores) {
     auto opened = open_frames(task.input_path);
     if (auto* failure = std::get_if<Failure>(&opened)) {
         FileOutcome outcome;
@@ -529,7 +718,8 @@ FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTas
         }
         return outcome;
     }
-    return convert_file(s, plan, task, *std::get<std::unique_ptr<FrameSource>>(opened), font);
+    return convert_file(s, plan, task, *std::get<std::unique_ptr<FrameSource>>(opened), font,
+                        cores);
 }
 
 } // namespace pixlane

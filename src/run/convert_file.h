@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -75,13 +76,26 @@ std::optional<Failure> exceeded_limit(const Settings& s, const LimitFacts& facts
 // real run would fail it. Nothing when the place is sound.
 std::optional<Failure> output_place_fault(const std::string& path, const std::string& made_folder);
 
+// How many cores the frames of one file may use at once, asked between
+// frames: a run lends a long animation the cores its other workers have no
+// file for, and takes them back. Empty: one.
+using CoreCount = std::function<int()>;
+
 // Converts the frames `source` gives for task.input_path with the settings
 // `s` and the plan. The outcome holds every frame taken up and, when the
 // file failed, why: no frame saved, a frame that reached the save failed, or
 // a limit was exceeded. A dry run names each frame and stops before the
 // drawing steps.
+//
+// Frames are decoded in order; after the first that can be sized, the
+// steps, the depth conversion and the save of several frames may run side
+// by side on the cores `cores` gives. Frames are taken into the outcome
+// and placed under their names in frame order, so names, bytes, results,
+// repeats dropped and stops are those of one frame at a time. (An animated
+// output takes its frames one at a time.)
 FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTask& task,
-                         FrameSource& source, const WatermarkFont* font = nullptr);
+                         FrameSource& source, const WatermarkFont* font = nullptr,
+                         const CoreCount& cores = {});
 
 // Frame `index` of `source` as the conversion writes it: through every step
 // the run takes it, the depth conversion included, and under the name the
@@ -105,6 +119,6 @@ ConvertedFrame convert_frame(const Settings& s, const BatchPlan& plan, const Fil
 // As above, with the frames of the file at task.input_path: one that cannot
 // be read or is not a sound GIF fails at once and writes nothing.
 FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTask& task,
-                         const WatermarkFont* font = nullptr);
+                         const WatermarkFont* font = nullptr, const CoreCount& cores = {});
 
 } // namespace pixlane

@@ -146,11 +146,10 @@ bool MessageReader::fill(std::int64_t deadline_ms, bool& timed_out) {
     }
     for (;;) {
         if (deadline_ms >= 0) {
-            const std::int64_t left = deadline_ms - platform::elapsed_ms();
-            if (left <= 0) {
-                timed_out = true;
-                break;
-            }
+            // Past the deadline the pipe is still looked at once, so a
+            // timeout of 0 takes what has arrived.
+            const std::int64_t left =
+                std::max<std::int64_t>(deadline_ms - platform::elapsed_ms(), 0);
             pollfd pfd{m_fd, POLLIN, 0};
             const int r = ::poll(&pfd, 1, static_cast<int>(std::min<std::int64_t>(left, 1 << 30)));
             if (r < 0 && errno == EINTR) {

@@ -24,8 +24,10 @@ class MessageReader {
     explicit MessageReader(int fd) : m_fd(fd) {}
 
     // The next message. nullopt on end of file, error, a damaged message, or
-    // when `timeout_ms` (>= 0) passes first; `timed_out` tells them apart.
-    // After nullopt the pipe is out of step: its reader is not used again.
+    // when `timeout_ms` (>= 0; 0: only what has arrived) passes first;
+    // `timed_out` tells them apart. After a timeout the next read goes on
+    // with the message in progress; after any other nullopt the pipe is out
+    // of step and its reader is not used again.
     std::optional<Message> read(int timeout_ms, bool* timed_out = nullptr);
 
   private:

@@ -86,6 +86,7 @@ const Field<FileTask> kTaskFields[] = {
     {"sequence_number", &FileTask::sequence_number},
     {"random_value", &FileTask::random_value},
     {"frame_pick", &FileTask::frame_pick},
+    {"cores", &FileTask::cores},
 };
 
 const Field<Failure> kFailureFields[] = {

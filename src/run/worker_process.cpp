@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <new>
 #include <vector>
@@ -29,6 +30,11 @@ namespace {
 
 // The child's exit status after it answered that it ran out of memory.
 constexpr int kExitOutOfMemory = 3;
+
+// The message that lends the file in hand cores ("cores", count), and how
+// often (ms) each side looks for a change.
+constexpr const char* kCoresRequest = "cores";
+constexpr int kCoresLookMs = 50;
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kAddressSanitizer = true;
@@ -233,7 +239,8 @@ void WorkerSupervisor::resume() {
 }
 
 std::variant<wire::Message, std::string>
-WorkerSupervisor::exchange(const wire::Message& request, std::vector<std::string>& announced) {
+WorkerSupervisor::exchange(const wire::Message& request, std::vector<std::string>& announced,
+                           int cores) {
     // A child that ended while idle (killed from outside) is replaced before
     // it is handed a request; that request never reached it.
     if (m_child && m_child->process.has_ended()) {
@@ -251,8 +258,18 @@ WorkerSupervisor::exchange(const wire::Message& request, std::vector<std::string
         const std::int64_t deadline =
             platform::elapsed_ms() + std::int64_t{m_limits.wall_seconds_per_file} * 1000;
         for (;;) {
+            // A file that was lent cores learns of every change.
+            if (cores > 0 && m_cores.load() != cores) {
+                cores = m_cores.load();
+                wire::write_message(m_child->to_child.get(),
+                                    {kCoresRequest, std::to_string(cores)});
+            }
             const std::int64_t left = std::max<std::int64_t>(deadline - platform::elapsed_ms(), 0);
-            answer = m_child->answers.read(static_cast<int>(left), &timed_out);
+            const std::int64_t wait = cores > 0 ? std::min<std::int64_t>(left, kCoresLookMs) : left;
+            answer = m_child->answers.read(static_cast<int>(wait), &timed_out);
+            if (!answer && timed_out && wait < left) {
+                continue;
+            }
             if (!answer || answer->size() != 2 || (*answer)[0] != "temp") {
                 break;
             }
@@ -280,10 +297,14 @@ WorkerSupervisor::exchange(const wire::Message& request, std::vector<std::string
     return std::move(*answer);
 }
 
+void WorkerSupervisor::lend_cores(int cores) { m_cores.store(std::max(cores, 1)); }
+
 FileOutcome WorkerSupervisor::convert(const FileTask& task) {
     FileOutcome outcome;
     std::vector<std::string> announced;
-    auto answer = exchange(wire::task_message(task), announced);
+    FileTask lent = task;
+    lent.cores = m_cores.load();
+    auto answer = exchange(wire::task_message(lent), announced, lent.cores);
     if (auto* why = std::get_if<std::string>(&answer)) {
         outcome.failure = Failure{std::move(*why)};
         return outcome;
@@ -300,7 +321,7 @@ FileOutcome WorkerSupervisor::convert(const FileTask& task) {
 
 std::variant<wire::Message, std::string> WorkerSupervisor::ask(const wire::Message& request) {
     std::vector<std::string> announced;
-    return exchange(request, announced);
+    return exchange(request, announced, 0);
 }
 
 namespace {
@@ -371,10 +392,21 @@ int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
     });
     PreviewFrames preview_frames; // the file previewed last
     CpuLimit cpu_limit(cpu_seconds_per_file);
+    // Requests that arrived while a file was converting, for after it.
+    std::deque<wire::Message> held;
     for (;;) {
-        auto request = requests.read(-1);
+        std::optional<wire::Message> request;
+        if (held.empty()) {
+            request = requests.read(-1);
+        } else {
+            request = std::move(held.front());
+            held.pop_front();
+        }
         if (!request || request->empty() || (*request)[0] == "quit") {
             return 0;
+        }
+        if ((*request)[0] == kCoresRequest) {
+            continue; // meant for a file that has ended
         }
         cpu_limit.from_now();
         if ((*request)[0] == "preview") {
@@ -397,7 +429,24 @@ int run_worker_process(int in_fd, int out_fd, std::uint64_t address_space_bytes,
             if (before_job) {
                 before_job(settings, *plan, *task);
             }
-            outcome = convert_file(settings, *plan, *task, font.get());
+            // The cores the supervisor lends the file, looked for now and
+            // then between frames.
+            int cores = task->cores;
+            std::int64_t looked = platform::elapsed_ms();
+            const CoreCount lent = [&] {
+                if (const std::int64_t now = platform::elapsed_ms(); now - looked >= kCoresLookMs) {
+                    looked = now;
+                    while (auto m = requests.read(0)) {
+                        if (m->size() == 2 && (*m)[0] == kCoresRequest) {
+                            cores = std::max(1, std::atoi((*m)[1].c_str()));
+                        } else {
+                            held.push_back(std::move(*m));
+                        }
+                    }
+                }
+                return cores;
+            };
+            outcome = convert_file(settings, *plan, *task, font.get(), lent);
         } catch (const std::bad_alloc&) {
             wire::write_message(out_fd, {"oom"});
             return kExitOutOfMemory;

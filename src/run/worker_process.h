@@ -7,6 +7,7 @@
 // child and goes on.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -53,6 +54,9 @@ class WorkerSupervisor {
     // the child died or overran, the failure says so ("crashed with signal
     // 11", "out of memory", "took longer than 600 s", "stopped").
     FileOutcome convert(const FileTask& task);
+    // From any thread: the cores the frames of a file may use, from the
+    // next file on and for the file in hand as soon as its child looks.
+    void lend_cores(int cores);
 
     // A request other than a file (a preview, say) and the child's answer,
     // or why there is none ("crashed with signal 11", "out of memory",
@@ -78,8 +82,10 @@ class WorkerSupervisor {
     // Sends the request and waits for the answer, collecting the temporary
     // files the child announces; why there is none (the child ended, its
     // announced files removed).
-    std::variant<wire::Message, std::string> exchange(const wire::Message& request,
-                                                      std::vector<std::string>& announced);
+    // `cores` above 0: the request is a file lent that many cores, and the
+    // child hears of each change while it converts.
+    std::variant<wire::Message, std::string>
+    exchange(const wire::Message& request, std::vector<std::string>& announced, int cores);
     std::string end_child(bool kill);
 
     const Settings& m_settings;
@@ -88,6 +94,7 @@ class WorkerSupervisor {
     std::string m_program;
     std::unique_ptr<Child> m_child;
     int m_spawned = 0;
+    std::atomic<int> m_cores{1};
     // Guards the pid abort() may kill: it is cleared before the child is
     // reaped, so a kill never reaches a process that reused the number.
     std::mutex m_pid_lock;

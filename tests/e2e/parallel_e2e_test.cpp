@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <regex>
 #include <thread>
 
 #include "gif_writer/gif_writer.h"
@@ -86,6 +87,43 @@ TEST(ParallelE2eTest, TwoWorkersWriteWhatOneWrites) {
         EXPECT_TRUE(outputs[0] == outputs[1]) << name;
         EXPECT_NE(runs[1].err.find("f6.gif: crashed with signal 11"), std::string::npos)
             << runs[1].err;
+    }
+}
+
+// A long animation alone, or last in a batch, spreads its frames over the
+// cores the other workers leave: the outputs and listing stay those of one.
+TEST(ParallelE2eTest, FramesOfALongAnimationSpreadAsOneWouldWrite) {
+    TempDir in;
+    GifSpec s;
+    s.width = 64;
+    s.height = 48;
+    s.global_palette = test_palette(16);
+    for (int f = 0; f < 60; ++f) {
+        s.frames.push_back(
+            solid_frame(f % 7, f % 5, 20, 12, static_cast<std::uint8_t>(f / 3 % 16)));
+    }
+    write_file(in / "long.gif", encode_gif(s));
+    const std::vector<std::vector<std::string>> cases = {
+        {"-c", "png", "--drop-duplicate-frames", "--wm-text=%frame%/%frames%",
+         "--wm-font=DejaVu Sans"},
+        {"-c", "jpg", "--filename-mask=%filename%-%frame%-%delay%"},
+    };
+    for (const auto& options : cases) {
+        std::map<std::string, std::string> outputs[2];
+        std::string listings[2];
+        for (int jobs : {1, 2}) {
+            TempDir out;
+            std::vector<std::string> args = {"-d", "-i",       in.path(),
+                                             "-o", out.path(), "--jobs=" + std::to_string(jobs)};
+            args.insert(args.end(), options.begin(), options.end());
+            const RunResult r = run_pixlane(args);
+            EXPECT_EQ(r.status, 0) << r.err;
+            outputs[jobs - 1] = tree(out.path());
+            listings[jobs - 1] = std::regex_replace(r.out, std::regex(out.path()), "OUT/");
+        }
+        EXPECT_FALSE(outputs[0].empty());
+        EXPECT_TRUE(outputs[0] == outputs[1]) << options[1];
+        EXPECT_EQ(listings[1], listings[0]) << options[1];
     }
 }
 

@@ -5,6 +5,9 @@
 #include <FreeImage.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
+#include <regex>
 
 #include "gif_writer/gif_writer.h"
 #include "pipeline/save.h"
@@ -343,6 +346,129 @@ TEST(ConvertFileTest, OneFailedFrameFailsTheFile) {
     EXPECT_EQ(outcome.failure->reason, outcome.frame_results[1].reason);
     const auto names = batch.written();
     EXPECT_TRUE(std::find(names.begin(), names.end(), "anim[3].png") != names.end());
+}
+
+// ---------------------------------------------------------------------------
+// Frames on several cores
+
+// A 32 x 24 animation whose frame k fills the screen with kColours[colours[k]].
+std::string patterned_frames(const std::vector<int>& colours) {
+    GifSpec s;
+    s.width = 32;
+    s.height = 24;
+    s.global_palette = {kColours[0], kColours[1], kColours[2], kColours[3]};
+    for (int c : colours) {
+        s.frames.push_back(solid_frame(0, 0, 32, 24, static_cast<std::uint8_t>(c)));
+    }
+    return encode_gif(s);
+}
+
+// Lanes that come and go as they are asked: 1, 2, 3, 1, 2, ...
+CoreCount changing_cores() {
+    auto asked = std::make_shared<int>(0);
+    return [asked] { return 1 + (*asked)++ % 3; };
+}
+
+// What a conversion reports and leaves, with the output folder as "OUT/".
+std::string account(const Batch& batch, const FileOutcome& o) {
+    const std::string out = batch.out.path();
+    auto relative = [&](const std::string& path) {
+        return std::regex_replace(path, std::regex(out), "OUT/");
+    };
+    std::string text = o.failure ? "failed: " + relative(o.failure->reason) + "\n" : "ok\n";
+    text += "dropped " + std::to_string(o.dropped_frames) + "\n";
+    for (const auto& f : o.frame_results) {
+        text += std::to_string(f.frame) + " " + std::to_string(static_cast<int>(f.status)) + " " +
+                relative(f.output_path) + " " + relative(f.reason) + "\n";
+    }
+    auto bytes = [](const std::string& path) {
+        return std::to_string(std::hash<std::string>{}(read_file(path)));
+    };
+    for (const auto& p : o.pending_outputs) {
+        text += "pending " + relative(p.output_path) + " " + bytes(p.temporary_path) + "\n";
+    }
+    for (const auto& name : batch.written()) {
+        // Temporary names are random; their bytes are the pending ones'.
+        if (name.rfind("pixlane", 0) != 0) {
+            text += name + " " + bytes(batch.out / name) + "\n";
+        }
+    }
+    // Temporary names are random.
+    return std::regex_replace(text, std::regex("pixlane[a-z]+\\.[0-9-]+"), "TEMP");
+}
+
+TEST(ConvertFileTest, FramesOnSeveralCoresGiveWhatOneGives) {
+    const std::string gif =
+        patterned_frames({0, 0, 1, 2, 2, 2, 3, 0, 1, 1, 3, 3, 2, 0, 0, 1, 2, 3, 3, 3, 1, 0});
+    struct Case {
+        const char* name;
+        std::function<void(Batch&)> set;
+    };
+    const Case cases[] = {
+        {"every frame", [](Batch&) {}},
+        {"repeats dropped", [](Batch& b) { b.settings.drop_duplicate_frames = true; }},
+        {"repeats dropped, resized and framed, named by frame",
+         [](Batch& b) {
+             b.settings.drop_duplicate_frames = true;
+             b.settings.filename_mask = "%filename%-%frame%-%width%.%ext%";
+             b.settings.do_image_resize = 1;
+             b.settings.image_width = 20;
+             b.settings.image_height = 10;
+             b.settings.do_frame = 1;
+             b.settings.solid_left = 2;
+         }},
+        {"a frame in the way",
+         [](Batch& b) { ASSERT_TRUE(platform::make_folder(b.out / "anim[5].png")); }},
+        {"left for the run to place", [](Batch& b) { b.plan.defer_outputs = true; }},
+        {"a dry run", [](Batch& b) { b.plan.dry_run = true; }},
+        {"8-bit bmp", [](Batch& b) { set_batch_output(b.plan, "bmp", b.settings); }},
+    };
+    for (const auto& c : cases) {
+        std::string accounts[2];
+        for (int spread : {0, 1}) {
+            Batch batch(gif);
+            c.set(batch);
+            const FileOutcome o = convert_file(batch.settings, batch.plan, batch.task, nullptr,
+                                               spread ? changing_cores() : CoreCount{});
+            accounts[spread] = account(batch, o);
+            for (const auto& p : o.pending_outputs) {
+                platform::remove_file(p.temporary_path);
+            }
+        }
+        EXPECT_EQ(accounts[1], accounts[0]) << c.name;
+    }
+}
+
+// On a full disk the file stops at one frame: the frames before it written,
+// nothing after it, no temporary file left.
+TEST(ConvertFileTest, AFullDiskStopsSpreadFramesAtOneFrame) {
+    std::vector<int> colours;
+    for (int k = 0; k < 24; ++k) {
+        colours.push_back(k % 4);
+    }
+    Batch batch(patterned_frames(colours));
+    std::int64_t one_frame = 0;
+    {
+        Batch sizing(patterned_frames({0}));
+        ASSERT_TRUE(sizing.convert().ok());
+        one_frame = static_cast<std::int64_t>(read_file(sizing.out / "anim.png").size());
+    }
+    const WriteLimit full(one_frame * 6 + one_frame / 2);
+    const FileOutcome o =
+        convert_file(batch.settings, batch.plan, batch.task, nullptr, [] { return 3; });
+    ASSERT_TRUE(o.out_of_space()) << (o.failure ? o.failure->reason : "ok") << " "
+                                  << o.frame_results.size();
+    ASSERT_FALSE(o.frame_results.empty());
+    const std::size_t stop = o.frame_results.size() - 1;
+    EXPECT_EQ(o.frame_results[stop].status, FrameStatus::Failed);
+    std::vector<std::string> expected;
+    for (std::size_t k = 0; k < stop; ++k) {
+        EXPECT_EQ(o.frame_results[k].status, FrameStatus::Converted) << k;
+        expected.push_back("anim[" + std::to_string(k + 1) + "].png");
+    }
+    std::vector<std::string> names = batch.written();
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
 }
 
 } // namespace
