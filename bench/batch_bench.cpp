@@ -231,7 +231,9 @@ int main(int argc, char** argv) {
                           : (flags & PNG_Z_NO_COMPRESSION) ? 0
                                                            : 6;
         const int quality = (flags & 0x7F) != 0 ? flags & 0x7F : 75;
-        const int frames = pixlane::bench::floor_loop(argv[2], argv[3], argv[4], level, quality);
+        const bool full_chroma = (flags & JPEG_SUBSAMPLING_444) != 0;
+        const int frames =
+            pixlane::bench::floor_loop(argv[2], argv[3], argv[4], level, quality, full_chroma);
         return frames > 0 ? 0 : 1;
     }
     const std::string work = argc > 1 ? argv[1] : "/tmp/pixlane-bench";

@@ -48,7 +48,7 @@ inline bool floor_png(const std::vector<std::uint8_t>& rgba, int width, int heig
 }
 
 inline bool floor_jpeg(const std::vector<std::uint8_t>& rgba, int width, int height,
-                       const std::string& path, int quality) {
+                       const std::string& path, int quality, bool full_chroma) {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
         return false;
@@ -64,6 +64,10 @@ inline bool floor_jpeg(const std::vector<std::uint8_t>& rgba, int width, int hei
     cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
+    if (full_chroma) { // 4:4:4, as the batch writes by default
+        cinfo.comp_info[0].h_samp_factor = 1;
+        cinfo.comp_info[0].v_samp_factor = 1;
+    }
     jpeg_start_compress(&cinfo, TRUE);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
     while (cinfo.next_scanline < cinfo.image_height) {
@@ -82,9 +86,10 @@ inline bool floor_jpeg(const std::vector<std::uint8_t>& rgba, int width, int hei
 }
 
 // Converts every GIF of `folder` into `out`; `level` is the zlib level for
-// png, `quality` the JPEG quality for jpg. Returns the frames written.
+// png, `quality` the JPEG quality for jpg, `full_chroma` 4:4:4 instead of
+// libjpeg's 4:2:0. Returns the frames written.
 inline int floor_loop(const std::string& folder, const std::string& out, const std::string& ext,
-                      int level, int quality) {
+                      int level, int quality, bool full_chroma) {
     int frames = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         int error = 0;
@@ -132,7 +137,7 @@ inline int floor_loop(const std::string& folder, const std::string& out, const s
             if (ext == "png") {
                 floor_png(canvas, w, h, name, level);
             } else {
-                floor_jpeg(canvas, w, h, name, quality);
+                floor_jpeg(canvas, w, h, name, quality, full_chroma);
             }
             ++frames;
             if (gcb.DisposalMode == DISPOSE_BACKGROUND) {
