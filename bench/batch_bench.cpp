@@ -17,6 +17,7 @@
 // time over the floor's, the distance to what no converter can go below.
 #include <FreeImage.h>
 #include <fcntl.h>
+#include <gif_lib.h>
 #include <png.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -31,6 +32,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -209,9 +211,325 @@ void workers_table(const std::string& work, const std::string& exe,
     std::printf("load average after: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
 }
 
+// The other converters against the batch: each case's GIFs, every frame
+// composed as displayed, each frame its own file of the same format, zlib
+// level, JPEG quality (4:4:4, as the batch's default) and resize.
+struct Gif {
+    std::string path; // absolute
+    std::string stem;
+    int frames = 0;
+};
+
+// The GIFs of a folder in name order, their frames counted by giflib.
+std::vector<Gif> gifs_in(const std::string& folder) {
+    std::vector<Gif> gifs;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        Gif g{fs::absolute(entry.path()).string(), entry.path().stem().string(), 0};
+        int error = 0;
+        if (GifFileType* gif = DGifOpenFileName(g.path.c_str(), &error)) {
+            if (DGifSlurp(gif) == GIF_OK) {
+                g.frames = gif->ImageCount;
+            }
+            DGifCloseFile(gif, &error);
+        }
+        gifs.push_back(g);
+    }
+    std::sort(gifs.begin(), gifs.end(), [](const Gif& a, const Gif& b) { return a.path < b.path; });
+    return gifs;
+}
+
+struct PeerCase {
+    const char* name;
+    std::string folder;
+    const char* ext = "png";          // or jpg
+    int zlib = 0;                     // png: 0 (stored) or 6
+    bool half = false;                // resized to 50 %
+    bool alpha = false;               // png: frames with transparency, written RGBA (RGB otherwise)
+    std::vector<std::string> options; // the batch's
+};
+
+// Whether any GIF has frames to compose.
+bool animated(const std::vector<Gif>& gifs) {
+    return std::any_of(gifs.begin(), gifs.end(), [](const Gif& g) { return g.frames > 1; });
+}
+
+using Command = std::vector<std::string>;
+using Commands = std::vector<Command>;
+
+void append(Command& args, std::initializer_list<std::string> more) {
+    args.insert(args.end(), more);
+}
+
+// One output name: <stem>-<k>.<ext>, or <stem>.<ext> for a single frame.
+std::string frame_name(const std::string& out, const Gif& g, int k, const char* ext) {
+    return out + "/" + g.stem + (g.frames > 1 ? "-" + std::to_string(k) : "") + "." + ext;
+}
+
+struct Peer {
+    const char* name;
+    const char* exe;
+    const char* cannot; // why the empty command list of a case it cannot do
+    Commands (*commands)(const PeerCase&, const std::vector<Gif>&, const std::string& out);
+};
+
+const Peer kPeers[] = {
+    // ImageMagick 6: one mogrify for the whole folder, as a batch is done
+    // with it; -coalesce composes the frames, each written as <stem>-<k>.
+    // png:color-type keeps it from writing palettes; png:compression-filter=1
+    // gives unfiltered rows in this version; -quality 65 is level 6 with
+    // adaptive filters.
+    {"ImageMagick 6", "/usr/bin/mogrify-im6.q16", "",
+     [](const PeerCase& c, const std::vector<Gif>& gifs, const std::string& out) {
+         Command args = {"/usr/bin/mogrify-im6.q16", "-path", out, "-format", c.ext};
+         if (animated(gifs)) {
+             append(args, {"-coalesce"});
+         }
+         if (std::strcmp(c.ext, "png") == 0) {
+             append(args, {"-define", c.alpha ? "png:color-type=6" : "png:color-type=2"});
+             if (c.zlib == 0) {
+                 append(args, {"-define", "png:compression-level=0", "-define",
+                               "png:compression-filter=1"});
+             } else {
+                 append(args, {"-quality", std::to_string(c.zlib * 10 + 5)});
+             }
+         } else {
+             append(args, {"-quality", "95", "-sampling-factor", "1x1"});
+         }
+         if (c.half) {
+             append(args, {"-filter", "Mitchell", "-resize", "50%"});
+         }
+         for (const auto& g : gifs) {
+             args.push_back(g.path);
+         }
+         return Commands{args};
+     }},
+    // GraphicsMagick: gm mogrify cannot compose frames, so one mogrify for a
+    // folder of single frames (it writes <output>/<input path>) and one
+    // gm convert per animation. Its least PNG compression is -quality 1
+    // (level 0 is Huffman-only there, no stored blocks); -quality 65 is
+    // level 6 with adaptive filters; -type keeps it from writing palettes.
+    {"GraphicsMagick", "/usr/bin/gm", "",
+     [](const PeerCase& c, const std::vector<Gif>& gifs, const std::string& out) {
+         Command options;
+         if (std::strcmp(c.ext, "png") == 0) {
+             append(options, {"-quality", std::to_string(c.zlib == 0 ? 1 : c.zlib * 10 + 5),
+                              "-type", c.alpha ? "TrueColorMatte" : "TrueColor"});
+         } else {
+             append(options, {"-quality", "95", "-sampling-factor", "1x1"});
+         }
+         if (c.half) {
+             append(options, {"-filter", "Mitchell", "-resize", "50%"});
+         }
+         Commands commands;
+         if (!animated(gifs)) {
+             Command args = {
+                 "/usr/bin/gm", "mogrify", "-create-directories", "-output-directory", out,
+                 "-format",     c.ext};
+             args.insert(args.end(), options.begin(), options.end());
+             for (const auto& g : gifs) {
+                 args.push_back(g.path);
+             }
+             return Commands{args};
+         }
+         for (const auto& g : gifs) {
+             Command args = {"/usr/bin/gm", "convert", g.path, "-coalesce", "+adjoin"};
+             args.insert(args.end(), options.begin(), options.end());
+             args.push_back(out + "/" + g.stem + "-%d." + c.ext);
+             commands.push_back(args);
+         }
+         return commands;
+     }},
+    // libvips: the command line takes one page a call ([n=-1] loads all
+    // pages as one tall image), so one vips process per frame.
+    {"libvips", "/usr/bin/vips", "",
+     [](const PeerCase& c, const std::vector<Gif>& gifs, const std::string& out) {
+         const std::string save =
+             std::strcmp(c.ext, "png") == 0
+                 ? "[compression=" + std::to_string(c.zlib) + (c.zlib ? ",filter=all]" : "]")
+                 : "[Q=95,subsample_mode=off]";
+         Commands commands;
+         for (const auto& g : gifs) {
+             for (int k = 0; k < g.frames; ++k) {
+                 const std::string in =
+                     g.path + (g.frames > 1 ? "[page=" + std::to_string(k) + "]" : "");
+                 const std::string to = frame_name(out, g, k, c.ext) + save;
+                 commands.push_back(c.half ? Command{"/usr/bin/vips", "resize", in, to, "0.5",
+                                                     "--kernel", "mitchell"}
+                                           : Command{"/usr/bin/vips", "copy", in, to});
+             }
+         }
+         return commands;
+     }},
+    // ffmpeg: one process per GIF, every decoded frame kept
+    // (-fps_mode passthrough), written as <stem>-<k>.png.
+    {"ffmpeg", "/usr/bin/ffmpeg", "its JPEG encoder has no IJG quality scale",
+     [](const PeerCase& c, const std::vector<Gif>& gifs, const std::string& out) {
+         Commands commands;
+         if (std::strcmp(c.ext, "png") != 0 || c.half) {
+             return commands;
+         }
+         for (const auto& g : gifs) {
+             commands.push_back({"/usr/bin/ffmpeg", "-nostdin", "-loglevel", "error", "-i", g.path,
+                                 "-fps_mode", "passthrough", "-compression_level",
+                                 std::to_string(c.zlib), "-pred", c.zlib ? "mixed" : "none",
+                                 "-pix_fmt", c.alpha ? "rgba" : "rgb24",
+                                 out + "/" + g.stem + "-%d.png"});
+         }
+         return commands;
+     }},
+};
+
+std::size_t files_under(const std::string& folder) {
+    std::size_t n = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        n += entry.is_regular_file() ? 1 : 0;
+    }
+    return n;
+}
+
+// Runs `commands` one after the other into a fresh `out`: the best of 3 by
+// wall time (one run when it takes over kLongRun seconds: its noise is small
+// next to its length), summed over the commands, and the files it wrote.
+constexpr double kLongRun = 20;
+
+Usage best_of_3(const Commands& commands, const std::string& out, std::size_t* outputs) {
+    Usage best;
+    for (int k = 0; k < 3; ++k) {
+        fs::remove_all(out);
+        fs::create_directories(out);
+        Usage total;
+        for (const auto& args : commands) {
+            const Usage u = run_child(args);
+            total.cpu_seconds += u.cpu_seconds;
+            total.wall_seconds += u.wall_seconds;
+            total.peak_kib = std::max(total.peak_kib, u.peak_kib);
+            total.status = total.status != 0 ? total.status : u.status;
+        }
+        if (k == 0 || total.wall_seconds < best.wall_seconds) {
+            best = total;
+            *outputs = files_under(out);
+        }
+        if (total.wall_seconds > kLongRun) {
+            break;
+        }
+    }
+    return best;
+}
+
+// The batch (--jobs=1 and 2) against the other converters on the cases of
+// the several-workers table and a resize; cpu / batch is the converter's
+// processor time over the batch's with --jobs=1 (above 1: the batch needs
+// less).
+void peers_table(const std::string& work, const std::string& exe) {
+    const pixlane::bench::Corpus corpus = pixlane::bench::make_corpus(work);
+    const pixlane::bench::WorkerCorpus more = pixlane::bench::make_worker_corpus(work);
+    const std::string zlib6 = "--png-compression=zlib6", none = "--png-compression=none";
+    const std::string q95 = "--jpg-quality=95";
+    const std::vector<PeerCase> cases = {
+        {.name = "2000 tiny GIFs -> png", .folder = more.tiny, .ext = "png", .options = {none}},
+        {.name = "one 783-frame GIF -> png (none)",
+         .folder = more.long_animation,
+         .ext = "png",
+         .options = {none}},
+        {.name = "one 783-frame GIF -> png (zlib 6)",
+         .folder = more.long_animation,
+         .ext = "png",
+         .zlib = 6,
+         .options = {zlib6}},
+        {.name = "animations -> png (no compression)",
+         .folder = corpus.animations,
+         .ext = "png",
+         .alpha = true,
+         .options = {none}},
+        {.name = "animations -> png (zlib 6)",
+         .folder = corpus.animations,
+         .ext = "png",
+         .zlib = 6,
+         .alpha = true,
+         .options = {zlib6}},
+        {.name = "animations -> jpg q95",
+         .folder = corpus.animations,
+         .ext = "jpg",
+         .options = {q95}},
+        {.name = "photos -> png (no compression)",
+         .folder = corpus.photos,
+         .ext = "png",
+         .options = {none}},
+        {.name = "photos -> jpg q95", .folder = corpus.photos, .ext = "jpg", .options = {q95}},
+        {.name = "photos -> jpg q95, resized to 50 %",
+         .folder = corpus.photos,
+         .ext = "jpg",
+         .half = true,
+         .options = {q95, "--width=50", "--width-unit=percent", "--keep-aspect-ratio",
+                     "--resize-algorithm=bicubic"}},
+    };
+    std::vector<const Peer*> peers;
+    for (const auto& p : kPeers) {
+        if (access(p.exe, X_OK) == 0) {
+            peers.push_back(&p);
+        } else {
+            std::printf("%s: %s not installed, skipped (scripts/bench_deps.sh)\n", p.name, p.exe);
+        }
+    }
+    const std::string out = work + "/out";
+    double load[3] = {0, 0, 0};
+    getloadavg(load, 3);
+    std::printf("load average before: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
+    std::printf("%-36s %-18s %9s %9s %12s\n", "case", "program", "cpu s", "wall s", "cpu / batch");
+    for (const auto& c : cases) {
+        const std::vector<Gif> gifs = gifs_in(c.folder);
+        std::size_t expected = 0;
+        for (const auto& g : gifs) {
+            expected += static_cast<std::size_t>(g.frames);
+        }
+        auto report = [&](const std::string& program, const Usage& u, std::size_t outputs,
+                          double batch_cpu) {
+            char ratio[16] = "";
+            if (batch_cpu > 0) {
+                std::snprintf(ratio, sizeof ratio, "%.2f", u.cpu_seconds / batch_cpu);
+            }
+            std::printf("%-36s %-18s %9.2f %9.2f %12s%s\n", c.name, program.c_str(), u.cpu_seconds,
+                        u.wall_seconds, ratio, u.status == 0 ? "" : "  (a run failed)");
+            if (outputs != expected) {
+                std::printf("  warning: %s wrote %zu files, %zu frames expected\n", program.c_str(),
+                            outputs, expected);
+            }
+        };
+        double batch_cpu = 0;
+        for (int jobs : {1, 2}) {
+            Command args = {exe,      "-q",  "-i",
+                            c.folder, "-o",  out,
+                            "-c",     c.ext, "--jobs=" + std::to_string(jobs)};
+            args.insert(args.end(), c.options.begin(), c.options.end());
+            std::size_t outputs = 0;
+            const Usage u = best_of_3({args}, out, &outputs);
+            report("pixlane --jobs=" + std::to_string(jobs), u, outputs, 0);
+            batch_cpu = jobs == 1 ? u.cpu_seconds : batch_cpu;
+        }
+        for (const Peer* p : peers) {
+            const Commands commands = p->commands(c, gifs, out);
+            if (commands.empty()) {
+                std::printf("%-36s %-18s not run: %s\n", c.name, p->name, p->cannot);
+                continue;
+            }
+            std::size_t outputs = 0;
+            const Usage u = best_of_3(commands, out, &outputs);
+            report(p->name, u, outputs, batch_cpu);
+        }
+    }
+    getloadavg(load, 3);
+    std::printf("load average after: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    // build/bench/batch_bench --peers WORK [PIXLANE]: the batch against the
+    // other converters.
+    if (argc >= 3 && std::strcmp(argv[1], "--peers") == 0) {
+        peers_table(argv[2], argc > 3 ? argv[3] : PIXLANE_EXE);
+        return 0;
+    }
     // build/bench/batch_bench --workers WORK [PIXLANE [OPTION…]]: the
     // several-workers table alone.
     if (argc >= 3 && std::strcmp(argv[1], "--workers") == 0) {
