@@ -169,8 +169,16 @@ void RunLoop::convert(FileConverter& worker, Task& task, std::unique_lock<std::m
     m_changed.notify_all();
 }
 
-void RunLoop::serve(FileConverter& worker) {
+void RunLoop::serve(FileConverter& worker, bool spare) {
     std::unique_lock guard(m_lock);
+    if (spare) {
+        // Ready before it is needed, on a core the start of a batch leaves
+        // idle; it takes files once they pay for it.
+        guard.unlock();
+        worker.warm_up();
+        guard.lock();
+        m_changed.wait(guard, [&] { return m_closing || m_spares_serve; });
+    }
     for (;;) {
         m_changed.wait(guard, [&] { return m_closing || !m_queue.empty(); });
         if (m_queue.empty()) {
@@ -182,10 +190,11 @@ void RunLoop::serve(FileConverter& worker) {
     }
 }
 
-void RunLoop::start_workers(std::size_t count) {
-    while (m_threads.size() < std::min(count, m_workers.size())) {
+void RunLoop::start_workers() {
+    while (m_threads.size() < m_workers.size()) {
         FileConverter* worker = m_workers[m_threads.size()].get();
-        m_threads.emplace_back([this, worker] { serve(*worker); });
+        const bool spare = !m_threads.empty();
+        m_threads.emplace_back([this, worker, spare] { serve(*worker, spare); });
     }
 }
 
@@ -211,7 +220,7 @@ void RunLoop::wait_for(Task& task, std::int64_t spare_from_ms) {
         return;
     }
     while (!task.done) {
-        if (m_threads.size() == m_workers.size()) {
+        if (m_spares_serve) {
             m_changed.wait(guard, [&] { return task.done; });
             return;
         }
@@ -221,7 +230,8 @@ void RunLoop::wait_for(Task& task, std::int64_t spare_from_ms) {
         if (left <= 0 && !m_queue.empty() &&
             spare_workers_pay(m_files - std::min(m_files, m_converted_files), m_converted_files,
                               m_busy_ms)) {
-            start_workers(m_workers.size());
+            m_spares_serve = true;
+            m_changed.notify_all();
             continue;
         }
         m_changed.wait_for(guard, std::chrono::milliseconds(std::max<std::int64_t>(left, 1)));
@@ -264,7 +274,7 @@ int RunLoop::run(NamingCounters& counters, ProgressRecord& progress, const Input
         std::lock_guard guard(m_lock);
         m_files = n;
         if (m_workers.size() > 1) {
-            start_workers(1);
+            start_workers();
         }
     }
     const std::int64_t spare_from = platform::elapsed_ms() + m_spare_workers_after_ms;
@@ -510,6 +520,7 @@ class SupervisedConverter final : public FileConverter {
     FileOutcome convert(const FileTask& task) override { return m_supervisor.convert(task); }
     void abort() override { m_supervisor.abort(); }
     void lend_cores(int cores) override { m_supervisor.lend_cores(cores); }
+    void warm_up() override { m_supervisor.warm_up(); }
 
   private:
     WorkerSupervisor m_supervisor;

@@ -74,6 +74,9 @@ class FileConverter {
     // From any thread: the cores the frames of a file may use, for the file
     // in hand (from its next frames) and the next.
     virtual void lend_cores(int) {}
+    // Gets ready for a first file (a worker process started), so that file
+    // does not wait for it.
+    virtual void warm_up() {}
 };
 
 // convert_file() in this process; running out of memory costs the file.
@@ -94,11 +97,12 @@ class InProcessConverter final : public FileConverter {
 // The run loop, for one worker or several. Files go out to the workers in
 // list order: with one worker the committer converts each file itself, one
 // at a time; several workers run up to kWindowPerWorker files each ahead of
-// the commit (two when %n% or %rnd% is used), the first from the start and
-// the others once the batch has run kSpareWorkersAfterMs with files still
-// waiting. When no file waits, the cores of the workers without one are lent
-// to the files in hand, whose frames then spread over them (a long
-// animation at the end of a batch, or alone in it). One committer takes each file's outcome in list
+// the commit (two when %n% or %rnd% is used). Every worker process starts
+// with the run; the first takes files at once, the others once the batch
+// has run kSpareWorkersAfterMs with files still waiting. When no file
+// waits, the cores of the workers without one are lent to the files in
+// hand, whose frames then spread over them (a long animation at the end of
+// a batch, or alone in it). One committer takes each file's outcome in list
 // order, places the outputs a worker left under temporary names (so
 // existing names are judged as one worker would judge them), counts, warns
 // of clashes, reports, keeps %n% and %rnd%, sets timestamps and stops when
@@ -106,15 +110,15 @@ class InProcessConverter final : public FileConverter {
 // before a file (all of them converted); a file whose assumption a failure
 // broke, or whose input an earlier output replaced, is converted again
 // before it is committed.
-// Milliseconds a run of several workers runs on one before it starts the
-// others: their start-up would cost a short batch more than they gain.
-inline constexpr std::int64_t kSpareWorkersAfterMs = 150;
+// Milliseconds a run of several workers runs on one before the others take
+// files. They start with the run, in parallel with the first, so even a
+// batch of a few small files ends no later on two: none by default.
+inline constexpr std::int64_t kSpareWorkersAfterMs = 0;
 
-// Whether more workers pay for their start-up (about 50 ms each, and the
-// memory of a process): yes before any file is converted (the first one is
-// slow), else when the files left would take the one worker longer than
-// `worth_ms` at the pace so far. A batch of small files ends on one worker
-// sooner than two could start.
+// Whether more workers pay for their part of the files (handing files to a
+// second process costs the committer a little): yes before any file is
+// converted (the first one is slow), else when the files left would take
+// the one worker longer than `worth_ms` at the pace so far.
 bool spare_workers_pay(std::size_t files_left, std::size_t converted, std::int64_t busy_ms,
                        std::int64_t worth_ms = 250);
 
@@ -146,11 +150,12 @@ class RunLoop {
     // Files a run of several workers lets each run ahead of the commit.
     static constexpr std::size_t kWindowPerWorker = 32;
 
-    void serve(FileConverter& worker);
+    // A spare worker warms up, then waits until spares serve.
+    void serve(FileConverter& worker, bool spare);
     // Converts the task with the worker, `guard` (on m_lock) released meanwhile.
     void convert(FileConverter& worker, Task& task, std::unique_lock<std::mutex>& guard);
-    // Serve threads for the first `count` workers (m_lock held).
-    void start_workers(std::size_t count);
+    // A serve thread for every worker (m_lock held).
+    void start_workers();
     // Until the task is done; with one worker it is converted here.
     void wait_for(Task& task, std::int64_t spare_from_ms);
     // Lends the cores no worker has a file for, when no file waits, to the
@@ -172,6 +177,7 @@ class RunLoop {
     std::int64_t m_busy_ms = 0;           // the workers' time on them
     bool m_closing = false;
     bool m_aborted = false;
+    bool m_spares_serve = false; // the workers after the first take files
 };
 
 // How files are converted.

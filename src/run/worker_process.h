@@ -54,6 +54,9 @@ class WorkerSupervisor {
     // the child died or overran, the failure says so ("crashed with signal
     // 11", "out of memory", "took longer than 600 s", "stopped").
     FileOutcome convert(const FileTask& task);
+    // Starts the child now, if none runs, so the first request need not
+    // wait for it; a child that cannot start is reported by that request.
+    void warm_up() { ensure_child(); }
     // From any thread: the cores the frames of a file may use, from the
     // next file on and for the file in hand as soon as its child looks.
     void lend_cores(int cores);
