@@ -323,4 +323,14 @@ void fill_file_system(const std::string& folder) {
     ::close(fd);
 }
 
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    if (from.empty()) {
+        return text;
+    }
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
 } // namespace pixlane::test

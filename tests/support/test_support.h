@@ -114,4 +114,8 @@ struct WriteLimit {
 // The names in `folder`, sorted, each followed by a blank ("a.png b.png ").
 std::string names_in(const std::string& folder);
 
+// `text` with every `from` replaced by `to` (a folder's path in a listing,
+// say).
+std::string replaced(std::string text, const std::string& from, const std::string& to);
+
 } // namespace pixlane::test

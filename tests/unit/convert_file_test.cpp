@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
-#include <regex>
 
 #include "gif_writer/gif_writer.h"
 #include "pipeline/save.h"
@@ -372,9 +371,7 @@ CoreCount changing_cores() {
 // What a conversion reports and leaves, with the output folder as "OUT/".
 std::string account(const Batch& batch, const FileOutcome& o) {
     const std::string out = batch.out.path();
-    auto relative = [&](const std::string& path) {
-        return std::regex_replace(path, std::regex(out), "OUT/");
-    };
+    auto relative = [&](const std::string& path) { return replaced(path, out, "OUT/"); };
     std::string text = o.failure ? "failed: " + relative(o.failure->reason) + "\n" : "ok\n";
     text += "dropped " + std::to_string(o.dropped_frames) + "\n";
     for (const auto& f : o.frame_results) {
@@ -393,8 +390,16 @@ std::string account(const Batch& batch, const FileOutcome& o) {
             text += name + " " + bytes(batch.out / name) + "\n";
         }
     }
-    // Temporary names are random.
-    return std::regex_replace(text, std::regex("pixlane[a-z]+\\.[0-9-]+"), "TEMP");
+    // Temporary names ("pixlane<letters>.<pid>-<start>.png") are random.
+    for (auto at = text.find("pixlane"); at != std::string::npos;
+         at = text.find("pixlane", at + 1)) {
+        const auto dot = text.find_first_not_of("abcdefghijklmnopqrstuvwxyz", at + 7);
+        if (dot != std::string::npos && text[dot] == '.') {
+            const auto end = text.find_first_not_of("0123456789-", dot + 1);
+            text.replace(at, (end == std::string::npos ? text.size() : end) - at, "TEMP");
+        }
+    }
+    return text;
 }
 
 TEST(ConvertFileTest, FramesOnSeveralCoresGiveWhatOneGives) {
