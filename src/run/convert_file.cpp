@@ -24,6 +24,9 @@ namespace {
 
 constexpr int kIconMaxSide = 128;
 
+// The memory the frames of one file spread over several cores may hold.
+constexpr std::int64_t kLaneMemory = std::int64_t{512} << 20;
+
 // "2 GiB" for 2048, "300 MiB" for 300.
 std::string size_text(std::int64_t mib) {
     return mib % 1024 == 0 ? std::to_string(mib / 1024) + " GiB" : std::to_string(mib) + " MiB";
@@ -438,6 +441,7 @@ struct FrameWork {
     FrameResult result;
     std::optional<SaveReport> report; // the save's, when the frame reached it
     bool sized = false;               // it was decoded and sized
+    std::int64_t sized_bytes = 0;     // the bytes of its picture once sized
     bool dropped = false;             // it repeated the frame before it
     bool saved = false;               // it counts as written (a dry run, an output up to date)
     std::optional<Failure> failure;   // why it cannot be written (dry run)
@@ -477,6 +481,7 @@ FrameWork work_frame(const FileJob& job, int index, LoadedFrame loaded, Repeats&
         }
         b = size_frame(std::move(b), s, plan);
         w.sized = true;
+        w.sized_bytes = std::int64_t{FreeImage_GetPitch(b.get())} * FreeImage_GetHeight(b.get());
         // The size the watermark text reports: after resize and the icon
         // limit. The frame and watermark draw inside the image.
         facts.width = width_of(b);
@@ -640,10 +645,12 @@ FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTas
     // Up to the first frame that can be sized (the limits are checked on
     // it), one at a time; the rest on as many cores as the run lends.
     int index = range.first;
+    std::int64_t frame_bytes = 0;
     for (bool sized = false; !sized && index <= range.last; ++index) {
         FrameWork w = work_frame(job, index, load_frame(job, source, index, index == range.last),
                                  repeats, true);
         sized = w.sized;
+        frame_bytes = w.sized_bytes;
         if (!tally.take(std::move(w))) {
             return std::move(tally).outcome();
         }
@@ -657,7 +664,12 @@ FileOutcome convert_file(const Settings& s, const BatchPlan& plan, const FileTas
         stages.commit = [&](int, FrameWork w) { return tally.take(std::move(w)); };
         stages.discard = discard_work;
         if (cores && !plan.dry_run) {
-            stages.lanes = cores;
+            // Each lane holds about three frames (one loaded ahead, one
+            // worked, its copies): large frames get fewer lanes, so a file
+            // never needs much more memory than on one core.
+            const auto fit = static_cast<int>(std::clamp<std::int64_t>(
+                kLaneMemory / std::max<std::int64_t>(3 * frame_bytes, 1), 1, 1024));
+            stages.lanes = [&cores, fit] { return std::min(cores(), fit); };
         }
         OrderedLanes<LoadedFrame, FrameWork>::run(index, range.last, stages);
     }
