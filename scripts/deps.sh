@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Pixlane builds and tests with, when any is missing.
+#   scripts/deps.sh [PACKAGE…]   those packages instead (scripts/bench_deps.sh)
 # As root: apt-get update once, then a non-interactive install.
 # Otherwise: prints the exact command to run and fails.
 set -euo pipefail
@@ -28,6 +29,9 @@ PACKAGES=(
   # scripts/make_images.sh: the public-domain icon library and its SVG renderer
   tango-icon-theme librsvg2-bin
 )
+if [ $# -gt 0 ]; then
+  PACKAGES=("$@")
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
